@@ -1,0 +1,40 @@
+#include "platform/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/string_table.h"
+
+namespace platform {
+namespace {
+
+TEST(Trace, LineFormatAndCounterWrap) {
+  TraceCapture capture;
+  SetTraceCounter(0x2A);
+  EXPECT_EQ(Trace("[PING] %s", "Request timed out."), 0x2Bu);
+  ASSERT_EQ(capture.Lines().size(), 1u);
+  EXPECT_EQ(capture.Lines()[0], "[0x0000002A] DEBUG\t: [PING] Request timed out.\r\n");
+  EXPECT_TRUE(capture.Contains("[PING] Request timed out."));
+
+  SetTraceCounter(kTraceCounterLimit);
+  EXPECT_EQ(Trace("last"), 0u);
+  EXPECT_EQ(capture.Lines()[1], "[0x7FFFFFFE] DEBUG\t: last\r\n");
+  EXPECT_EQ(Trace("first again"), 1u);
+}
+
+TEST(Trace, LongTextIsCutAt1023Characters) {
+  TraceCapture capture;
+  const std::string text(5000, 'x');
+  Trace("%s", text.c_str());
+  EXPECT_EQ(capture.Texts()[0].size(), kTraceTextLimit);
+}
+
+TEST(StringTable, TextsByNumberAndFormatting) {
+  EXPECT_STREQ(LoadString(104), "TOLVA");
+  EXPECT_STREQ(LoadString(99999), "");
+  EXPECT_EQ(FormatString(183, 2, 7), "[ALERT] DVR2, Sensor #7 Detection");
+}
+
+}  // namespace
+}  // namespace platform
