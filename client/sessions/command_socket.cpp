@@ -1,0 +1,266 @@
+#include "client/sessions/command_socket.h"
+
+#include <arpa/inet.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <shared_mutex>
+
+#include "client/sessions/ping.h"
+#include "platform/close_event.h"
+#include "platform/result_codes.h"
+#include "platform/socket_events.h"
+#include "platform/tcp_socket.h"
+#include "platform/trace.h"
+#include "platform/winsock_errors.h"
+
+namespace sessions {
+
+struct CCommandSocket::Shared {
+  CommandSocketVariant variant;
+  Pinger pinger;
+  std::string address;
+  uint16_t port = 0;
+
+  platform::TcpSocket socket;
+  // Senders hold it shared; the worker takes it exclusively to close the
+  // socket, so a descriptor is never reused under a sender's feet.
+  std::shared_mutex socket_lock;
+  platform::CloseEvent close_event;
+  std::atomic<int> running{0};
+  std::atomic<bool> stop_requested{false};
+  std::atomic<ICommandSocketOwner*> owner{nullptr};
+
+  std::mutex done_lock;
+  std::condition_variable done_signal;
+  bool done = false;  // protected by done_lock
+
+  const char* prefix() const {
+    return variant == CommandSocketVariant::kLive ? "[COMMAND SOCKET]" : "[SEARCH COMMANDSOCKET]";
+  }
+  void CloseSocket() {
+    std::unique_lock guard(socket_lock);
+    socket.Close();
+  }
+};
+
+namespace {
+
+// The shared block of the worker running on this thread, if any.
+thread_local const void* t_worker_of = nullptr;
+
+// The search session handles its events at the highest priority the process
+// may take; without the privilege it stays where it is.
+void SetEventPriority(bool raised) {
+  const pid_t thread = static_cast<pid_t>(syscall(SYS_gettid));
+  setpriority(PRIO_PROCESS, static_cast<id_t>(thread), raised ? -20 : 0);
+}
+
+}  // namespace
+
+CCommandSocket::CCommandSocket(CommandSocketVariant variant, Pinger pinger)
+    : variant_(variant), pinger_(pinger ? std::move(pinger) : Pinger(ping_trace)) {}
+
+CCommandSocket::~CCommandSocket() { CloseSocket(); }
+
+const char* CCommandSocket::prefix() const {
+  return variant_ == CommandSocketVariant::kLive ? "[COMMAND SOCKET]" : "[SEARCH COMMANDSOCKET]";
+}
+
+std::shared_ptr<CCommandSocket::Shared> CCommandSocket::CurrentShared() const {
+  std::lock_guard guard(shared_lock_);
+  return shared_;
+}
+
+int CCommandSocket::Open(const std::string& address, uint16_t port) {
+  CloseSocket();
+  std::lock_guard control(control_lock_);
+  auto shared = std::make_shared<Shared>();
+  shared->variant = variant_;
+  shared->pinger = pinger_;
+  if (!shared->socket.Create()) {
+    Trace("%s Can't create command socket !!!", prefix());
+    return E_FAIL;
+  }
+  if (!address.empty()) shared->address = address.substr(0, kAddressLimit);
+  if (!shared->close_event.valid()) {
+    Trace("%s Can't create close event !!!", prefix());
+    return E_FAIL;
+  }
+  shared->port = port;
+  shared->owner = owner_;
+  {
+    std::lock_guard guard(shared_lock_);
+    shared_ = shared;
+  }
+  try {
+    worker_ = std::thread(&CCommandSocket::Worker, shared);
+  } catch (const std::system_error&) {
+    Trace("%s Can't create command receive thread !!!", prefix());
+    std::lock_guard guard(shared_lock_);
+    shared_.reset();
+    return E_FAIL;
+  }
+  return 0;
+}
+
+int CCommandSocket::CloseSocket() {
+  // Called from the owner's handler on the worker itself: it cannot wait for
+  // itself; the worker leaves its loop when the handler returns.
+  if (std::shared_ptr<Shared> current = CurrentShared(); current && t_worker_of == current.get()) {
+    current->running = 0;
+    current->stop_requested = true;
+    current->close_event.Set();
+    return 0;
+  }
+  std::lock_guard control(control_lock_);
+  if (!worker_.joinable()) return 0;
+  std::shared_ptr<Shared> shared = CurrentShared();
+  shared->running = 0;
+  shared->stop_requested = true;
+  shared->close_event.Set();
+
+  std::unique_lock done(shared->done_lock);
+  const bool ended = shared->done_signal.wait_for(
+      done, std::chrono::milliseconds(kStopTimeoutMs), [&] { return shared->done; });
+  done.unlock();
+  if (ended) {
+    worker_.join();
+  } else {
+    Trace("%s command receive thread proc not exiting. Terminating it.", prefix());
+    shared->owner = nullptr;
+    shared->socket.Shutdown();
+    worker_.detach();
+  }
+  std::lock_guard guard(shared_lock_);
+  shared_.reset();
+  return 0;
+}
+
+int CCommandSocket::SendData(const uint8_t* buffer, size_t length, size_t* sent) {
+  if (sent != nullptr) *sent = 0;
+  if (buffer == nullptr || length == 0) return E_FAIL;
+  std::shared_ptr<Shared> shared = CurrentShared();
+  int error = platform::kWsaNotSocket;
+  if (shared) {
+    std::shared_lock guard(shared->socket_lock);
+    if (shared->socket.valid()) error = shared->socket.SendAll(buffer, length, kStopTimeoutMs);
+  }
+  if (error != 0) {
+    Trace("%s data sending error !!!", prefix());
+    return E_FAIL;
+  }
+  if (sent != nullptr) *sent = length;
+  return 0;
+}
+
+int CCommandSocket::SendBytes(std::span<const uint8_t> bytes) {
+  return SendData(bytes.data(), bytes.size(), nullptr);
+}
+
+int CCommandSocket::ReceiveData(uint8_t* buffer, size_t length, size_t* received) {
+  if (received != nullptr) *received = 0;
+  if (buffer == nullptr || length == 0) return E_FAIL;
+  std::shared_ptr<Shared> shared = CurrentShared();
+  long count = -1;
+  int error = platform::kWsaNotSocket;
+  if (shared) {
+    std::shared_lock guard(shared->socket_lock);
+    if (shared->socket.valid()) count = shared->socket.Receive(buffer, length, &error);
+  }
+  // A peer that closed reads as 0 bytes here; its close event follows.
+  if (count < 0 && error != 0) {
+    Trace(variant_ == CommandSocketVariant::kLive ? "[STREAM SOCKET] data receive error !!!"
+                                                  : "[SEARCH COMMANDSOCKET] data receive error !!!");
+    return E_FAIL;
+  }
+  if (received != nullptr) *received = count > 0 ? static_cast<size_t>(count) : 0;
+  return 0;
+}
+
+void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
+  Shared& s = *shared;
+  t_worker_of = &s;
+  const char* prefix = s.prefix();
+  s.socket.SetBufferSizes(kSocketBufferBytes);
+
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(s.port);
+  const auto parsed = platform::ParseDottedIPv4(s.address);
+  address.sin_addr.s_addr = parsed ? parsed->s_addr : INADDR_NONE;
+
+  platform::SocketEventWaiter waiter(s.socket, s.close_event);
+  auto owner = [&s]() { return s.socket.valid() ? s.owner.load() : nullptr; };
+
+  const int reachable = s.pinger(s.address, kPingTimeoutMs, kPingRequests, s.close_event.fd());
+  if (s.stop_requested) {
+    // The operator stopped the attempt while it was pinging; nobody waits for a result.
+  } else if (reachable <= 0) {
+    Trace("[COMMAND SOCKET] ping_trace function error !!!");
+    if (ICommandSocketOwner* o = owner()) o->OnConnect(platform::kWsaTimedOut);
+  } else if (const int started = s.socket.StartConnect(address);
+             started != 0 && started != platform::kWsaWouldBlock) {
+    Trace("%s WSAEventSelect function error !!!", prefix);
+    // Reported, so that the session does not wait in its connecting state.
+    if (ICommandSocketOwner* o = owner()) o->OnConnect(started);
+  } else {
+    waiter.ExpectConnect();
+    Trace("%s connect function call !!!", prefix);
+    int expected = 0;
+    s.running.compare_exchange_strong(expected, s.stop_requested ? 0 : 1);
+    const bool search = s.variant == CommandSocketVariant::kSearch;
+    for (;;) {
+      if (s.running != 1) {
+        Trace("%s disconnect signal enable !!!", prefix);
+        break;
+      }
+      const platform::SocketEvents events = waiter.Wait();
+      if (events.close_requested) {
+        Trace("%s disconnect event enable !!!", prefix);
+        break;
+      }
+      if (events.failed) {
+        Trace("%s WSAEnumNetworkEvents function error !!!", prefix);
+        break;
+      }
+      if (search) SetEventPriority(true);
+      bool leave = false;
+      if (events.connected) {
+        Trace("%s command socket connection !!!", prefix);
+        int idle = 0;
+        s.running.compare_exchange_strong(idle, 1);
+        if (ICommandSocketOwner* o = owner()) o->OnConnect(events.connect_error);
+        // A failed connect leaves nothing to wait for on this socket.
+        leave = events.connect_error != 0;
+      }
+      if (!leave && events.readable) {
+        if (s.running != 1) {
+          leave = true;
+        } else if (ICommandSocketOwner* o = owner()) {
+          o->OnReceive();
+        }
+      }
+      if (!leave && events.closed) {
+        Trace("%s command socket close event !!!", prefix);
+        s.running = 0;
+        if (ICommandSocketOwner* o = owner()) o->OnClose(events.close_error);
+        leave = true;
+      }
+      if (search) SetEventPriority(false);
+      if (leave) break;
+    }
+  }
+
+  s.CloseSocket();
+  Trace("%s command port thread exit !!!", prefix);
+  std::lock_guard done(s.done_lock);
+  s.done = true;
+  s.done_signal.notify_all();
+}
+
+}  // namespace sessions

@@ -1,0 +1,89 @@
+// CCommandSocket: the TCP connection of one command session (live or search)
+// to a DVR's command port, and the worker thread that waits on it.
+//
+// Threads: Open and CloseSocket are called by the owning session on the
+// user-interface thread (CloseSocket may also come from the owner's handlers on
+// the worker, which only asks the worker to stop). SendData may be called from
+// any thread; ReceiveData from the owner's OnReceive on the worker. The worker
+// pings the DVR, connects, and calls the owner's OnConnect, OnReceive and
+// OnClose on itself.
+//
+// Ownership: the worker's state (socket, close event, flags, owner pointer)
+// lives in a shared block that the worker and this object both hold. The worker
+// closes the socket on its way out; CloseSocket joins it, or, when it does not
+// end within 5,000 ms, detaches it after clearing the owner and shutting the
+// socket down, so a late worker touches only the shared block.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+
+#include "protocol/packet_sender.h"
+
+namespace sessions {
+
+// The session side of a command socket; called on the worker thread.
+class ICommandSocketOwner {
+ public:
+  virtual ~ICommandSocketOwner() = default;
+  // 0 when connected, else the Winsock error of the attempt.
+  virtual void OnConnect(int error) = 0;
+  virtual void OnReceive() = 0;
+  // 0 for an orderly close, else the Winsock error.
+  virtual void OnClose(int error) = 0;
+};
+
+enum class CommandSocketVariant { kLive = 1, kSearch = 2 };
+
+// The reachability check: (address, time-out ms, requests, cancel fd) -> 1, 0, -1.
+using Pinger = std::function<int(const std::string&, int, int, int)>;
+
+class CCommandSocket : public protocol::PacketChannel {
+ public:
+  static constexpr int kStopTimeoutMs = 5000;
+  static constexpr int kSocketBufferBytes = 4096;
+  static constexpr int kPingTimeoutMs = 1000;
+  static constexpr int kPingRequests = 5;
+  static constexpr size_t kAddressLimit = 260;
+
+  explicit CCommandSocket(CommandSocketVariant variant, Pinger pinger = {});
+  ~CCommandSocket() override;
+  CCommandSocket(const CCommandSocket&) = delete;
+  CCommandSocket& operator=(const CCommandSocket&) = delete;
+
+  // Set once by the session before the first Open.
+  void SetOwner(ICommandSocketOwner* owner) { owner_ = owner; }
+
+  int Open(const std::string& address, uint16_t port);
+  int CloseSocket();
+  int SendData(const uint8_t* buffer, size_t length, size_t* sent);
+  int ReceiveData(uint8_t* buffer, size_t length, size_t* received);
+
+  int SendBytes(std::span<const uint8_t> bytes) override;
+
+  // Whether a worker was started and has not been stopped by CloseSocket.
+  bool HasWorker() const { return worker_.joinable(); }
+
+  const char* prefix() const;
+
+ private:
+  struct Shared;
+  static void Worker(std::shared_ptr<Shared> shared);
+  std::shared_ptr<Shared> CurrentShared() const;
+
+  const CommandSocketVariant variant_;
+  Pinger pinger_;
+  ICommandSocketOwner* owner_ = nullptr;
+
+  std::mutex control_lock_;  // serialises Open and CloseSocket
+  mutable std::mutex shared_lock_;
+  std::shared_ptr<Shared> shared_;  // protected by shared_lock_
+  std::thread worker_;              // touched only under control_lock_
+};
+
+}  // namespace sessions
