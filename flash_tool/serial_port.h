@@ -1,0 +1,110 @@
+// The serial port of the tool's view and its receive thread ThreadWatchComm.
+//
+// Threads: Open, Close, Write, DrainReceived and the capture calls run on the
+// UI thread. ThreadWatchComm reads the line, fills the ring, writes the capture
+// file and calls the notification; it never touches the view. What both sides
+// reach lives in a shared state so that a thread that outlives its bounded
+// join (and is detached) still only touches memory it co-owns:
+//   - ring: single producer (thread), single consumer (UI thread);
+//   - connected, notify_pending: atomics;
+//   - the capture file: a CaptureSink with its own lock.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "flash_tool/receive_ring.h"
+#include "platform/close_event.h"
+
+namespace tarvek {
+
+// The capture file: every received byte, unchanged. Switched on and off by
+// the UI thread, written by ThreadWatchComm; `lock_` guards `file_`.
+class CaptureSink {
+ public:
+  ~CaptureSink() { Stop(); }
+  // Creates the file empty; false when it cannot be created.
+  bool Start(const std::string& path);
+  void Stop();
+  bool active() const;
+  void Write(const uint8_t* bytes, size_t count);
+
+ private:
+  mutable std::mutex lock_;
+  std::FILE* file_ = nullptr;  // guarded by lock_
+};
+
+class SerialPort {
+ public:
+  // Called on ThreadWatchComm after a burst of received bytes, with the port
+  // index (port number - 1). It must only hand over to the UI thread; it is
+  // not called again until the UI thread has drained the ring.
+  using Notify = std::function<void(int port_index)>;
+
+  SerialPort() = default;
+  ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Opens `device` as "COM<port_number>" at `baud`, 8N1 with XON/XOFF, and
+  // starts ThreadWatchComm. On failure the port stays closed and `error`
+  // says why ("thread" when the receive thread could not be started).
+  bool Open(const std::string& device, int baud, int port_number, Notify notify,
+            std::string* error = nullptr);
+  // Clears the connected flag, stops the thread (waiting at most 1,000 ms)
+  // and releases the device.
+  void Close();
+  bool IsConnected() const { return state_ && state_->connected.load(); }
+  const std::string& name() const { return name_; }
+  int baud() const { return baud_; }
+
+  // Writes all of `bytes` unless the line's write time-out (230,400 / baud
+  // ms per byte) passes first; returns the bytes written, 0 on an error.
+  size_t Write(const uint8_t* bytes, size_t count);
+  size_t Write(const std::string& text) {
+    return Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }
+
+  // Appends everything received so far and re-arms the notification.
+  size_t DrainReceived(std::vector<uint8_t>& out);
+  size_t DroppedBytes() const { return state_ ? state_->ring.Dropped() : 0; }
+
+  // Received bytes also go to `capture` while it is active; set before Open.
+  void SetCapture(std::shared_ptr<CaptureSink> capture) { capture_ = std::move(capture); }
+
+ private:
+  struct Shared {
+    ~Shared();
+    int fd = -1;
+    std::atomic<bool> connected{false};
+    std::atomic<bool> notify_pending{false};
+    std::atomic<bool> finished{false};
+    ReceiveRing ring;
+    platform::CloseEvent wake;
+    Notify notify;
+    int port_index = 0;
+    std::string name;
+    std::shared_ptr<CaptureSink> capture;
+  };
+
+  static void ThreadWatchComm(std::shared_ptr<Shared> state);
+
+  std::shared_ptr<Shared> state_;
+  std::thread thread_;
+  std::string name_;
+  int baud_ = 0;
+  std::shared_ptr<CaptureSink> capture_;
+};
+
+// The termios speed constant for a baud rate, 0 when the rate is unsupported.
+unsigned SpeedForBaud(int baud);
+
+}  // namespace tarvek
