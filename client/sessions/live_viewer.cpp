@@ -1,0 +1,138 @@
+#include "client/sessions/live_viewer.h"
+
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+
+#include "platform/trace.h"
+
+namespace sessions {
+
+CLiveViewer::CLiveViewer(ISessionUi& ui, IVistrelControl* control, Pinger pinger, QObject* parent)
+    : QObject(parent), ui_(ui), control_(control) {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    sessions_[slot] = std::make_unique<CLiveSession>(slot, *this, ui, pinger);
+    keep_alive_[slot] = new QTimer(this);
+    QObject::connect(keep_alive_[slot], &QTimer::timeout, this, [this, slot] {
+      if (slots_[slot].active || sessions_[slot]->connected()) {
+        sessions_[slot]->SendKeepAlive();
+      } else {
+        keep_alive_[slot]->stop();
+      }
+    });
+  }
+}
+
+CLiveViewer::~CLiveViewer() {
+  // The sessions' workers may still post work here; stop them first.
+  for (auto& session : sessions_) session->Reset();
+}
+
+void CLiveViewer::RunOnOwnerThread(const std::function<void()>& work) {
+  if (QThread::currentThread() == thread()) {
+    work();
+    return;
+  }
+  QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+}
+
+void CLiveViewer::PostToOwnerThread(std::function<void()> work) {
+  QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void CLiveViewer::SelectSlot(int slot) {
+  if (slot < 0 || slot >= kSlotCount) return;
+  selected_slot_ = slot;
+  const auto& flags = slots_[slot].pan_tilt;
+  ui_.ReportConnectionState(slot, static_cast<ConnectionState>(sessions_[slot]->info().state.load()));
+  Trace("PTZ Camera Index(%d): 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X", slot,
+        flags[0], flags[1], flags[2], flags[3], flags[4], flags[5], flags[6], flags[7]);
+}
+
+int CLiveViewer::AssignCells(int slot, int channel_count) {
+  const int assigned = cells_.AssignCells(slot, channel_count);
+  if (assigned > 0) slots_[slot].channel_count = assigned;
+  return assigned;
+}
+
+void CLiveViewer::ReleaseCells(int slot) {
+  cells_.ReleaseCells(slot);
+  const std::array<uint8_t, 8> flags{};
+  slots_[slot] = SlotRecord{};
+  slots_[slot].pan_tilt = flags;
+  for (int candidate = 0; candidate < kSlotCount; ++candidate) {
+    if (slots_[candidate].active) {
+      SelectSlot(candidate);
+      break;
+    }
+  }
+}
+
+void CLiveViewer::SetChannelFlags(int slot, const std::array<uint8_t, 8>& flags) {
+  slots_[slot].pan_tilt = flags;
+}
+
+void CLiveViewer::StartKeepAlive(int slot) {
+  keep_alive_[slot]->start(sessions_[slot]->over_modem() ? kModemKeepAliveMs : kNetworkKeepAliveMs);
+  Trace("[LIVE DVR %d] Start keep alive message !!!", slot);
+}
+
+void CLiveViewer::StopKeepAlive(int slot) {
+  keep_alive_[slot]->stop();
+  Trace("[LIVE DVR %d] Stop keep alive message !!!", slot);
+}
+
+bool CLiveViewer::IsKeepAliveRunning(int slot) const { return keep_alive_[slot]->isActive(); }
+
+void CLiveViewer::StreamStarted(int slot) {
+  slots_[slot].active = true;
+  selected_slot_ = slot;
+  const auto& cells = cells_.CellsOf(slot);
+  if (cells.empty() || control_ == nullptr) return;
+  short result = 0;
+  const int per_row = slots_[slot].channel_count == 8 ? 3 : 2;
+  control_->SetAlignChannelMode(cells.front(), per_row, &result);
+}
+
+void CLiveViewer::ResetControls() {}
+
+void CLiveViewer::StopRecording(int slot) {
+  if (!slots_[slot].recording) return;
+  slots_[slot].recording = false;
+  Trace("[LIVE DVR %d] File Recording Stop...", slot);
+  short result = 0;
+  if (control_ != nullptr) control_->SetMpeg4Recording(slot, 0, &result);
+}
+
+bool CLiveViewer::DispatchServiceReply(int, uint32_t, std::span<const uint8_t>) { return false; }
+
+bool CLiveViewer::DispatchBypassReply(int, uint8_t, std::span<const uint8_t>) { return false; }
+
+void CLiveViewer::DisconnectSlot(int slot) {
+  SelectSlot(slot);
+  sessions_[slot]->UserDisconnect();
+}
+
+void CLiveViewer::DisconnectAll() {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    StopRecording(slot);
+    StopKeepAlive(slot);
+    sessions_[slot]->DisconnectAtOnce();
+    cells_.ReleaseCells(slot);
+    slots_[slot] = SlotRecord{};
+  }
+}
+
+void CLiveViewer::OnControlConnect(int session, int) {
+  if (session >= 0 && session < kSlotCount) sessions_[session]->OnStreamPortConnected();
+}
+
+void CLiveViewer::OnControlClose(int session, int) {
+  if (session >= 0 && session < kSlotCount) sessions_[session]->OnStreamPortClosed();
+}
+
+void CLiveViewer::OnControlAuthenticationResult(int session, int) {
+  if (session >= 0 && session < kSlotCount) sessions_[session]->OnStreamAuthenticated();
+}
+
+}  // namespace sessions

@@ -1,0 +1,93 @@
+// CLiveViewer: the live mode's logic over the four DVR slots. It owns the four
+// live sessions, shares the control's 16 cells among them, keeps each slot's
+// keep-alive timer, routes the control's events to the slots and carries out
+// the disconnect command.
+//
+// Threads: everything here runs on the thread this object lives on (the
+// owner thread, the user-interface thread in Kaviro), except RunOnOwnerThread
+// and PostToOwnerThread, which the sessions' workers use to get there.
+// Anything that may close a command socket is posted, never run with a
+// wait: the closing thread would otherwise wait for the worker that waits for
+// it.
+#pragma once
+
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+
+#include "client/sessions/cell_allocator.h"
+#include "client/sessions/command_socket.h"
+#include "client/sessions/live_session.h"
+#include "client/sessions/session_ui.h"
+#include "client/sessions/vistrel_control.h"
+
+class QTimer;
+
+namespace sessions {
+
+class CLiveViewer : public QObject {
+ public:
+  CLiveViewer(ISessionUi& ui, IVistrelControl* control, Pinger pinger = {}, QObject* parent = nullptr);
+  ~CLiveViewer() override;
+
+  CLiveSession& session(int slot) { return *sessions_.at(slot); }
+  IVistrelControl* control() const { return control_; }
+  const CellAllocator& cells() const { return cells_; }
+  int selected_slot() const { return selected_slot_; }
+
+  // Runs `work` on the owner thread and waits for it (at once when already there).
+  void RunOnOwnerThread(const std::function<void()>& work);
+  // Queues `work` for the owner thread without waiting.
+  void PostToOwnerThread(std::function<void()> work);
+
+  void SelectSlot(int slot);
+  bool IsActive(int slot) const { return slots_.at(slot).active; }
+  const std::array<uint8_t, 8>& ChannelFlags(int slot) const { return slots_.at(slot).pan_tilt; }
+
+  // Called by the sessions (owner thread).
+  int AssignCells(int slot, int channel_count);
+  void ReleaseCells(int slot);
+  void SetChannelFlags(int slot, const std::array<uint8_t, 8>& flags);
+  void StartKeepAlive(int slot);
+  void StopKeepAlive(int slot);
+  bool IsKeepAliveRunning(int slot) const;
+  void StreamStarted(int slot);
+  void ResetControls();
+  bool IsRecording(int slot) const { return slots_.at(slot).recording; }
+  void StopRecording(int slot);
+  // Replies that belong to the DVR services; false when none handles them.
+  bool DispatchServiceReply(int slot, uint32_t code, std::span<const uint8_t> payload);
+  bool DispatchBypassReply(int slot, uint8_t sub_code, std::span<const uint8_t> data);
+
+  // The disconnect command: selects the slot and disconnects it.
+  void DisconnectSlot(int slot);
+  // Leaving live mode: every connected slot at once, recordings off.
+  void DisconnectAll();
+
+  // The control's events.
+  void OnControlConnect(int session, int result);
+  void OnControlClose(int session, int result);
+  void OnControlAuthenticationResult(int session, int result);
+
+ private:
+  struct SlotRecord {
+    std::array<uint8_t, 8> pan_tilt{};
+    int channel_count = 0;
+    bool active = false;
+    bool recording = false;
+  };
+
+  ISessionUi& ui_;
+  IVistrelControl* control_;
+  CellAllocator cells_;
+  std::array<SlotRecord, kSlotCount> slots_{};
+  std::array<QTimer*, kSlotCount> keep_alive_{};
+  std::array<std::unique_ptr<CLiveSession>, kSlotCount> sessions_;
+  int selected_slot_ = 0;
+};
+
+}  // namespace sessions
