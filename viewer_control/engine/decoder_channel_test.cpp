@@ -1,0 +1,187 @@
+#include "viewer_control/engine/decoder_channel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/result_codes.h"
+#include "platform/trace.h"
+#include "viewer_control/engine/mpeg4_decoder.h"
+#include "viewer_control/engine/test_support.h"
+
+namespace vistrel {
+namespace {
+
+struct Drawn {
+  int slot;
+  int width;
+  int height;
+  int centre_luma;
+  std::string date;
+};
+
+class RecordingSink : public IFrameSink {
+ public:
+  int32_t DrawPicture(int slot, const PlanarPicture& picture, std::string_view date_text) override {
+    const int centre = picture.y[(picture.height / 2) * picture.y_pitch + picture.width / 2];
+    drawn.push_back({slot, picture.width, picture.height, centre, std::string(date_text)});
+    return result;
+  }
+  std::vector<Drawn> drawn;
+  int32_t result = 0;
+};
+
+class DecoderChannelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    channel.Bind(3);
+    channel.SetFrameSink(&sink);
+  }
+  bool OpenAndStart(const test::StreamEncoder& encoder) {
+    return channel.Open(encoder.vol_packet()) == 1 && channel.Start() == 1;
+  }
+  platform::TraceCapture trace;
+  DecoderChannel channel;
+  RecordingSink sink;
+};
+
+TEST(Mpeg4Vol, TheEncodersVolHeaderIsNineteenBytesAndGivesItsSize) {
+  for (auto [width, height] : {std::pair{352, 240}, {704, 480}, {352, 250}}) {
+    test::StreamEncoder encoder(width, height);
+    ASSERT_EQ(encoder.vol_packet().size(), 19u);
+    const std::vector<uint8_t> start = {0, 0, 1, 1, 0, 0, 1, 0x20};
+    EXPECT_TRUE(std::equal(start.begin(), start.end(), encoder.vol_packet().begin()));
+    VolInfo vol;
+    ASSERT_TRUE(FindVol(encoder.vol_packet(), &vol));
+    EXPECT_EQ(vol.offset, 4u);
+    EXPECT_EQ(vol.width, width);
+    EXPECT_EQ(vol.height, height);
+  }
+  VolInfo vol;
+  const std::vector<uint8_t> no_layer = {0, 0, 1, 1, 0, 0, 1, 0xB6, 1, 2, 3};
+  EXPECT_FALSE(FindVol(no_layer, &vol));
+  const std::vector<uint8_t> cut_short = {0, 0, 1, 0x20, 0x00, 0x84};
+  EXPECT_FALSE(FindVol(cut_short, &vol));
+}
+
+TEST_F(DecoderChannelTest, OpensVolSizesThatAreMultiplesOfSixteenAndDecodesThem) {
+  for (auto [width, height] : {std::pair{352, 240}, {704, 480}}) {
+    test::StreamEncoder encoder(width, height);
+    ASSERT_TRUE(OpenAndStart(encoder));
+    EXPECT_EQ(channel.width(), width);
+    channel.DecodeAndDraw(encoder.Picture(1, 0, 200));
+    ASSERT_FALSE(sink.drawn.empty());
+    EXPECT_EQ(sink.drawn.back().slot, 3);
+    EXPECT_EQ(sink.drawn.back().width, width);
+    EXPECT_EQ(sink.drawn.back().height, height);
+    EXPECT_NEAR(sink.drawn.back().centre_luma, 200, 4);
+    EXPECT_EQ(sink.drawn.back().date, test::kPictureDateText);
+  }
+  EXPECT_EQ(trace.Count("Channel 3, Mpeg4 decoder play !!!."), 2u);
+}
+
+TEST_F(DecoderChannelTest, RefusesSizesThatAreNotMultiplesOfSixteen) {
+  for (auto [width, height] : {std::pair{352, 250}, {350, 240}}) {
+    test::StreamEncoder encoder(width, height);
+    EXPECT_EQ(channel.Open(encoder.vol_packet()), 0);
+    EXPECT_TRUE(trace.Contains("VOP header has unsupported image size: " + std::to_string(width) +
+                               "x" + std::to_string(height) + " at channel 3."));
+    EXPECT_FALSE(channel.is_open());
+    EXPECT_EQ(channel.Start(), 0);
+    channel.DecodeAndDraw(encoder.Picture(1, 0));
+  }
+  EXPECT_TRUE(sink.drawn.empty());
+}
+
+TEST_F(DecoderChannelTest, JoiningMidGroupWaitsForPictureZero) {
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_TRUE(OpenAndStart(encoder));
+  for (int number = 5; number < 30; ++number) channel.DecodeAndDraw(encoder.Picture(1, number));
+  EXPECT_TRUE(sink.drawn.empty());
+  EXPECT_TRUE(trace.Contains("[MPEG4DECODER] channel: 3, not decode I frame, frame number 5"));
+  EXPECT_EQ(trace.Count("Channel: 3 Failed to Mpeg4 user data at VerifyMpeg4UserData()."), 25u);
+
+  channel.DecodeAndDraw(encoder.Picture(1, 0, 90));
+  channel.DecodeAndDraw(encoder.Picture(1, 1, 90));
+  ASSERT_EQ(sink.drawn.size(), 2u);
+  EXPECT_NEAR(sink.drawn[1].centre_luma, 90, 4);
+  EXPECT_EQ(channel.pictures_drawn(), 2);
+}
+
+TEST_F(DecoderChannelTest, PictureTwentyNineIsShownAndThirtyAfterItIsDropped) {
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_TRUE(OpenAndStart(encoder));
+  for (int number = 0; number <= 29; ++number) channel.DecodeAndDraw(encoder.Picture(2, number));
+  EXPECT_EQ(sink.drawn.size(), 30u);
+  channel.DecodeAndDraw(encoder.Picture(2, 30));
+  EXPECT_EQ(sink.drawn.size(), 30u);
+  EXPECT_TRUE(trace.Contains("[MPEG4DECODER] channel: 3, not decode I frame, frame number 30"));
+  // The next group starts over.
+  channel.DecodeAndDraw(encoder.Picture(2, 0));
+  EXPECT_EQ(sink.drawn.size(), 31u);
+}
+
+TEST_F(DecoderChannelTest, PicturesWithoutUserDataOrVopAreDropped) {
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_TRUE(OpenAndStart(encoder));
+  std::vector<uint8_t> picture = encoder.Picture(1, 0);
+
+  std::vector<uint8_t> no_user_data(picture.begin() + 20, picture.end());
+  channel.DecodeAndDraw(no_user_data);
+  EXPECT_TRUE(trace.Contains("[MPEG4DECODER] channel: 3, not matching mpeg4 user data sync byte."));
+
+  const std::vector<uint8_t> no_vop = test::StreamEncoder::UserData(1, 0);
+  channel.DecodeAndDraw(no_vop);
+  EXPECT_TRUE(trace.Contains("Channel: 3 Can't find MPEG-4 VOL (Video Object Layer) at Network packet."));
+
+  std::vector<uint8_t> garbage = test::StreamEncoder::UserData(1, 1);
+  garbage.insert(garbage.end(), {0, 0, 1, 0xB6, 0xFF, 0xFF, 0xFF, 0xFF});
+  channel.DecodeAndDraw(garbage);  // whatever libavcodec makes of it, nothing breaks
+  EXPECT_TRUE(sink.drawn.empty());
+
+  channel.DecodeAndDraw(picture);
+  EXPECT_EQ(sink.drawn.size(), 1u);
+}
+
+TEST_F(DecoderChannelTest, ColourValuesChangeTheOutputAndNeutralValuesRestoreIt) {
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_TRUE(OpenAndStart(encoder));
+  channel.DecodeAndDraw(encoder.Picture(1, 0, 100));
+  ColourSettings brighter;
+  brighter.brightness = 50;
+  channel.SetColour(brighter);
+  channel.DecodeAndDraw(encoder.Picture(1, 1, 100));
+  channel.SetColour(ColourSettings{});
+  channel.DecodeAndDraw(encoder.Picture(1, 2, 100));
+  ASSERT_EQ(sink.drawn.size(), 3u);
+  EXPECT_NEAR(sink.drawn[1].centre_luma, sink.drawn[0].centre_luma + 50, 2);
+  // The adjustment must not leak into the decoder's reference pictures.
+  EXPECT_NEAR(sink.drawn[2].centre_luma, sink.drawn[0].centre_luma, 3);
+  EXPECT_EQ(channel.colour().brightness, 0);
+}
+
+TEST_F(DecoderChannelTest, ADrawingErrorClosesTheChannelButModeChangesDoNot) {
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_TRUE(OpenAndStart(encoder));
+  sink.result = kDrawWrongMode;
+  channel.DecodeAndDraw(encoder.Picture(1, 0));
+  EXPECT_TRUE(channel.is_open());
+  sink.result = E_FAIL;
+  channel.DecodeAndDraw(encoder.Picture(1, 1));
+  EXPECT_FALSE(channel.is_open());
+  EXPECT_TRUE(trace.Contains("Channel: 3 Drawing error.(0x80004005)"));
+  channel.DecodeAndDraw(encoder.Picture(1, 2));
+  EXPECT_EQ(sink.drawn.size(), 2u);
+  // The next VOL packet opens it again.
+  ASSERT_TRUE(OpenAndStart(encoder));
+  EXPECT_TRUE(trace.Contains("Channel 3, Mpeg4 decoder close !!!."));
+}
+
+TEST_F(DecoderChannelTest, ClosingANeverOpenedChannelOnlyTraces) {
+  channel.Close();
+  EXPECT_EQ(trace.Texts(), std::vector<std::string>{"Channel 3, Mpeg4 decoder close !!!."});
+}
+
+}  // namespace
+}  // namespace vistrel

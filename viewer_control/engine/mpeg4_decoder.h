@@ -1,0 +1,69 @@
+// The MPEG-4 Part 2 decoder, shaped like the six calls the control makes on
+// it: find the VOL and its picture size, create an instance from the VOL
+// header, allocate its frame buffer, decode one picture from its VOP start
+// code, set colour values, destroy.
+//
+// This module is the only one that includes FFmpeg headers. libavcodec's
+// decoder does the work; the VOL header becomes its extradata, and colour
+// values are applied here after decoding (into a plane set allocated once),
+// never into the decoder's own reference pictures.
+//
+// Threads: an instance is used by one thread at a time; the decoder channel's
+// lock serialises its users. Nothing is allocated per picture by this module:
+// the input buffer and the adjusted planes are made by AllocateFrameBuffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "viewer_control/engine/planar_picture.h"
+
+namespace vistrel {
+
+struct VolInfo {
+  size_t offset = 0;  // of the VOL start code 00 00 01 2x in the bytes given
+  size_t length = 0;  // bytes from there to the end of the bytes given
+  int width = 0;
+  int height = 0;
+};
+
+// Finds the video object layer start code and reads the picture size from
+// its fields. False when there is none, or when the layer is not a
+// rectangular one whose size fits in the bytes given.
+bool FindVol(std::span<const uint8_t> bytes, VolInfo* info);
+
+class Mpeg4Decoder {
+ public:
+  // Bytes of input the decoder takes at most per picture.
+  static constexpr size_t kMaxPictureBytes = 256 * 1024;
+
+  // A decoder for pictures of this size, set up from the VOL header; null
+  // when libavcodec refuses it.
+  static std::unique_ptr<Mpeg4Decoder> Create(int width, int height,
+                                              std::span<const uint8_t> vol_header);
+  ~Mpeg4Decoder();
+  Mpeg4Decoder(const Mpeg4Decoder&) = delete;
+  Mpeg4Decoder& operator=(const Mpeg4Decoder&) = delete;
+
+  // Allocates what decoding needs; false when memory runs out.
+  bool AllocateFrameBuffer();
+
+  // Decodes one coded picture, starting at its VOP start code. 0 and a
+  // picture in `out` (valid until the next call), or a negative value.
+  int Decode(std::span<const uint8_t> from_vop, PlanarPicture* out);
+
+  // Takes effect from the next picture.
+  void SetColour(const ColourSettings& colour);
+
+  int width() const;
+  int height() const;
+
+ private:
+  struct Impl;
+  explicit Mpeg4Decoder(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vistrel

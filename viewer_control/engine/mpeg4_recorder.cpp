@@ -1,0 +1,151 @@
+#include "viewer_control/engine/mpeg4_recorder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/registry.h"
+#include "platform/trace.h"
+
+namespace vistrel {
+namespace {
+
+constexpr uint8_t kUserDataCode = 0xB2;
+constexpr size_t kPictureNumberOffset = 7;
+constexpr int kChannelLimit = 16;
+
+}  // namespace
+
+std::optional<std::string> RecordFolderName(const std::tm& now) {
+  auto key = platform::RegistryKey::Open(kVideoStorageKey);
+  if (!key) return std::nullopt;
+  std::string folder = key->ReadString(kVideoStorageValue).value_or("");
+  // An empty path would put recordings wherever the program happens to run.
+  if (folder.empty()) return std::nullopt;
+  if (folder.back() != '/') folder += '/';
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02d/", now.tm_year + 1900, now.tm_mon + 1,
+                now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
+  return folder + name;
+}
+
+bool Mpeg4Recorder::Open(int channel, const VolHeader& vol, const std::string& folder, bool live) {
+  Close();
+  if (folder.empty() || channel < 0 || channel >= kChannelLimit) return false;
+  channel_ = channel;
+  vol_ = vol;
+  char name[16];
+  std::snprintf(name, sizeof name, "0%02d", channel);
+  rmp_path_ = folder + name + ".rmp";
+  rmg_path_ = folder + name + ".rmg";
+
+  const int fd = open(rmp_path_.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Trace("[MPEG4 RECORDER] Channel: %d, RMP file create failed !!!", channel + 1);
+    return false;
+  }
+  rmp_fd_ = fd;
+  rmp_size_ = 0;
+  static constexpr uint8_t kLive[5] = {'L', 'I', 'V', 'E', 0};
+  static constexpr uint8_t kPlay[5] = {'P', 'L', 'A', 'Y', 0};
+  Append(rmp_fd_, &rmp_size_, live ? kLive : kPlay);
+  if (!Append(rmp_fd_, &rmp_size_, vol_)) {
+    Trace("[MPEG4 RECORDER] Channel: %d, RMP file mpeg4 vol header write failed !!!", channel + 1);
+    Close();
+    return false;
+  }
+  rmg_fd_ = open(rmg_path_.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+  if (rmg_fd_ < 0) {
+    Trace("[MPEG4 RECORDER] Channel: %d, RMG file create failed !!!", channel + 1);
+    Close();
+    return false;
+  }
+  rmg_size_ = 0;
+  return true;
+}
+
+void Mpeg4Recorder::Close() {
+  if (rmp_fd_ >= 0) close(rmp_fd_);
+  if (rmg_fd_ >= 0) close(rmg_fd_);
+  rmp_fd_ = -1;
+  rmg_fd_ = -1;
+  rmp_size_ = 0;
+  rmg_size_ = 0;
+  group_bytes_ = 0;
+  started_ = false;
+  vol_ = {};
+  rmp_path_.clear();
+  rmg_path_.clear();
+}
+
+bool Mpeg4Recorder::Append(int fd, off_t* size, std::span<const uint8_t> bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, *size + static_cast<off_t>(done));
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      // A part of a picture is no picture: take it back off the end.
+      if (done > 0 && ftruncate(fd, *size) != 0) {
+        Trace("[MPEG4 RECORDER] file truncate failed, errno %d", errno);
+      }
+      return false;
+    }
+  }
+  *size += static_cast<off_t>(done);
+  return true;
+}
+
+void Mpeg4Recorder::WriteFailed() {
+  Trace("[MPEG4 RECORDER] MPEG4 Frame write error !!!");
+  Close();
+}
+
+int Mpeg4Recorder::WritePicture(std::span<const uint8_t> payload) {
+  if (rmp_fd_ < 0 || rmg_fd_ < 0) return 1;
+  size_t start = payload.size();
+  for (size_t i = 0; i + 4 <= payload.size(); ++i) {
+    if (payload[i] == 0 && payload[i + 1] == 0 && payload[i + 2] == 1 && payload[i + 3] == kUserDataCode) {
+      start = i;
+      break;
+    }
+  }
+  if (start == payload.size() || payload.size() - start <= kPictureNumberOffset) {
+    Trace("[MPEG4 RECORDER] Ch.%d Can't find MPEG-4 VOL (Video Object Layer) at Network packet.",
+          channel_ + 1);
+    return 0;
+  }
+  const std::span<const uint8_t> picture = payload.subspan(start);
+  if (picture[kPictureNumberOffset] == 0) {
+    Trace("[MPEG4 RECORDER] Ch.%d I frame Gop Size = %d, frame num = %d", channel_,
+          static_cast<int>(group_bytes_), 0);
+    if (group_bytes_ != 0) {
+      const uint8_t record[7] = {0x01,
+                                 0xB2,
+                                 static_cast<uint8_t>(channel_),
+                                 static_cast<uint8_t>(group_bytes_),
+                                 static_cast<uint8_t>(group_bytes_ >> 8),
+                                 static_cast<uint8_t>(group_bytes_ >> 16),
+                                 static_cast<uint8_t>(group_bytes_ >> 24)};
+      if (!Append(rmg_fd_, &rmg_size_, record)) {
+        WriteFailed();
+        return 0;
+      }
+    }
+    group_bytes_ = 0;
+    started_ = true;
+  }
+  if (!started_) return 1;
+  if (!Append(rmp_fd_, &rmp_size_, picture)) {
+    WriteFailed();
+    return 0;
+  }
+  group_bytes_ += static_cast<uint32_t>(picture.size());
+  return 1;
+}
+
+}  // namespace vistrel

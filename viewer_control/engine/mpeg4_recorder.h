@@ -1,0 +1,75 @@
+// The recorder of one stream channel: while recording is on, each picture
+// packet of the channel is appended to an .rmp file ("LIVE" or "PLAY", the
+// 19-byte VOL header, then the pictures from the first I picture on) and the
+// byte size of every completed group of pictures to an .rmg file (7-byte
+// records 01 B2 <channel> <size, u32 little-endian>).
+//
+// A write that fails (disk full) is cut back to the last whole picture or
+// record, traced, and ends this channel's recording; the files keep what was
+// written before.
+//
+// Threads: none of its own. The stream session serialises Open/Close (owner
+// thread) against WritePicture (receive thread) with its recorder lock.
+#pragma once
+
+#include <sys/types.h>
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace vistrel {
+
+inline constexpr size_t kVolHeaderSize = 19;
+using VolHeader = std::array<uint8_t, kVolHeaderSize>;
+
+// The registry key and value naming the folder that recordings go under.
+inline constexpr const char* kVideoStorageKey = "Software\\veldmark\\Kaviro\\1.0.0.0\\Storage Path\\Video";
+inline constexpr const char* kVideoStorageValue = "SavePath01";
+
+// The folder of a recording started at `now`: the configured video folder,
+// then "YYYYMMDDhhmmss/". Nothing when the key cannot be opened or names no folder.
+std::optional<std::string> RecordFolderName(const std::tm& now);
+
+class Mpeg4Recorder {
+ public:
+  Mpeg4Recorder() = default;
+  ~Mpeg4Recorder() { Close(); }
+  Mpeg4Recorder(const Mpeg4Recorder&) = delete;
+  Mpeg4Recorder& operator=(const Mpeg4Recorder&) = delete;
+
+  // Creates "0%02d.rmp" and "0%02d.rmg" for 0-based `channel` in `folder`
+  // (which ends with "/") and writes the .rmp header. False, with a trace line,
+  // when a file cannot be made; what was made stays as it got.
+  bool Open(int channel, const VolHeader& vol, const std::string& folder, bool live);
+  void Close();
+  // The whole packet payload of one picture. 1 when it was written, or held
+  // back until the channel's first I picture, or when the recorder is closed;
+  // 0 on failure.
+  int WritePicture(std::span<const uint8_t> payload);
+
+  bool is_open() const { return rmp_fd_ >= 0; }
+  const std::string& rmp_path() const { return rmp_path_; }
+  const std::string& rmg_path() const { return rmg_path_; }
+
+ private:
+  // Appends all bytes or restores the file to its size before; false on failure.
+  static bool Append(int fd, off_t* size, std::span<const uint8_t> bytes);
+  void WriteFailed();
+
+  int rmp_fd_ = -1;
+  int rmg_fd_ = -1;
+  off_t rmp_size_ = 0;
+  off_t rmg_size_ = 0;
+  uint32_t group_bytes_ = 0;
+  VolHeader vol_{};
+  int channel_ = 0;
+  bool started_ = false;
+  std::string rmp_path_;
+  std::string rmg_path_;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,215 @@
+#include "viewer_control/engine/vistrel_engine.h"
+
+#include <algorithm>
+
+#include "platform/result_codes.h"
+#include "platform/trace.h"
+#include "viewer_control/engine/owner_relay.h"
+
+namespace vistrel {
+namespace {
+
+constexpr ChannelList kUnsetList = {
+    {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+    -1};
+
+bool ValidSession(int index) { return index >= 0 && index < kSessionCount; }
+
+void SetOut(int16_t* out, int16_t value) {
+  if (out != nullptr) *out = value;
+}
+
+int32_t Fail(int16_t* out) {
+  SetOut(out, 0);
+  return E_FAIL;
+}
+
+}  // namespace
+
+VistrelEngine::VistrelEngine(IVistrelEvents* events, IFrameSink* frames)
+    : events_(events), relay_(std::make_unique<OwnerRelay>()) {
+  channel_lists_.fill(kUnsetList);
+  record_event_types_.fill(0xFF);
+  for (int slot = 0; slot < kDisplaySlots; ++slot) decoders_[slot].Bind(slot);
+  for (int index = 0; index < kSessionCount; ++index) sessions_[index].Bind(index, this);
+  SetFrameSink(frames);
+}
+
+VistrelEngine::~VistrelEngine() {
+  // The host should have disconnected; threads still running end here without events.
+  for (auto& session : sessions_) session.Shutdown();
+  for (auto& decoder : decoders_) decoder.Close();
+}
+
+void VistrelEngine::SetFrameSink(IFrameSink* frames) {
+  for (int slot = 0; slot < kDisplaySlots; ++slot) SetFrameSink(slot, frames);
+}
+
+void VistrelEngine::SetFrameSink(int slot, IFrameSink* frames) {
+  if (slot < 0 || slot >= kDisplaySlots) return;
+  frame_sinks_[slot] = frames;
+  decoders_[slot].SetFrameSink(frames);
+}
+
+void VistrelEngine::SetLocalTime(std::function<std::tm()> now) {
+  for (auto& session : sessions_) session.SetLocalTime(now);
+}
+
+int32_t VistrelEngine::ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress,
+                                         short nPort, const std::string& bstrUserName,
+                                         const std::string& bstrPassword, int16_t* pVal) {
+  if (!ValidSession(nSessionOfNum)) return Fail(pVal);
+  std::lock_guard lock(lock_);
+  StreamSession& session = sessions_[nSessionOfNum];
+  // A session still connecting counts as connected: a second thread on it
+  // would share its buffers.
+  if (session.running()) return Fail(pVal);
+  if (session.Connect(bstrUserName, bstrPassword, bstrIPAddress, static_cast<uint16_t>(nPort)) < 0) {
+    Trace("Failed to connection stream port.");
+    return Fail(pVal);
+  }
+  SetOut(pVal, 1);
+  return S_OK;
+}
+
+void VistrelEngine::CloseDecoders(int index) {
+  const ChannelList& list = channel_lists_[index];
+  for (int i = 0; i < std::clamp(list.count, 0, kDisplaySlots); ++i) {
+    const int slot = list.entries[i];
+    if (slot >= kDisplaySlots) continue;
+    decoders_[slot].Close();
+    if (frame_sinks_[slot] != nullptr) frame_sinks_[slot]->ChannelClosed(slot);
+  }
+}
+
+int32_t VistrelEngine::DisconnectStreamPort(int nSessionOfNum, int16_t* pVal) {
+  if (!ValidSession(nSessionOfNum)) return Fail(pVal);
+  std::lock_guard lock(lock_);
+  StreamSession& session = sessions_[nSessionOfNum];
+  if (!session.running()) return S_OK;
+  if (session.Disconnect() < 0) {
+    Trace("Failed to disconnection stream port.");
+    SetOut(pVal, 0);
+  } else {
+    SetOut(pVal, 1);
+  }
+  CloseDecoders(nSessionOfNum);
+  ChannelList& list = channel_lists_[nSessionOfNum];
+  if (list.count > 0 && list.entries[0] < kDisplaySlots) {
+    // Only the slots that exist, however long the list.
+    const int first = list.entries[0];
+    const int last = std::min(first + list.count, kDisplaySlots);
+    std::fill(record_event_types_.begin() + first, record_event_types_.begin() + last, 0xFF);
+  }
+  list.entries.fill(0);
+  list.count = 0;
+  return S_OK;
+}
+
+int32_t VistrelEngine::DisconnectAllStreamPort(int16_t* pVal) {
+  (void)pVal;  // not written
+  std::lock_guard lock(lock_);
+  int32_t result = S_OK;
+  for (int index = 0; index < kSessionCount; ++index) {
+    if (!sessions_[index].running()) continue;
+    result = sessions_[index].Disconnect();
+    if (result < 0) Trace("Failed to disconnection stream port.");
+    CloseDecoders(index);
+  }
+  channel_lists_.fill(kUnsetList);
+  return result;
+}
+
+int32_t VistrelEngine::SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
+                                            int nChannelOfNum, int nVideoStreamMode, int16_t* pVal) {
+  if (!ValidSession(nSessionOfNum) || nChannelOfNum < 1 || nChannelOfNum > kDisplaySlots ||
+      varDstChannel.size() < static_cast<size_t>(nChannelOfNum)) {
+    return Fail(pVal);
+  }
+  const auto map = varDstChannel.first(static_cast<size_t>(nChannelOfNum));
+  if (std::any_of(map.begin(), map.end(), [](uint8_t slot) { return slot >= kDisplaySlots; })) {
+    return Fail(pVal);
+  }
+  sessions_[nSessionOfNum].SetSessionInfo(map, nChannelOfNum, nVideoStreamMode);
+  ChannelList& list = channel_lists_[nSessionOfNum];
+  std::copy(map.begin(), map.end(), list.entries.begin());
+  list.count = nChannelOfNum;
+  video_stream_mode_ = nVideoStreamMode;
+  SetOut(pVal, 1);
+  return S_OK;
+}
+
+int32_t VistrelEngine::SetAlignChannelMode(int nDstChannel, int nChannelPerRow, int16_t* pVal) {
+  if (nDstChannel < 0 || nDstChannel >= kDisplaySlots || nChannelPerRow < 1 || nChannelPerRow > 4) {
+    return Fail(pVal);
+  }
+  {
+    std::lock_guard lock(lock_);
+    selected_cell_ = -1;
+    first_slot_ = nDstChannel;
+    channels_per_row_ = nChannelPerRow;
+  }
+  SetOut(pVal, 1);
+  return S_OK;
+}
+
+int32_t VistrelEngine::SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType,
+                                          int16_t* pVal) {
+  if (!ValidSession(nSessionOfNum)) return Fail(pVal);
+  const ChannelList& list = channel_lists_[nSessionOfNum];
+  if (list.count <= 0) return Fail(pVal);
+  const int first = list.entries[0];
+  // The bytes must exist and land inside the sixteen slots.
+  if (varRecType.size() < static_cast<size_t>(list.count) || first + list.count > kDisplaySlots) {
+    return Fail(pVal);
+  }
+  std::copy_n(varRecType.begin(), list.count, record_event_types_.begin() + first);
+  SetOut(pVal, 1);
+  return S_OK;
+}
+
+int32_t VistrelEngine::SetMpeg4Recording(int nSessionOfIndex, int nRecording, int16_t* pVal) {
+  if (!ValidSession(nSessionOfIndex)) return Fail(pVal);
+  sessions_[nSessionOfIndex].SetRecording(nRecording != 0, video_stream_mode_ == kStreamLive);
+  return S_OK;
+}
+
+void VistrelEngine::RunOnOwner(IStreamTransport& transport, std::function<void()> handler) {
+  relay_->Call(std::move(handler), [&transport] { return transport.StopRequested(); });
+}
+
+void VistrelEngine::SessionConnected(int index, IStreamTransport& transport) {
+  RunOnOwner(transport, [this, index] {
+    if (events_ != nullptr) events_->Connect(index, 0);
+  });
+}
+
+void VistrelEngine::SessionClosed(int index, IStreamTransport& transport) {
+  (void)index;  // the event does not carry it
+  RunOnOwner(transport, [this] {
+    if (events_ != nullptr) events_->Close(0, 0);
+  });
+}
+
+void VistrelEngine::SessionAuthenticated(int index, IStreamTransport& transport) {
+  (void)index;
+  RunOnOwner(transport, [this] {
+    if (events_ != nullptr) events_->AuthenticationResult(0, 0);
+  });
+}
+
+void VistrelEngine::DecoderStart(int index, const VolHeader& vol, IStreamTransport& transport) {
+  RunOnOwner(transport, [this, index, vol] { StartDecoders(index, vol); });
+}
+
+void VistrelEngine::StartDecoders(int index, const VolHeader& vol) {
+  const ChannelList& list = channel_lists_[index];
+  for (int i = 0; i < std::clamp(list.count, 0, kDisplaySlots); ++i) {
+    const int slot = list.entries[i];
+    if (slot >= kDisplaySlots) break;
+    if (decoders_[slot].Open(vol) == 0) break;
+    if (decoders_[slot].Start() == 0) break;
+  }
+}
+
+}  // namespace vistrel

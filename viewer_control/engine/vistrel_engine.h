@@ -1,0 +1,119 @@
+// The engine of the viewer control, without widgets: four stream sessions,
+// sixteen decoder channels (one per display slot) and the recorders, driven by
+// the seven methods of IVistrelCtl with their names, arguments and results
+// (S_OK / E_FAIL, out values 1 / 0, and what each leaves untouched).
+//
+// Threads: the engine belongs to the thread that constructs it (the owner),
+// which must run a Qt event loop. Every method is called on the owner thread.
+// Each connected session has a receive thread that reassembles, dispatches,
+// records and decodes; decoded pictures go to the frame sink on that thread.
+// Events (Connect, Close, AuthenticationResult) and the decoder start of a new
+// VOL header are run on the owner thread while the receive thread waits, as
+// the control's window messages were (OwnerRelay). A disconnect on the owner
+// thread, even from inside an event handler, cancels such a wait, so it ends
+// within its 1,000 ms bound and no event of that session is raised after it.
+//
+// Locks: `lock_` (the control's lock) is held by ConnectStreamPort, the two
+// disconnects and while SetAlignChannelMode stores the layout. Order: lock_,
+// then a session's locks, then a decoder channel's lock. The owner-thread
+// state below (channel lists, record-event types, layout, mode) is written
+// only on the owner thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "viewer_control/engine/decoder_channel.h"
+#include "viewer_control/engine/frame_sink.h"
+#include "viewer_control/engine/stream_session.h"
+#include "viewer_control/engine/vistrel_events.h"
+
+namespace vistrel {
+
+class OwnerRelay;
+
+inline constexpr int kSessionCount = 4;
+inline constexpr int kDisplaySlots = 16;
+
+// The control's copy of one session's channel map.
+struct ChannelList {
+  std::array<uint8_t, kDisplaySlots> entries;
+  int32_t count;
+};
+
+class VistrelEngine final : private IStreamSessionHost {
+ public:
+  explicit VistrelEngine(IVistrelEvents* events = nullptr, IFrameSink* frames = nullptr);
+  ~VistrelEngine() override;
+  VistrelEngine(const VistrelEngine&) = delete;
+  VistrelEngine& operator=(const VistrelEngine&) = delete;
+
+  void SetEventSink(IVistrelEvents* events) { events_ = events; }
+  // The sink of every slot, or of one slot.
+  void SetFrameSink(IFrameSink* frames);
+  void SetFrameSink(int slot, IFrameSink* frames);
+  // The clock that names recording folders (tests move it).
+  void SetLocalTime(std::function<std::tm()> now);
+
+  // --- IVistrelCtl; every pVal may be null (then nothing is written).
+  int32_t ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress, short nPort,
+                            const std::string& bstrUserName, const std::string& bstrPassword,
+                            int16_t* pVal);
+  int32_t DisconnectStreamPort(int nSessionOfNum, int16_t* pVal);
+  int32_t DisconnectAllStreamPort(int16_t* pVal);
+  // `varDstChannel`: entry k is the display slot (0-15) of stream channel k+1.
+  int32_t SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
+                               int nChannelOfNum, int nVideoStreamMode, int16_t* pVal);
+  int32_t SetAlignChannelMode(int nDstChannel, int nChannelPerRow, int16_t* pVal);
+  // `varRecType`: one byte per channel of the session.
+  int32_t SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType, int16_t* pVal);
+  int32_t SetMpeg4Recording(int nSessionOfIndex, int nRecording, int16_t* pVal);
+
+  // --- State for the renderer, the tools and tests (owner thread).
+  DecoderChannel& decoder(int slot) { return decoders_[slot]; }
+  StreamSession& session(int index) { return sessions_[index]; }
+  const ChannelList& channel_list(int session) const { return channel_lists_[session]; }
+  uint8_t record_event_type(int slot) const { return record_event_types_[slot]; }
+  int video_stream_mode() const { return video_stream_mode_; }
+  int first_slot() const { return first_slot_; }
+  int channels_per_row() const { return channels_per_row_; }
+  int selected_cell() const { return selected_cell_; }
+  void set_selected_cell(int cell) { selected_cell_ = cell; }
+
+ private:
+  // IStreamSessionHost, on the receive threads.
+  void SessionConnected(int index, IStreamTransport& transport) override;
+  void SessionClosed(int index, IStreamTransport& transport) override;
+  void SessionAuthenticated(int index, IStreamTransport& transport) override;
+  void DecoderStart(int index, const VolHeader& vol, IStreamTransport& transport) override;
+  DecoderChannel& Decoder(int slot) override { return decoders_[slot]; }
+
+  // Owner thread.
+  void StartDecoders(int index, const VolHeader& vol);
+  void CloseDecoders(int index);
+  void RunOnOwner(IStreamTransport& transport, std::function<void()> handler);
+
+  IVistrelEvents* events_;
+  std::array<IFrameSink*, kDisplaySlots> frame_sinks_{};
+  std::unique_ptr<OwnerRelay> relay_;
+  std::mutex lock_;
+
+  std::array<ChannelList, kSessionCount> channel_lists_;
+  std::array<uint8_t, kDisplaySlots> record_event_types_;
+  int video_stream_mode_ = 0;
+  int first_slot_ = 0;
+  int channels_per_row_ = 3;
+  int selected_cell_ = -1;
+
+  std::array<DecoderChannel, kDisplaySlots> decoders_;
+  // Last, so that they are destroyed first: their threads use the members above.
+  std::array<StreamSession, kSessionCount> sessions_;
+};
+
+}  // namespace vistrel

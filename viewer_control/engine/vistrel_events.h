@@ -1,0 +1,19 @@
+// The events of the viewer control, delivered to the host on the engine's
+// owner thread while the receive thread that caused them waits.
+#pragma once
+
+namespace vistrel {
+
+class IVistrelEvents {
+ public:
+  virtual ~IVistrelEvents() = default;
+  // The session's TCP connection to the stream port is up: (session index, 0).
+  virtual void Connect(int nSessionOfNum, int nResult) = 0;
+  // A send or receive failed and the session's protocol state was reset:
+  // always (0, 0), whichever session it was.
+  virtual void Close(int nSessionOfNum, int nResult) = 0;
+  // The DVR accepted a live stream's logon and receive-ready was sent: (0, 0).
+  virtual void AuthenticationResult(int nSessionOfNum, int nResult) = 0;
+};
+
+}  // namespace vistrel
