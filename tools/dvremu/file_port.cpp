@@ -1,0 +1,120 @@
+#include "tools/dvremu/file_port.h"
+
+#include "platform/trace.h"
+#include "protocol/byte_reader.h"
+#include "protocol/command_codes.h"
+#include "protocol/payload.h"
+#include "tools/dvremu/dvr_emulator.h"
+
+namespace dvremu {
+namespace {
+
+namespace file_cmd = protocol::file_cmd;
+
+constexpr size_t kMaxText = 127;
+constexpr size_t kMaxClientPayload = 1024;
+constexpr uint8_t kFailure = 0x01;
+constexpr uint8_t kNoSuchFile = 1;
+
+}  // namespace
+
+FileConnection::FileConnection(DvrEmulator& dvr, int fd, std::string peer, int stop_fd)
+    : Connection(dvr, protocol::PortKind::kFile, fd, std::move(peer), kMaxClientPayload, stop_fd) {}
+
+void FileConnection::OnConnected() { Send(file_cmd::REQ_AUTHENTICATION); }
+
+void FileConnection::OnPacket(const protocol::PacketView& packet) {
+  protocol::ByteReader reader(packet.payload());
+  const uint32_t code = packet.code();
+  if (code == file_cmd::AUTH_DATA) {
+    const std::string user = reader.cstring(kMaxText);
+    const std::string password = reader.cstring(kMaxText);
+    int level = 0;
+    const uint8_t result = reader.ok() ? dvr().CheckLogon(user, password, &level)
+                                       : protocol::result::kWrongUser;
+    if (result == 0) set_logged_on();
+    const uint8_t reply[1] = {result};
+    Reply(file_cmd::LOGON_RESULT, reply);
+    return;
+  }
+  if (!logged_on()) return;
+  const uint8_t sub = reader.u8();
+  switch (code) {
+    case file_cmd::REQ_FILEDOWNLOAD:
+      return OnDownload(packet.payload());
+    case file_cmd::REQ_FILEINFO:  // and REQ_FILEDATA: the same code, told apart by the sub-code
+      if (!file_) {
+        const uint8_t reply[1] = {kFailure};
+        Reply(sub == protocol::sub::kFileData ? file_cmd::FILEDOWNLOAD_COMPLETE : file_cmd::RESP_FILEINFO,
+              reply);
+        return;
+      }
+      if (sub == protocol::sub::kFileInfo) {
+        protocol::PayloadWriter out;
+        out.u8(0);
+        const auto block = file_->InformationBlock();
+        out.raw(block.data(), block.size());
+        Reply(file_cmd::RESP_FILEINFO, out.bytes());
+      } else if (sub == protocol::sub::kFileData) {
+        sending_ = true;
+      }
+      return;
+    case file_cmd::CANCEL_FILEDOWNLOAD: {
+      const uint8_t reply[1] = {static_cast<uint8_t>(file_ ? 0 : kFailure)};
+      sending_ = false;
+      file_.reset();
+      Reply(file_cmd::RESP_CANCEL_FILEDOWNLOAD, reply);
+      return;
+    }
+    default:
+      Trace("[DVREMU] unknown file command %#x from %s", code, peer().c_str());
+  }
+}
+
+void FileConnection::OnDownload(std::span<const uint8_t> payload) {
+  protocol::ByteReader reader(payload);
+  reader.u8();
+  const uint32_t index = reader.u32le();
+  reader.skip(4);  // month, day, year, hour: the index names the file
+  const int start_minute = reader.bcd();
+  const int start_second = reader.bcd();
+  const int end_minute = reader.bcd();
+  const int end_second = reader.bcd();
+  const RecordFile* file = reader.ok() ? dvr().recordings().Find(index) : nullptr;
+  Stretch stretch;
+  if (file != nullptr) {
+    stretch = StretchOf(*file, dvr().options().fps, start_minute, start_second, end_minute, end_second);
+  }
+  sending_ = false;
+  if (file == nullptr || stretch.end_frame == 0) {
+    file_.reset();
+    const uint8_t reply[2] = {kFailure, kNoSuchFile};
+    Reply(file_cmd::RESP_FILEDOWNLOAD, reply);
+    return;
+  }
+  file_ = std::make_unique<RecordFileStream>(dvr().video(), *file, stretch);
+  protocol::PayloadWriter out;
+  out.u8(0).u32le(static_cast<uint32_t>(file_->total_size()));
+  Reply(file_cmd::RESP_FILEDOWNLOAD, out.bytes());
+}
+
+std::optional<Connection::Clock::time_point> FileConnection::NextTick() {
+  if (!sending_) return std::nullopt;
+  return Clock::now();
+}
+
+void FileConnection::OnTick() {
+  // One packet per pass, so that a cancel read between them takes effect.
+  file_->Read(kChunkSize, &chunk_);
+  if (!chunk_.empty() && Send(file_cmd::FILE_DATA, chunk_) != 0) {
+    sending_ = false;
+    return;
+  }
+  if (file_->done()) {
+    sending_ = false;
+    const uint8_t reply[1] = {0};
+    Reply(file_cmd::FILEDOWNLOAD_COMPLETE, reply);
+  }
+}
+
+}  // namespace dvremu
