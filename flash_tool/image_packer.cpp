@@ -149,13 +149,15 @@ PackFileResult PackFile(const std::string& input_path, const std::string& output
     result.status = PackFileStatus::kInputNotFound;
     return result;
   }
+  // A read error ends the input where it happened. The input is read before
+  // the output is created, so packing a file onto itself cannot destroy it.
+  std::vector<uint8_t> input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
   std::ofstream out(output_path, std::ios::binary | std::ios::trunc);
   if (!out) {
     result.status = PackFileStatus::kOutputNotCreated;
     return result;
   }
-  // A read error ends the input where it happened.
-  std::vector<uint8_t> input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
   ImagePacker packer;
   PackProgress progress;

@@ -109,15 +109,19 @@ void LenkViewLogic::ApplyPortSetting(int port, int baud) {
 
 void LenkViewLogic::OpenTarget() {
   const std::optional<std::string> path = dialogs_.ChooseOpenFile(kBinFilter);
-  if (!path) return;
-  std::FILE* file = std::fopen(path->c_str(), "rb");
+  if (path) UseTarget(*path);
+}
+
+bool LenkViewLogic::UseTarget(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
     dialogs_.Message("File not found.");
-    return;
+    return false;
   }
-  machine_.SetOpenTarget(*path, file);
-  config_.WriteTargetPath(*path);
-  SetTitle(*path);
+  machine_.SetOpenTarget(path, file);
+  config_.WriteTargetPath(path);
+  SetTitle(path);
+  return true;
 }
 
 void LenkViewLogic::ToggleCapture() {

@@ -51,6 +51,9 @@ class LenkViewLogic : public DownloadHost {
   void Disconnect();
   void ApplyPortSetting(int port, int baud);
   void OpenTarget();
+  // Takes `path` as the target, as the open dialog does; false when it does
+  // not open (the most-recently-used list comes this way).
+  bool UseTarget(const std::string& path);
   void ToggleCapture();
   void SaveTerminalText();
   void ClearScreen();

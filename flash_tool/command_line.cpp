@@ -1,0 +1,87 @@
+#include "flash_tool/command_line.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "flash_tool/image_packer.h"
+#include "flash_tool/image_unpacker.h"
+
+namespace tarvek {
+namespace {
+
+int Usage(std::FILE* err) {
+  std::fprintf(err, "usage: tarvek --pack INPUT OUTPUT\n       tarvek --unpack INPUT OUTPUT\n");
+  return kExitUsage;
+}
+
+int Pack(const char* input, const char* output, std::FILE* out, std::FILE* err) {
+  // The progress line only makes sense on a terminal; pipelines get the summary.
+  const PackFileResult result = PackFile(input, output, out == stdout && ::isatty(STDOUT_FILENO));
+  switch (result.status) {
+    case PackFileStatus::kOk:
+      std::fprintf(out, "%s: %u bytes packed into %u bytes (%u with the header), checksum 0x%08X\n",
+                   input, result.header.unpacked_length, result.header.packed_length,
+                   result.header.packed_length + static_cast<unsigned>(kPackedHeaderSize),
+                   result.header.checksum);
+      return kExitOk;
+    case PackFileStatus::kInputNotFound:
+      std::fprintf(err, "tarvek: %s: cannot open the input: %s\n", input, std::strerror(errno));
+      return kExitInputNotFound;
+    case PackFileStatus::kOutputNotCreated:
+      std::fprintf(err, "tarvek: %s: cannot create the output: %s\n", output, std::strerror(errno));
+      return kExitOutputNotCreated;
+    case PackFileStatus::kWriteFailed:
+      break;
+  }
+  std::fprintf(err, "tarvek: %s: writing the output failed\n", output);
+  return kExitWriteFailed;
+}
+
+int Unpack(const char* input, const char* output, std::FILE* out, std::FILE* err) {
+  std::ifstream in(input, std::ios::binary);
+  if (!in) {
+    std::fprintf(err, "tarvek: %s: cannot open the input: %s\n", input, std::strerror(errno));
+    return kExitInputNotFound;
+  }
+  const std::vector<uint8_t> packed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const UnpackResult result = UnpackImage(packed);
+  if (!result.ok()) {
+    std::fprintf(err, "tarvek: %s: damaged image: %s\n", input, result.message.c_str());
+    return kExitDamagedImage;
+  }
+  std::ofstream file(output, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    std::fprintf(err, "tarvek: %s: cannot create the output: %s\n", output, std::strerror(errno));
+    return kExitOutputNotCreated;
+  }
+  file.write(reinterpret_cast<const char*>(result.data.data()), static_cast<std::streamsize>(result.data.size()));
+  file.flush();
+  if (!file) {
+    std::fprintf(err, "tarvek: %s: writing the output failed\n", output);
+    return kExitWriteFailed;
+  }
+  std::fprintf(out, "%s: %u packed bytes unpacked into %u bytes, checksum 0x%08X OK\n", input,
+               result.header.packed_length, result.header.unpacked_length, result.header.checksum);
+  return kExitOk;
+}
+
+}  // namespace
+
+bool IsCommandLineMode(int argc, char** argv) {
+  return argc >= 2 && (std::strcmp(argv[1], "--pack") == 0 || std::strcmp(argv[1], "--unpack") == 0 ||
+                       std::strcmp(argv[1], "--help") == 0);
+}
+
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
+  if (argc != 4) return Usage(err);
+  if (std::strcmp(argv[1], "--pack") == 0) return Pack(argv[2], argv[3], out, err);
+  if (std::strcmp(argv[1], "--unpack") == 0) return Unpack(argv[2], argv[3], out, err);
+  return Usage(err);
+}
+
+}  // namespace tarvek
