@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -182,6 +183,31 @@ bool FakeDvr::LiveLogon() {
   const uint8_t accepted[1] = {0};
   if (!SendPacket(protocol::stream::LOGON_RESULT, accepted)) return false;
   return ReadPacket().has_value();
+}
+
+void ScriptedTransport::PushPacket(uint32_t code, std::span<const uint8_t> payload) {
+  const auto header =
+      protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
+  Push(header);
+  Push(payload);
+}
+
+int32_t ScriptedTransport::Send(std::span<const uint8_t> bytes) {
+  sent.insert(sent.end(), bytes.begin(), bytes.end());
+  return 0;
+}
+
+long ScriptedTransport::Receive(std::span<uint8_t> into) {
+  const size_t count = std::min({into.size(), pending.size() - position, max_read});
+  std::memcpy(into.data(), pending.data() + position, count);
+  position += count;
+  return static_cast<long>(count);
+}
+
+void ScriptedTransport::Drain(StreamSession& session) {
+  while (!drained()) {
+    if (!session.ReceiveStep(*this)) return;
+  }
 }
 
 void EnsureApplication() {

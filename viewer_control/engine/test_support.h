@@ -12,6 +12,8 @@
 #include <span>
 #include <vector>
 
+#include "viewer_control/engine/stream_session.h"
+
 namespace vistrel::test {
 
 // Encodes flat pictures of one size. The VOL header is the encoder's, with
@@ -57,6 +59,27 @@ class FakeDvr {
   int listen_fd_ = -1;
   int client_fd_ = -1;
   uint16_t port_ = 0;
+};
+
+// A connection without a socket: the bytes a test pushes are handed out in
+// reads of at most `max_read` bytes; what the session sends is kept.
+class ScriptedTransport : public IStreamTransport {
+ public:
+  void Push(std::span<const uint8_t> bytes) { pending.insert(pending.end(), bytes.begin(), bytes.end()); }
+  void PushPacket(uint32_t code, std::span<const uint8_t> payload = {});
+  bool IsConnected() const override { return connected; }
+  bool StopRequested() const override { return false; }
+  int32_t Send(std::span<const uint8_t> bytes) override;
+  long Receive(std::span<uint8_t> into) override;
+  bool drained() const { return position == pending.size(); }
+  // Runs the session's receive step until every pushed byte was read.
+  void Drain(StreamSession& session);
+
+  std::vector<uint8_t> pending;
+  size_t position = 0;
+  size_t max_read = 1 << 20;
+  std::vector<uint8_t> sent;
+  bool connected = true;
 };
 
 // Makes the QCoreApplication the owner thread's event loop needs.

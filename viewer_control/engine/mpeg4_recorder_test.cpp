@@ -1,0 +1,241 @@
+#include "viewer_control/engine/mpeg4_recorder.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/trace.h"
+#include "protocol/stream_codes.h"
+#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/vistrel_engine.h"
+
+namespace vistrel {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// A picture packet: a few bytes before the user data (not recorded), the user
+// data, then a body whose size differs per picture.
+Bytes Packet(int channel, int number) {
+  Bytes packet = {0xAA, 0xBB};
+  const Bytes user = test::StreamEncoder::UserData(channel, number);
+  packet.insert(packet.end(), user.begin(), user.end());
+  packet.insert(packet.end(), {0, 0, 1, 0xB6});
+  packet.insert(packet.end(), static_cast<size_t>(10 + number), static_cast<uint8_t>(number));
+  return packet;
+}
+
+Bytes Recorded(const Bytes& packet) { return Bytes(packet.begin() + 2, packet.end()); }
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("vistrel-recorder-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    for (size_t i = 0; i < vol_.size(); ++i) vol_[i] = static_cast<uint8_t>(0x40 + i);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string folder() const { return dir_.string() + "/"; }
+
+  platform::TraceCapture trace;
+  fs::path dir_;
+  VolHeader vol_{};
+};
+
+Bytes Header(const char* mark, const VolHeader& vol) {
+  Bytes header(24, 0);
+  std::copy_n(mark, 4, header.begin());
+  std::copy(vol.begin(), vol.end(), header.begin() + 5);
+  return header;
+}
+
+TEST_F(RecorderTest, ARecordingStartsAtTheNextIPicture) {
+  Mpeg4Recorder recorder;
+  ASSERT_TRUE(recorder.Open(0, vol_, folder(), true));
+  EXPECT_EQ(recorder.rmp_path(), folder() + "000.rmp");
+  Bytes expected = Header("LIVE", vol_);
+  for (int number = 3; number < 30; ++number) EXPECT_EQ(recorder.WritePicture(Packet(1, number)), 1);
+  for (int number = 0; number < 5; ++number) {
+    const Bytes packet = Packet(1, number);
+    ASSERT_EQ(recorder.WritePicture(packet), 1);
+    const Bytes picture = Recorded(packet);
+    expected.insert(expected.end(), picture.begin(), picture.end());
+  }
+  recorder.Close();
+  EXPECT_EQ(ReadFile(folder() + "000.rmp"), expected);
+  EXPECT_TRUE(ReadFile(folder() + "000.rmg").empty());  // the open group has no record
+}
+
+TEST_F(RecorderTest, TwoCompleteGroupsGiveTwoSevenByteRecords) {
+  Mpeg4Recorder recorder;
+  ASSERT_TRUE(recorder.Open(2, vol_, folder(), true));
+  uint32_t group_sizes[2] = {0, 0};
+  for (int group = 0; group < 3; ++group) {
+    for (int number = 0; number < (group == 2 ? 4 : 30); ++number) {
+      const Bytes packet = Packet(3, number);
+      ASSERT_EQ(recorder.WritePicture(packet), 1);
+      if (group < 2) group_sizes[group] += static_cast<uint32_t>(packet.size() - 2);
+    }
+  }
+  recorder.Close();
+  const Bytes rmg = ReadFile(folder() + "002.rmg");
+  ASSERT_EQ(rmg.size(), 14u);
+  for (int group = 0; group < 2; ++group) {
+    const uint32_t size = group_sizes[group];
+    const Bytes record = {0x01, 0xB2, 0x02, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
+                          static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)};
+    EXPECT_EQ(Bytes(rmg.begin() + group * 7, rmg.begin() + group * 7 + 7), record);
+  }
+  EXPECT_EQ(ReadFile(folder() + "002.rmp").size(), 24 + group_sizes[0] + group_sizes[1] +
+                                                      (Packet(3, 0).size() - 2) * 4 + 0 + 1 + 2 + 3);
+  EXPECT_TRUE(trace.Contains("[MPEG4 RECORDER] Ch.2 I frame Gop Size = " +
+                             std::to_string(group_sizes[1]) + ", frame num = 0"));
+}
+
+TEST_F(RecorderTest, WithoutAnIPictureTheRmpHoldsOnlyItsHeader) {
+  Mpeg4Recorder recorder;
+  ASSERT_TRUE(recorder.Open(9, vol_, folder(), false));
+  for (int number = 1; number < 30; ++number) recorder.WritePicture(Packet(10, number));
+  EXPECT_EQ(recorder.WritePicture(Bytes{1, 2, 3}), 0);
+  EXPECT_TRUE(trace.Contains(
+      "[MPEG4 RECORDER] Ch.10 Can't find MPEG-4 VOL (Video Object Layer) at Network packet."));
+  recorder.Close();
+  // Stream channel 10 records into 009.*; not live, so "PLAY".
+  EXPECT_EQ(ReadFile(folder() + "009.rmp"), Header("PLAY", vol_));
+  EXPECT_TRUE(fs::exists(folder() + "009.rmg"));
+  EXPECT_EQ(fs::file_size(folder() + "009.rmg"), 0u);
+}
+
+TEST_F(RecorderTest, AFailedWriteKeepsWholePicturesAndStopsTheChannel) {
+  Mpeg4Recorder recorder;
+  ASSERT_TRUE(recorder.Open(0, vol_, folder(), true));
+  const Bytes first = Packet(1, 0);
+  ASSERT_EQ(recorder.WritePicture(first), 1);
+  const off_t whole = static_cast<off_t>(24 + first.size() - 2);
+
+  // The disk fills up half-way through the next picture.
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = static_cast<rlim_t>(whole + 10);
+  setrlimit(RLIMIT_FSIZE, &limited);
+  const int result = recorder.WritePicture(Packet(1, 1));
+  setrlimit(RLIMIT_FSIZE, &saved);
+
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(trace.Contains("[MPEG4 RECORDER] MPEG4 Frame write error !!!"));
+  EXPECT_FALSE(recorder.is_open());
+  EXPECT_EQ(recorder.WritePicture(Packet(1, 2)), 1);  // the channel no longer records
+  Bytes expected = Header("LIVE", vol_);
+  const Bytes picture = Recorded(first);
+  expected.insert(expected.end(), picture.begin(), picture.end());
+  EXPECT_EQ(ReadFile(folder() + "000.rmp"), expected);
+}
+
+// Recording through the engine's session: folder from the registry and the
+// clock, files per stream channel, pictures from the session's dispatch.
+class SessionRecordingTest : public RecorderTest {
+ protected:
+  void SetUp() override {
+    RecorderTest::SetUp();
+    test::UseVideoFolder(dir_.string(), folder() + "video");
+    engine_.SetLocalTime([this] { return now_; });
+    const uint8_t map[16] = {4, 5, 6, 7};
+    int16_t out = 0;
+    ASSERT_EQ(engine_.SetStreamSessionInfo(1, map, 4, kStreamLive, &out), 0);
+  }
+  void TearDown() override {
+    unsetenv("KAVIRO_REGISTRY");
+    RecorderTest::TearDown();
+  }
+  void Feed(const Bytes& payload) {
+    transport_.PushPacket(protocol::stream::LIVE_VIDEO_DATA, payload);
+    transport_.Drain(engine_.session(1));
+  }
+
+  static std::tm Start() {
+    std::tm start{};
+    start.tm_year = 126;
+    start.tm_mon = 11;
+    start.tm_mday = 8;
+    start.tm_hour = 16;
+    start.tm_min = 35;
+    start.tm_sec = 33;
+    return start;
+  }
+
+  std::tm now_ = Start();
+  VistrelEngine engine_;
+  test::ScriptedTransport transport_;
+};
+
+TEST_F(SessionRecordingTest, FilesGoIntoAFolderNamedFromTheLocalTime) {
+  int16_t out = 7;
+  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), 0);
+  EXPECT_EQ(out, 7);  // not written
+  const std::string recording = folder() + "video/20261208163533/";
+  for (const char* name : {"000", "001", "002", "003"}) {
+    EXPECT_TRUE(fs::exists(recording + name + ".rmp")) << name;
+    EXPECT_TRUE(fs::exists(recording + name + ".rmg")) << name;
+  }
+  EXPECT_FALSE(fs::exists(recording + "004.rmp"));
+  // Before the VOL packet the header holds 19 zero bytes.
+  Feed(Packet(2, 0));
+  engine_.SetMpeg4Recording(1, 0, nullptr);
+  const Bytes rmp = ReadFile(recording + "001.rmp");
+  ASSERT_GE(rmp.size(), 24u);
+  EXPECT_EQ(Bytes(rmp.begin() + 5, rmp.begin() + 24), Bytes(19, 0));
+  EXPECT_EQ(rmp.size(), 24 + Packet(2, 0).size() - 2);
+}
+
+TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
+  test::StreamEncoder encoder(352, 240);
+  Feed(encoder.vol_packet());
+  engine_.SetMpeg4Recording(1, 1, nullptr);
+  Feed(Packet(1, 0));
+  const std::string first = folder() + "video/20261208163533/000.rmp";
+  const auto first_size = fs::file_size(first);
+  const Bytes header = ReadFile(first);
+  EXPECT_EQ(Bytes(header.begin() + 5, header.begin() + 24), encoder.vol_packet());
+
+  // In the same second the folder exists: nothing changes.
+  engine_.SetMpeg4Recording(1, 1, nullptr);
+  EXPECT_TRUE(trace.Contains("[MPEG4 DECODER] Record file foder create failed !!!"));
+  Feed(Packet(1, 1));
+  EXPECT_GT(fs::file_size(first), first_size);
+  const auto grown = fs::file_size(first);
+
+  now_.tm_sec = 34;
+  engine_.SetMpeg4Recording(1, 1, nullptr);
+  Feed(Packet(1, 0));
+  EXPECT_EQ(fs::file_size(first), grown);
+  EXPECT_EQ(fs::file_size(folder() + "video/20261208163534/000.rmp"), 24 + Packet(1, 0).size() - 2);
+  EXPECT_TRUE(engine_.session(1).recording());
+}
+
+TEST_F(SessionRecordingTest, WithoutTheRegistryKeyNothingIsRecorded) {
+  setenv("KAVIRO_REGISTRY", (dir_ / "other.db").c_str(), 1);
+  engine_.SetMpeg4Recording(1, 1, nullptr);
+  EXPECT_FALSE(engine_.session(1).recording());
+  EXPECT_FALSE(fs::exists(folder() + "video"));
+}
+
+}  // namespace
+}  // namespace vistrel
