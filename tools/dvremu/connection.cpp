@@ -87,7 +87,11 @@ void Connection::Run() {
     }
     if (const auto due = NextTick(); due && *due <= Clock::now() && !closing_.load()) OnTick();
   }
-  socket_.Shutdown();
+  if (aborting_.load()) {
+    ReleaseWithReset();
+  } else {
+    socket_.Shutdown();
+  }
   Trace("[DVREMU] %s connection from %s closed", PortName(kind_), peer_.c_str());
   finished_.store(true);
 }
@@ -136,20 +140,27 @@ void Connection::Close() {
 
 void Connection::Abort() {
   std::lock_guard guard(send_lock());
+  aborting_.store(true);
   closing_.store(true);
   const int fd = socket_.fd();
   if (fd < 0) return;
   linger option{1, 0};
   setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
-  // Replacing the descriptor closes the socket (sending the reset) while the
-  // number stays ours, so the reader wakes on an empty /dev/null instead of a
-  // descriptor someone else may have opened meanwhile.
+  // Wakes the connection's thread, which sends the reset as it ends; closing
+  // here would wait for its poll to let go of the socket.
+  shutdown(fd, SHUT_RD);
+}
+
+void Connection::ReleaseWithReset() {
+  std::lock_guard guard(send_lock());
+  const int fd = socket_.fd();
+  // Replacing the descriptor closes the socket (with the reset, as its linger
+  // time is 0) while the number stays ours until the object goes, so no
+  // sender on another thread can write to a descriptor opened meanwhile.
   const int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (null_fd >= 0) {
     dup2(null_fd, fd);
     close(null_fd);
-  } else {
-    shutdown(fd, SHUT_RDWR);
   }
 }
 

@@ -74,6 +74,7 @@ class Connection : public protocol::PacketChannel {
  private:
   void Run();
   int SendLocked(std::span<const uint8_t> bytes);
+  void ReleaseWithReset();
 
   DvrEmulator& dvr_;
   const protocol::PortKind kind_;
@@ -84,6 +85,7 @@ class Connection : public protocol::PacketChannel {
   std::thread thread_;
   std::atomic<bool> finished_{false};
   std::atomic<bool> closing_{false};
+  std::atomic<bool> aborting_{false};
   std::atomic<bool> logged_on_{false};
   std::atomic<uint32_t> garbage_seed_{0x9E3779B9u};
   std::atomic<long> stall_ms_{0};
