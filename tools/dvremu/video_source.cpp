@@ -135,6 +135,13 @@ bool EncodeLoop(const VideoFormat& format, int channel, const std::string& clock
   }
   avcodec_send_frame(context.get(), nullptr);
   drain();
+  for (const auto& picture : *loop) {
+    // A picture packet's payload length is 16 bits on the wire.
+    if (picture.size() + kUserDataSize > 0xFFFF) {
+      *error = "a coded picture of " + std::to_string(picture.size()) + " bytes does not fit a packet";
+      return false;
+    }
+  }
   if (loop->size() != static_cast<size_t>(kGroupLength)) {
     *error = "the encoder returned " + std::to_string(loop->size()) + " pictures";
     return false;
