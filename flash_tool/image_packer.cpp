@@ -92,7 +92,7 @@ std::vector<uint8_t> ImagePacker::Pack(std::span<const uint8_t> input, const Pac
 
   const size_t total = input.size();
   size_t read = total < kMaxMatch ? total : kMaxMatch;
-  std::memcpy(window_.data(), input.data(), read);
+  if (read > 0) std::memcpy(window_.data(), input.data(), read);
   size_t lookahead = read;
   size_t s = 0;
   size_t r = kMaxMatch;
