@@ -86,8 +86,10 @@ int CLiveSession::SetLogonData(const std::string& address, uint16_t port,
     info_.state = static_cast<int>(ConnectionState::kIdle);
     return E_FAIL;
   }
-  ConnectCommandPort();
+  // Reported before the attempt starts, so that a fast failure is not
+  // overwritten by a late "connecting".
   ui_.ReportConnectionState(index_, ConnectionState::kConnecting);
+  ConnectCommandPort();
   return 0;
 }
 

@@ -84,6 +84,8 @@ void CLiveViewer::StopKeepAlive(int slot) {
 
 bool CLiveViewer::IsKeepAliveRunning(int slot) const { return keep_alive_[slot]->isActive(); }
 
+int CLiveViewer::KeepAlivePeriodMs(int slot) const { return keep_alive_[slot]->interval(); }
+
 void CLiveViewer::StreamStarted(int slot) {
   slots_[slot].active = true;
   selected_slot_ = slot;

@@ -55,6 +55,7 @@ class CLiveViewer : public QObject {
   void StartKeepAlive(int slot);
   void StopKeepAlive(int slot);
   bool IsKeepAliveRunning(int slot) const;
+  int KeepAlivePeriodMs(int slot) const;
   void StreamStarted(int slot);
   void ResetControls();
   bool IsRecording(int slot) const { return slots_.at(slot).recording; }
