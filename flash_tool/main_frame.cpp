@@ -7,7 +7,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QPointer>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
@@ -40,12 +39,12 @@ MainFrame::MainFrame(const std::string& home)
   statusBar()->addPermanentWidget(save_pane_);
   InstallQtDialogs(dialogs_, this);
 
-  // ThreadWatchComm only queues the drain onto the UI thread; a frame that is
-  // gone by then drops the call.
-  QPointer<MainFrame> self(this);
-  logic_ = std::make_unique<LenkViewLogic>(ToolConfig(home), dialogs_, this, [self](int port_index) {
+  // ThreadWatchComm only queues the drain onto the UI thread. The port is
+  // closed (its thread joined) before the frame goes, and Qt drops calls
+  // still queued for a deleted frame.
+  logic_ = std::make_unique<LenkViewLogic>(ToolConfig(home), dialogs_, this, [this](int port_index) {
     QMetaObject::invokeMethod(
-        self.data(), [self, port_index] { if (self) self->logic_->OnPortNotification(port_index); },
+        this, [this, port_index] { if (logic_) logic_->OnPortNotification(port_index); },
         Qt::QueuedConnection);
   });
   view_->SetLogic(logic_.get());
