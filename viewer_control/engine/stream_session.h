@@ -69,6 +69,8 @@ class StreamSession final : public IStreamSocketClient {
 
   // A receive thread runs (connecting or connected).
   bool running() const { return socket_.running(); }
+  // The TCP connection to the stream port is up.
+  bool connected() const { return socket_.connected(); }
   bool recording() const;
   int index() const { return index_; }
   int channel_count() const;

@@ -52,13 +52,18 @@ class StreamConnection final : public IStreamTransport {
 
   long Receive(std::span<uint8_t> into) override {
     if (into.empty()) return 0;
-    pollfd waits[2] = {{socket_.fd(), POLLIN, 0}, {stop_event_.fd(), POLLIN, 0}};
-    while (poll(waits, 2, -1) < 0 && errno == EINTR) {
-    }
     // A stop wakes the wait; the receive loop then sees the cleared flag.
-    if (StopRequested() || (waits[1].revents & POLLIN) != 0) return 0;
+    if (StopRequested()) return 0;
     int error = 0;
-    const long count = socket_.Receive(into.data(), into.size(), &error);
+    // Data is usually waiting already: try first, wait only when there is none.
+    long count = socket_.Receive(into.data(), into.size(), &error);
+    if (count == 0) {
+      pollfd waits[2] = {{socket_.fd(), POLLIN, 0}, {stop_event_.fd(), POLLIN, 0}};
+      while (poll(waits, 2, -1) < 0 && errno == EINTR) {
+      }
+      if (StopRequested() || (waits[1].revents & POLLIN) != 0) return 0;
+      count = socket_.Receive(into.data(), into.size(), &error);
+    }
     if (count >= 0) return count;
     Trace("[STREAM SOCKET] data receive error code = %d!!!", error);
     LostIfConnected();
