@@ -57,9 +57,7 @@ int CLiveViewer::AssignCells(int slot, int channel_count) {
 
 void CLiveViewer::ReleaseCells(int slot) {
   cells_.ReleaseCells(slot);
-  const std::array<uint8_t, 8> flags{};
   slots_[slot] = SlotRecord{};
-  slots_[slot].pan_tilt = flags;
   for (int candidate = 0; candidate < kSlotCount; ++candidate) {
     if (slots_[candidate].active) {
       SelectSlot(candidate);
@@ -125,8 +123,17 @@ void CLiveViewer::DisconnectAll() {
   }
 }
 
+int CLiveViewer::NextAwaitingAuthentication() const {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (slots_[slot].awaiting_authentication) return slot;
+  }
+  return -1;
+}
+
 void CLiveViewer::OnControlConnect(int session, int) {
-  if (session >= 0 && session < kSlotCount) sessions_[session]->OnStreamPortConnected();
+  if (session < 0 || session >= kSlotCount) return;
+  slots_[session].awaiting_authentication = true;
+  sessions_[session]->OnStreamPortConnected();
 }
 
 void CLiveViewer::OnControlClose(int session, int) {
@@ -134,7 +141,9 @@ void CLiveViewer::OnControlClose(int session, int) {
 }
 
 void CLiveViewer::OnControlAuthenticationResult(int session, int) {
-  if (session >= 0 && session < kSlotCount) sessions_[session]->OnStreamAuthenticated();
+  if (session < 0 || session >= kSlotCount) return;
+  slots_[session].awaiting_authentication = false;
+  sessions_[session]->OnStreamAuthenticated();
 }
 
 }  // namespace sessions

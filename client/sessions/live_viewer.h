@@ -69,6 +69,10 @@ class CLiveViewer : public QObject {
   // Leaving live mode: every connected slot at once, recordings off.
   void DisconnectAll();
 
+  // The slot that connected its stream port and awaits the stream logon's
+  // result, lowest first; -1 when none does.
+  int NextAwaitingAuthentication() const;
+
   // The control's events.
   void OnControlConnect(int session, int result);
   void OnControlClose(int session, int result);
@@ -80,6 +84,7 @@ class CLiveViewer : public QObject {
     int channel_count = 0;
     bool active = false;
     bool recording = false;
+    bool awaiting_authentication = false;
   };
 
   ISessionUi& ui_;

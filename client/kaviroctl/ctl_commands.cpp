@@ -1,0 +1,223 @@
+#include "client/kaviroctl/ctl_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "client/kaviroctl/live_link.h"
+#include "client/shell/settings_keys.h"
+#include "platform/registry.h"
+
+namespace kaviroctl {
+
+const char kUsage[] =
+    "usage: kaviroctl COMMAND [options]\n"
+    "commands:\n"
+    "  probe      log on, print the channel count and pan/tilt mask, then the\n"
+    "             pictures per second of each channel over --seconds\n"
+    "  snapshot   write DIR/chNN.png, the first picture of every channel (--out DIR)\n"
+    "  record     record every channel for --seconds into --out DIR\n"
+    "options:\n"
+    "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
+    "  --port N           its command port (4000)\n"
+    "  --user NAME        user name (admin)\n"
+    "  --password TEXT    password\n"
+    "  --seconds N        streaming time for probe and record (3)\n"
+    "  --timeout N        seconds allowed to connect and to wait for pictures (10)\n"
+    "  --out DIR          output folder of snapshot and record\n"
+    "  --trace            print the debug trace on standard error\n"
+    "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
+    "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out\n";
+
+namespace {
+
+struct CtlOptions {
+  std::string command;
+  LinkTarget target;
+  int seconds = 3;
+  int timeout = 10;
+  std::string out;
+};
+
+bool ParseNumber(const std::string& text, int low, int high, int* value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return error == std::errc() && end == text.data() + text.size() && *value >= low && *value <= high;
+}
+
+bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::string* error) {
+  if (args.empty()) {
+    *error = "no command";
+    return false;
+  }
+  options->command = args[0];
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& flag = args[i];
+    if (flag == "--trace") continue;  // taken by main before anything is traced
+    if (i + 1 >= args.size()) {
+      *error = flag + " needs a value";
+      return false;
+    }
+    const std::string& value = args[++i];
+    int number = 0;
+    if (flag == "--host") {
+      options->target.host = value;
+    } else if (flag == "--port" && ParseNumber(value, 1, 65534, &number)) {
+      options->target.port = static_cast<uint16_t>(number);
+    } else if (flag == "--user") {
+      options->target.user = value;
+    } else if (flag == "--password") {
+      options->target.password = value;
+    } else if (flag == "--seconds" && ParseNumber(value, 1, 86400, &number)) {
+      options->seconds = number;
+    } else if (flag == "--timeout" && ParseNumber(value, 1, 3600, &number)) {
+      options->timeout = number;
+    } else if (flag == "--out") {
+      options->out = value;
+    } else {
+      *error = "bad option " + flag + " " + value;
+      return false;
+    }
+  }
+  if (options->command != "probe" && options->command != "snapshot" && options->command != "record") {
+    *error = "unknown command " + options->command;
+    return false;
+  }
+  if (options->command != "probe" && options->out.empty()) {
+    *error = options->command + " needs --out DIR";
+    return false;
+  }
+  return true;
+}
+
+int Probe(LiveLink& link, const CtlOptions& options, std::ostream& out) {
+  const int channels = link.channel_count();
+  link.frames().ResetCounts();
+  link.Pump([] { return false; }, std::chrono::seconds(options.seconds));
+  for (int channel = 1; channel <= channels; ++channel) {
+    const double rate = static_cast<double>(link.frames().count(link.SlotOfChannel(channel))) / options.seconds;
+    char line[64];
+    std::snprintf(line, sizeof line, "channel %d: %.1f pictures/s\n", channel, rate);
+    out << line;
+  }
+  return 0;
+}
+
+int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
+  const int channels = link.channel_count();
+  auto all_in = [&] {
+    for (int channel = 1; channel <= channels; ++channel) {
+      if (link.frames().first(link.SlotOfChannel(channel)).isNull()) return false;
+    }
+    return true;
+  };
+  const bool complete = link.Pump(all_in, std::chrono::seconds(options.timeout));
+  std::filesystem::create_directories(options.out);
+  int written = 0;
+  for (int channel = 1; channel <= channels; ++channel) {
+    const QImage image = link.frames().first(link.SlotOfChannel(channel));
+    if (image.isNull()) {
+      err << "channel " << channel << ": no picture\n";
+      continue;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "ch%02d.png", channel);
+    const std::string path = (std::filesystem::path(options.out) / name).string();
+    if (!image.save(QString::fromStdString(path), "PNG")) {
+      err << "cannot write " << path << "\n";
+      return static_cast<int>(Outcome::kFailed);
+    }
+    out << path << " " << image.width() << "x" << image.height() << "\n";
+    ++written;
+  }
+  return complete && written == channels ? 0 : static_cast<int>(Outcome::kTimeout);
+}
+
+// The engine's recorder writes under the configured video folder; for this
+// run that is --out, in a store of our own so that the user's is untouched.
+class TemporaryVideoFolder {
+ public:
+  explicit TemporaryVideoFolder(const std::string& folder) {
+    char pattern[] = "/tmp/kaviroctl-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return;
+    dir_ = pattern;
+    if (const char* current = std::getenv("KAVIRO_REGISTRY")) previous_ = current;
+    setenv("KAVIRO_REGISTRY", (dir_ + "/registry.db").c_str(), 1);
+    const auto key = platform::RegistryKey::Create(shell::kVideoPathKey);
+    ok_ = key && key->WriteString(shell::kSavePathValue,
+                                  std::filesystem::absolute(folder).string() + "/") == 0;
+  }
+  ~TemporaryVideoFolder() {
+    if (previous_.empty()) {
+      unsetenv("KAVIRO_REGISTRY");
+    } else {
+      setenv("KAVIRO_REGISTRY", previous_.c_str(), 1);
+    }
+    std::error_code ignored;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string dir_;
+  std::string previous_;
+  bool ok_ = false;
+};
+
+int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
+  std::filesystem::create_directories(options.out);
+  TemporaryVideoFolder folder(options.out);
+  if (!folder.ok()) {
+    err << "cannot set the video folder\n";
+    return static_cast<int>(Outcome::kFailed);
+  }
+  short result = 0;
+  link.control().SetMpeg4Recording(0, 1, &result);
+  link.Pump([] { return false; }, std::chrono::seconds(options.seconds));
+  link.control().SetMpeg4Recording(0, 0, &result);
+
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(options.out)) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  for (const auto& file : files) out << file.string() << " " << std::filesystem::file_size(file) << "\n";
+  return files.empty() ? static_cast<int>(Outcome::kFailed) : 0;
+}
+
+}  // namespace
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CtlOptions options;
+  std::string error;
+  if (!Parse(args, &options, &error)) {
+    err << "kaviroctl: " << error << "\n" << kUsage;
+    return static_cast<int>(Outcome::kUsage);
+  }
+  LiveLink link(/*quiet=*/true);
+  const Outcome outcome = link.Connect(options.target, std::chrono::seconds(options.timeout));
+  if (outcome != Outcome::kOk) {
+    err << "kaviroctl: " << OutcomeText(outcome) << "\n";
+    return static_cast<int>(outcome);
+  }
+  char mask[8];
+  std::snprintf(mask, sizeof mask, "0x%02X", link.pan_tilt_mask());
+  out << "logon: accepted\nchannels: " << link.channel_count() << "\npan/tilt mask: " << mask << "\n";
+
+  int code = 0;
+  if (options.command == "probe") {
+    code = Probe(link, options, out);
+  } else if (options.command == "snapshot") {
+    code = Snapshot(link, options, out, err);
+  } else {
+    code = Record(link, options, out, err);
+  }
+  link.Disconnect();
+  return code;
+}
+
+}  // namespace kaviroctl

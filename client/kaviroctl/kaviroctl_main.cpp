@@ -1,0 +1,22 @@
+// kaviroctl: the client's live session and viewer engine on the command line,
+// for scripts and health checks.
+#include <QCoreApplication>
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "client/kaviroctl/ctl_commands.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& arg : args) {
+    if (arg == "--trace") setenv("KAVIRO_TRACE", "stderr", 1);
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kaviroctl::kUsage;
+      return 0;
+    }
+  }
+  QCoreApplication app(argc, argv);
+  return kaviroctl::RunCommand(args, std::cout, std::cerr);
+}
