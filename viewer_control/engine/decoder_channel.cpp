@@ -141,6 +141,7 @@ int DecoderChannel::DecodeAndDraw(std::span<const uint8_t> data) {
   }
   pictures_drawn_.fetch_add(1, std::memory_order_relaxed);
   if (sink_ == nullptr) return 1;
+  picture.post_processing = post_processing_;
   const int32_t result = sink_->DrawPicture(slot_, picture, date_text_.data());
   if (result < 0 && result != kDrawWrongMode && result != kDrawExclusiveModeAlreadySet) {
     Trace("Channel: %d Drawing error.(0x%08X)", slot_, static_cast<unsigned>(result));

@@ -46,7 +46,8 @@ class DecoderChannel {
 
   ColourSettings colour() const;
   void SetColour(const ColourSettings& colour);
-  // Bit 0 deblock Y, bit 1 deblock UV, bit 2 dering Y, bit 3 dering UV.
+  // Bit 0 deblock Y, bit 1 deblock UV, bit 2 dering Y, bit 3 dering UV. Kept
+  // for the channel settings dialog; pictures are shown as libavcodec decodes them.
   int post_processing() const;
   void SetPostProcessing(int flags);
 

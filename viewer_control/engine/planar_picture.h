@@ -17,6 +17,9 @@ struct PlanarPicture {
   int uv_pitch = 0;  // pitch of both chroma planes
   int width = 0;
   int height = 0;
+  // The channel's post-processing flags (bit 0 deblock Y, bit 1 deblock UV,
+  // bit 2 dering Y, bit 3 dering UV); the renderer applies them.
+  int post_processing = 0;
 };
 
 // Colour values of a decoder channel; each integer runs from -128 to 127.

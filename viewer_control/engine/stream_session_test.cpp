@@ -279,6 +279,49 @@ TEST_F(StreamSocketTest, ADisconnectFromInsideAnEventHandlerDoesNotDeadlock) {
   EXPECT_FALSE(trace.Contains("Terminating it."));
 }
 
+// A frame sink that does not return holds its receive thread past the stop's
+// wait: the thread is left to end on its own, touching only what still lives.
+class BlockingSink : public IFrameSink {
+ public:
+  int32_t DrawPicture(int, const PlanarPicture&, std::string_view) override {
+    if (!blocked_once.exchange(true)) {
+      entered = true;
+      std::this_thread::sleep_for(1500ms);
+    }
+    return 0;
+  }
+  std::atomic<bool> blocked_once{false};
+  std::atomic<bool> entered{false};
+};
+
+TEST_F(StreamSocketTest, AThreadThatDoesNotEndInTimeIsLeftHarmless) {
+  BlockingSink blocking;
+  engine.SetFrameSink(0, &blocking);
+  ASSERT_EQ(Connect(0), S_OK);
+  ASSERT_TRUE(dvr.Accept());
+  ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 1; }));
+  ASSERT_TRUE(dvr.LiveLogon());
+  ASSERT_TRUE(test::PumpUntil([&] { return events.Count("AuthenticationResult") == 1; }));
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_TRUE(dvr.SendPacket(stream::LIVE_VIDEO_DATA, encoder.vol_packet()));
+  ASSERT_TRUE(dvr.SendPacket(stream::LIVE_VIDEO_DATA, encoder.Picture(1, 0)));
+  ASSERT_TRUE(test::PumpUntil([&] { return blocking.entered.load(); }));
+
+  int16_t out = 0;
+  EXPECT_EQ(engine.DisconnectStreamPort(0, &out), S_OK);
+  EXPECT_EQ(out, 1);
+  EXPECT_TRUE(trace.Contains("[STREAM SOCKET] Stream receive thread proc not exiting. Terminating it."));
+  EXPECT_FALSE(engine.session(0).running());
+  // A new connection waits for the old thread to be gone.
+  const uint8_t map[16] = {0, 1, 2, 3};
+  ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, kStreamLive, nullptr), S_OK);
+  EXPECT_EQ(Connect(0, &out), S_OK);
+  EXPECT_TRUE(trace.Contains("[STREAM SOCKET] Stream port thread end !!!"));
+  ASSERT_TRUE(dvr.Accept());
+  ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 2; }));
+  EXPECT_EQ(events.Count("Close"), 0u);
+}
+
 TEST_F(StreamSocketTest, ARefusedConnectionRaisesNothing) {
   int16_t out = 0;  // port 1: nobody listens there
   ASSERT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 1, "admin", "1234", &out), S_OK);

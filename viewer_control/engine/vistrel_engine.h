@@ -12,6 +12,9 @@
 // the control's window messages were (OwnerRelay). A disconnect on the owner
 // thread, even from inside an event handler, cancels such a wait, so it ends
 // within its 1,000 ms bound and no event of that session is raised after it.
+// A frame sink that does not return is the one thing that can hold a receive
+// thread longer: the stop then leaves the thread to end on its own, and the
+// disconnect's closing of the slot's decoder waits for that picture.
 //
 // Locks: `lock_` (the control's lock) is held by ConnectStreamPort, the two
 // disconnects and while SetAlignChannelMode stores the layout. Order: lock_,
