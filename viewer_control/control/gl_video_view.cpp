@@ -1,0 +1,250 @@
+#include "viewer_control/control/gl_video_view.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include <QMetaObject>
+#include <QOpenGLShaderProgram>
+#include <QPainter>
+
+namespace vistrel {
+namespace {
+
+const char* const kVertexShader = R"(
+attribute vec2 position;
+attribute vec2 texcoord;
+varying vec2 v_texcoord;
+void main() {
+  gl_Position = vec4(position, 0.0, 1.0);
+  v_texcoord = texcoord;
+})";
+
+// BT.601 studio range, the same coefficients as the software converter.
+const char* const kYuvShader = R"(
+#ifdef GL_ES
+precision mediump float;
+#endif
+uniform sampler2D plane_y;
+uniform sampler2D plane_u;
+uniform sampler2D plane_v;
+varying vec2 v_texcoord;
+void main() {
+  float y = 1.15625 * (texture2D(plane_y, v_texcoord).r - 0.0627451);
+  float u = texture2D(plane_u, v_texcoord).r - 0.5019608;
+  float v = texture2D(plane_v, v_texcoord).r - 0.5019608;
+  gl_FragColor = vec4(y + 1.59375 * v, y - 0.390625 * u - 0.8125 * v, y + 2.015625 * u, 1.0);
+})";
+
+const char* const kRgbShader = R"(
+#ifdef GL_ES
+precision mediump float;
+#endif
+uniform sampler2D picture;
+varying vec2 v_texcoord;
+void main() {
+  gl_FragColor = vec4(texture2D(picture, v_texcoord).rgb, 1.0);
+})";
+
+std::unique_ptr<QOpenGLShaderProgram> MakeProgram(const char* fragment) {
+  auto program = std::make_unique<QOpenGLShaderProgram>();
+  program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader);
+  program->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment);
+  program->bindAttributeLocation("position", 0);
+  program->bindAttributeLocation("texcoord", 1);
+  if (!program->link()) return nullptr;
+  return program;
+}
+
+}  // namespace
+
+GlVideoView::GlVideoView(QWidget* parent) : QOpenGLWidget(parent) {
+  Background();
+  resize(704, 480);
+}
+
+GlVideoView::~GlVideoView() {
+  makeCurrent();
+  ReleaseTextures();
+  yuv_program_.reset();
+  rgb_program_.reset();
+  doneCurrent();
+}
+
+void GlVideoView::ReleaseTextures() {
+  if (context() == nullptr) return;
+  for (Textures& textures : textures_) {
+    if (textures.ids[0] != 0) glDeleteTextures(3, textures.ids.data());
+    textures = Textures{};
+  }
+  if (background_texture_ != 0) glDeleteTextures(1, &background_texture_);
+  background_texture_ = 0;
+}
+
+void GlVideoView::SetLayout(const LayoutState& layout) {
+  {
+    std::lock_guard lock(lock_);
+    layout_ = layout;
+  }
+  update();
+}
+
+LayoutState GlVideoView::layout() const {
+  std::lock_guard lock(lock_);
+  return layout_;
+}
+
+QImage GlVideoView::Capture() { return grabFramebuffer(); }
+
+bool GlVideoView::HasPicture(int slot) const {
+  std::lock_guard lock(lock_);
+  return slot >= 0 && slot < 16 && planes_[slot].present;
+}
+
+void GlVideoView::ChannelClosed(int slot) {
+  if (slot < 0 || slot >= 16) return;
+  {
+    std::lock_guard lock(lock_);
+    planes_[slot] = Planes{};
+  }
+  update();
+}
+
+int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
+  Planes& pending = pending_[slot];
+  const int w = picture.width;
+  const int h = picture.height;
+  const int cw = w / 2;
+  const int ch = h / 2;
+  const size_t bytes = static_cast<size_t>(w) * h + 2 * static_cast<size_t>(cw) * ch;
+  if (pending.data.size() != bytes) pending.data.assign(bytes, 0);
+  uint8_t* y = pending.data.data();
+  uint8_t* u = y + static_cast<size_t>(w) * h;
+  uint8_t* v = u + static_cast<size_t>(cw) * ch;
+  for (int row = 0; row < h; ++row) std::memcpy(y + static_cast<size_t>(row) * w, picture.y + static_cast<ptrdiff_t>(row) * picture.y_pitch, w);
+  for (int row = 0; row < ch; ++row) {
+    std::memcpy(u + static_cast<size_t>(row) * cw, picture.u + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
+    std::memcpy(v + static_cast<size_t>(row) * cw, picture.v + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
+  }
+  pending.width = w;
+  pending.height = h;
+  pending.date_text.assign(date_text);
+  pending.present = true;
+  pending.changed = true;
+  {
+    std::lock_guard lock(lock_);
+    std::swap(planes_[slot], pending);
+  }
+  QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+  return 0;
+}
+
+void GlVideoView::initializeGL() {
+  initializeOpenGLFunctions();
+  yuv_program_ = MakeProgram(kYuvShader);
+  rgb_program_ = MakeProgram(kRgbShader);
+  const QImage background = Background().convertToFormat(QImage::Format_RGBA8888);
+  glGenTextures(1, &background_texture_);
+  glBindTexture(GL_TEXTURE_2D, background_texture_);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, background.width(), background.height(), 0, GL_RGBA,
+               GL_UNSIGNED_BYTE, background.constBits());
+}
+
+void GlVideoView::DrawQuad(QOpenGLShaderProgram& program, float top, float bottom) {
+  static const GLfloat positions[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+  const GLfloat texcoords[] = {0, bottom, 1, bottom, 0, top, 1, top};
+  program.enableAttributeArray(0);
+  program.enableAttributeArray(1);
+  program.setAttributeArray(0, GL_FLOAT, positions, 2);
+  program.setAttributeArray(1, GL_FLOAT, texcoords, 2);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  program.disableAttributeArray(0);
+  program.disableAttributeArray(1);
+}
+
+void GlVideoView::paintGL() {
+  QPainter painter(this);
+  std::lock_guard lock(lock_);
+  const qreal ratio = devicePixelRatioF();
+  const int w = width();
+  const int h = height();
+  painter.beginNativePainting();
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  const int first = layout_.first_slot + 1;
+  const int last = layout_.first_slot + layout_.cells();
+  for (int slot = first; slot <= last; ++slot) {
+    if (layout_.selected != -1 && layout_.selected != slot) continue;
+    const QRect cell = SlotRect(layout_, w, h, slot);
+    glViewport(static_cast<int>(cell.left() * ratio), static_cast<int>((h - cell.top() - cell.height()) * ratio),
+               static_cast<int>(cell.width() * ratio), static_cast<int>(cell.height() * ratio));
+    Planes& planes = planes_[slot - 1];
+    const bool blank = layout_.IsBlankCell(slot) && layout_.selected != slot;
+    if (blank || !planes.present || !yuv_program_) {
+      if (!rgb_program_) continue;
+      rgb_program_->bind();
+      glActiveTexture(GL_TEXTURE0);
+      glBindTexture(GL_TEXTURE_2D, background_texture_);
+      rgb_program_->setUniformValue("picture", 0);
+      DrawQuad(*rgb_program_, 0.0f, 1.0f);
+      continue;
+    }
+    Textures& textures = textures_[slot - 1];
+    const int sizes[3][2] = {{planes.width, planes.height},
+                             {planes.width / 2, planes.height / 2},
+                             {planes.width / 2, planes.height / 2}};
+    if (textures.ids[0] == 0 || textures.width != planes.width || textures.height != planes.height) {
+      if (textures.ids[0] != 0) glDeleteTextures(3, textures.ids.data());
+      glGenTextures(3, textures.ids.data());
+      for (int i = 0; i < 3; ++i) {
+        glBindTexture(GL_TEXTURE_2D, textures.ids[i]);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, sizes[i][0], sizes[i][1], 0, GL_LUMINANCE,
+                     GL_UNSIGNED_BYTE, nullptr);
+      }
+      textures.width = planes.width;
+      textures.height = planes.height;
+      planes.changed = true;
+    }
+    const uint8_t* data[3] = {planes.data.data(),
+                              planes.data.data() + static_cast<size_t>(planes.width) * planes.height,
+                              planes.data.data() + static_cast<size_t>(planes.width) * planes.height +
+                                  static_cast<size_t>(planes.width / 2) * (planes.height / 2)};
+    yuv_program_->bind();
+    for (int i = 0; i < 3; ++i) {
+      glActiveTexture(GL_TEXTURE0 + i);
+      glBindTexture(GL_TEXTURE_2D, textures.ids[i]);
+      if (planes.changed) {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, sizes[i][0], sizes[i][1], GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                        data[i]);
+      }
+    }
+    planes.changed = false;
+    yuv_program_->setUniformValue("plane_y", 0);
+    yuv_program_->setUniformValue("plane_u", 1);
+    yuv_program_->setUniformValue("plane_v", 2);
+    const LineRange lines = ShownLines(planes.height, layout_.stream_mode);
+    DrawQuad(*yuv_program_, static_cast<float>(lines.top) / planes.height,
+             static_cast<float>(lines.bottom) / planes.height);
+    glActiveTexture(GL_TEXTURE0);
+  }
+  glViewport(0, 0, static_cast<int>(w * ratio), static_cast<int>(h * ratio));
+  painter.endNativePainting();
+  for (int slot = first; slot <= last; ++slot) {
+    if (layout_.selected != -1 && layout_.selected != slot) continue;
+    const Planes& planes = planes_[slot - 1];
+    if (!planes.present || (layout_.IsBlankCell(slot) && layout_.selected != slot)) continue;
+    const QRect cell = SlotRect(layout_, w, h, slot);
+    painter.setClipRect(cell);
+    DrawCaptions(painter, cell, slot, layout_, planes.date_text);
+  }
+}
+
+}  // namespace vistrel

@@ -1,0 +1,147 @@
+#include "viewer_control/control/rgb_video_view.h"
+
+#include <cstddef>
+
+#include <QMetaObject>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "viewer_control/control/yuv_converter.h"
+
+namespace vistrel {
+
+void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel, int source_width,
+                   int top, int bottom, QImage* destination, const QRect& area) {
+  const QRect target = area.intersected(destination->rect());
+  if (target.isEmpty() || source_width <= 0 || bottom <= top) return;
+  const int lines = bottom - top;
+  // Offsets of the source pixel of each destination column, made once per cell.
+  std::vector<int> columns(static_cast<size_t>(target.width()));
+  for (int x = 0; x < target.width(); ++x) {
+    const int dx = x + target.left() - area.left();
+    columns[static_cast<size_t>(x)] = static_cast<int>(int64_t{dx} * source_width / area.width()) * bytes_per_pixel;
+  }
+  for (int y = 0; y < target.height(); ++y) {
+    const int dy = y + target.top() - area.top();
+    const int line = top + static_cast<int>(int64_t{dy} * lines / area.height());
+    const uint8_t* row = source + static_cast<ptrdiff_t>(line) * source_pitch;
+    auto* out = reinterpret_cast<uint32_t*>(destination->scanLine(target.top() + y)) + target.left();
+    for (int x = 0; x < target.width(); ++x) {
+      const uint8_t* pixel = row + columns[static_cast<size_t>(x)];
+      out[x] = 0xFF000000u | uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0];
+    }
+  }
+}
+
+RgbVideoView::RgbVideoView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  Background();  // made on this thread before any receive thread asks for it
+  back_ = QImage(704, 480, QImage::Format_RGB32);
+  resize(704, 480);
+  std::lock_guard lock(lock_);
+  ComposeAllLocked();
+}
+
+RgbVideoView::~RgbVideoView() = default;
+
+void RgbVideoView::SetLayout(const LayoutState& layout) {
+  std::lock_guard lock(lock_);
+  layout_ = layout;
+  ComposeAllLocked();
+  update();
+}
+
+LayoutState RgbVideoView::layout() const {
+  std::lock_guard lock(lock_);
+  return layout_;
+}
+
+QImage RgbVideoView::Capture() {
+  std::lock_guard lock(lock_);
+  return back_.copy();
+}
+
+bool RgbVideoView::HasPicture(int slot) const {
+  std::lock_guard lock(lock_);
+  return slot >= 0 && slot < 16 && surfaces_[slot].present;
+}
+
+void RgbVideoView::ChannelClosed(int slot) {
+  if (slot < 0 || slot >= 16) return;
+  std::lock_guard lock(lock_);
+  surfaces_[slot] = Surface{};
+  const QRect area = ComposeCellLocked(slot + 1);
+  if (!area.isEmpty()) update(area);
+}
+
+int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
+  Surface& pending = pending_[slot];
+  const size_t bytes = static_cast<size_t>(picture.width) * picture.height * 3;
+  // Kept across pictures of the same size; a new size makes a new surface.
+  if (pending.width != picture.width || pending.height != picture.height || pending.bgr.size() != bytes) {
+    pending.bgr.assign(bytes, 0);
+    pending.width = picture.width;
+    pending.height = picture.height;
+  }
+  ConvertToBgr24(picture, pending.bgr.data(), picture.width * 3);
+  pending.date_text.assign(date_text);
+  pending.present = true;
+  QRect area;
+  {
+    std::lock_guard lock(lock_);
+    std::swap(surfaces_[slot], pending);
+    area = ComposeCellLocked(slot + 1);
+  }
+  if (!area.isEmpty()) RequestUpdate(area);
+  return 0;
+}
+
+void RgbVideoView::RequestUpdate(const QRect& area) {
+  // Queued to the user-interface thread; dropped if the view is gone by then.
+  QMetaObject::invokeMethod(this, [this, area] { update(area); }, Qt::QueuedConnection);
+}
+
+QRect RgbVideoView::ComposeCellLocked(int slot) {
+  if (back_.isNull() || !layout_.Shows(slot)) return {};
+  if (layout_.selected != -1 && layout_.selected != slot) return {};
+  const QRect cell = SlotRect(layout_, back_.width(), back_.height(), slot);
+  if (cell.isEmpty()) return {};
+  const Surface& surface = surfaces_[slot - 1];
+  const bool blank = layout_.IsBlankCell(slot) && layout_.selected != slot;
+  if (blank || !surface.present) {
+    const QImage& background = Background();
+    ScaleIntoCell(background.constBits(), static_cast<int>(background.bytesPerLine()), 4,
+                  background.width(), 0, background.height(), &back_, cell);
+    return cell;
+  }
+  const LineRange lines = ShownLines(surface.height, layout_.stream_mode);
+  ScaleIntoCell(surface.bgr.data(), surface.width * 3, 3, surface.width, lines.top, lines.bottom, &back_,
+                cell);
+  QPainter painter(&back_);
+  painter.setClipRect(cell);
+  DrawCaptions(painter, cell, slot, layout_, surface.date_text);
+  return cell;
+}
+
+void RgbVideoView::ComposeAllLocked() {
+  back_.fill(Qt::black);
+  for (int slot = layout_.first_slot + 1; slot <= layout_.first_slot + layout_.cells(); ++slot) {
+    ComposeCellLocked(slot);
+  }
+}
+
+void RgbVideoView::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  std::lock_guard lock(lock_);
+  const QRect area = event->rect();
+  painter.drawImage(area.topLeft(), back_, area);
+}
+
+void RgbVideoView::resizeEvent(QResizeEvent*) {
+  std::lock_guard lock(lock_);
+  if (width() <= 0 || height() <= 0) return;
+  back_ = QImage(width(), height(), QImage::Format_RGB32);
+  ComposeAllLocked();
+}
+
+}  // namespace vistrel

@@ -1,0 +1,71 @@
+// The RGB mode of the video window: each picture is converted in software to
+// 24-bit BGR (the slot's cell surface), scaled into its cell of one back
+// buffer with its captions, and the back buffer is shown by one paint.
+//
+// Threads and locks: Upload runs on a receive thread under the slot's decoder
+// lock. It converts into the slot's pending surface, which only that slot's
+// drawing thread touches, with no lock held; then, under `lock_`, swaps it
+// with the slot's cell surface and composes the cell into the back buffer.
+// The user-interface thread holds `lock_` to paint (one copy of the damaged
+// area), to resize and to change the layout. `lock_` guards every field
+// marked so.
+#pragma once
+
+#include <array>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QWidget>
+
+#include "viewer_control/control/video_view.h"
+
+namespace vistrel {
+
+class RgbVideoView final : public QWidget, public VideoView {
+ public:
+  explicit RgbVideoView(QWidget* parent);
+  ~RgbVideoView() override;
+
+  QWidget* widget() override { return this; }
+  int mode() const override { return 0; }
+  void SetLayout(const LayoutState& layout) override;
+  LayoutState layout() const override;
+  QImage Capture() override;
+  bool HasPicture(int slot) const override;
+  void ChannelClosed(int slot) override;
+
+ protected:
+  int32_t Upload(int slot, const PlanarPicture& picture, std::string_view date_text) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  struct Surface {
+    std::vector<uint8_t> bgr;  // top-down rows of width * 3 bytes
+    int width = 0;
+    int height = 0;
+    std::string date_text;
+    bool present = false;
+  };
+
+  // Draws the 1-based slot's cell into the back buffer; returns its rectangle
+  // (empty when nothing was drawn).
+  QRect ComposeCellLocked(int slot);
+  void ComposeAllLocked();
+  void RequestUpdate(const QRect& area);
+
+  mutable std::mutex lock_;
+  LayoutState layout_;                 // guarded by lock_
+  std::array<Surface, 16> surfaces_;   // guarded by lock_
+  QImage back_;                        // guarded by lock_
+  std::array<Surface, 16> pending_;    // each touched only by its slot's drawing thread
+};
+
+// Scales the rows [top, bottom) of a B, G, R(, X) source into `area` of a
+// 32-bit destination, nearest pixel; `bytes_per_pixel` is 3 or 4.
+void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel, int source_width,
+                   int top, int bottom, QImage* destination, const QRect& area);
+
+}  // namespace vistrel

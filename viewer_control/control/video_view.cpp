@@ -1,0 +1,68 @@
+#include "viewer_control/control/video_view.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+
+namespace vistrel {
+
+int32_t VideoView::DrawPicture(int slot, const PlanarPicture& picture, std::string_view date_text) {
+  if (slot < 0 || slot >= 16 || picture.width <= 0 || picture.height <= 0) return 0;
+  PlanarPicture filtered;
+  if (picture.post_processing != 0 && post_[slot].Apply(picture, picture.post_processing, &filtered)) {
+    return Upload(slot, filtered, date_text);
+  }
+  return Upload(slot, picture, date_text);
+}
+
+QFont VideoView::CaptionFont() {
+  QFont font(QStringLiteral("Sans Serif"));
+  font.setPixelSize(13);
+  font.setWeight(QFont::DemiBold);
+  font.setStyleStrategy(QFont::NoAntialias);
+  return font;
+}
+
+void VideoView::DrawCaptions(QPainter& painter, const QRect& cell, int slot, const LayoutState& layout,
+                             const std::string& date_text) {
+  painter.setFont(CaptionFont());
+  // Bands of 20 lines, 2 in from the cell's top and bottom, 4 from its sides.
+  const int left = cell.left() + 4;
+  const int right = cell.left() + cell.width() - 4;
+  const int top = cell.top();
+  const int bottom = cell.top() + cell.height();
+  if (layout.stream_mode == 1) {
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(left, top + 2, right - left, 20), Qt::AlignCenter,
+                     QString::fromStdString(date_text));
+  }
+  painter.setPen(CaptionColour(layout.record_types[slot - 1]));
+  painter.drawText(QRect(left, bottom - 22, right - left, 20), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("Ch.%1").arg(slot));
+}
+
+const QImage& VideoView::Background() {
+  static const QImage background = [] {
+    QImage image(kBackgroundWidth, kBackgroundHeight, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, 0, kBackgroundHeight);
+    gradient.setColorAt(0, QColor(24, 32, 56));
+    gradient.setColorAt(1, QColor(8, 10, 20));
+    painter.fillRect(image.rect(), gradient);
+    painter.setPen(QColor(70, 84, 120));
+    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setPixelSize(28);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(96, 112, 160));
+    painter.drawText(image.rect().adjusted(0, -20, 0, -20), Qt::AlignCenter, QStringLiteral("Vistrel"));
+    font.setPixelSize(14);
+    font.setBold(false);
+    painter.setFont(font);
+    painter.drawText(image.rect().adjusted(0, 30, 0, 30), Qt::AlignCenter, QStringLiteral("No Video"));
+    return image;
+  }();
+  return background;
+}
+
+}  // namespace vistrel

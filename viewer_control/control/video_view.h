@@ -1,0 +1,69 @@
+// The video window of the control: the grid of cells that decoded pictures
+// are drawn into. Two implementations, chosen once by the video device
+// analysis: RgbVideoView (software conversion into one back buffer painted by
+// QPainter) and GlVideoView (planar textures converted and scaled by OpenGL).
+//
+// Threads: DrawPicture runs on the receive thread of the session whose
+// picture arrived, with that slot's decoder lock held; it post-processes and
+// converts outside any lock of the view, then hands the result over under the
+// view's lock. Everything else (layout, ChannelClosed, painting, capture) runs
+// on the user-interface thread. The view's lock is taken after a decoder
+// channel's lock, never before it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+
+#include "viewer_control/control/cell_layout.h"
+#include "viewer_control/control/post_processor.h"
+#include "viewer_control/engine/frame_sink.h"
+
+class QPainter;
+class QWidget;
+
+namespace vistrel {
+
+inline constexpr int kBackgroundWidth = 352;
+inline constexpr int kBackgroundHeight = 240;
+
+class VideoView : public IFrameSink {
+ public:
+  ~VideoView() override = default;
+
+  virtual QWidget* widget() = 0;
+  // 1 for the YUV (OpenGL) mode, 0 for the RGB mode.
+  virtual int mode() const = 0;
+  // Stores the layout and the caption colours and draws the layout's cells.
+  virtual void SetLayout(const LayoutState& layout) = 0;
+  virtual LayoutState layout() const = 0;
+  // The video area as it is shown.
+  virtual QImage Capture() = 0;
+  // Whether the slot (0-15) holds a picture, that is, has a cell surface.
+  virtual bool HasPicture(int slot) const = 0;
+
+  int32_t DrawPicture(int slot, const PlanarPicture& picture, std::string_view date_text) final;
+
+ protected:
+  // Takes the slot's (post-processed) picture: converts or copies it and
+  // draws the cell. Receive thread of the slot.
+  virtual int32_t Upload(int slot, const PlanarPicture& picture, std::string_view date_text) = 0;
+
+  // The captions of a cell: the date at the top in live mode, "Ch.%d" at the
+  // bottom in the colour of the slot's record event type.
+  static void DrawCaptions(QPainter& painter, const QRect& cell, int slot, const LayoutState& layout,
+                           const std::string& date_text);
+  static QFont CaptionFont();
+  // The picture of cells without video (352 x 240).
+  static const QImage& Background();
+
+ private:
+  std::array<PostProcessor, 16> post_;  // each used only by its slot's drawing thread
+};
+
+}  // namespace vistrel

@@ -1,0 +1,111 @@
+// VistrelCtl, the viewer control: a widget that wraps the engine (four stream
+// sessions, sixteen decoder channels, recorders) and shows its pictures in
+// the video window, in the YUV or RGB mode chosen by the video device
+// analysis. The seven methods keep the names, arguments and results of the
+// automation interface; the five events are signals; Invoke calls a method
+// by its dispatch identifier (1-7).
+//
+// Threads: the control belongs to the user-interface thread that made it;
+// every method is called there and every signal is emitted there (the
+// engine's receive threads wait while a signal's handlers run). The video
+// window's own locking is described in video_view.h.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include <QImage>
+#include <QString>
+#include <QVariantList>
+#include <QWidget>
+
+#include "viewer_control/engine/vistrel_engine.h"
+
+class QMenu;
+
+namespace vistrel {
+
+class VideoView;
+class EventRelay;
+
+// Dispatch identifiers of the methods, in the order of the interface.
+enum class DispId : int {
+  kConnectStreamPort = 1,
+  kDisconnectStreamPort = 2,
+  kDisconnectAllStreamPort = 3,
+  kSetStreamSessionInfo = 4,
+  kSetAlignChannelMode = 5,
+  kSetRecordEventType = 6,
+  kSetMpeg4Recording = 7,
+};
+
+class VistrelCtl : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit VistrelCtl(QWidget* parent = nullptr);
+  ~VistrelCtl() override;
+
+  // --- The methods; pVal may be null. Strings are converted to the local
+  // code page. Sessions outside 0-3, counts outside 1-16 and display slots
+  // above 15 fail with E_FAIL and pVal = 0.
+  int32_t ConnectStreamPort(int nSessionOfNum, const QString& bstrIPAddress, short nPort,
+                            const QString& bstrUserName, const QString& bstrPassword, short* pVal);
+  int32_t DisconnectStreamPort(int nSessionOfNum, short* pVal);
+  int32_t DisconnectAllStreamPort(short* pVal);
+  // Entry k of `varDstChannel` is the display slot of stream channel k + 1.
+  int32_t SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
+                               int nChannelOfNum, int nVideoStreamMode, short* pVal);
+  int32_t SetAlignChannelMode(int nDstChannel, int nChannelPerRow, short* pVal);
+  // One byte per channel of the session.
+  int32_t SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType, short* pVal);
+  int32_t SetMpeg4Recording(int nSessionOfIndex, int nRecording, short* pVal);
+
+  // Calls a method by dispatch identifier with its arguments in order
+  // (integers, QString for strings, QByteArray for byte arrays). An unknown
+  // identifier or a wrong argument list fails with E_FAIL and pVal = 0.
+  int32_t Invoke(int dispid, const QVariantList& args, short* pVal);
+
+  // --- For the host and tests.
+  // The engine, for the host to route the index-less Close and
+  // AuthenticationResult events (engine().session(i).connected()).
+  VistrelEngine& engine() { return *engine_; }
+  // 1 when the YUV mode is used, 0 for the RGB mode.
+  int display_mode() const { return display_mode_; }
+  // The video window and an image of what it shows.
+  QWidget* video_window() const;
+  QImage CaptureVideo();
+  // The channel menu for a point of the video window, or null outside every
+  // cell; its two actions are disabled when the slot's decoder is closed.
+  std::unique_ptr<QMenu> ChannelMenu(const QPoint& point);
+  // The slot (0-15) the last menu was made for.
+  int menu_slot() const { return menu_slot_; }
+  // Double-click selection at a point of the video window.
+  void ToggleSelection(const QPoint& point);
+
+ signals:
+  void Connect(int nSessionOfNum, int nResult);
+  void Receive(int nSessionOfNum, int nResult);
+  void Close(int nSessionOfNum, int nResult);
+  void AuthenticationResult(int nSessionOfNum, int nResult);
+  void AnalysisVideoDeviceCard(int nPerformance, int nResult);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  friend class EventRelay;
+  void PushLayout();
+  void OpenChannelSetting();
+  void OpenAdjustColor();
+
+  int display_mode_ = 0;
+  int menu_slot_ = -1;
+  VideoView* view_ = nullptr;  // child widget
+  std::unique_ptr<EventRelay> relay_;
+  std::unique_ptr<VistrelEngine> engine_;  // destroyed before the view: its threads draw into it
+};
+
+}  // namespace vistrel

@@ -1,0 +1,143 @@
+#include "viewer_control/control/yuv_converter.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vistrel {
+namespace {
+
+int16_t Saturate(int value) { return static_cast<int16_t>(std::clamp(value, -32768, 32767)); }
+
+uint8_t ToByte(int16_t value) {
+  // Arithmetic shift of a signed 16-bit lane, then unsigned saturation.
+  return static_cast<uint8_t>(std::clamp(value >> 6, 0, 255));
+}
+
+void ConvertPixel(int y, int cb, int cr, uint8_t* bgr) {
+  const int16_t luma = Saturate(74 * (y - 16));
+  const int16_t r = Saturate(luma + Saturate(102 * (cr - 128)));
+  const int16_t g = Saturate(Saturate(luma - Saturate(25 * (cb - 128))) - Saturate(52 * (cr - 128)));
+  const int16_t b = Saturate(luma + Saturate(129 * (cb - 128)));
+  bgr[0] = ToByte(b);
+  bgr[1] = ToByte(g);
+  bgr[2] = ToByte(r);
+}
+
+// Pixels [from, to) of one row.
+void ConvertRowTail(const PlanarPicture& p, int row, int from, int to, uint8_t* out_row) {
+  const uint8_t* y = p.y + static_cast<ptrdiff_t>(row) * p.y_pitch;
+  const uint8_t* u = p.u + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
+  const uint8_t* v = p.v + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
+  for (int x = from; x < to; ++x) ConvertPixel(y[x], u[x / 2], v[x / 2], out_row + x * 3);
+}
+
+#if defined(__SSE2__)
+struct Lanes {
+  __m128i b, g, r;  // eight signed 16-bit results each, shifted, not yet packed
+};
+
+inline Lanes ConvertEight(__m128i y, __m128i u, __m128i v) {
+  y = _mm_sub_epi16(y, _mm_set1_epi16(16));
+  u = _mm_sub_epi16(u, _mm_set1_epi16(128));
+  v = _mm_sub_epi16(v, _mm_set1_epi16(128));
+  // Products fit in 16 bits for every byte input; sums may not, hence adds/subs.
+  const __m128i luma = _mm_mullo_epi16(y, _mm_set1_epi16(74));
+  Lanes out;
+  out.r = _mm_srai_epi16(_mm_adds_epi16(luma, _mm_mullo_epi16(v, _mm_set1_epi16(102))), 6);
+  out.g = _mm_srai_epi16(_mm_subs_epi16(_mm_subs_epi16(luma, _mm_mullo_epi16(u, _mm_set1_epi16(25))),
+                                        _mm_mullo_epi16(v, _mm_set1_epi16(52))),
+                         6);
+  out.b = _mm_srai_epi16(_mm_adds_epi16(luma, _mm_mullo_epi16(u, _mm_set1_epi16(129))), 6);
+  return out;
+}
+
+// Four pixels as B G R 0 dwords to twelve bytes.
+inline void StoreFour(__m128i bgr0, uint8_t* out) {
+  const __m128i low3 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+  const __m128i a = _mm_and_si128(bgr0, low3);
+  const __m128i bytes3to5 =
+      _mm_set_epi32(0x0000FFFF, static_cast<int>(0xFF000000u), 0x0000FFFF, static_cast<int>(0xFF000000u));
+  const __m128i pix1 = _mm_and_si128(_mm_srli_epi64(bgr0, 8), bytes3to5);
+  const __m128i lanes = _mm_or_si128(a, pix1);
+  // The upper lane's six bytes follow the lower lane's six.
+  const __m128i low6 = _mm_set_epi32(0, 0, 0x0000FFFF, -1);
+  const __m128i high6 = _mm_set_epi32(0, -1, static_cast<int>(0xFFFF0000u), 0);
+  const __m128i packed = _mm_or_si128(_mm_and_si128(lanes, low6),
+                                      _mm_and_si128(_mm_srli_si128(lanes, 2), high6));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+  const int last = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
+  __builtin_memcpy(out + 8, &last, 4);
+}
+
+inline void StoreSixteen(__m128i b, __m128i g, __m128i r, uint8_t* out) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bg_lo = _mm_unpacklo_epi8(b, g);
+  const __m128i bg_hi = _mm_unpackhi_epi8(b, g);
+  const __m128i r0_lo = _mm_unpacklo_epi8(r, zero);
+  const __m128i r0_hi = _mm_unpackhi_epi8(r, zero);
+  StoreFour(_mm_unpacklo_epi16(bg_lo, r0_lo), out);
+  StoreFour(_mm_unpackhi_epi16(bg_lo, r0_lo), out + 12);
+  StoreFour(_mm_unpacklo_epi16(bg_hi, r0_hi), out + 24);
+  StoreFour(_mm_unpackhi_epi16(bg_hi, r0_hi), out + 36);
+}
+#endif
+
+}  // namespace
+
+bool HaveSse2() {
+#if defined(__SSE2__)
+  return true;
+#else
+  return false;
+#endif
+}
+
+void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  for (int row = 0; row < picture.height; ++row) {
+    ConvertRowTail(picture, row, 0, picture.width, out + static_cast<ptrdiff_t>(row) * out_pitch);
+  }
+}
+
+void ConvertToBgr24Sse2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (int row = 0; row < picture.height; ++row) {
+    const uint8_t* y = picture.y + static_cast<ptrdiff_t>(row) * picture.y_pitch;
+    const uint8_t* u = picture.u + static_cast<ptrdiff_t>(row / 2) * picture.uv_pitch;
+    const uint8_t* v = picture.v + static_cast<ptrdiff_t>(row / 2) * picture.uv_pitch;
+    uint8_t* out_row = out + static_cast<ptrdiff_t>(row) * out_pitch;
+    int x = 0;
+    for (; x + 16 <= picture.width; x += 16) {
+      const __m128i y8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
+      // Each chroma sample serves two neighbouring pixels.
+      const __m128i u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2));
+      const __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2));
+      const __m128i u16 = _mm_unpacklo_epi8(u8, u8);
+      const __m128i v16 = _mm_unpacklo_epi8(v8, v8);
+      const Lanes lo = ConvertEight(_mm_unpacklo_epi8(y8, zero), _mm_unpacklo_epi8(u16, zero),
+                                    _mm_unpacklo_epi8(v16, zero));
+      const Lanes hi = ConvertEight(_mm_unpackhi_epi8(y8, zero), _mm_unpackhi_epi8(u16, zero),
+                                    _mm_unpackhi_epi8(v16, zero));
+      StoreSixteen(_mm_packus_epi16(lo.b, hi.b), _mm_packus_epi16(lo.g, hi.g),
+                   _mm_packus_epi16(lo.r, hi.r), out_row + x * 3);
+    }
+    ConvertRowTail(picture, row, x, picture.width, out_row);
+  }
+#else
+  ConvertToBgr24Scalar(picture, out, out_pitch);
+#endif
+}
+
+void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  if (HaveSse2()) {
+    ConvertToBgr24Sse2(picture, out, out_pitch);
+  } else {
+    ConvertToBgr24Scalar(picture, out, out_pitch);
+  }
+}
+
+}  // namespace vistrel

@@ -1,0 +1,31 @@
+// The software colour converter of the RGB mode: planar 4:2:0 pictures to
+// 24-bit rows of blue, green, red bytes, top-down, with ITU-R BT.601
+// studio-range coefficients in fixed point with six fraction bits:
+//   R = (74(Y-16) + 102(Cr-128)) >> 6
+//   G = (74(Y-16) - 25(Cb-128) - 52(Cr-128)) >> 6
+//   B = (74(Y-16) + 129(Cb-128)) >> 6
+// Every term and every partial sum saturates to 16 bits, as the packed
+// arithmetic of the vector path does; the result is clamped to 0-255. The
+// scalar and the vector path give the same bytes for every input.
+//
+// Threads: pure functions; any thread.
+#pragma once
+
+#include <cstdint>
+
+#include "viewer_control/engine/planar_picture.h"
+
+namespace vistrel {
+
+// Converts `picture` (any size; two luma rows and columns share one chroma
+// sample) into `out`, whose rows are `out_pitch` bytes apart and hold at
+// least width * 3 bytes.
+void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+
+// The two paths, for tests and the benchmark; ConvertToBgr24 takes the vector
+// one where the processor has it.
+void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+void ConvertToBgr24Sse2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+bool HaveSse2();
+
+}  // namespace vistrel

@@ -1,0 +1,99 @@
+// The software converter: the fixed-point formulas at their corners, and the
+// vector path against the scalar one on random planes of awkward sizes.
+#include "viewer_control/control/yuv_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace vistrel {
+namespace {
+
+struct Planes {
+  Planes(int w, int h, int pitch_pad = 0) : width(w), height(h) {
+    y_pitch = w + pitch_pad;
+    uv_pitch = (w + 1) / 2 + pitch_pad;
+    y.assign(static_cast<size_t>(y_pitch) * h, 0);
+    u.assign(static_cast<size_t>(uv_pitch) * ((h + 1) / 2), 0);
+    v.assign(u.size(), 0);
+  }
+  PlanarPicture picture() const {
+    return {y.data(), u.data(), v.data(), y_pitch, uv_pitch, width, height};
+  }
+  int width, height, y_pitch, uv_pitch;
+  std::vector<uint8_t> y, u, v;
+};
+
+std::vector<uint8_t> Convert(const Planes& planes, void (*convert)(const PlanarPicture&, uint8_t*, int)) {
+  std::vector<uint8_t> out(static_cast<size_t>(planes.width) * planes.height * 3, 0xAA);
+  convert(planes.picture(), out.data(), planes.width * 3);
+  return out;
+}
+
+TEST(YuvConverter, StudioRangeBlackAndWhite) {
+  for (auto convert : {ConvertToBgr24Scalar, ConvertToBgr24Sse2}) {
+    Planes black(32, 2);
+    std::fill(black.y.begin(), black.y.end(), 16);
+    std::fill(black.u.begin(), black.u.end(), 128);
+    std::fill(black.v.begin(), black.v.end(), 128);
+    for (uint8_t byte : Convert(black, convert)) EXPECT_EQ(byte, 0);
+    Planes white = black;
+    std::fill(white.y.begin(), white.y.end(), 235);
+    for (uint8_t byte : Convert(white, convert)) EXPECT_EQ(byte, 253);
+  }
+}
+
+TEST(YuvConverter, ChannelsLandInBlueGreenRedOrderAndSaturate) {
+  Planes planes(2, 2);
+  // Strong blue: the blue sum passes 32767 and must saturate, not wrap.
+  std::fill(planes.y.begin(), planes.y.end(), 255);
+  planes.u[0] = 255;
+  planes.v[0] = 0;
+  const auto out = Convert(planes, ConvertToBgr24Scalar);
+  EXPECT_EQ(out[0], 255);  // B
+  // G = (74*239 - 25*127 + 52*128) >> 6 = (17686 - 3175 + 6656) >> 6 = 330 -> 255
+  EXPECT_EQ(out[1], 255);
+  // R = (17686 - 102*128) >> 6 = 4630 >> 6 = 72
+  EXPECT_EQ(out[2], 72);
+}
+
+TEST(YuvConverter, VectorPathMatchesScalarOnRandomPlanes) {
+  ASSERT_TRUE(HaveSse2());
+  std::mt19937 random(6);
+  for (auto [w, h, pad] : {std::tuple{352, 240, 0}, std::tuple{16, 2, 0}, std::tuple{37, 9, 3},
+                           std::tuple{704, 480, 32}, std::tuple{1, 1, 0}, std::tuple{50, 17, 5}}) {
+    Planes planes(w, h, pad);
+    for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+      for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+    }
+    EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Sse2))
+        << w << "x" << h;
+  }
+}
+
+TEST(YuvConverter, ExtremesAgreeOnEveryCombination) {
+  // Every corner of the input cube, where saturation decides the result.
+  Planes planes(16 * 27, 2);
+  const uint8_t values[3] = {0, 128, 255};
+  int x = 0;
+  for (uint8_t y : values) {
+    for (uint8_t u : values) {
+      for (uint8_t v : values) {
+        for (int i = 0; i < 16; ++i) {
+          planes.y[x + i] = y;
+          planes.y[planes.y_pitch + x + i] = y;
+        }
+        for (int i = 0; i < 8; ++i) {
+          planes.u[x / 2 + i] = u;
+          planes.v[x / 2 + i] = v;
+        }
+        x += 16;
+      }
+    }
+  }
+  EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Sse2));
+}
+
+}  // namespace
+}  // namespace vistrel
