@@ -1,0 +1,50 @@
+// The alarm buzzer: a wave file played in a loop while an alarm pop-up is up,
+// or, without a wave output device, six alternating tones on a thread of
+// their own. Also the warning beeps the sessions ask for.
+//
+// Threads: Start, Stop and the tone functions may be called from any thread;
+// sound effects live on the user-interface thread and are reached from other
+// threads by a blocking hand-over. Beep threads are kept in a process-wide
+// list (under its lock) and joined by JoinBeepThreads.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+namespace shell {
+
+// Tests observe tones here instead of waiting for them to sound.
+using ToneHook = std::function<void(int hz, int duration_ms)>;
+void SetToneHook(ToneHook hook);
+// Tests decide whether a wave output device exists; nothing = ask the system.
+void SetAudioOutputOverride(std::optional<bool> present);
+bool HasAudioOutput();
+
+// One tone, synthesized; returns when it has sounded.
+void PlayTone(int hz, int duration_ms);
+// 3000 Hz and 2000 Hz, 500 ms each, three times over, on a new thread.
+void StartWarningBeeps();
+// Waits for every beep thread (at shutdown and in tests).
+void JoinBeepThreads();
+
+// Stops every wave the process plays.
+void StopAllSound();
+// Wave files playing now (for tests).
+int PlayingWaveCount();
+
+class CBuzzer {
+ public:
+  // With a wave output and `allow_wave`, loops the "BuzzerPath" wave;
+  // otherwise starts the beeps once.
+  void Start(bool allow_wave);
+  // Stops all wave playback of the process when this buzzer's wave played.
+  void Stop();
+  bool playing() const { return playing_; }
+  bool beeping() const { return beep_started_; }
+
+ private:
+  bool playing_ = false;
+  bool beep_started_ = false;
+};
+
+}  // namespace shell

@@ -1,0 +1,41 @@
+// CSetupDialog: the local settings (video and image folders, the modem of
+// the telephone link, the buzzer's wave file). OK writes the values as they
+// stand; Cancel writes nothing.
+//
+// Threads: user-interface thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "client/shell/skinned_widgets.h"
+
+class QComboBox;
+class QLineEdit;
+
+namespace shell {
+
+class CSetupDialog : public CSkinnedDialog {
+ public:
+  CSetupDialog(QWidget* parent, const std::vector<std::string>& modems);
+
+  void OnBrowseVideo();
+  void OnBrowseImage();
+  void OnBrowseWave();
+  void OnOk();
+
+  QLineEdit* video_edit() const { return video_; }
+  QLineEdit* image_edit() const { return image_; }
+  QLineEdit* wave_edit() const { return wave_; }
+  QComboBox* modem_combo() const { return modem_; }
+
+ private:
+  void BrowseFolder(QLineEdit* edit, int title_id);
+
+  QLineEdit* video_;
+  QLineEdit* image_;
+  QLineEdit* wave_;
+  QComboBox* modem_;
+};
+
+}  // namespace shell

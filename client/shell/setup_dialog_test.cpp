@@ -1,0 +1,91 @@
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include "client/shell/settings_keys.h"
+#include "client/shell/setup_dialog.h"
+#include "client/shell/shell_test_support.h"
+#include "platform/registry.h"
+
+namespace shell {
+namespace {
+
+std::string Value(const char* key, const char* name) {
+  return platform::RegistryKey::Open(key)->ReadString(name).value_or("<none>");
+}
+
+class SetupDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::App();
+    platform::RegistryKey::Open(kLocalSettingKey)->WriteString(kModemValue, "USB Modem");
+    platform::RegistryKey::Open(kLocalSettingKey)->WriteString(kBuzzerPathValue, "/tmp/alarm.wav");
+  }
+  void TearDown() override { SetChooserHook({}); }
+  testing::ScratchRegistry registry_;
+};
+
+TEST_F(SetupDialogTest, OkWithoutChangesRewritesTheSameValues) {
+  const std::string video = Value(kVideoPathKey, kSavePathValue);
+  const std::string image = Value(kImagePathKey, kSavePathValue);
+  CSetupDialog dialog(nullptr, {"ttyS0 Modem", "USB Modem", "usb modem"});
+  EXPECT_EQ(dialog.windowTitle(), "Kaviro - Setup");
+  EXPECT_EQ(dialog.modem_combo()->currentText(), "USB Modem");  // exact comparison
+  dialog.OnOk();
+  EXPECT_EQ(Value(kLocalSettingKey, kModemValue), "USB Modem");
+  EXPECT_EQ(Value(kVideoPathKey, kSavePathValue), video);
+  EXPECT_EQ(Value(kImagePathKey, kSavePathValue), image);
+  EXPECT_EQ(Value(kLocalSettingKey, kBuzzerPathValue), "/tmp/alarm.wav");
+}
+
+TEST_F(SetupDialogTest, NoModemsLeavesTheModemAndClearedEditsStoreEmptyTexts) {
+  CSetupDialog dialog(nullptr, {});
+  EXPECT_EQ(dialog.modem_combo()->count(), 0);
+  dialog.image_edit()->clear();
+  dialog.OnOk();
+  EXPECT_EQ(Value(kLocalSettingKey, kModemValue), "USB Modem");
+  EXPECT_EQ(Value(kImagePathKey, kSavePathValue), "");
+}
+
+TEST_F(SetupDialogTest, UnknownStoredModemSelectsTheFirst) {
+  platform::RegistryKey::Open(kLocalSettingKey)->WriteString(kModemValue, "gone");
+  CSetupDialog dialog(nullptr, {"first", "second"});
+  EXPECT_EQ(dialog.modem_combo()->currentIndex(), 0);
+}
+
+TEST_F(SetupDialogTest, WaveFileMustEndInLowerCaseWav) {
+  CSetupDialog dialog(nullptr, {});
+  std::string answer = "/sounds/ALARM.WAV";
+  SetChooserHook([&](const std::string&) { return std::optional<std::string>(answer); });
+  dialog.OnBrowseWave();
+  EXPECT_EQ(dialog.wave_edit()->text(), "/tmp/alarm.wav");
+  answer = "/sounds/alarm.wav";
+  dialog.OnBrowseWave();
+  EXPECT_EQ(dialog.wave_edit()->text(), "/sounds/alarm.wav");
+}
+
+TEST_F(SetupDialogTest, FolderBrowserAppendsASeparatorAndCancelChangesNothing) {
+  CSetupDialog dialog(nullptr, {});
+  std::string title;
+  SetChooserHook([&](const std::string& asked) {
+    title = asked;
+    return std::optional<std::string>("/srv/video");
+  });
+  dialog.OnBrowseVideo();
+  EXPECT_EQ(title, "Video record file save folder path !!!");
+  EXPECT_EQ(dialog.video_edit()->text(), "/srv/video/");
+  SetChooserHook([](const std::string&) { return std::optional<std::string>(); });
+  dialog.OnBrowseImage();
+  EXPECT_NE(dialog.image_edit()->text(), "");
+}
+
+TEST_F(SetupDialogTest, CancelWritesNothing) {
+  CSetupDialog dialog(nullptr, {"x"});
+  dialog.wave_edit()->setText("/changed.wav");
+  dialog.reject();
+  EXPECT_EQ(Value(kLocalSettingKey, kBuzzerPathValue), "/tmp/alarm.wav");
+}
+
+}  // namespace
+}  // namespace shell

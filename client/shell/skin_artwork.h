@@ -1,0 +1,53 @@
+// The skin's artwork, addressed by resource number as the bitmaps of the
+// resource file were. Every picture is drawn once with QPainter at its fixed
+// pixel size and kept for the life of the process.
+//
+// Threads: user-interface thread only (QPixmap).
+#pragma once
+
+#include <QPixmap>
+#include <QSize>
+
+namespace shell::skin {
+
+// Faces of a button set, in the order a CHoverButton takes them.
+struct FaceIds {
+  int normal;
+  int pressed;
+  int hover;
+  int disabled;
+};
+
+// Resource numbers of the pictures that have no number of their own in the
+// resource file (the main window's buttons, panels and pictures).
+namespace res {
+inline constexpr int kMainBackground = 156;
+inline constexpr int kSplash = 407;
+inline constexpr int kSetupBackground = 434;
+inline constexpr int kAddressBookBackground = 458;
+inline constexpr int kEthernetEntryBackground = 480;
+inline constexpr int kTelephoneEntryBackground = 481;
+inline constexpr int kDomainEntryBackground = 542;
+inline constexpr int kPtzPresetBackground = 538;
+inline constexpr int kFrame = 3000;           // the main window outside Idle
+inline constexpr int kChannelOff = 3001;      // channel indicator without PTZ camera
+inline constexpr int kChannelOn = 3002;       // channel indicator with a PTZ camera
+inline constexpr int kSliderChannel = 3003;   // 688 x 12
+inline constexpr int kSliderChannelLit = 3004;
+inline constexpr int kSliderThumb = 3005;     // 12 x 12, magenta key colour
+inline constexpr int kVideoIdle = 3006;       // the video area before any stream
+inline constexpr int kWaitBackground = 3007;
+inline constexpr int kAboutBackground = 3008;
+inline constexpr int kFirstFaceSet = 3100;    // then four numbers per set
+}  // namespace res
+
+// The picture of a resource number; a null pixmap for an unknown number.
+QPixmap Pixmap(int id);
+
+// The face set of a main-window button (by its control ID), or {0,0,0,0}.
+FaceIds FacesOfControl(int control_id);
+
+// The key colour of transparent pictures.
+inline constexpr unsigned kKeyColour = 0xFF00FF;
+
+}  // namespace shell::skin

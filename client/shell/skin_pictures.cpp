@@ -1,0 +1,244 @@
+// The skin's pictures that are not button faces: window and dialog
+// backgrounds, the splash, selector strips, indicators and the slider parts.
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include "client/shell/skin_artwork.h"
+
+namespace shell::skin {
+namespace {
+
+const QColor kBackdrop(0x0f, 0x13, 0x18);
+const QColor kPanel(0x16, 0x1b, 0x22);
+const QColor kPanelEdge(0x2b, 0x35, 0x43);
+const QColor kInk(0xe4, 0xea, 0xf1);
+const QColor kMutedInk(0x8b, 0x97, 0xa8);
+const QColor kAccent(0x3d, 0xb2, 0xff);
+
+QFont UiFont(int pixels, int weight = QFont::Bold) {
+  QFont font("DejaVu Sans", 1, weight);
+  font.setPixelSize(pixels);
+  return font;
+}
+
+void Panel(QPainter& p, const QRectF& box, const char* caption = nullptr) {
+  p.setPen(QPen(kPanelEdge, 1));
+  p.setBrush(kPanel);
+  p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+  if (caption != nullptr) {
+    p.setPen(kMutedInk);
+    p.setFont(UiFont(10));
+    p.drawText(QRectF(box.left() + 10, box.top() + 3, box.width() - 20, 14), Qt::AlignLeft | Qt::AlignVCenter,
+               caption);
+  }
+}
+
+void Backdrop(QPainter& p, const QSize& size) {
+  QLinearGradient fill(0, 0, 0, size.height());
+  fill.setColorAt(0, QColor(0x14, 0x19, 0x20));
+  fill.setColorAt(1, kBackdrop);
+  p.fillRect(QRect(QPoint(0, 0), size), fill);
+}
+
+void Wordmark(QPainter& p, const QRectF& box, int pixels) {
+  p.setPen(kInk);
+  p.setFont(UiFont(pixels, QFont::Black));
+  p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, "KAVIRO");
+  const QFontMetrics metrics(p.font());
+  const qreal x = box.left() + metrics.horizontalAdvance("KAVIRO") + pixels * 0.25;
+  p.setBrush(kAccent);
+  p.setPen(Qt::NoPen);
+  p.drawEllipse(QPointF(x, box.center().y() + pixels * 0.25), pixels * 0.14, pixels * 0.14);
+}
+
+// A dialog's background: a title strip with the product mark and its name.
+QPixmap DialogBackground(QSize size, const char* title) {
+  QPixmap pixmap(size);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  Backdrop(p, size);
+  p.fillRect(QRect(0, 0, size.width(), 40), QColor(0x1a, 0x21, 0x2b));
+  p.fillRect(QRect(0, 40, size.width(), 2), kAccent);
+  Wordmark(p, QRectF(16, 4, 160, 32), 18);
+  p.setPen(kMutedInk);
+  p.setFont(UiFont(12, QFont::DemiBold));
+  p.drawText(QRectF(0, 4, size.width() - 16, 32), Qt::AlignRight | Qt::AlignVCenter, title);
+  p.setPen(QPen(kPanelEdge, 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(0.5, 0.5, size.width() - 1.0, size.height() - 1.0));
+  return pixmap;
+}
+
+QPixmap MainFrame(bool idle) {
+  const QSize size(1024, 768);
+  QPixmap pixmap(size);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  Backdrop(p, size);
+  // Title bar.
+  p.fillRect(QRect(0, 0, 1024, 46), QColor(0x18, 0x1e, 0x27));
+  p.fillRect(QRect(0, 46, 1024, 1), kPanelEdge);
+  Wordmark(p, QRectF(18, 6, 200, 34), 24);
+  p.setPen(kMutedInk);
+  p.setFont(UiFont(11, QFont::DemiBold));
+  p.drawText(QRectF(150, 6, 400, 34), Qt::AlignLeft | Qt::AlignVCenter, "NETWORK DVR CLIENT");
+  // Left rail of mode buttons, the video area, the right column and the lower area.
+  Panel(p, QRectF(4, 76, 91, 300));
+  Panel(p, QRectF(103, 52, 716, 488));
+  Panel(p, QRectF(824, 40, 190, 244), "EVENT LOG");
+  Panel(p, QRectF(824, 292, 190, 176), "CAMERAS");
+  Panel(p, QRectF(103, 566, 716, 196));
+  Panel(p, QRectF(820, 534, 196, 228));
+  if (idle) {
+    // The idle screen: the product mark in the middle of the video area.
+    QRadialGradient glow(QPointF(461, 296), 300);
+    glow.setColorAt(0, QColor(0x1e, 0x3a, 0x55));
+    glow.setColorAt(1, kPanel);
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawRoundedRect(QRectF(104, 53, 714, 486), 6, 6);
+    p.setPen(kInk);
+    p.setFont(UiFont(64, QFont::Black));
+    p.drawText(QRectF(103, 210, 716, 90), Qt::AlignCenter, "KAVIRO");
+    p.setPen(kMutedInk);
+    p.setFont(UiFont(15, QFont::DemiBold));
+    p.drawText(QRectF(103, 300, 716, 30), Qt::AlignCenter, "Choose a viewer on the left to begin");
+  } else {
+    p.fillRect(QRect(104, 53, 714, 486), QColor(0x05, 0x07, 0x0a));
+  }
+  return pixmap;
+}
+
+QPixmap Splash() {
+  const QSize size(480, 280);
+  QPixmap pixmap(size);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient fill(0, 0, 480, 280);
+  fill.setColorAt(0, QColor(0x10, 0x24, 0x3a));
+  fill.setColorAt(1, kBackdrop);
+  p.fillRect(QRect(QPoint(0, 0), size), fill);
+  p.setPen(kInk);
+  p.setFont(UiFont(54, QFont::Black));
+  p.drawText(QRectF(0, 70, 480, 80), Qt::AlignCenter, "KAVIRO");
+  p.fillRect(QRect(170, 156, 140, 3), kAccent);
+  p.setPen(kMutedInk);
+  p.setFont(UiFont(13, QFont::DemiBold));
+  p.drawText(QRectF(0, 170, 480, 24), Qt::AlignCenter, "Live view  -  Search  -  Playback");
+  p.setPen(QPen(kPanelEdge, 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(0.5, 0.5, 479, 279));
+  return pixmap;
+}
+
+QPixmap Selector(QSize size, const char* caption, bool selected) {
+  QPixmap pixmap(size);
+  pixmap.fill(kPanel);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const qreal r = size.height() * 0.32;
+  const QPointF centre(size.height() * 0.5, size.height() * 0.5);
+  p.setPen(QPen(selected ? kAccent : kMutedInk, 1.5));
+  p.setBrush(Qt::NoBrush);
+  p.drawEllipse(centre, r, r);
+  if (selected) {
+    p.setBrush(kAccent);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(centre, r * 0.5, r * 0.5);
+  }
+  p.setPen(selected ? kInk : kMutedInk);
+  p.setFont(UiFont(std::max(9, size.height() - 8)));
+  p.drawText(QRectF(size.height() + 2, 0, size.width() - size.height() - 2, size.height()),
+             Qt::AlignLeft | Qt::AlignVCenter, caption);
+  return pixmap;
+}
+
+QPixmap ChannelIndicator(bool ptz) {
+  QPixmap pixmap(30, 30);
+  pixmap.fill(kPanel);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(ptz ? kAccent : kPanelEdge, 1.5));
+  p.setBrush(ptz ? QColor(0x17, 0x3c, 0x5c) : QColor(0x1c, 0x22, 0x2b));
+  p.drawRoundedRect(QRectF(2, 2, 26, 26), 5, 5);
+  p.setPen(ptz ? kInk : kMutedInk);
+  p.setFont(UiFont(9));
+  p.drawText(QRectF(2, 2, 26, 26), Qt::AlignCenter, ptz ? "PTZ" : "CAM");
+  return pixmap;
+}
+
+QPixmap SliderChannel(bool lit) {
+  QPixmap pixmap(688, 12);
+  pixmap.fill(kPanel);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(lit ? kAccent : QColor(0x2c, 0x35, 0x42));
+  p.drawRoundedRect(QRectF(0, 4, 688, 4), 2, 2);
+  return pixmap;
+}
+
+QPixmap SliderThumb() {
+  QPixmap pixmap(12, 12);
+  pixmap.fill(QColor(0xFF, 0x00, 0xFF));
+  QPainter p(&pixmap);
+  p.setPen(QPen(QColor(0x8c, 0xd2, 0xff), 1));
+  p.setBrush(kInk);
+  p.drawEllipse(QRect(1, 1, 9, 9));
+  return pixmap;
+}
+
+QPixmap Plain(QSize size) {
+  QPixmap pixmap(size);
+  QPainter p(&pixmap);
+  Backdrop(p, size);
+  p.setPen(QPen(kAccent, 1));
+  p.drawRect(QRect(0, 0, size.width() - 1, size.height() - 1));
+  return pixmap;
+}
+
+}  // namespace
+
+QPixmap DrawSkinPicture(int id) {
+  switch (id) {
+    case res::kMainBackground: return MainFrame(true);
+    case res::kFrame: return MainFrame(false);
+    case res::kSplash: return Splash();
+    case res::kSetupBackground: return DialogBackground({597, 535}, "SETUP");
+    case res::kAddressBookBackground: return DialogBackground({751, 584}, "ADDRESS BOOK");
+    case res::kEthernetEntryBackground: return DialogBackground({600, 420}, "ETHERNET ENTRY");
+    case res::kTelephoneEntryBackground: return DialogBackground({600, 420}, "TELEPHONE ENTRY");
+    case res::kDomainEntryBackground: return DialogBackground({600, 420}, "DOMAIN NAME ENTRY");
+    case res::kPtzPresetBackground: {
+      QPixmap pixmap(179, 146);
+      QPainter p(&pixmap);
+      Backdrop(p, pixmap.size());
+      p.setPen(QPen(kAccent, 1));
+      p.drawRect(QRect(0, 0, 178, 145));
+      return pixmap;
+    }
+    case 243: return Selector({273, 19}, "ETHERNET", true);
+    case 244: return Selector({273, 19}, "ETHERNET", false);
+    case 245: return Selector({186, 19}, "TELEPHONE", true);
+    case 246: return Selector({186, 19}, "TELEPHONE", false);
+    case 460: return Selector({220, 24}, "ETHERNET", true);
+    case 461: return Selector({220, 24}, "ETHERNET", false);
+    case 462: return Selector({220, 24}, "TELEPHONE", true);
+    case 463: return Selector({220, 24}, "TELEPHONE", false);
+    case 540: return Selector({220, 24}, "DOMAIN NAME", true);
+    case 541: return Selector({220, 24}, "DOMAIN NAME", false);
+    case res::kChannelOff: return ChannelIndicator(false);
+    case res::kChannelOn: return ChannelIndicator(true);
+    case res::kSliderChannel: return SliderChannel(false);
+    case res::kSliderChannelLit: return SliderChannel(true);
+    case res::kSliderThumb: return SliderThumb();
+    case res::kWaitBackground: return Plain({320, 96});
+    case res::kAboutBackground: return DialogBackground({420, 230}, "ABOUT");
+    default: return {};
+  }
+}
+
+}  // namespace shell::skin
