@@ -58,6 +58,8 @@ void LiveLink::Disconnect() {
   if (viewer_ && viewer_->session(0).connected()) viewer_->DisconnectSlot(0);
 }
 
+bool LiveLink::connected() const { return viewer_->session(0).connected(); }
+
 int LiveLink::channel_count() const { return viewer_->cells().CellsOf(0).size(); }
 
 uint8_t LiveLink::pan_tilt_mask() const {

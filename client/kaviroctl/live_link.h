@@ -38,6 +38,8 @@ class LiveLink {
   bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   void Disconnect();
 
+  // The live session holds its command connection.
+  bool connected() const;
   int channel_count() const;
   uint8_t pan_tilt_mask() const;
   // The display slot that shows a stream channel (1-based).

@@ -1,0 +1,55 @@
+// The client's live session and the viewer engine together against the
+// emulated DVR: the control's events reach the right slot although the
+// control does not say which one they concern.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <random>
+
+#include "client/kaviroctl/live_link.h"
+#include "platform/trace.h"
+#include "tools/dvremu/dvr_emulator.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::unique_ptr<dvremu::DvrEmulator> StartDvr() {
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  std::mt19937 random(static_cast<unsigned>(getpid()) * 7919u);
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    options.port = static_cast<uint16_t>(20000 + random() % 40000);
+    auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
+    std::string error;
+    if (dvr->Start(&error)) return dvr;
+  }
+  return nullptr;
+}
+
+TEST(LiveLink, LostStreamConnectionDisconnectsItsSlot) {
+  static int argc = 1;
+  static char name[] = "live_link_test";
+  static char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  auto dvr = StartDvr();
+  ASSERT_TRUE(dvr);
+  platform::TraceCapture trace;
+  kaviroctl::LiveLink link(/*quiet=*/true);
+  kaviroctl::LinkTarget target;
+  target.port = dvr->command_port();
+  target.password = "1234";
+  ASSERT_EQ(link.Connect(target, 10s), kaviroctl::Outcome::kOk);
+  // Pictures flow, and the channel request followed the stream logon.
+  ASSERT_TRUE(link.Pump([&] { return link.frames().count(link.SlotOfChannel(4)) > 0; }, 5s));
+  ASSERT_TRUE(link.Pump([&] { return trace.Contains("[LIVE DVR 0] Channel change (0xf)"); }, 5s));
+
+  dvr->Drop(dvremu::Target::kStream);
+  ASSERT_TRUE(link.Pump([&] { return !link.connected(); }, 5s));
+  EXPECT_TRUE(trace.Contains("[LIVE DVR 0] !!!!!!!!!!!! REQUEST STOP LIVESTREAM !!!!!!!!!!!!"));
+  EXPECT_EQ(link.channel_count(), 0);
+  dvr->Stop();
+}
+
+}  // namespace
