@@ -50,6 +50,7 @@ void CommandConnection::OnPacket(const protocol::PacketView& packet) {
     Trace("[DVREMU] command %#x before logon from %s ignored", code, peer().c_str());
     return;
   }
+  dvr().NoteReceived({peer(), user_, code, std::vector<uint8_t>(payload.begin(), payload.end())});
   switch (code) {
     case cmd::REQ_LIVESTREAM: return OnLiveStream();
     case cmd::CHANNEL_CHANGE: return OnChannelChange(payload);

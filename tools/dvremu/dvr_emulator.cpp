@@ -312,4 +312,20 @@ uint8_t DvrEmulator::SetLights(uint8_t value) {
   return lights_;
 }
 
+void DvrEmulator::NoteReceived(ReceivedCommand command) {
+  std::lock_guard guard(lock_);
+  if (received_.size() >= kReceivedLimit) received_.erase(received_.begin());
+  received_.push_back(std::move(command));
+}
+
+std::vector<ReceivedCommand> DvrEmulator::ReceivedCommands() {
+  std::lock_guard guard(lock_);
+  return received_;
+}
+
+void DvrEmulator::ClearReceivedCommands() {
+  std::lock_guard guard(lock_);
+  received_.clear();
+}
+
 }  // namespace dvremu

@@ -30,6 +30,14 @@ namespace dvremu {
 class Connection;
 class Playback;
 
+// A command packet a logged-on client sent, for tests to check.
+struct ReceivedCommand {
+  std::string peer;
+  std::string user;
+  uint32_t code = 0;
+  std::vector<uint8_t> payload;
+};
+
 // Which connections a fault hook acts on.
 enum class Target { kCommand = 1, kStream, kFile, kAll };
 
@@ -87,6 +95,12 @@ class DvrEmulator {
   void set_service_setting(const ServiceSetting& setting);
   uint8_t lights();
   uint8_t SetLights(uint8_t value);
+  // The latest command packets of logged-on clients, keep-alives left out,
+  // oldest first (the last kReceivedLimit are kept).
+  static constexpr size_t kReceivedLimit = 4096;
+  void NoteReceived(ReceivedCommand command);
+  std::vector<ReceivedCommand> ReceivedCommands();
+  void ClearReceivedCommands();
   std::string bound_address() const { return options_.bind_address; }
 
  private:
@@ -119,6 +133,7 @@ class DvrEmulator {
   std::vector<std::pair<ClientKey, std::shared_ptr<Playback>>> playbacks_;     // guarded by lock_
   ServiceSetting setting_;                                                     // guarded by lock_
   uint8_t lights_ = 0;                                                         // guarded by lock_
+  std::vector<ReceivedCommand> received_;                                      // guarded by lock_
 };
 
 }  // namespace dvremu
