@@ -1,6 +1,7 @@
 #include "client/kaviroctl/console_ui.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/string_table.h"
 
@@ -29,6 +30,10 @@ void ConsoleUi::ReportConnectionState(int slot, sessions::ConnectionState state)
 
 void ConsoleUi::AddEventLog(uint32_t, const std::string& text) {
   if (!quiet_) std::fprintf(stderr, "log: %s\n", text.c_str());
+  {
+    std::lock_guard guard(lock_);
+    watch_lines_.push_back("log: " + text);
+  }
   if (text == platform::LoadString(181)) {
     std::lock_guard guard(lock_);
     admin_alert_ = true;
@@ -48,6 +53,81 @@ void ConsoleUi::AddEventLog(uint32_t, const std::string& text) {
 
 void ConsoleUi::ShowMessage(const std::string& text, sessions::MessageIcon) {
   if (!quiet_) std::fprintf(stderr, "message: %s\n", text.c_str());
+}
+
+void ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {
+  std::unique_lock guard(lock_);
+  watch_lines_.push_back("alarm: " + alarm.caption + ", DVR " + std::to_string(alarm.dvr_number) +
+                         (alarm.kind == sessions::AlarmKind::kSensor ? ", sensor " : ", channel ") +
+                         std::to_string(alarm.number));
+  released_changed_.wait(guard, [this] { return acknowledge_ || released_; });
+  if (acknowledge_) {
+    watch_lines_.push_back("acknowledged: DVR " + std::to_string(alarm.dvr_number) + ", " +
+                           (alarm.kind == sessions::AlarmKind::kSensor ? "sensor " : "channel ") +
+                           std::to_string(alarm.number));
+  }
+}
+
+bool ConsoleUi::DeliverDvrStatus(const sessions::DvrStatusBlock& status) {
+  std::lock_guard guard(lock_);
+  if (status_open_) status_ = status;
+  return status_open_;
+}
+
+bool ConsoleUi::DeliverLogPage(const sessions::DvrLogPage& page) {
+  std::lock_guard guard(lock_);
+  if (log_open_) log_page_ = page;
+  return log_open_;
+}
+
+bool ConsoleUi::DeliverLightState(uint8_t status) {
+  std::lock_guard guard(lock_);
+  if (light_open_) light_ = status;
+  return light_open_;
+}
+
+void ConsoleUi::CloseLightDialog() {
+  std::lock_guard guard(lock_);
+  light_open_ = false;
+}
+
+void ConsoleUi::OpenDialogs(bool status, bool log, bool light) {
+  std::lock_guard guard(lock_);
+  status_open_ = status;
+  log_open_ = log;
+  light_open_ = light;
+}
+
+std::optional<sessions::DvrStatusBlock> ConsoleUi::TakeStatus() {
+  std::lock_guard guard(lock_);
+  return std::exchange(status_, std::nullopt);
+}
+
+std::optional<sessions::DvrLogPage> ConsoleUi::TakeLogPage() {
+  std::lock_guard guard(lock_);
+  return std::exchange(log_page_, std::nullopt);
+}
+
+std::optional<uint8_t> ConsoleUi::TakeLightState() {
+  std::lock_guard guard(lock_);
+  return std::exchange(light_, std::nullopt);
+}
+
+void ConsoleUi::AnswerAlarms(bool acknowledge) {
+  std::lock_guard guard(lock_);
+  acknowledge_ = acknowledge;
+  released_changed_.notify_all();
+}
+
+void ConsoleUi::Release() {
+  std::lock_guard guard(lock_);
+  released_ = true;
+  released_changed_.notify_all();
+}
+
+std::vector<std::string> ConsoleUi::TakeWatchLines() {
+  std::lock_guard guard(lock_);
+  return std::exchange(watch_lines_, {});
 }
 
 bool ConsoleUi::connect_failed() const {

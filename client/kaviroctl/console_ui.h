@@ -1,9 +1,14 @@
 // The sessions' user interface on a console: message boxes and event-log
 // lines go to standard error, and what went wrong is kept for the exit code.
+// The service dialogs are stand-ins that count as open while a command waits
+// for their data; alarms and event-log lines are also queued for `watch`.
 #pragma once
 
+#include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "client/sessions/session_ui.h"
 
@@ -37,6 +42,26 @@ class ConsoleUi : public sessions::ISessionUi {
   sessions::LogonFields ReadLogonFields() override { return {}; }
   void ClearPasswordField() override {}
   void PlayWarningBeeps() override {}
+  // Acknowledged at once when alarms are answered, else held until Release.
+  void ShowAlarm(const sessions::AlarmBox& alarm) override;
+  void StartBuzzer(int) override {}
+  void StopBuzzer(int) override {}
+  bool DeliverDvrStatus(const sessions::DvrStatusBlock& status) override;
+  bool DeliverLogPage(const sessions::DvrLogPage& page) override;
+  bool DeliverLightState(uint8_t status) override;
+  void CloseLightDialog() override;
+
+  // The stand-in dialogs: open one before its request, take its data after.
+  void OpenDialogs(bool status, bool log, bool light);
+  std::optional<sessions::DvrStatusBlock> TakeStatus();
+  std::optional<sessions::DvrLogPage> TakeLogPage();
+  std::optional<uint8_t> TakeLightState();
+  // Alarm boxes answer OK at once (true) or wait for Release (false).
+  void AnswerAlarms(bool acknowledge);
+  // Lets every waiting alarm box return (at exit).
+  void Release();
+  // Alarm and event-log lines since the last call.
+  std::vector<std::string> TakeWatchLines();
 
   // The failure seen so far, kOk while none.
   Outcome failure() const;
@@ -53,6 +78,16 @@ class ConsoleUi : public sessions::ISessionUi {
   bool admin_alert_ = false;        // guarded by lock_
   bool connect_failed_ = false;     // guarded by lock_
   sessions::ConnectionState states_[4] = {};  // guarded by lock_
+  bool status_open_ = false;                   // guarded by lock_
+  bool log_open_ = false;                      // guarded by lock_
+  bool light_open_ = false;                    // guarded by lock_
+  std::optional<sessions::DvrStatusBlock> status_;  // guarded by lock_
+  std::optional<sessions::DvrLogPage> log_page_;    // guarded by lock_
+  std::optional<uint8_t> light_;                    // guarded by lock_
+  bool acknowledge_ = true;                    // guarded by lock_
+  bool released_ = false;                      // guarded by lock_
+  std::condition_variable released_changed_;
+  std::vector<std::string> watch_lines_;       // guarded by lock_
 };
 
 }  // namespace kaviroctl

@@ -146,6 +146,16 @@ int CLiveSession::Reset() {
   return 0;
 }
 
+std::string CLiveSession::user_name() const {
+  std::lock_guard guard(info_lock_);
+  return info_.user_name;
+}
+
+void CLiveSession::NoteAlarm(int number, AlarmKind kind) {
+  alarm_number_ = number;
+  alarm_kind_ = kind;
+}
+
 int CLiveSession::SendPacket(uint32_t code, std::span<const uint8_t> payload) {
   return protocol::SendPacket(socket_, protocol::PortKind::kCommand, code, payload);
 }
@@ -227,12 +237,14 @@ int CLiveSession::DisconnectViewerControl() {
 void CLiveSession::UserDisconnect() {
   if (!connected()) return;
   if (viewer_.IsRecording(index_)) viewer_.StopRecording(index_);
+  ui_.HidePtzPresetPanel();
   RequestStopLiveStream();
   if (over_modem()) {
     stop_timer_->start();
   } else {
     StopProcedure();
   }
+  ui_.CloseLightDialog();
 }
 
 void CLiveSession::DisconnectAtOnce() {
@@ -465,12 +477,15 @@ void CLiveSession::OnStopLiveStream(protocol::ByteReader payload) {
 void CLiveSession::OnBypassReply(protocol::ByteReader payload) {
   if (!CheckResult(payload.u8())) {
     Trace("[LIVE DVR %d] ByPass command failed !!!", index_);
+    // The e-mail and light replies trace their own failure as well.
+    const uint8_t sub_code = payload.u8();
+    if (payload.ok()) viewer_.DispatchBypassReply(index_, false, sub_code, payload.rest());
     return;
   }
   Trace("[LIVE DVR %d] ByPass command succeeded !!!", index_);
   const uint8_t sub_code = payload.u8();
   if (sub_code != protocol::bypass::kRecordEventType) {
-    if (!viewer_.DispatchBypassReply(index_, sub_code, payload.rest())) {
+    if (!viewer_.DispatchBypassReply(index_, true, sub_code, payload.rest())) {
       Trace("[LIVE DVR %d] ByPass command message error parse code : #%x", index_, sub_code);
     }
     return;
@@ -483,7 +498,11 @@ void CLiveSession::OnBypassReply(protocol::ByteReader payload) {
   if (!payload.ok()) return;  // fewer bytes than channels: nothing sensible to hand over
   std::array<uint8_t, 16> copy{};
   std::memcpy(copy.data(), types.data(), types.size());
-  viewer_.RunOnOwnerThread([&] {
+  // Posted, not waited for: these types come right after the stream reply,
+  // and a disconnect on the owner thread at that moment would otherwise wait
+  // for this worker while it waits for the owner thread.
+  viewer_.PostToOwnerThread([this, copy] {
+    if (channel_count_ <= 0) return;  // the slot went down meanwhile
     IVistrelControl* control = viewer_.control();
     short result = 0;
     if (control != nullptr) control->SetRecordEventType(index_, copy.data(), &result);

@@ -59,6 +59,12 @@ class CLiveSession : public ICommandSocketOwner {
   bool connected() const { return info_.connected != 0; }
   bool stream_connected() const { return info_.stream_connected != 0; }
   bool over_modem() const { return info_.modem == kModemLink; }
+  // The user name this slot logged on with.
+  std::string user_name() const;
+  // The latest alarm (number 1-8 and kind), kept for the alarm box.
+  void NoteAlarm(int number, AlarmKind kind);
+  int alarm_number() const { return alarm_number_; }
+  AlarmKind alarm_kind() const { return alarm_kind_; }
 
   // Commands of the owner thread.
   int SetLogonData(const std::string& address, uint16_t port, const std::string& user_name,
@@ -117,6 +123,8 @@ class CLiveSession : public ICommandSocketOwner {
   protocol::Reassembler reassembler_;  // worker thread only, reset when stopped
   std::atomic<int> channel_count_{0};
   std::mutex record_type_lock_;
+  std::atomic<int> alarm_number_{0};
+  std::atomic<AlarmKind> alarm_kind_{AlarmKind::kSensor};
   QTimer* stop_timer_ = nullptr;       // owner thread; owned by the viewer's QObject tree
   QTimer* channel_timer_ = nullptr;    // the pause before the first channel request
 };

@@ -4,12 +4,19 @@
 #include <QThread>
 #include <QTimer>
 
+#include "platform/string_table.h"
 #include "platform/trace.h"
 
 namespace sessions {
 
 CLiveViewer::CLiveViewer(ISessionUi& ui, IVistrelControl* control, Pinger pinger, QObject* parent)
-    : QObject(parent), ui_(ui), control_(control) {
+    : QObject(parent),
+      ui_(ui),
+      control_(control),
+      alarms_(std::make_unique<AlarmPopups>(ui)),
+      services_(std::make_unique<DvrServices>(*this, ui, *alarms_)),
+      layouts_(std::make_unique<LiveLayouts>(*this)),
+      ptz_(std::make_unique<PtzControl>(*this)) {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     sessions_[slot] = std::make_unique<CLiveSession>(slot, *this, ui, pinger);
     keep_alive_[slot] = new QTimer(this);
@@ -26,6 +33,8 @@ CLiveViewer::CLiveViewer(ISessionUi& ui, IVistrelControl* control, Pinger pinger
 CLiveViewer::~CLiveViewer() {
   // The sessions' workers may still post work here; stop them first.
   for (auto& session : sessions_) session->Reset();
+  // No worker raises alarms any more; answered boxes may still release theirs.
+  alarms_.reset();
 }
 
 void CLiveViewer::RunOnOwnerThread(const std::function<void()>& work) {
@@ -45,8 +54,16 @@ void CLiveViewer::SelectSlot(int slot) {
   selected_slot_ = slot;
   const auto& flags = slots_[slot].pan_tilt;
   ui_.ReportConnectionState(slot, static_cast<ConnectionState>(sessions_[slot]->info().state.load()));
+  ui_.ShowSelectedSlot(slot, slots_[slot].recording);
   Trace("PTZ Camera Index(%d): 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X", slot,
         flags[0], flags[1], flags[2], flags[3], flags[4], flags[5], flags[6], flags[7]);
+}
+
+void CLiveViewer::SelectSlotButton(int slot) {
+  if (slot < 0 || slot >= kSlotCount) return;
+  SelectSlot(slot);
+  layouts_->ShowSlot(slot);
+  ui_.AddEventLog(kEventColour, platform::FormatString(191, slot + 1));
 }
 
 int CLiveViewer::AssignCells(int slot, int channel_count) {
@@ -87,26 +104,48 @@ int CLiveViewer::KeepAlivePeriodMs(int slot) const { return keep_alive_[slot]->i
 void CLiveViewer::StreamStarted(int slot) {
   slots_[slot].active = true;
   selected_slot_ = slot;
-  const auto& cells = cells_.CellsOf(slot);
-  if (cells.empty() || control_ == nullptr) return;
-  short result = 0;
-  const int per_row = slots_[slot].channel_count == 8 ? 3 : 2;
-  control_->SetAlignChannelMode(cells.front(), per_row, &result);
+  layouts_->ShowSlot(slot);
 }
 
-void CLiveViewer::ResetControls() {}
+void CLiveViewer::ResetControls() {
+  bool any_active = false;
+  for (const SlotRecord& record : slots_) any_active = any_active || record.active;
+  // Nothing left to rotate through.
+  if (!any_active) layouts_->StopRotation();
+}
+
+void CLiveViewer::ToggleRecording() {
+  const int slot = selected_slot_;
+  if (!slots_[slot].active) return;
+  const bool on = !slots_[slot].recording;
+  slots_[slot].recording = on;
+  ui_.ShowRecording(on);
+  Trace(on ? "[LIVE DVR %d] File Recording Start..." : "[LIVE DVR %d] File Recording Stop...", slot);
+  if (control_ == nullptr) {
+    Trace("[LIVE DVR %d] Mpeg4StreamCtl is destroy !!!", slot);
+    return;
+  }
+  short result = 0;
+  control_->SetMpeg4Recording(slot, on ? 1 : 0, &result);
+}
 
 void CLiveViewer::StopRecording(int slot) {
   if (!slots_[slot].recording) return;
   slots_[slot].recording = false;
+  if (slot == selected_slot_) ui_.ShowRecording(false);
   Trace("[LIVE DVR %d] File Recording Stop...", slot);
   short result = 0;
   if (control_ != nullptr) control_->SetMpeg4Recording(slot, 0, &result);
 }
 
-bool CLiveViewer::DispatchServiceReply(int, uint32_t, std::span<const uint8_t>) { return false; }
+bool CLiveViewer::DispatchServiceReply(int slot, uint32_t code, std::span<const uint8_t> payload) {
+  return services_->HandleReply(slot, code, payload);
+}
 
-bool CLiveViewer::DispatchBypassReply(int, uint8_t, std::span<const uint8_t>) { return false; }
+bool CLiveViewer::DispatchBypassReply(int slot, bool succeeded, uint8_t sub_code,
+                                      std::span<const uint8_t> data) {
+  return services_->HandleBypass(slot, succeeded, sub_code, data);
+}
 
 void CLiveViewer::DisconnectSlot(int slot) {
   SelectSlot(slot);

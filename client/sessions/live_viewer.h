@@ -1,7 +1,9 @@
 // CLiveViewer: the live mode's logic over the four DVR slots. It owns the four
 // live sessions, shares the control's 16 cells among them, keeps each slot's
 // keep-alive timer, routes the control's events to the slots and carries out
-// the disconnect command.
+// the disconnect command. The layouts and rotation (LiveLayouts), pan/tilt
+// (PtzControl), the DVR services and alarms (DvrServices, AlarmPopups) are
+// its parts; recording and slot selection are its own.
 //
 // Threads: everything here runs on the thread this object lives on (the
 // owner thread, the user-interface thread in Kaviro), except RunOnOwnerThread
@@ -19,9 +21,13 @@
 #include <memory>
 #include <span>
 
+#include "client/sessions/alarm_popups.h"
 #include "client/sessions/cell_allocator.h"
 #include "client/sessions/command_socket.h"
+#include "client/sessions/dvr_services.h"
+#include "client/sessions/live_layouts.h"
 #include "client/sessions/live_session.h"
+#include "client/sessions/ptz_control.h"
 #include "client/sessions/session_ui.h"
 #include "client/sessions/vistrel_control.h"
 
@@ -38,6 +44,12 @@ class CLiveViewer : public QObject {
   IVistrelControl* control() const { return control_; }
   const CellAllocator& cells() const { return cells_; }
   int selected_slot() const { return selected_slot_; }
+  ISessionUi& ui() { return ui_; }
+  LiveLayouts& layouts() { return *layouts_; }
+  const LiveLayouts& layouts() const { return *layouts_; }
+  PtzControl& ptz() { return *ptz_; }
+  DvrServices& services() { return *services_; }
+  AlarmPopups& alarms() { return *alarms_; }
 
   // Runs `work` on the owner thread and waits for it (at once when already there).
   void RunOnOwnerThread(const std::function<void()>& work);
@@ -45,7 +57,10 @@ class CLiveViewer : public QObject {
   void PostToOwnerThread(std::function<void()> work);
 
   void SelectSlot(int slot);
+  // The DVR buttons: select, show the slot's grid and log the selection.
+  void SelectSlotButton(int slot);
   bool IsActive(int slot) const { return slots_.at(slot).active; }
+  int ChannelCount(int slot) const { return slots_.at(slot).channel_count; }
   const std::array<uint8_t, 8>& ChannelFlags(int slot) const { return slots_.at(slot).pan_tilt; }
 
   // Called by the sessions (owner thread).
@@ -60,9 +75,12 @@ class CLiveViewer : public QObject {
   void ResetControls();
   bool IsRecording(int slot) const { return slots_.at(slot).recording; }
   void StopRecording(int slot);
-  // Replies that belong to the DVR services; false when none handles them.
+  // The record button: flips the selected slot's recording.
+  void ToggleRecording();
+  // Replies that belong to the DVR services (worker thread); false when
+  // none handles them.
   bool DispatchServiceReply(int slot, uint32_t code, std::span<const uint8_t> payload);
-  bool DispatchBypassReply(int slot, uint8_t sub_code, std::span<const uint8_t> data);
+  bool DispatchBypassReply(int slot, bool succeeded, uint8_t sub_code, std::span<const uint8_t> data);
 
   // The disconnect command: selects the slot and disconnects it.
   void DisconnectSlot(int slot);
@@ -94,6 +112,10 @@ class CLiveViewer : public QObject {
   std::array<QTimer*, kSlotCount> keep_alive_{};
   std::array<std::unique_ptr<CLiveSession>, kSlotCount> sessions_;
   int selected_slot_ = 0;
+  std::unique_ptr<AlarmPopups> alarms_;  // ended after the sessions' workers, before the sessions
+  std::unique_ptr<DvrServices> services_;
+  std::unique_ptr<LiveLayouts> layouts_;
+  std::unique_ptr<PtzControl> ptz_;
 };
 
 }  // namespace sessions

@@ -70,6 +70,88 @@ void RecordingUi::PlayWarningBeeps() {
   ++beeps_;
 }
 
+void RecordingUi::ShowAlarm(const AlarmBox& alarm) {
+  std::lock_guard guard(lock_);
+  alarms_.push_back(alarm);
+}
+
+void RecordingUi::StartBuzzer(int) {
+  std::lock_guard guard(lock_);
+  ++buzzers_running_;
+  ++buzzer_starts_;
+}
+
+void RecordingUi::StopBuzzer(int) {
+  std::lock_guard guard(lock_);
+  --buzzers_running_;
+}
+
+bool RecordingUi::DeliverDvrStatus(const DvrStatusBlock& status) {
+  std::lock_guard guard(lock_);
+  if (status_open_) statuses_.push_back(status);
+  return status_open_;
+}
+
+bool RecordingUi::DeliverLogPage(const DvrLogPage& page) {
+  std::lock_guard guard(lock_);
+  if (log_open_) log_pages_.push_back(page);
+  return log_open_;
+}
+
+bool RecordingUi::DeliverLightState(uint8_t status) {
+  std::lock_guard guard(lock_);
+  if (light_open_) light_states_.push_back(status);
+  return light_open_;
+}
+
+void RecordingUi::CloseLightDialog() {
+  std::lock_guard guard(lock_);
+  if (light_open_) ++light_closes_;
+  light_open_ = false;
+}
+
+void RecordingUi::SetDialogsOpen(bool status, bool log, bool light) {
+  std::lock_guard guard(lock_);
+  status_open_ = status;
+  log_open_ = log;
+  light_open_ = light;
+}
+
+std::vector<AlarmBox> RecordingUi::alarms() const {
+  std::lock_guard guard(lock_);
+  return alarms_;
+}
+
+int RecordingUi::buzzers_running() const {
+  std::lock_guard guard(lock_);
+  return buzzers_running_;
+}
+
+int RecordingUi::buzzer_starts() const {
+  std::lock_guard guard(lock_);
+  return buzzer_starts_;
+}
+
+std::vector<DvrStatusBlock> RecordingUi::statuses() const {
+  std::lock_guard guard(lock_);
+  return statuses_;
+}
+
+std::vector<DvrLogPage> RecordingUi::log_pages() const {
+  std::lock_guard guard(lock_);
+  return log_pages_;
+}
+
+std::vector<uint8_t> RecordingUi::light_states() const {
+  std::lock_guard guard(lock_);
+  return light_states_;
+}
+
+int RecordingUi::light_dialog_closes() const {
+  std::lock_guard guard(lock_);
+  return light_closes_;
+}
+
 void RecordingUi::SetLogonFields(const std::string& user, const std::string& password) {
   std::lock_guard guard(lock_);
   fields_ = {user, password};
@@ -114,6 +196,71 @@ int RecordingUi::beeps() const {
 bool RecordingUi::busy() const {
   std::lock_guard guard(lock_);
   return busy_;
+}
+
+int32_t RecordingControl::ConnectStreamPort(int, const std::string&, short, const std::string&,
+                                            const std::string&, short* result) {
+  std::lock_guard guard(lock_);
+  ++connects_;
+  *result = 1;
+  return 0;
+}
+
+int32_t RecordingControl::DisconnectStreamPort(int, short* result) {
+  *result = 1;
+  return 0;
+}
+
+int32_t RecordingControl::DisconnectAllStreamPort(short* result) {
+  *result = 1;
+  return 0;
+}
+
+int32_t RecordingControl::SetStreamSessionInfo(int, const uint8_t*, int, int, short* result) {
+  *result = 1;
+  return 0;
+}
+
+int32_t RecordingControl::SetAlignChannelMode(int start_cell, int layout, short* result) {
+  std::lock_guard guard(lock_);
+  aligns_.emplace_back(start_cell, layout);
+  *result = 1;
+  return 0;
+}
+
+int32_t RecordingControl::SetRecordEventType(int, const uint8_t*, short* result) {
+  *result = 1;
+  return 0;
+}
+
+int32_t RecordingControl::SetMpeg4Recording(int session, int recording, short* result) {
+  std::lock_guard guard(lock_);
+  recordings_.emplace_back(session, recording);
+  *result = 1;
+  return 0;
+}
+
+std::vector<std::pair<int, int>> RecordingControl::aligns() const {
+  std::lock_guard guard(lock_);
+  return aligns_;
+}
+
+std::vector<std::pair<int, int>> RecordingControl::recordings() const {
+  std::lock_guard guard(lock_);
+  return recordings_;
+}
+
+int RecordingControl::connects() const {
+  std::lock_guard guard(lock_);
+  return connects_;
+}
+
+std::vector<std::vector<uint8_t>> Received(dvremu::DvrEmulator& dvr, const std::string& user, uint32_t code) {
+  std::vector<std::vector<uint8_t>> payloads;
+  for (const auto& command : dvr.ReceivedCommands()) {
+    if (command.user == user && command.code == code) payloads.push_back(command.payload);
+  }
+  return payloads;
 }
 
 std::unique_ptr<dvremu::DvrEmulator> StartEmulator(dvremu::EmulatorOptions options) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "client/sessions/session_ui.h"
+#include "client/sessions/vistrel_control.h"
 #include "tools/dvremu/dvr_emulator.h"
 
 namespace sessions::testing {
@@ -41,6 +42,13 @@ class RecordingUi : public ISessionUi {
   LogonFields ReadLogonFields() override;
   void ClearPasswordField() override;
   void PlayWarningBeeps() override;
+  void ShowAlarm(const AlarmBox& alarm) override;
+  void StartBuzzer(int alarm_id) override;
+  void StopBuzzer(int alarm_id) override;
+  bool DeliverDvrStatus(const DvrStatusBlock& status) override;
+  bool DeliverLogPage(const DvrLogPage& page) override;
+  bool DeliverLightState(uint8_t status) override;
+  void CloseLightDialog() override;
 
   void SetLogonFields(const std::string& user, const std::string& password);
   std::vector<LoggedLine> log() const;
@@ -51,6 +59,16 @@ class RecordingUi : public ISessionUi {
   int beeps() const;
   bool busy() const;
 
+  // Which dialogs count as open; deliveries to a closed one are dropped.
+  void SetDialogsOpen(bool status, bool log, bool light);
+  std::vector<AlarmBox> alarms() const;
+  int buzzers_running() const;
+  int buzzer_starts() const;
+  std::vector<DvrStatusBlock> statuses() const;
+  std::vector<DvrLogPage> log_pages() const;
+  std::vector<uint8_t> light_states() const;
+  int light_dialog_closes() const;
+
  private:
   mutable std::mutex lock_;
   std::vector<LoggedLine> log_;
@@ -59,10 +77,48 @@ class RecordingUi : public ISessionUi {
   LogonFields fields_;
   int beeps_ = 0;
   bool busy_ = false;
+  bool status_open_ = false;
+  bool log_open_ = false;
+  bool light_open_ = false;
+  std::vector<AlarmBox> alarms_;
+  int buzzers_running_ = 0;
+  int buzzer_starts_ = 0;
+  std::vector<DvrStatusBlock> statuses_;
+  std::vector<DvrLogPage> log_pages_;
+  std::vector<uint8_t> light_states_;
+  int light_closes_ = 0;
+};
+
+// The viewer control's methods, answered with success and remembered; its
+// events are raised by the test through the live viewer.
+class RecordingControl : public IVistrelControl {
+ public:
+  int32_t ConnectStreamPort(int session, const std::string&, short, const std::string&,
+                            const std::string&, short* result) override;
+  int32_t DisconnectStreamPort(int, short* result) override;
+  int32_t DisconnectAllStreamPort(short* result) override;
+  int32_t SetStreamSessionInfo(int, const uint8_t*, int, int, short* result) override;
+  int32_t SetAlignChannelMode(int start_cell, int layout, short* result) override;
+  int32_t SetRecordEventType(int, const uint8_t*, short* result) override;
+  int32_t SetMpeg4Recording(int session, int recording, short* result) override;
+
+  // (start cell, layout) of every SetAlignChannelMode, oldest first.
+  std::vector<std::pair<int, int>> aligns() const;
+  std::vector<std::pair<int, int>> recordings() const;
+  int connects() const;
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<std::pair<int, int>> aligns_;
+  std::vector<std::pair<int, int>> recordings_;
+  int connects_ = 0;
 };
 
 // An emulated DVR on three consecutive free ports of 127.0.0.1.
 std::unique_ptr<dvremu::DvrEmulator> StartEmulator(dvremu::EmulatorOptions options = {});
+
+// The payloads of the commands with `code` that `user` sent to the DVR.
+std::vector<std::vector<uint8_t>> Received(dvremu::DvrEmulator& dvr, const std::string& user, uint32_t code);
 
 // A port on 127.0.0.1 that nothing listens on.
 uint16_t ClosedPort();

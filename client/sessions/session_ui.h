@@ -1,6 +1,7 @@
 // What the DVR sessions need of the user interface, and nothing more: the
 // connection state of a slot, event-log lines, message boxes, the busy
-// indicator, the logon fields and the warning beeps.
+// indicator, the logon fields, the warning beeps, the alarm boxes and their
+// buzzers, the three service dialogs and the live viewer's indicators.
 //
 // Sessions call these from their worker threads as well as from the owner
 // thread; an implementation hands each call to its user-interface thread and
@@ -9,6 +10,9 @@
 
 #include <cstdint>
 #include <string>
+
+#include "client/sessions/dvr_status_block.h"
+#include "client/sessions/log_page.h"
 
 namespace sessions {
 
@@ -28,6 +32,22 @@ enum class ConnectionState : int {
 };
 
 enum class MessageIcon { kNone = 1, kError, kWarning, kInformation };
+
+enum class AlarmKind { kSensor = 1, kMotion };
+
+// One alarm box: the texts are ready to show (warning icon, OK button, no
+// owner window). `id` tells the alarms apart for their buzzers.
+struct AlarmBox {
+  int id = 0;
+  int dvr_number = 0;  // 1-based
+  AlarmKind kind = AlarmKind::kSensor;
+  int number = 0;      // sensor or channel, 1-8
+  std::string caption;  // "Sensor Alarm Out" / "Motion Alarm Out"
+  std::string text;
+};
+
+// Pan/tilt arrows that the current mode enables.
+enum PanTiltArrows : uint8_t { kArrowUp = 1, kArrowDown = 2, kArrowLeft = 4, kArrowRight = 8 };
 
 struct LogonFields {
   std::string user_name;
@@ -50,6 +70,33 @@ class ISessionUi {
   virtual void ClearPasswordField() = 0;
   // Six alternating warning tones, played without blocking the caller.
   virtual void PlayWarningBeeps() = 0;
+
+  // Alarms. ShowAlarm is called on the alarm's own thread and returns once
+  // the operator acknowledged the box; several may be up at once. The buzzer
+  // of an alarm (wave file allowed) starts before its box and stops after it.
+  virtual void ShowAlarm(const AlarmBox& alarm) = 0;
+  virtual void StartBuzzer(int alarm_id) = 0;
+  virtual void StopBuzzer(int alarm_id) = 0;
+
+  // The service dialogs, found by their titles. Each delivery returns false
+  // when its dialog is not open (the data is then dropped); the data need
+  // only live until the call returns.
+  // "Kaviro - Remote DVR Status & Calling Service": refill every field.
+  virtual bool DeliverDvrStatus(const DvrStatusBlock& status) = 0;
+  // "Kaviro - Logfile Viewer": show the page (a page count of 0 changes nothing).
+  virtual bool DeliverLogPage(const DvrLogPage& page) = 0;
+  // "Kaviro - Light Control": the light status byte.
+  virtual bool DeliverLightState(uint8_t status) = 0;
+  // Cancel the light dialog if it is open (its slot disconnected).
+  virtual void CloseLightDialog() = 0;
+
+  // The live viewer's indicators on the main window; optional to show.
+  virtual void ShowSelectedSlot(int /*slot*/, bool /*recording*/) {}
+  virtual void ShowLayoutCells(int /*first_cell*/, int /*count*/) {}
+  virtual void ShowRotation(bool /*running*/) {}
+  virtual void ShowRecording(bool /*on*/) {}
+  virtual void EnablePanTiltArrows(uint8_t /*arrows*/) {}
+  virtual void HidePtzPresetPanel() {}
 };
 
 }  // namespace sessions

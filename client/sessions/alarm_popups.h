@@ -1,0 +1,70 @@
+// AlarmPopups: one short-lived thread per DVR alarm, so that several alarm
+// boxes can be up at once. Each thread starts its alarm's buzzer, shows the
+// box through ISessionUi (which returns when the operator acknowledges it),
+// then releases the alarm at the DVR and stops the buzzer.
+//
+// Threads: Raise is called on a session's worker thread (or any thread); the
+// box threads call ISessionUi and the release operation. Neither the caller
+// nor the user interface waits for a box.
+//
+// Lifetime: the release operation reaches a session, so it runs under
+// `state->lock` and only while the object lives; the destructor marks the
+// state closed under that lock (no release can start afterwards), then joins
+// the threads whose boxes were answered and detaches the others,
+// which touch only the shared state and the user interface from then on.
+// The user interface must outlive this object.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/sessions/session_ui.h"
+
+namespace sessions {
+
+class AlarmPopups {
+ public:
+  static constexpr int kJoinTimeoutMs = 1000;
+
+  explicit AlarmPopups(ISessionUi& ui);
+  ~AlarmPopups();
+  AlarmPopups(const AlarmPopups&) = delete;
+  AlarmPopups& operator=(const AlarmPopups&) = delete;
+
+  // The box of one alarm; `release` stops the alarm out at the DVR.
+  void Raise(int dvr_number, AlarmKind kind, int number, std::function<void()> release);
+
+  // The alarm boxes not yet acknowledged.
+  int open_boxes() const;
+
+  // The box text and caption of an alarm.
+  static AlarmBox MakeBox(int id, int dvr_number, AlarmKind kind, int number);
+
+ private:
+  struct State {
+    std::mutex lock;
+    bool closed = false;  // guarded by lock
+    int open = 0;         // guarded by lock
+    int next_id = 1;      // guarded by lock
+    std::condition_variable idle;
+  };
+  struct BoxThread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> answered;  // the box returned
+  };
+  static void Run(std::shared_ptr<State> state, ISessionUi* ui, AlarmBox box,
+                  std::function<void()> release, std::shared_ptr<std::atomic<bool>> answered);
+
+  ISessionUi& ui_;
+  std::shared_ptr<State> state_;
+  std::mutex threads_lock_;
+  std::vector<BoxThread> threads_;  // guarded by threads_lock_; finished ones joined at the next Raise
+};
+
+}  // namespace sessions

@@ -1,0 +1,68 @@
+// One page of a DVR's own event log: the page request, the decoded answer,
+// the texts of the log viewer's two columns, and the viewer's paging rule.
+//
+// Plain values and functions, usable from any thread; LogPager belongs to
+// the dialog's thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sessions {
+
+inline constexpr size_t kLogRecordBytes = 10;
+
+struct DvrLogRecord {
+  uint8_t hour = 0;    // packed BCD
+  uint8_t minute = 0;  // packed BCD
+  uint8_t second = 0;  // packed BCD
+  uint16_t code = 0;   // high byte first on the wire
+  std::array<uint8_t, 4> address{};  // record bytes 6-9, shown as 9.8.7.6
+};
+
+struct DvrLogPage {
+  uint32_t page_count = 0;
+  uint8_t declared_records = 0;  // the count the DVR announced
+  std::vector<DvrLogRecord> records;  // the whole records present, at most the count
+};
+
+// The payload of REQ_LOGFILE_BY_DATE: 0x13, year % 100, month, day as BCD,
+// the 1-based page as u32 little-endian.
+std::vector<uint8_t> BuildLogRequest(int year, int month, int day, uint32_t page);
+
+// The answer after its result byte: page count, record count, records. A
+// page announcing more records than it carries keeps the whole ones present;
+// nothing when even the page header is short.
+std::optional<DvrLogPage> DecodeLogPage(std::span<const uint8_t> answer);
+
+// "09 : 05 : 30" from the two BCD digits of each field.
+std::string LogTimeText(const DvrLogRecord& record);
+// The event text of the code ("Login:192.168.0.5 (user)", "Power on", ...);
+// empty for a code neither table knows.
+std::string LogEventText(const DvrLogRecord& record);
+
+// The log viewer's current page and page count, and when Next and Back act.
+class LogPager {
+ public:
+  int current_page() const { return current_page_; }
+  uint32_t page_count() const { return page_count_; }
+  // A new day starts at page 1.
+  void SelectDay() { current_page_ = 1; }
+  // Move and return true when a request should follow, else change nothing.
+  bool Next();
+  bool Back();
+  // Takes the page count of an arrived page; false (nothing changes) for 0.
+  bool Accept(const DvrLogPage& page);
+  // "%d / %d", current page and page count.
+  std::string IndicatorText() const;
+
+ private:
+  int current_page_ = 1;
+  uint32_t page_count_ = 0;
+};
+
+}  // namespace sessions
