@@ -14,14 +14,8 @@
 namespace vistrel {
 namespace {
 
-void EnsureGuiApplication() {
-  if (QApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "vistrel_ctl_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-  }
-}
+// The application comes from gui_test_environment.cpp.
+void EnsureGuiApplication() { ASSERT_NE(QApplication::instance(), nullptr); }
 
 class DialogTest : public ::testing::Test {
  protected:

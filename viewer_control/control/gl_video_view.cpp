@@ -235,6 +235,11 @@ void GlVideoView::paintGL() {
              static_cast<float>(lines.bottom) / planes.height);
     glActiveTexture(GL_TEXTURE0);
   }
+  // QPainter's glyph cache expects the default unpacking and bindings back.
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glUseProgram(0);
   glViewport(0, 0, static_cast<int>(w * ratio), static_cast<int>(h * ratio));
   painter.endNativePainting();
   for (int slot = first; slot <= last; ++slot) {

@@ -27,15 +27,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void EnsureGuiApplication() {
-  setenv("VISTREL_VIDEO_MODE", "rgb", 1);
-  if (QApplication::instance() == nullptr) {
-    static int argc = 1;
-    static char name[] = "vistrel_ctl_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-  }
-}
+// The application comes from gui_test_environment.cpp.
+void EnsureGuiApplication() { ASSERT_NE(QApplication::instance(), nullptr); }
 
 struct Recorded {
   int count = 0;

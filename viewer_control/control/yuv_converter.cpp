@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "viewer_control/control/yuv_converter_kernel.h"
 
 namespace vistrel {
 namespace {
@@ -27,7 +25,10 @@ void ConvertPixel(int y, int cb, int cr, uint8_t* bgr) {
   bgr[2] = ToByte(r);
 }
 
-// Pixels [from, to) of one row.
+}  // namespace
+
+namespace kernel {
+
 void ConvertRowTail(const PlanarPicture& p, int row, int from, int to, uint8_t* out_row) {
   const uint8_t* y = p.y + static_cast<ptrdiff_t>(row) * p.y_pitch;
   const uint8_t* u = p.u + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
@@ -35,26 +36,11 @@ void ConvertRowTail(const PlanarPicture& p, int row, int from, int to, uint8_t* 
   for (int x = from; x < to; ++x) ConvertPixel(y[x], u[x / 2], v[x / 2], out_row + x * 3);
 }
 
+}  // namespace kernel
+
+namespace {
+
 #if defined(__SSE2__)
-struct Lanes {
-  __m128i b, g, r;  // eight signed 16-bit results each, shifted, not yet packed
-};
-
-inline Lanes ConvertEight(__m128i y, __m128i u, __m128i v) {
-  y = _mm_sub_epi16(y, _mm_set1_epi16(16));
-  u = _mm_sub_epi16(u, _mm_set1_epi16(128));
-  v = _mm_sub_epi16(v, _mm_set1_epi16(128));
-  // Products fit in 16 bits for every byte input; sums may not, hence adds/subs.
-  const __m128i luma = _mm_mullo_epi16(y, _mm_set1_epi16(74));
-  Lanes out;
-  out.r = _mm_srai_epi16(_mm_adds_epi16(luma, _mm_mullo_epi16(v, _mm_set1_epi16(102))), 6);
-  out.g = _mm_srai_epi16(_mm_subs_epi16(_mm_subs_epi16(luma, _mm_mullo_epi16(u, _mm_set1_epi16(25))),
-                                        _mm_mullo_epi16(v, _mm_set1_epi16(52))),
-                         6);
-  out.b = _mm_srai_epi16(_mm_adds_epi16(luma, _mm_mullo_epi16(u, _mm_set1_epi16(129))), 6);
-  return out;
-}
-
 // Four pixels as B G R 0 dwords to twelve bytes.
 inline void StoreFour(__m128i bgr0, uint8_t* out) {
   const __m128i low3 = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
@@ -73,17 +59,19 @@ inline void StoreFour(__m128i bgr0, uint8_t* out) {
   __builtin_memcpy(out + 8, &last, 4);
 }
 
-inline void StoreSixteen(__m128i b, __m128i g, __m128i r, uint8_t* out) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i bg_lo = _mm_unpacklo_epi8(b, g);
-  const __m128i bg_hi = _mm_unpackhi_epi8(b, g);
-  const __m128i r0_lo = _mm_unpacklo_epi8(r, zero);
-  const __m128i r0_hi = _mm_unpackhi_epi8(r, zero);
-  StoreFour(_mm_unpacklo_epi16(bg_lo, r0_lo), out);
-  StoreFour(_mm_unpackhi_epi16(bg_lo, r0_lo), out + 12);
-  StoreFour(_mm_unpacklo_epi16(bg_hi, r0_hi), out + 24);
-  StoreFour(_mm_unpackhi_epi16(bg_hi, r0_hi), out + 36);
-}
+struct MaskStore {
+  static void Write(__m128i b, __m128i g, __m128i r, uint8_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bg_lo = _mm_unpacklo_epi8(b, g);
+    const __m128i bg_hi = _mm_unpackhi_epi8(b, g);
+    const __m128i r0_lo = _mm_unpacklo_epi8(r, zero);
+    const __m128i r0_hi = _mm_unpackhi_epi8(r, zero);
+    StoreFour(_mm_unpacklo_epi16(bg_lo, r0_lo), out);
+    StoreFour(_mm_unpackhi_epi16(bg_lo, r0_lo), out + 12);
+    StoreFour(_mm_unpacklo_epi16(bg_hi, r0_hi), out + 24);
+    StoreFour(_mm_unpackhi_epi16(bg_hi, r0_hi), out + 36);
+  }
+};
 #endif
 
 }  // namespace
@@ -98,42 +86,31 @@ bool HaveSse2() {
 
 void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
   for (int row = 0; row < picture.height; ++row) {
-    ConvertRowTail(picture, row, 0, picture.width, out + static_cast<ptrdiff_t>(row) * out_pitch);
+    kernel::ConvertRowTail(picture, row, 0, picture.width, out + static_cast<ptrdiff_t>(row) * out_pitch);
   }
 }
 
 void ConvertToBgr24Sse2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
 #if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (int row = 0; row < picture.height; ++row) {
-    const uint8_t* y = picture.y + static_cast<ptrdiff_t>(row) * picture.y_pitch;
-    const uint8_t* u = picture.u + static_cast<ptrdiff_t>(row / 2) * picture.uv_pitch;
-    const uint8_t* v = picture.v + static_cast<ptrdiff_t>(row / 2) * picture.uv_pitch;
-    uint8_t* out_row = out + static_cast<ptrdiff_t>(row) * out_pitch;
-    int x = 0;
-    for (; x + 16 <= picture.width; x += 16) {
-      const __m128i y8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
-      // Each chroma sample serves two neighbouring pixels.
-      const __m128i u8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u + x / 2));
-      const __m128i v8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + x / 2));
-      const __m128i u16 = _mm_unpacklo_epi8(u8, u8);
-      const __m128i v16 = _mm_unpacklo_epi8(v8, v8);
-      const Lanes lo = ConvertEight(_mm_unpacklo_epi8(y8, zero), _mm_unpacklo_epi8(u16, zero),
-                                    _mm_unpacklo_epi8(v16, zero));
-      const Lanes hi = ConvertEight(_mm_unpackhi_epi8(y8, zero), _mm_unpackhi_epi8(u16, zero),
-                                    _mm_unpackhi_epi8(v16, zero));
-      StoreSixteen(_mm_packus_epi16(lo.b, hi.b), _mm_packus_epi16(lo.g, hi.g),
-                   _mm_packus_epi16(lo.r, hi.r), out_row + x * 3);
-    }
-    ConvertRowTail(picture, row, x, picture.width, out_row);
-  }
+  kernel::ConvertPicture<MaskStore>(picture, out, out_pitch);
 #else
   ConvertToBgr24Scalar(picture, out, out_pitch);
 #endif
 }
 
+bool HaveSsse3() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool have = __builtin_cpu_supports("ssse3");
+  return have;
+#else
+  return false;
+#endif
+}
+
 void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
-  if (HaveSse2()) {
+  if (HaveSsse3()) {
+    ConvertToBgr24Ssse3(picture, out, out_pitch);
+  } else if (HaveSse2()) {
     ConvertToBgr24Sse2(picture, out, out_pitch);
   } else {
     ConvertToBgr24Scalar(picture, out, out_pitch);

@@ -23,9 +23,11 @@ namespace vistrel {
 void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 
 // The two paths, for tests and the benchmark; ConvertToBgr24 takes the vector
-// one where the processor has it.
+// fastest one the processor has (SSSE3, else SSE2).
 void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 void ConvertToBgr24Sse2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+void ConvertToBgr24Ssse3(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 bool HaveSse2();
+bool HaveSsse3();
 
 }  // namespace vistrel

@@ -32,7 +32,7 @@ std::vector<uint8_t> Convert(const Planes& planes, void (*convert)(const PlanarP
 }
 
 TEST(YuvConverter, StudioRangeBlackAndWhite) {
-  for (auto convert : {ConvertToBgr24Scalar, ConvertToBgr24Sse2}) {
+  for (auto convert : {ConvertToBgr24Scalar, ConvertToBgr24Sse2, ConvertToBgr24Ssse3}) {
     Planes black(32, 2);
     std::fill(black.y.begin(), black.y.end(), 16);
     std::fill(black.u.begin(), black.u.end(), 128);
@@ -67,8 +67,11 @@ TEST(YuvConverter, VectorPathMatchesScalarOnRandomPlanes) {
     for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
       for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
     }
-    EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Sse2))
-        << w << "x" << h;
+    const auto scalar = Convert(planes, ConvertToBgr24Scalar);
+    EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Sse2)) << w << "x" << h;
+    if (HaveSsse3()) {
+      EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Ssse3)) << w << "x" << h;
+    }
   }
 }
 
@@ -93,6 +96,9 @@ TEST(YuvConverter, ExtremesAgreeOnEveryCombination) {
     }
   }
   EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Sse2));
+  if (HaveSsse3()) {
+    EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Ssse3));
+  }
 }
 
 }  // namespace
