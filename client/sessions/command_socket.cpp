@@ -62,6 +62,10 @@ void SetEventPriority(bool raised) {
 
 }  // namespace
 
+bool CCommandSocket::CurrentWorkerStopRequested() {
+  return t_worker_of != nullptr && static_cast<const Shared*>(t_worker_of)->stop_requested.load();
+}
+
 CCommandSocket::CCommandSocket(CommandSocketVariant variant, Pinger pinger)
     : variant_(variant), pinger_(pinger ? std::move(pinger) : Pinger(ping_trace)) {}
 

@@ -69,6 +69,10 @@ class CCommandSocket : public protocol::PacketChannel {
   // Whether a worker was started and has not been stopped by CloseSocket.
   bool HasWorker() const { return worker_.joinable(); }
 
+  // On a command socket's worker thread: whether its socket was asked to
+  // stop. False on any other thread.
+  static bool CurrentWorkerStopRequested();
+
   const char* prefix() const;
 
  private:

@@ -167,6 +167,20 @@ TEST_F(LiveSessionTest, GarbageIsSkippedButAnOversizedPacketCostsTheConnection) 
   EXPECT_TRUE(viewer_->cells().CellsOf(0).empty());
 }
 
+TEST_F(LiveSessionTest, ResetWhileTheWorkerWaitsForTheOwnerThreadIsPrompt) {
+  CLiveSession& session = Connect(0);
+  // Without events being processed, the worker blocks handing the logon's
+  // keep-alive start to this thread.
+  ASSERT_TRUE(trace_.WaitFor("[LIVESESSION 0] live session logon.", 5s));
+  const auto start = std::chrono::steady_clock::now();
+  session.Reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_FALSE(trace_.Contains("[COMMAND SOCKET] command receive thread proc not exiting. Terminating it."));
+  // The abandoned hand-over never runs.
+  PumpUntil([] { return false; }, 100ms);
+  EXPECT_FALSE(viewer_->IsKeepAliveRunning(0));
+}
+
 TEST(LiveSessionModem, TelephoneLinkGoesThroughTheLocalBridgePort) {
   testing::Application();
   // The modem link's bridge listens on 2000-2002; the emulator stands in for it.

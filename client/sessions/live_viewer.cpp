@@ -1,5 +1,7 @@
 #include "client/sessions/live_viewer.h"
 
+#include "client/sessions/owner_call.h"
+
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -38,11 +40,7 @@ CLiveViewer::~CLiveViewer() {
 }
 
 void CLiveViewer::RunOnOwnerThread(const std::function<void()>& work) {
-  if (QThread::currentThread() == thread()) {
-    work();
-    return;
-  }
-  QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+  CallOnOwnerThread(this, work);
 }
 
 void CLiveViewer::PostToOwnerThread(std::function<void()> work) {

@@ -51,7 +51,8 @@ class CLiveViewer : public QObject {
   DvrServices& services() { return *services_; }
   AlarmPopups& alarms() { return *alarms_; }
 
-  // Runs `work` on the owner thread and waits for it (at once when already there).
+  // Runs `work` on the owner thread and waits for it (at once when already
+  // there); a session's worker gives the wait up once its socket is stopping.
   void RunOnOwnerThread(const std::function<void()>& work);
   // Queues `work` for the owner thread without waiting.
   void PostToOwnerThread(std::function<void()> work);

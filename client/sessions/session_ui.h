@@ -5,7 +5,9 @@
 //
 // Sessions call these from their worker threads as well as from the owner
 // thread; an implementation hands each call to its user-interface thread and
-// returns when it has run there, as a synchronous window message would.
+// returns when it has run there, as a synchronous window message would, with
+// CallOnOwnerThread (owner_call.h) so that a worker whose socket is being
+// closed by that thread does not hold the close up.
 #pragma once
 
 #include <cstdint>
