@@ -42,7 +42,7 @@ class ConsoleUi : public sessions::ISessionUi {
   sessions::LogonFields ReadLogonFields() override { return {}; }
   void ClearPasswordField() override {}
   void PlayWarningBeeps() override {}
-  // Acknowledged at once when alarms are answered, else held until Release.
+  // Acknowledged when alarms are answered (AnswerAlarms), else held until Release.
   void ShowAlarm(const sessions::AlarmBox& alarm) override;
   void StartBuzzer(int) override {}
   void StopBuzzer(int) override {}
@@ -84,7 +84,7 @@ class ConsoleUi : public sessions::ISessionUi {
   std::optional<sessions::DvrStatusBlock> status_;  // guarded by lock_
   std::optional<sessions::DvrLogPage> log_page_;    // guarded by lock_
   std::optional<uint8_t> light_;                    // guarded by lock_
-  bool acknowledge_ = true;                    // guarded by lock_
+  bool acknowledge_ = false;                   // guarded by lock_
   bool released_ = false;                      // guarded by lock_
   std::condition_variable released_changed_;
   std::vector<std::string> watch_lines_;       // guarded by lock_

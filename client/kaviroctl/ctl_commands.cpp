@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 
+#include "client/kaviroctl/ctl_services.h"
 #include "client/kaviroctl/live_link.h"
 #include "client/shell/settings_keys.h"
 #include "platform/registry.h"
@@ -22,6 +23,12 @@ const char kUsage[] =
     "             pictures per second of each channel over --seconds\n"
     "  snapshot   write DIR/chNN.png, the first picture of every channel (--out DIR)\n"
     "  record     record every channel for --seconds into --out DIR\n"
+    "  status     print the DVR's status block\n"
+    "  log        print a page of the DVR's event log: --date YYYY-MM-DD [--page N]\n"
+    "  light      print the light status, or switch lights with --set 0xNN\n"
+    "  ptz        --channel N --action up|down|left|right|zoom-in|zoom-out|focus-near|focus-far\n"
+    "             [--ms 500], or --preset N --go|--store [--channel N]\n"
+    "  watch      print alarms and event-log lines for --seconds [--ack: acknowledge alarms]\n"
     "options:\n"
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
@@ -42,11 +49,28 @@ struct CtlOptions {
   int seconds = 3;
   int timeout = 10;
   std::string out;
+  ServiceOptions service;
+  bool has_date = false;
 };
+
+bool IsCommand(const std::string& command) {
+  for (const char* known : {"probe", "snapshot", "record", "status", "log", "light", "ptz", "watch"}) {
+    if (command == known) return true;
+  }
+  return false;
+}
 
 bool ParseNumber(const std::string& text, int low, int high, int* value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
   return error == std::errc() && end == text.data() + text.size() && *value >= low && *value <= high;
+}
+
+// "0xNN" or a decimal number up to 255.
+bool ParseHexByte(const std::string& text, int* value) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char* begin = text.data() + (hex ? 2 : 0);
+  const auto [end, error] = std::from_chars(begin, text.data() + text.size(), *value, hex ? 16 : 10);
+  return error == std::errc() && end == text.data() + text.size() && *value >= 0 && *value <= 255;
 }
 
 bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::string* error) {
@@ -58,6 +82,14 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& flag = args[i];
     if (flag == "--trace") continue;  // taken by main before anything is traced
+    if (flag == "--go" || flag == "--store") {
+      options->service.store = flag == "--store";
+      continue;
+    }
+    if (flag == "--ack") {
+      options->service.acknowledge = true;
+      continue;
+    }
     if (i + 1 >= args.size()) {
       *error = flag + " needs a value";
       return false;
@@ -78,16 +110,38 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->timeout = number;
     } else if (flag == "--out") {
       options->out = value;
+    } else if (flag == "--date" && ParseDate(value, &options->service)) {
+      options->has_date = true;
+    } else if (flag == "--page" && ParseNumber(value, 1, 1000000, &number)) {
+      options->service.page = number;
+    } else if (flag == "--set" && ParseHexByte(value, &number)) {
+      options->service.light_set = static_cast<uint8_t>(number);
+    } else if (flag == "--channel" && ParseNumber(value, 1, 8, &number)) {
+      options->service.channel = number;
+    } else if (flag == "--action" && IsPtzAction(value)) {
+      options->service.action = value;
+    } else if (flag == "--ms" && ParseNumber(value, 1, 60000, &number)) {
+      options->service.ms = number;
+    } else if (flag == "--preset" && ParseNumber(value, 1, 8, &number)) {
+      options->service.preset = number;
     } else {
       *error = "bad option " + flag + " " + value;
       return false;
     }
   }
-  if (options->command != "probe" && options->command != "snapshot" && options->command != "record") {
+  if (!IsCommand(options->command)) {
     *error = "unknown command " + options->command;
     return false;
   }
-  if (options->command != "probe" && options->out.empty()) {
+  if (options->command == "log" && !options->has_date) {
+    *error = "log needs --date YYYY-MM-DD";
+    return false;
+  }
+  if (options->command == "ptz" && options->service.action.empty() && options->service.preset == 0) {
+    *error = "ptz needs --action or --preset";
+    return false;
+  }
+  if ((options->command == "snapshot" || options->command == "record") && options->out.empty()) {
     *error = options->command + " needs --out DIR";
     return false;
   }
@@ -213,8 +267,17 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     code = Probe(link, options, out);
   } else if (options.command == "snapshot") {
     code = Snapshot(link, options, out, err);
-  } else {
+  } else if (options.command == "record") {
     code = Record(link, options, out, err);
+  } else {
+    ServiceOptions service = options.service;
+    service.timeout = std::chrono::seconds(options.timeout);
+    service.seconds = options.seconds;
+    if (options.command == "status") code = RunStatus(link, service, out, err);
+    if (options.command == "log") code = RunLog(link, service, out, err);
+    if (options.command == "light") code = RunLight(link, service, out, err);
+    if (options.command == "ptz") code = RunPtz(link, service, out, err);
+    if (options.command == "watch") code = RunWatch(link, service, out);
   }
   link.Disconnect();
   return code;

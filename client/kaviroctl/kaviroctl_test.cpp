@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/ctl_commands.h"
@@ -115,6 +116,106 @@ TEST_F(KaviroctlTest, FailuresHaveTheirOwnExitCodes) {
             static_cast<int>(Outcome::kRefused));
   EXPECT_EQ(RunCommand({"record", "--password", "1234"}, out_, err_), static_cast<int>(Outcome::kUsage));
   EXPECT_EQ(RunCommand({"probe", "--port", "99999"}, out_, err_), static_cast<int>(Outcome::kUsage));
+}
+
+TEST_F(KaviroctlTest, StatusPrintsEveryFieldOfTheStatusBlock) {
+  StartDvr(8);
+  ASSERT_EQ(Run({"status", "--password", "1234"}), 0) << err_.str();
+  const std::string text = out_.str();
+  for (const char* line : {"version: 1.20.07\n", "model: DVR-8CH\n", "dvr address: 127.0.0.1\n",
+                           "capacity: 160 GB\n", "disk 1: 37GB/80GB\n", "disk 2: 12GB/80GB\n",
+                           "mode: Overwrite\n", "video: NTSC\n", "service: ON\n", "e-mail: dvr@example.com\n",
+                           "service address: 192.168.0.200\n", "dvr id: DVR-01\n", "call number: 0123456789\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << text;
+  }
+}
+
+TEST_F(KaviroctlTest, LogPrintsTheViewersColumnsAndThePage) {
+  StartDvr(4);
+  const std::time_t now = std::time(nullptr);
+  std::tm today{};
+  localtime_r(&now, &today);
+  char date[16];
+  std::strftime(date, sizeof date, "%Y-%m-%d", &today);
+  ASSERT_EQ(Run({"log", "--password", "1234", "--date", date}), 0) << err_.str();
+  std::string text = out_.str();
+  EXPECT_NE(text.find("page 1 / "), std::string::npos) << text;
+  EXPECT_NE(text.find(" : ") , std::string::npos);
+  EXPECT_NE(text.find("\tPower on\n"), std::string::npos) << text;
+
+  ASSERT_EQ(Run({"log", "--password", "1234", "--date", date, "--page", "2"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("page 2 / "), std::string::npos);
+  EXPECT_EQ(Run({"log", "--password", "1234", "--date", date, "--page", "999"}), 1);
+  ASSERT_EQ(Run({"log", "--password", "1234", "--date", "2099-01-01"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("page 1 / 1\n00 : 00 : 00\tNo have log list\n"), std::string::npos) << out_.str();
+  EXPECT_EQ(Run({"log", "--password", "1234", "--date", "2024-13-01"}), static_cast<int>(Outcome::kUsage));
+}
+
+TEST_F(KaviroctlTest, LightShowsAndSwitchesTheLights) {
+  StartDvr(4);
+  ASSERT_EQ(Run({"light", "--password", "1234"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("lights: 0xF5\nlight 1: on\nlight 2: off\nlight 3: on\nlight 4: off\n"),
+            std::string::npos)
+      << out_.str();
+  ASSERT_EQ(Run({"light", "--password", "1234", "--set", "0xF4"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("lights: 0xF4\nlight 1: off\n"), std::string::npos) << out_.str();
+  EXPECT_EQ(dvr_->lights(), 0xF4);
+}
+
+TEST_F(KaviroctlTest, PtzMovesAndPresetsThePanTiltCamera) {
+  StartDvr(4);  // pan/tilt cameras on channels 1 and 3
+  ASSERT_EQ(Run({"ptz", "--password", "1234", "--channel", "3", "--action", "zoom-in", "--ms", "100"}), 0)
+      << err_.str();
+  EXPECT_NE(out_.str().find("ptz: channel 3 zoom-in for 100 ms"), std::string::npos);
+  ASSERT_EQ(Run({"ptz", "--password", "1234", "--preset", "2", "--store"}), 0) << err_.str();
+  EXPECT_EQ(Run({"ptz", "--password", "1234", "--channel", "2", "--action", "up"}), 1);
+  std::vector<std::vector<uint8_t>> pantilts;
+  // The emulator reads on its own thread; give it a moment for the last ones.
+  for (int wait = 0; wait < 100 && pantilts.size() < 3; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    pantilts.clear();
+    for (const auto& command : dvr_->ReceivedCommands()) {
+      if (command.code == 0x0801) pantilts.push_back(command.payload);
+    }
+  }
+  EXPECT_EQ(pantilts, (std::vector<std::vector<uint8_t>>{{0x16, 3, 6}, {0x16, 3, 9}, {0x16, 0x21, 0x12}}));
+  EXPECT_EQ(Run({"ptz", "--password", "1234", "--action", "spin"}), static_cast<int>(Outcome::kUsage));
+}
+
+TEST_F(KaviroctlTest, WatchPrintsAlarmsAndAcknowledgesThemOnRequest) {
+  StartDvr(4);
+  auto raise_alarms = [this] {
+    for (int i = 0; i < 200 && dvr_->ConnectionCount(dvremu::Target::kStream) == 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    dvr_->SensorAlarm(3);
+    dvr_->MotionAlarm(9);  // out of range: ignored
+    dvr_->MotionAlarm(2);
+  };
+  std::thread alarms(raise_alarms);
+  const int code = Run({"watch", "--password", "1234", "--seconds", "2", "--ack"});
+  alarms.join();
+  ASSERT_EQ(code, 0) << err_.str();
+  const std::string text = out_.str();
+  EXPECT_NE(text.find("log: [ALERT] DVR1, Sensor #3 Detection\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("alarm: Sensor Alarm Out, DVR 1, sensor 3\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("acknowledged: DVR 1, channel 2\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("channel 9"), std::string::npos) << text;
+  size_t stops = 0;
+  for (const auto& command : dvr_->ReceivedCommands()) {
+    if (command.code == 0x0A01 && command.payload == std::vector<uint8_t>{'t', 'v'}) ++stops;
+  }
+  EXPECT_EQ(stops, 2u);
+
+  // Without --ack the boxes stay up and nothing is released.
+  dvr_->ClearReceivedCommands();
+  std::thread unanswered(raise_alarms);
+  ASSERT_EQ(Run({"watch", "--password", "1234", "--seconds", "2"}), 0) << err_.str();
+  unanswered.join();
+  EXPECT_NE(out_.str().find("alarm: Motion Alarm Out, DVR 1, channel 2\n"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("acknowledged"), std::string::npos);
+  for (const auto& command : dvr_->ReceivedCommands()) EXPECT_NE(command.code, 0x0A01u);
 }
 
 }  // namespace

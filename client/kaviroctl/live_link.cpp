@@ -17,7 +17,12 @@ LiveLink::LiveLink(bool quiet) : ui_(quiet), engine_(nullptr, &frames_), control
 
 LiveLink::~LiveLink() {
   Disconnect();
+  // Alarm boxes still up close now, after the disconnect, so that none of
+  // them releases its alarm; the viewer then joins their threads.
+  ui_.Release();
   engine_.SetEventSink(nullptr);
+  control_.AttachViewer(nullptr);
+  viewer_.reset();
 }
 
 bool LiveLink::Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

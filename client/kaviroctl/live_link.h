@@ -46,6 +46,9 @@ class LiveLink {
   int SlotOfChannel(int channel) const;
   FrameCapture& frames() { return frames_; }
   sessions::IVistrelControl& control() { return control_; }
+  sessions::CLiveViewer& viewer() { return *viewer_; }
+  ConsoleUi& ui() { return ui_; }
+  bool Traced(std::string_view text) const { return trace_.Contains(text); }
 
  private:
   Outcome ClassifyConnectFailure() const;

@@ -1,0 +1,197 @@
+#include "client/kaviroctl/ctl_services.h"
+
+#include <cstdio>
+
+#include "client/sessions/log_page.h"
+
+namespace kaviroctl {
+namespace {
+
+using sessions::Arrow;
+using sessions::PanTiltMode;
+
+struct PtzAction {
+  const char* name;
+  PanTiltMode mode;
+  Arrow arrow;
+};
+
+// Zoom acts on the up and down arrows, focus on left and right.
+constexpr PtzAction kActions[] = {
+    {"up", PanTiltMode::kMove, Arrow::kUp},           {"down", PanTiltMode::kMove, Arrow::kDown},
+    {"left", PanTiltMode::kMove, Arrow::kLeft},       {"right", PanTiltMode::kMove, Arrow::kRight},
+    {"zoom-in", PanTiltMode::kZoom, Arrow::kUp},      {"zoom-out", PanTiltMode::kZoom, Arrow::kDown},
+    {"focus-near", PanTiltMode::kFocus, Arrow::kLeft}, {"focus-far", PanTiltMode::kFocus, Arrow::kRight},
+};
+
+int Failed() { return static_cast<int>(Outcome::kFailed); }
+int TimedOut() { return static_cast<int>(Outcome::kTimeout); }
+
+std::string Hex(uint8_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", value);
+  return text;
+}
+
+}  // namespace
+
+bool IsPtzAction(const std::string& action) {
+  for (const PtzAction& entry : kActions) {
+    if (action == entry.name) return true;
+  }
+  return false;
+}
+
+bool ParseDate(const std::string& text, ServiceOptions* options) {
+  int year = 0, month = 0, day = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &tail) != 3) return false;
+  if (year < 2000 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+  options->year = year;
+  options->month = month;
+  options->day = day;
+  return true;
+}
+
+int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+  link.ui().OpenDialogs(true, false, false);
+  if (link.viewer().services().RequestDvrStatus(0) != 0) {
+    err << "kaviroctl: the status request could not be sent\n";
+    return Failed();
+  }
+  std::optional<sessions::DvrStatusBlock> status;
+  link.Pump([&] { return (status = link.ui().TakeStatus()).has_value() || link.Traced("[LIVE DVR 0] response dvr status failed."); },
+            options.timeout);
+  if (!status) {
+    err << "kaviroctl: no status from the DVR\n";
+    return link.Traced("[LIVE DVR 0] response dvr status failed.") ? Failed() : TimedOut();
+  }
+  // The status dialog's fields, in its order and formats.
+  out << "version: " << status->version << "\n"
+      << "model: " << status->model << "\n"
+      << "dvr address: " << status->address << "\n"
+      << "capacity: " << sessions::CapacityText(*status) << "\n"
+      << "disk 1: " << sessions::FirstDiskText(*status) << "\n"
+      << "disk 2: " << sessions::SecondDiskText(*status) << "\n"
+      << "mode: " << status->text6 << "\n"
+      << "video: " << status->text7 << "\n"
+      << "service: " << sessions::FlagText(*status) << "\n"
+      << "e-mail: " << status->email << "\n"
+      << "service address: " << sessions::DottedAddress(status->service_address) << "\n"
+      << "dvr id: " << status->dvr_id << "\n"
+      << "call number: " << status->call_number << "\n";
+  return 0;
+}
+
+int RunLog(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+  link.ui().OpenDialogs(false, true, false);
+  const uint32_t page_number = static_cast<uint32_t>(options.page);
+  if (link.viewer().services().RequestLogByDate(0, options.year, options.month, options.day, page_number) != 0) {
+    err << "kaviroctl: the log request could not be sent\n";
+    return Failed();
+  }
+  const char* failed = "[LIVE DVR 0] response log file by date failed.";
+  std::optional<sessions::DvrLogPage> page;
+  link.Pump([&] { return (page = link.ui().TakeLogPage()).has_value() || link.Traced(failed); }, options.timeout);
+  if (!page) {
+    err << "kaviroctl: " << (link.Traced(failed) ? "the DVR has no such page" : "no log page from the DVR") << "\n";
+    return link.Traced(failed) ? Failed() : TimedOut();
+  }
+  char indicator[32];
+  std::snprintf(indicator, sizeof indicator, "page %d / %u", options.page, page->page_count);
+  out << indicator << "\n";
+  // The log viewer's two columns: "Date" (the time) and "Log Event".
+  for (const auto& record : page->records) {
+    out << sessions::LogTimeText(record) << "\t" << sessions::LogEventText(record) << "\n";
+  }
+  return 0;
+}
+
+int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+  link.ui().OpenDialogs(false, false, true);
+  auto& services = link.viewer().services();
+  const int sent = options.light_set ? services.SetLights(0, *options.light_set) : services.RequestLightStatus(0);
+  if (sent != 0) {
+    err << "kaviroctl: the light request could not be sent\n";
+    return Failed();
+  }
+  const char* failed = "[LIVE DVR 0] response dvr light failed.";
+  std::optional<uint8_t> status;
+  link.Pump([&] { return (status = link.ui().TakeLightState()).has_value() || link.Traced(failed); }, options.timeout);
+  if (!status) {
+    err << "kaviroctl: no light status from the DVR\n";
+    return link.Traced(failed) ? Failed() : TimedOut();
+  }
+  out << "lights: " << Hex(*status) << "\n";
+  for (int light = 1; light <= 4; ++light) {
+    const char* state = !sessions::LightExists(*status, light) ? "absent"
+                        : sessions::LightShownOn(*status, light) ? "on"
+                                                                  : "off";
+    out << "light " << light << ": " << state << "\n";
+  }
+  return 0;
+}
+
+int RunPtz(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+  int channel = options.channel;
+  const uint8_t mask = link.pan_tilt_mask();
+  for (int candidate = 1; channel == 0 && candidate <= 8; ++candidate) {
+    if (mask & (1u << (candidate - 1))) channel = candidate;
+  }
+  const int cell = link.SlotOfChannel(channel);
+  if (cell < 0) {
+    err << "kaviroctl: the DVR has no channel " << channel << "\n";
+    return static_cast<int>(Outcome::kUsage);
+  }
+  // A camera is driven in the 1x1 layout of its channel.
+  link.viewer().layouts().Align1x1(cell);
+  sessions::PtzControl& ptz = link.viewer().ptz();
+  if (ptz.Camera() == 0) {
+    err << "kaviroctl: channel " << channel << " has no pan/tilt camera\n";
+    return Failed();
+  }
+  if (options.preset != 0) {
+    const uint8_t action = options.store ? sessions::kPresetStore : sessions::kPresetGo;
+    if (ptz.Preset(options.preset, action) != 0) {
+      err << "kaviroctl: the preset request failed\n";
+      return Failed();
+    }
+    // REQ_PANTILT has no reply; a moment before the disconnect lets it land
+    // ahead of the connection's end.
+    link.Pump([] { return false; }, std::chrono::milliseconds(200));
+    out << "ptz: channel " << channel << " preset " << options.preset << (options.store ? " stored" : " recalled")
+        << "\n";
+    return 0;
+  }
+  for (const PtzAction& entry : kActions) {
+    if (options.action != entry.name) continue;
+    if (ptz.mode() != entry.mode) ptz.SetMode(entry.mode);
+    if (ptz.ArrowDown(entry.arrow) != 0) {
+      err << "kaviroctl: the pan/tilt request failed\n";
+      return Failed();
+    }
+    link.Pump([] { return false; }, std::chrono::milliseconds(options.ms));
+    const int released = ptz.ArrowUp(entry.arrow);
+    out << "ptz: channel " << channel << " " << entry.name << " for " << options.ms << " ms\n";
+    return released == 0 ? 0 : Failed();
+  }
+  err << "kaviroctl: unknown ptz action " << options.action << "\n";
+  return static_cast<int>(Outcome::kUsage);
+}
+
+int RunWatch(LiveLink& link, const ServiceOptions& options, std::ostream& out) {
+  link.ui().AnswerAlarms(options.acknowledge);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
+  auto flush = [&] {
+    for (const std::string& line : link.ui().TakeWatchLines()) out << line << "\n";
+    out.flush();
+  };
+  while (std::chrono::steady_clock::now() < deadline && link.connected()) {
+    link.Pump([] { return false; }, std::chrono::milliseconds(100));
+    flush();
+  }
+  flush();
+  return 0;
+}
+
+}  // namespace kaviroctl
