@@ -66,9 +66,6 @@ CDvrPanel::CDvrPanel(QWidget* parent, QPoint origin) : CPanelBase(parent, origin
     label->setStyleSheet("color: #8b97a8; font-size: 10px; font-weight: bold;");
     label->setGeometry(QRect(Local(219 + 34 * i, 656), QSize(30, 14)));
   }
-  auto* caption = new QLabel("CHANNELS OF THE SELECTED DVR", this);
-  caption->setStyleSheet("color: #8b97a8; font-weight: bold; font-size: 10px;");
-  caption->setGeometry(QRect(Local(219, 606), QSize(300, 14)));
   AddButton(1063, 209, 695, 247);
   AddButton(1064, 261, 695, 248);
   AddButton(1065, 313, 695, 344);

@@ -1,0 +1,171 @@
+// Kaviro against the emulated DVR, through the window as an operator uses
+// it: a manual logon answered in the logon prompt, an address-book entry,
+// live video in 2x2 and 3x3, an alarm acknowledged, a clean disconnect.
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "client/shell/buzzer.h"
+#include "client/shell/connect_panel.h"
+#include "client/shell/event_log.h"
+#include "client/shell/hover_button.h"
+#include "client/shell/live_mode.h"
+#include "client/shell/lower_panels.h"
+#include "client/shell/main_window.h"
+#include "client/shell/shell_test_support.h"
+#include "protocol/command_codes.h"
+#include "tools/dvremu/dvr_emulator.h"
+#include "viewer_control/control/vistrel_ctl.h"
+
+namespace shell {
+namespace {
+
+std::unique_ptr<dvremu::DvrEmulator> StartDvr(const std::string& address, int channels) {
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  options.bind_address = address;
+  options.channels = channels;
+  options.pantilt_mask = channels == 8 ? 0x04 : 0x01;
+  std::mt19937 random(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)) ^ channels);
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    options.port = static_cast<uint16_t>(20000 + random() % 40000);
+    auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
+    std::string error;
+    if (dvr->Start(&error)) return dvr;
+  }
+  return nullptr;
+}
+
+class KaviroEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::App();
+    SetAudioOutputOverride(false);
+    SetToneHook([](int, int) {});
+    window_ = std::make_unique<CMainWindow>();
+    live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
+    window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
+    window_->show();
+  }
+  void TearDown() override {
+    window_->alarms().DismissAll();
+    window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
+    live_.reset();
+    window_.reset();
+    JoinBeepThreads();
+    SetToneHook({});
+    SetAudioOutputOverride(std::nullopt);
+  }
+
+  // Every cell of the slot shows decoded video.
+  bool SlotShowsVideo(int slot) {
+    const auto& cells = live_->viewer().cells().CellsOf(slot);
+    if (cells.empty()) return false;
+    for (int cell : cells) {
+      if (!live_->vistrel().control()->engine().decoder(cell).is_playing()) return false;
+    }
+    return true;
+  }
+  bool HasLogLine(const QString& text) const {
+    for (const auto& line : window_->event_log()->Lines()) {
+      if (line.text == text) return true;
+    }
+    return false;
+  }
+  std::optional<BoxRequest> AlarmBox() const {
+    for (const BoxRequest& box : boxes_.boxes()) {
+      if (box.caption == "Sensor Alarm Out") return box;
+    }
+    return std::nullopt;
+  }
+
+  testing::ScratchRegistry registry_;
+  // Answers OK for the operator: the video card notice and the alarm box.
+  testing::BoxRecorder boxes_;
+  std::unique_ptr<CMainWindow> window_;
+  std::unique_ptr<CLiveMode> live_;
+};
+
+TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAlarmIsReleased) {
+  auto four = StartDvr("127.0.0.2", 4);
+  auto eight = StartDvr("127.0.0.1", 8);
+  ASSERT_TRUE(four && eight);
+  AddressBookStore::Write(ListKind::kEthernet, {"eight", "127.0.0.1", eight->command_port(), "admin", "1234"});
+  window_->OnCommand(1000);
+  ASSERT_EQ(window_->mode(), ViewerMode::kRemoteLive);
+  window_->connect_panel()->FillCombos();
+
+  // Manual logon: address and port typed, the DVR's logon prompt answered.
+  CConnectPanel* panel = window_->connect_panel();
+  panel->ip_edit()->setText("127.0.0.2");
+  panel->port_edit()->setText(QString::number(four->command_port()));
+  panel->ethernet_connect()->click();
+  ASSERT_TRUE(testing::PumpUntil([&] { return window_->panel() == 2; }, std::chrono::seconds(5)));
+  window_->logon_prompt()->user_edit()->setText("admin");
+  window_->logon_prompt()->password_edit()->setText("1234");
+  window_->button(1059)->click();
+  ASSERT_TRUE(testing::PumpUntil([&] { return SlotShowsVideo(0); }, std::chrono::seconds(8)));
+  EXPECT_EQ(window_->panel(), 3);
+  EXPECT_TRUE(window_->logon_prompt()->password_edit()->text().isEmpty());
+  EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 2);  // 2x2 for four channels
+  EXPECT_TRUE(window_->button(106)->isEnabled());
+  EXPECT_FALSE(window_->button(110)->isEnabled());
+
+  // The address-book entry takes the next DVR slot.
+  window_->SetPanel(1);
+  const int index = panel->ethernet_combo()->findText("eight");
+  ASSERT_GT(index, 0);
+  panel->ethernet_combo()->setCurrentIndex(index);
+  panel->OnEthernetCombo(index);
+  panel->ethernet_connect()->click();
+  ASSERT_TRUE(testing::PumpUntil([&] { return SlotShowsVideo(1); }, std::chrono::seconds(8)));
+  EXPECT_EQ(live_->viewer().cells().CellsOf(1).size(), 8u);
+  EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 3);  // 3x3 for eight channels
+
+  // Layout buttons: 2x2 of the selected (8-channel) DVR, then 3x3 again.
+  window_->OnCommand(1104);
+  window_->OnCommand(1096);
+  EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 2);
+  EXPECT_TRUE(HasLogLine("[EVENT] 2x2 Align Mode"));
+  window_->OnCommand(1097);
+  EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 3);
+  const QImage picture = live_->vistrel().control()->CaptureVideo();
+  EXPECT_FALSE(picture.isNull());
+
+  // A sensor alarm: red line, a box without owner, released at the DVR on OK.
+  eight->ClearReceivedCommands();
+  eight->SensorAlarm(3);
+  ASSERT_TRUE(testing::PumpUntil([&] { return AlarmBox().has_value(); }, std::chrono::seconds(5)));
+  EXPECT_TRUE(HasLogLine("[ALERT] DVR2, Sensor #3 Detection"));
+  EXPECT_TRUE(AlarmBox()->text.find("(DVR-2, Sensor-3 )") != std::string::npos);
+  EXPECT_EQ(AlarmBox()->icon, BoxIcon::kWarning);
+  auto released = [&] {
+    for (const auto& command : eight->ReceivedCommands()) {
+      if (command.code == protocol::cmd::BYPASS && command.payload.size() >= 2 &&
+          command.payload[1] == protocol::bypass::kStopAlarmOut) {
+        return true;
+      }
+    }
+    return false;
+  };
+  ASSERT_TRUE(testing::PumpUntil(released, std::chrono::seconds(5)));
+  EXPECT_TRUE(testing::PumpUntil([&] { return window_->alarms().buzzer_count() == 0; }));
+
+  // Disconnect the selected DVR, then leave live mode with the other one up.
+  window_->OnCommand(1067);
+  ASSERT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(1).connected(); }, std::chrono::seconds(8)));
+  EXPECT_TRUE(live_->viewer().cells().CellsOf(1).empty());
+  EXPECT_TRUE(live_->viewer().session(0).connected());
+  window_->OnCommand(1006);
+  EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
+  ASSERT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(0).connected(); }, std::chrono::seconds(8)));
+  EXPECT_TRUE(testing::PumpUntil([&] { return four->ConnectionCount(dvremu::Target::kAll) == 0; },
+                                 std::chrono::seconds(5)));
+}
+
+}  // namespace
+}  // namespace shell

@@ -1,0 +1,147 @@
+// Kaviro: the operator's client. Start-up: sockets, splash, the main window
+// in Idle; optionally straight into live view of an address-book entry, and
+// a screenshot of the window before leaving (for unattended runs).
+#include <QApplication>
+#include <QComboBox>
+#include <QScreen>
+#include <QTimer>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "client/shell/buzzer.h"
+#include "client/shell/connect_panel.h"
+#include "client/shell/live_mode.h"
+#include "client/shell/main_window.h"
+#include "client/shell/message_box.h"
+#include "client/shell/splash_screen.h"
+#include "platform/string_table.h"
+
+namespace {
+
+struct Options {
+  bool splash = true;
+  std::string connect_alias;
+  std::string screenshot;
+  int exit_after_s = 0;
+};
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: kaviro [--nosplash] [--connect ALIAS] [--screenshot FILE] [--exit-after SECONDS]\n"
+               "  --connect ALIAS     enter live view and connect to the Ethernet address-book entry ALIAS\n"
+               "  --screenshot FILE   save a picture of the main window (PNG) before leaving\n"
+               "  --exit-after SECS   leave after this many seconds\n");
+}
+
+bool Parse(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--nosplash" || arg == "/nosplash") {
+      options.splash = false;
+    } else if (arg == "--connect" && has_value) {
+      options.connect_alias = argv[++i];
+    } else if (arg == "--screenshot" && has_value) {
+      options.screenshot = argv[++i];
+    } else if (arg == "--exit-after" && has_value) {
+      options.exit_after_s = std::atoi(argv[++i]);
+    } else {
+      return false;
+    }
+  }
+  // An unattended run has no one to close the splash.
+  if (!options.screenshot.empty() || options.exit_after_s > 0) options.splash = false;
+  return true;
+}
+
+// The sockets layer must be usable before anything else starts.
+bool SocketsUsable() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+void CentreOnScreen(QWidget& window) {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+  }
+}
+
+// Live view of an address-book entry, as the operator would ask for it.
+void ConnectTo(shell::CMainWindow& window, const std::string& alias) {
+  window.OnCommand(1000);
+  shell::CConnectPanel* panel = window.connect_panel();
+  const int index = panel->ethernet_combo()->findText(QString::fromStdString(alias));
+  if (index <= 0) {
+    std::fprintf(stderr, "kaviro: no Ethernet address-book entry named \"%s\"\n", alias.c_str());
+    return;
+  }
+  panel->ethernet_combo()->setCurrentIndex(index);
+  panel->OnEthernetCombo(index);
+  if (auto request = panel->EthernetRequest()) emit panel->ConnectRequested(*request);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Kaviro");
+  Options options;
+  if (!Parse(argc, argv, options)) {
+    Usage();
+    return 2;
+  }
+  if (!SocketsUsable()) {
+    shell::ShowMessageBox(nullptr, platform::LoadString(103), shell::BoxIcon::kNone);
+    return 1;
+  }
+
+  auto window = std::make_unique<shell::CMainWindow>();
+  auto live = std::make_unique<shell::CLiveMode>(*window);
+  window->SetViewer(shell::ViewerMode::kRemoteLive, live.get());
+  QObject::connect(window.get(), &shell::CMainWindow::TurnedOff, &app, &QApplication::quit);
+
+  shell::CSplashScreen splash;
+  if (options.splash) {
+    // Off screen while the splash shows, then in the middle.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      window->move(screen->availableGeometry().bottomRight() + QPoint(10, 10));
+    }
+    QObject::connect(&splash, &shell::CSplashScreen::Finished, window.get(), [&window] { CentreOnScreen(*window); });
+    window->show();
+    splash.Start();
+  } else {
+    CentreOnScreen(*window);
+    window->show();
+  }
+
+  if (!options.connect_alias.empty()) {
+    QTimer::singleShot(0, window.get(), [&window, &options] { ConnectTo(*window, options.connect_alias); });
+  }
+  if (options.exit_after_s > 0) {
+    QTimer::singleShot(options.exit_after_s * 1000, window.get(), [&window, &options, &app] {
+      if (!options.screenshot.empty()) {
+        const bool saved = window->grab().save(QString::fromStdString(options.screenshot), "PNG");
+        std::fprintf(stderr, saved ? "kaviro: screenshot saved to %s\n" : "kaviro: cannot save %s\n",
+                     options.screenshot.c_str());
+      }
+      app.quit();
+    });
+  }
+
+  const int result = app.exec();
+  window->alarms().DismissAll();
+  window->SetViewer(shell::ViewerMode::kRemoteLive, nullptr);
+  live.reset();
+  window.reset();
+  shell::JoinBeepThreads();
+  return result;
+}

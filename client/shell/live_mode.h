@@ -1,0 +1,54 @@
+// CLiveMode: the remote live viewer as the main window drives it. It owns
+// the Vistrel control (through its adapter), the live viewer with its four
+// DVR sessions, and the sessions' user interface, and turns the window's
+// buttons into the viewer's commands: DVR 1-4, layouts, cameras, pan/tilt
+// with press-and-hold arrows, Move/Zoom/Focus, rotation, recording, the
+// preset panel, the logon prompt's OK and Disconnect.
+//
+// Threads: user-interface thread only; the sessions' workers reach the
+// window through CShellSessionUi.
+#pragma once
+
+#include <memory>
+
+#include "client/sessions/live_viewer.h"
+#include "client/shell/shell_session_ui.h"
+#include "client/shell/shell_viewer.h"
+#include "client/shell/vistrel_adapter.h"
+
+namespace shell {
+
+class CMainWindow;
+
+class CLiveMode : public IShellViewer {
+ public:
+  CLiveMode(CMainWindow& window, sessions::Pinger pinger = {});
+  ~CLiveMode() override;
+
+  sessions::CLiveViewer& viewer() { return *viewer_; }
+  CVistrelAdapter& vistrel() { return *vistrel_; }
+  CShellSessionUi& ui() { return ui_; }
+
+  void Enter() override;
+  void Leave() override;
+  void OnCommand(int control_id) override;
+  void OnButtonHeld(int control_id, bool down) override;
+  void OnConnectRequest(const ConnectionRequest& request) override;
+  void OnPtzPreset(int button_id, int action) override;
+
+  // The slot a connection request goes to: the selected one, or the next
+  // free one after it when it is taken; -1 when all four are.
+  int SlotForRequest() const;
+
+ private:
+  int FirstCellOfSelected() const;
+  void RefreshCameraButtons();
+
+  CMainWindow& window_;
+  CShellSessionUi ui_;
+  std::unique_ptr<CVistrelAdapter> vistrel_;
+  std::unique_ptr<sessions::CLiveViewer> viewer_;
+  int logon_slot_ = -1;  // the slot whose DVR asked for a logon
+};
+
+}  // namespace shell

@@ -1,0 +1,68 @@
+// CShellSessionUi: what the DVR sessions see of the user interface, carried
+// out with the main window's widgets. Calls from worker threads are handed
+// to the user-interface thread and return when they have run there; alarm
+// boxes wait on their own threads.
+//
+// Threads: any thread. The slot states below are read and written on the
+// user-interface thread only.
+#pragma once
+
+#include <array>
+#include <functional>
+
+#include "client/sessions/session_ui.h"
+
+namespace shell {
+
+class CMainWindow;
+
+class CShellSessionUi : public sessions::ISessionUi {
+ public:
+  explicit CShellSessionUi(CMainWindow& window) : window_(window) {}
+
+  // Which slot's state the window shows: the selected one.
+  void SetSelectedSlotSource(std::function<int()> selected) { selected_ = std::move(selected); }
+  // Told when a slot's state changes (user-interface thread).
+  void SetStateListener(std::function<void(int slot, sessions::ConnectionState)> listener) {
+    listener_ = std::move(listener);
+  }
+  // Told after anything the live grid's buttons depend on changed.
+  void SetChangeListener(std::function<void()> listener) { changed_ = std::move(listener); }
+  sessions::ConnectionState state(int slot) const { return states_.at(slot); }
+
+  void ReportConnectionState(int slot, sessions::ConnectionState state) override;
+  void AddEventLog(uint32_t colour, const std::string& text) override;
+  void ShowMessage(const std::string& text, sessions::MessageIcon icon) override;
+  void ShowBusy(int text_id) override;
+  void HideBusy() override;
+  sessions::LogonFields ReadLogonFields() override;
+  void ClearPasswordField() override;
+  void PlayWarningBeeps() override;
+
+  void ShowAlarm(const sessions::AlarmBox& alarm) override;
+  void StartBuzzer(int alarm_id) override;
+  void StopBuzzer(int alarm_id) override;
+
+  // The status, log and light dialogs are not part of this window yet: their
+  // deliveries find no dialog open.
+  bool DeliverDvrStatus(const sessions::DvrStatusBlock&) override { return false; }
+  bool DeliverLogPage(const sessions::DvrLogPage&) override { return false; }
+  bool DeliverLightState(uint8_t) override { return false; }
+  void CloseLightDialog() override {}
+
+  void ShowSelectedSlot(int slot, bool recording) override;
+  void ShowLayoutCells(int first_cell, int count) override;
+  void ShowRotation(bool running) override;
+  void ShowRecording(bool on) override;
+  void EnablePanTiltArrows(uint8_t arrows) override;
+  void HidePtzPresetPanel() override;
+
+ private:
+  CMainWindow& window_;
+  std::function<int()> selected_;
+  std::function<void(int, sessions::ConnectionState)> listener_;
+  std::function<void()> changed_;
+  std::array<sessions::ConnectionState, 4> states_{};
+};
+
+}  // namespace shell
