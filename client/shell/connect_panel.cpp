@@ -120,6 +120,12 @@ void CConnectPanel::Reset() {
   ClickHalf(true);
 }
 
+void CConnectPanel::ClearFields() {
+  ip_->clear();
+  port_->setText("2000");
+  number_->clear();
+}
+
 bool CConnectPanel::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress && (watched == eth_selector_ || watched == tel_selector_)) {
     ClickHalf(watched == eth_selector_);

@@ -46,6 +46,8 @@ class CConnectPanel : public QWidget {
   void FillCombos();
   // What showing the panel does: the first combo entry, then the Ethernet half.
   void Reset();
+  // After a connection ended: address cleared, port back to 2000.
+  void ClearFields();
   // A click on a half's selector picture.
   void ClickHalf(bool ethernet);
   void OnEthernetCombo(int index);

@@ -159,6 +159,10 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   window_->OnCommand(1067);
   ASSERT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(1).connected(); }, std::chrono::seconds(8)));
   EXPECT_TRUE(live_->viewer().cells().CellsOf(1).empty());
+  // The fields start afresh; the remaining DVR is selected again.
+  EXPECT_TRUE(panel->ip_edit()->text().isEmpty());
+  EXPECT_EQ(panel->port_edit()->text(), "2000");
+  EXPECT_TRUE(testing::PumpUntil([&] { return live_->viewer().selected_slot() == 0 && window_->panel() == 3; }));
   EXPECT_TRUE(live_->viewer().session(0).connected());
   window_->OnCommand(1006);
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);

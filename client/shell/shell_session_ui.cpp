@@ -38,6 +38,12 @@ void CShellSessionUi::ReportConnectionState(int slot, sessions::ConnectionState 
       case sessions::ConnectionState::kAwaitingLogon: window_.SetPanel(2); break;
       case sessions::ConnectionState::kLiveLoggedOn: window_.SetPanel(3); break;
       case sessions::ConnectionState::kIdle:
+        // The connection is over: its fields start afresh.
+        window_.connect_panel()->ClearFields();
+        window_.logon_prompt()->user_edit()->clear();
+        window_.logon_prompt()->password_edit()->clear();
+        window_.SetPanel(1);
+        break;
       case sessions::ConnectionState::kFailed: window_.SetPanel(1); break;
       case sessions::ConnectionState::kConnecting:
       case sessions::ConnectionState::kSearchLoggedOn: break;

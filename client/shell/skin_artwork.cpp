@@ -1,6 +1,7 @@
 #include "client/shell/skin_artwork.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -79,7 +80,7 @@ std::vector<FaceSet> BuildFaceSets() {
   own(1086, 15, 15, "", Glyph::kDown);
   own(1095, 74, 46, "1", Glyph::kGrid1);
   own(1096, 50, 79, "4", Glyph::kGrid4);
-  own(1097, 74, 48, "9", Glyph::kGrid9);
+  own(1097, 74, 48, "8", Glyph::kGrid9);
   own(1098, 50, 79, "16", Glyph::kGrid16);
   own(1099, 74, 79, "PTZ", Glyph::kPtz);
   own(1104, 74, 79, "CH", Glyph::kChannels);
@@ -338,6 +339,10 @@ QPixmap DrawFace(const FaceSet& set, Face face) {
     QFont font("DejaVu Sans", 1, QFont::Bold);
     font.setPixelSize(std::clamp(set.height / 2, 9, 16));
     if (set.width <= 43) font.setPixelSize(std::min(font.pixelSize(), 9));
+    // Long captions shrink to fit their button.
+    while (font.pixelSize() > 7 && QFontMetrics(font).horizontalAdvance(set.label) > set.width - 8) {
+      font.setPixelSize(font.pixelSize() - 1);
+    }
     p.setFont(font);
     p.drawText(box, Qt::AlignCenter, set.label);
   }

@@ -136,7 +136,8 @@ QPixmap Splash() {
 
 QPixmap Selector(QSize size, const char* caption, bool selected) {
   QPixmap pixmap(size);
-  pixmap.fill(kPanel);
+  // Transparent, so that it sits on any background.
+  pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   const qreal r = size.height() * 0.32;
