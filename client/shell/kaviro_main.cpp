@@ -3,6 +3,7 @@
 // a screenshot of the window before leaving (for unattended runs).
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
 
@@ -138,7 +139,13 @@ int main(int argc, char** argv) {
   }
 
   const int result = app.exec();
+  // Alarm threads finish their boxes through the event loop: let them.
   window->alarms().DismissAll();
+  QElapsedTimer waited;
+  waited.start();
+  while ((window->alarms().open_count() > 0 || window->alarms().buzzer_count() > 0) && waited.elapsed() < 1000) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
   window->SetViewer(shell::ViewerMode::kRemoteLive, nullptr);
   live.reset();
   window.reset();
