@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,27 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 3);
   const QImage picture = live_->vistrel().control()->CaptureVideo();
   EXPECT_FALSE(picture.isNull());
+
+  // Press-and-hold on an arrow moves the one pan/tilt camera shown (channel
+  // 3 of the 8-channel DVR) while the button is down; a preset goes to it.
+  eight->ClearReceivedCommands();
+  window_->OnCommand(1099);  // back to the PTZ view
+  CHoverButton* up = window_->button(1100);
+  ASSERT_TRUE(up->isVisible() && up->isEnabled());
+  QTest::mousePress(up, Qt::LeftButton);
+  QTest::mouseRelease(up, Qt::LeftButton);
+  window_->OnPtzPreset(1229, 20);
+  auto pan_tilts = [&] {
+    std::vector<std::vector<uint8_t>> found;
+    for (const auto& command : eight->ReceivedCommands()) {
+      if (command.code == protocol::cmd::REQ_PANTILT) found.push_back(command.payload);
+    }
+    return found;
+  };
+  ASSERT_TRUE(testing::PumpUntil([&] { return pan_tilts().size() == 3; }));
+  EXPECT_EQ(pan_tilts()[0], (std::vector<uint8_t>{protocol::sub::kPanTilt, 3, 1}));  // up
+  EXPECT_EQ(pan_tilts()[1], (std::vector<uint8_t>{protocol::sub::kPanTilt, 3, 0}));  // released
+  EXPECT_EQ(pan_tilts()[2], (std::vector<uint8_t>{protocol::sub::kPanTilt, 3 | (2 << 4), 0x14}));
 
   // A sensor alarm: red line, a box without owner, released at the DVR on OK.
   eight->ClearReceivedCommands();

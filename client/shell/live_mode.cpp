@@ -6,6 +6,7 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
 #include "client/shell/ptz_preset_panel.h"
+#include "platform/string_table.h"
 
 namespace shell {
 namespace {
@@ -105,6 +106,9 @@ void CLiveMode::OnCommand(int id) {
   } else if (id == 1059) {
     const int slot = logon_slot_ >= 0 ? logon_slot_ : viewer_->selected_slot();
     viewer_->session(slot).SubmitLogon();
+  } else if (id == 1066) {
+    window_.AddEventLog(sessions::kEventColour, platform::LoadString(197));
+    window_.OpenAddressBook(ListKind::kEthernet);
   } else if (id == 1067) {
     viewer_->DisconnectSlot(viewer_->selected_slot());
   }

@@ -66,12 +66,14 @@ CDvrPanel::CDvrPanel(QWidget* parent, QPoint origin) : CPanelBase(parent, origin
     label->setStyleSheet("color: #8b97a8; font-size: 10px; font-weight: bold;");
     label->setGeometry(QRect(Local(219 + 34 * i, 656), QSize(30, 14)));
   }
-  AddButton(1063, 209, 695, 247);
-  AddButton(1064, 261, 695, 248);
+  // The status and log viewers and the light control come with their own
+  // dialogs; until then their buttons stay off.
+  AddButton(1063, 209, 695, 247)->setEnabled(false);
+  AddButton(1064, 261, 695, 248)->setEnabled(false);
   AddButton(1065, 313, 695, 344);
   AddButton(1066, 365, 695, 244);
   AddButton(1067, 732, 616, 249);
-  AddButton(1252, 732, 677, 350);
+  AddButton(1252, 732, 677, 350)->setEnabled(false);
 }
 
 void CDvrPanel::ShowChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) {

@@ -58,6 +58,9 @@ class CMainWindow : public QWidget {
   void OnPtzPreset(int button_id, int action);                   // UM_PTZ_PRESET
   void SetSliderPos(int position);                               // UM_SLIDER_POS
 
+  // The Address Book dialog on one of its lists; the connect combos are
+  // filled afresh afterwards.
+  void OpenAddressBook(ListKind list);
   // A command of a button or combo, by control ID.
   void OnCommand(int control_id);
   // The video control's device analysis: non-zero = capable.
@@ -111,7 +114,6 @@ class CMainWindow : public QWidget {
   void OnModeButton(int control_id);
   void OnClose();
   void OnConnectRequest(const ConnectionRequest& request);
-  void OpenAddressBook(ListKind list);
   void OpenSetup();
   void OpenAbout();
   bool RunSelectDevice();
