@@ -37,6 +37,8 @@ TEST_F(AddressBookTest, EthernetChecksComeInTheirOrder) {
   EXPECT_EQ(dialog.Validate(), 130);  // port 0
   dialog.port_edit()->setText("4000");
   EXPECT_EQ(dialog.Validate(), 126);  // alias
+  dialog.alias_edit()->setText("a\\b");
+  EXPECT_EQ(dialog.Validate(), 126);  // not a path of keys
   dialog.alias_edit()->setText("dvr");
   dialog.user_edit()->clear();
   EXPECT_EQ(dialog.Validate(), 127);

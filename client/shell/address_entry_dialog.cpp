@@ -135,7 +135,8 @@ int CAddressEntryDialog::Validate() const {
     if (!length_in(major_, 1, 6)) return 134;
     if (!length_in(minor_, 1, 5)) return 135;
   }
-  if (alias_->text().isEmpty()) return 126;
+  // A backslash would make the alias a path of keys in the store.
+  if (alias_->text().isEmpty() || alias_->text().contains('\\')) return 126;
   if (user_->text().isEmpty()) return 127;
   if (password_->text().isEmpty()) return 128;
   if (password_->text() != confirm_->text()) return 131;
@@ -171,9 +172,11 @@ void CAddressEntryDialog::OnOk() {
       break;
   }
   if (port_ != nullptr) entry.port = static_cast<uint32_t>(port_->text().toInt());
-  // A new alias replaces the old entry rather than adding a second one.
-  if (modifying()) AddressBookStore::Delete(kind_, old_alias_);
-  AddressBookStore::Write(kind_, entry);
+  // A new alias replaces the old entry rather than adding a second one. The
+  // new entry is written first, so that a failed write loses nothing.
+  if (AddressBookStore::Write(kind_, entry) == 0 && modifying() && old_alias_ != entry.alias) {
+    AddressBookStore::Delete(kind_, old_alias_);
+  }
   accept();
 }
 

@@ -111,6 +111,7 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   window_->button(1059)->click();
   ASSERT_TRUE(testing::PumpUntil([&] { return SlotShowsVideo(0); }, std::chrono::seconds(8)));
   EXPECT_EQ(window_->panel(), 3);
+  EXPECT_EQ(window_->wait().dialog(), nullptr);  // the wait indicator is gone
   EXPECT_TRUE(window_->logon_prompt()->password_edit()->text().isEmpty());
   EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 2);  // 2x2 for four channels
   EXPECT_TRUE(window_->button(106)->isEnabled());

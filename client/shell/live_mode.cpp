@@ -141,8 +141,9 @@ int CLiveMode::SlotForRequest() const {
 }
 
 void CLiveMode::OnConnectRequest(const ConnectionRequest& request) {
-  const int slot = SlotForRequest();
-  if (slot < 0) return;
+  // With every slot taken the selected session answers for itself.
+  int slot = SlotForRequest();
+  if (slot < 0) slot = viewer_->selected_slot();
   viewer_->SelectSlot(slot);
   viewer_->session(slot).SetLogonData(request.address, request.port, request.user_name.value_or(""),
                                       request.password.value_or(""), request.network);

@@ -20,7 +20,7 @@ int32_t Fail(short* pVal) {
 }  // namespace
 
 CVistrelAdapter::CVistrelAdapter(QWidget* parent)
-    : QObject(parent), control_(vistrel::CreateControl(vistrel::kVistrelClsid, parent)) {
+    : control_(vistrel::CreateControl(vistrel::kVistrelClsid, parent)) {
   if (control_ == nullptr) return;
   connect(control_, &vistrel::VistrelCtl::Connect, this, &CVistrelAdapter::OnConnect);
   connect(control_, &vistrel::VistrelCtl::Close, this, &CVistrelAdapter::OnClose);

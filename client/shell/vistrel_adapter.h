@@ -4,6 +4,8 @@
 // slots, including the two that carry no session index.
 //
 // Threads: user-interface thread only (the control's and the viewer's).
+// Lifetime: the control is a child of the window; the adapter must end
+// before the window does.
 #pragma once
 
 #include <QObject>
