@@ -27,6 +27,8 @@ class StubViewer : public IShellViewer {
   void OnCommand(int id) override { commands.push_back(id); }
   void OnConnectRequest(const ConnectionRequest& request) override { requests.push_back(request); }
   void OnPtzPreset(int button, int action) override { presets.emplace_back(button, action); }
+  void OnSliderSeek(int position) override { seeks.push_back(position); }
+  std::vector<int> seeks;
   int entered = 0;
   int left = 0;
   std::vector<int> commands;
@@ -157,6 +159,19 @@ TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipT
     window_->OnRemovablePosition(position);
     EXPECT_EQ(window_->slider()->pos(), 1200);
   }
+}
+
+TEST_F(MainWindowTest, SliderSeeksGoToTheSearchViewerOnly) {
+  StubViewer search;
+  window_->SetViewer(ViewerMode::kRemoteSearch, &search);
+  window_->OnCommand(1001);
+  window_->SetSliderPos(900);
+  EXPECT_EQ(window_->slider()->pos(), 900);
+  emit window_->slider()->Seek(1186, 1800);
+  window_->OnCommand(1000);
+  emit window_->slider()->Seek(1186, 2400);  // live mode has no position
+  EXPECT_EQ(search.seeks, std::vector<int>{1800});
+  EXPECT_TRUE(live_.seeks.empty());
 }
 
 TEST_F(MainWindowTest, CommandsReachTheViewerFirstAndGroupsLatchLikeRadios) {
