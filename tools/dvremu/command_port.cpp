@@ -155,25 +155,13 @@ void CommandConnection::OnDayInfo(std::span<const uint8_t> payload) {
 }
 
 void CommandConnection::OnPlayback(std::span<const uint8_t> payload) {
-  protocol::ByteReader reader(payload);
-  reader.u8();
-  const uint32_t index = reader.u32le();
-  reader.skip(4);  // month, day, year, hour: the index names the file
-  const int start_minute = reader.bcd();
-  const int start_second = reader.bcd();
-  const int end_minute = reader.bcd();
-  const int end_second = reader.bcd();
-  const RecordFile* file = reader.ok() ? dvr().recordings().Find(index) : nullptr;
-  Stretch stretch;
-  if (file != nullptr) {
-    stretch = StretchOf(*file, dvr().options().fps, start_minute, start_second, end_minute, end_second);
-  }
-  if (file == nullptr || stretch.end_frame == 0) {
+  const auto request = FindRequestedStretch(dvr().recordings(), dvr().options().fps, payload);
+  if (!request) {
     const uint8_t reply[2] = {kFailure, kNoSuchFile};
     Reply(cmd::RESP_PLAYBACK, reply);
     return;
   }
-  playback_ = std::make_shared<Playback>(*file, stretch, dvr().options().fps);
+  playback_ = std::make_shared<Playback>(*request->file, request->stretch, dvr().options().fps);
   dvr().SetPlayback(peer(), user_, playback_);
   next_clock_ = Clock::now() + std::chrono::seconds(1);
   ReplyResult(cmd::RESP_PLAYBACK, 0);

@@ -14,8 +14,6 @@ const char kUsageText[] =
     "Serves the command port, the stream port (+1) and the file download port (+2).\n"
     "Lines on standard input (and in the script file) are emulator commands; see README.md.\n";
 
-namespace {
-
 bool ParseNumber(const std::string& text, long min, long max, long* value) {
   int base = 10;
   std::string_view digits = text;
@@ -31,8 +29,6 @@ bool ParseNumber(const std::string& text, long min, long max, long* value) {
   *value = parsed;
   return true;
 }
-
-}  // namespace
 
 bool LoadUsersFile(const std::string& path, std::map<std::string, std::string>* users, std::string* error) {
   std::ifstream in(path);

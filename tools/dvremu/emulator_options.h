@@ -34,6 +34,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* opt
 bool LoadUsersFile(const std::string& path, std::map<std::string, std::string>* users,
                    std::string* error);
 
+// A decimal or 0x-prefixed hexadecimal number within [min, max].
+bool ParseNumber(const std::string& text, long min, long max, long* value);
+
 extern const char kUsageText[];
 
 }  // namespace dvremu

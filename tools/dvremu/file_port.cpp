@@ -72,27 +72,15 @@ void FileConnection::OnPacket(const protocol::PacketView& packet) {
 }
 
 void FileConnection::OnDownload(std::span<const uint8_t> payload) {
-  protocol::ByteReader reader(payload);
-  reader.u8();
-  const uint32_t index = reader.u32le();
-  reader.skip(4);  // month, day, year, hour: the index names the file
-  const int start_minute = reader.bcd();
-  const int start_second = reader.bcd();
-  const int end_minute = reader.bcd();
-  const int end_second = reader.bcd();
-  const RecordFile* file = reader.ok() ? dvr().recordings().Find(index) : nullptr;
-  Stretch stretch;
-  if (file != nullptr) {
-    stretch = StretchOf(*file, dvr().options().fps, start_minute, start_second, end_minute, end_second);
-  }
+  const auto request = FindRequestedStretch(dvr().recordings(), dvr().options().fps, payload);
   sending_ = false;
-  if (file == nullptr || stretch.end_frame == 0) {
+  if (!request) {
     file_.reset();
     const uint8_t reply[2] = {kFailure, kNoSuchFile};
     Reply(file_cmd::RESP_FILEDOWNLOAD, reply);
     return;
   }
-  file_ = std::make_unique<RecordFileStream>(dvr().video(), *file, stretch);
+  file_ = std::make_unique<RecordFileStream>(dvr().video(), *request->file, request->stretch);
   protocol::PayloadWriter out;
   out.u8(0).u32le(static_cast<uint32_t>(file_->total_size()));
   Reply(file_cmd::RESP_FILEDOWNLOAD, out.bytes());

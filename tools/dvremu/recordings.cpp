@@ -1,5 +1,7 @@
 #include "tools/dvremu/recordings.h"
 
+#include "protocol/byte_reader.h"
+
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -238,6 +240,23 @@ std::vector<uint8_t> RecordFileStream::InformationBlock() const {
   std::vector<uint8_t> block = out.take();
   block.resize(64, 0);
   return block;
+}
+
+std::optional<StretchRequest> FindRequestedStretch(const Recordings& recordings, int fps,
+                                                   std::span<const uint8_t> payload) {
+  protocol::ByteReader reader(payload);
+  reader.u8();
+  const uint32_t index = reader.u32le();
+  reader.skip(4);  // month, day, year, hour: the index names the file
+  const int start_minute = reader.bcd();
+  const int start_second = reader.bcd();
+  const int end_minute = reader.bcd();
+  const int end_second = reader.bcd();
+  const RecordFile* file = reader.ok() ? recordings.Find(index) : nullptr;
+  if (file == nullptr) return std::nullopt;
+  const Stretch stretch = StretchOf(*file, fps, start_minute, start_second, end_minute, end_second);
+  if (stretch.end_frame == 0) return std::nullopt;
+  return StretchRequest{file, stretch};
 }
 
 }  // namespace dvremu

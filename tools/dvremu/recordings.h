@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "tools/dvremu/video_source.h"
@@ -63,6 +65,17 @@ struct Stretch {
 // an end of 0:00 means the end of the file. Empty when nothing is left.
 Stretch StretchOf(const RecordFile& file, int fps, int start_minute, int start_second,
                   int end_minute, int end_second);
+
+// The file and stretch that a REQ_PLAYBACK or REQ_FILEDOWNLOAD payload asks
+// for (sub-code, file index, month, day, year, hour, start and end minute and
+// second); nothing when the payload is short, the file unknown or the
+// stretch empty.
+struct StretchRequest {
+  const RecordFile* file;
+  Stretch stretch;
+};
+std::optional<StretchRequest> FindRequestedStretch(const Recordings& recordings, int fps,
+                                                   std::span<const uint8_t> payload);
 
 // The bytes of a record file: the VOL packet, then per frame one picture
 // packet per channel, each a stream-port packet as it went over the wire.

@@ -9,25 +9,10 @@
 
 #include "platform/trace.h"
 #include "tools/dvremu/dvr_emulator.h"
+#include "tools/dvremu/emulator_options.h"
 
 namespace dvremu {
 namespace {
-
-bool ParseNumber(const std::string& text, long min, long max, long* value) {
-  int base = 10;
-  std::string_view digits = text;
-  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-    base = 16;
-    digits.remove_prefix(2);
-  }
-  long parsed = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), parsed, base);
-  if (error != std::errc() || end != digits.data() + digits.size() || parsed < min || parsed > max) {
-    return false;
-  }
-  *value = parsed;
-  return true;
-}
 
 bool ParseTarget(const std::string& word, Target* target) {
   if (word == "command") *target = Target::kCommand;
