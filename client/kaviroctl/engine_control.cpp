@@ -46,22 +46,13 @@ void EngineControl::Connect(int nSessionOfNum, int nResult) {
   if (viewer_ != nullptr) viewer_->OnControlConnect(nSessionOfNum, nResult);
 }
 
-// The control passes 0, 0 whichever session closed; the slots whose stream
-// the viewer still counts as connected but whose receive thread has lost its
-// connection are the ones it concerns.
 void EngineControl::Close(int, int nResult) {
   if (viewer_ == nullptr) return;
-  for (int slot = 0; slot < vistrel::kSessionCount; ++slot) {
-    if (viewer_->session(slot).stream_connected() && !engine_.session(slot).connected()) {
-      viewer_->OnControlClose(slot, nResult);
-    }
-  }
+  viewer_->OnControlClose([this](int slot) { return engine_.session(slot).connected(); }, nResult);
 }
 
-// Also without an index: it goes to the slot that connected its stream and
-// has not been authenticated yet.
 void EngineControl::AuthenticationResult(int, int nResult) {
-  if (viewer_ != nullptr) viewer_->OnControlAuthenticationResult(viewer_->NextAwaitingAuthentication(), nResult);
+  if (viewer_ != nullptr) viewer_->OnControlAuthenticationResult(nResult);
 }
 
 }  // namespace kaviroctl

@@ -160,27 +160,25 @@ void CLiveViewer::DisconnectAll() {
   }
 }
 
-int CLiveViewer::NextAwaitingAuthentication() const {
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    if (slots_[slot].awaiting_authentication) return slot;
-  }
-  return -1;
-}
-
 void CLiveViewer::OnControlConnect(int session, int) {
   if (session < 0 || session >= kSlotCount) return;
   slots_[session].awaiting_authentication = true;
   sessions_[session]->OnStreamPortConnected();
 }
 
-void CLiveViewer::OnControlClose(int session, int) {
-  if (session >= 0 && session < kSlotCount) sessions_[session]->OnStreamPortClosed();
+void CLiveViewer::OnControlClose(const std::function<bool(int slot)>& stream_up, int) {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (sessions_[slot]->stream_connected() && !stream_up(slot)) sessions_[slot]->OnStreamPortClosed();
+  }
 }
 
-void CLiveViewer::OnControlAuthenticationResult(int session, int) {
-  if (session < 0 || session >= kSlotCount) return;
-  slots_[session].awaiting_authentication = false;
-  sessions_[session]->OnStreamAuthenticated();
+void CLiveViewer::OnControlAuthenticationResult(int) {
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    if (!slots_[slot].awaiting_authentication) continue;
+    slots_[slot].awaiting_authentication = false;
+    sessions_[slot]->OnStreamAuthenticated();
+    return;
+  }
 }
 
 }  // namespace sessions

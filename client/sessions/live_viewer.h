@@ -88,14 +88,13 @@ class CLiveViewer : public QObject {
   // Leaving live mode: every connected slot at once, recordings off.
   void DisconnectAll();
 
-  // The slot that connected its stream port and awaits the stream logon's
-  // result, lowest first; -1 when none does.
-  int NextAwaitingAuthentication() const;
-
-  // The control's events.
+  // The control's events. Close and AuthenticationResult carry no session
+  // index: Close concerns the slots whose stream the viewer counts as up but
+  // `stream_up` says is down; AuthenticationResult the slot that connected its
+  // stream port and awaits the stream logon's result (the lowest, if several).
   void OnControlConnect(int session, int result);
-  void OnControlClose(int session, int result);
-  void OnControlAuthenticationResult(int session, int result);
+  void OnControlClose(const std::function<bool(int slot)>& stream_up, int result);
+  void OnControlAuthenticationResult(int result);
 
  private:
   struct SlotRecord {

@@ -76,23 +76,16 @@ void CVistrelAdapter::OnConnect(int session, int result) {
   if (live_ && viewer_ != nullptr) viewer_->OnControlConnect(session, result);
 }
 
-// The control passes 0, 0 whichever session closed: it concerns the slots
-// whose stream the viewer still counts as connected but whose receive
-// thread lost its connection.
+// The control passes 0, 0 whichever session closed; the viewer asks which
+// sessions still hold their stream connection.
 void CVistrelAdapter::OnClose(int, int result) {
   if (!live_ || viewer_ == nullptr) return;
-  for (int slot = 0; slot < vistrel::kSessionCount; ++slot) {
-    if (viewer_->session(slot).stream_connected() && !control_->engine().session(slot).connected()) {
-      viewer_->OnControlClose(slot, result);
-    }
-  }
+  viewer_->OnControlClose([this](int slot) { return control_->engine().session(slot).connected(); },
+                          result);
 }
 
-// Also without an index: the slot that connected its stream and awaits the
-// stream logon's result.
 void CVistrelAdapter::OnAuthenticationResult(int, int result) {
-  if (!live_ || viewer_ == nullptr) return;
-  viewer_->OnControlAuthenticationResult(viewer_->NextAwaitingAuthentication(), result);
+  if (live_ && viewer_ != nullptr) viewer_->OnControlAuthenticationResult(result);
 }
 
 }  // namespace shell
