@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QScreen>
 #include <QTimer>
 
@@ -130,7 +131,11 @@ int main(int argc, char** argv) {
   if (options.exit_after_s > 0) {
     QTimer::singleShot(options.exit_after_s * 1000, window.get(), [&window, &options, &app] {
       if (!options.screenshot.empty()) {
-        const bool saved = window->grab().save(QString::fromStdString(options.screenshot), "PNG");
+        // What the screen shows: the video area draws through OpenGL, which a
+        // widget grab does not reproduce in full.
+        QImage image = window->screen()->grabWindow(window->winId()).toImage();
+        if (image.isNull()) image = window->grab().toImage();
+        const bool saved = image.save(QString::fromStdString(options.screenshot), "PNG");
         std::fprintf(stderr, saved ? "kaviro: screenshot saved to %s\n" : "kaviro: cannot save %s\n",
                      options.screenshot.c_str());
       }
