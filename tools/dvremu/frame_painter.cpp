@@ -103,8 +103,11 @@ void PaintChannelPicture(const PlanarPicture& picture, int channel, int index, i
   FillRect(picture.y, picture.y_pitch, picture.width, picture.height, bar_left,
            picture.height * 3 / 4, bar_width, picture.height / 8, 16);
 
-  DrawBlockText(picture, 8, picture.height - 8 * std::max(1, scale / 5) - 4,
-                std::max(1, scale / 5), clock_text, 200);
+  // Bottom right: the client writes the channel caption at the bottom left.
+  const int clock_scale = std::max(1, scale / 5);
+  const int clock_width = static_cast<int>(clock_text.size()) * (kGlyphWidth + 1) * clock_scale;
+  DrawBlockText(picture, std::max(0, picture.width - clock_width - 8),
+                picture.height - 8 * clock_scale - 4, clock_scale, clock_text, 200);
 }
 
 }  // namespace dvremu
