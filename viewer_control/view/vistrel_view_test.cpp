@@ -1,0 +1,73 @@
+// The control's OpenGL ("YUV mode") path, which the offscreen tests cannot
+// reach: vistrel-view under a virtual X server with Mesa, against the
+// emulated DVR, and what its screen shows.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QColor>
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "tools/dvremu/dvr_emulator.h"
+
+namespace {
+
+std::unique_ptr<dvremu::DvrEmulator> StartDvr() {
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  std::mt19937 random(static_cast<unsigned>(getpid()) * 2654435761u);
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    options.port = static_cast<uint16_t>(20000 + random() % 40000);
+    auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
+    std::string error;
+    if (dvr->Start(&error)) return dvr;
+  }
+  return nullptr;
+}
+
+TEST(VistrelViewGl, FourChannelsDrawnThroughOpenGl) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  auto dvr = StartDvr();
+  ASSERT_TRUE(dvr);
+  const auto dir = std::filesystem::temp_directory_path() / ("vistrel-view-gl-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto shot = dir / "shot.png";
+  const auto trace = dir / "trace.log";
+
+  std::ostringstream command;
+  // The tests' offscreen platform would take the GL context away.
+  command << "env -u QT_QPA_PLATFORM KAVIRO_TRACE=" << trace << " xvfb-run -a -s '-screen 0 1024x768x24' "
+          << VISTREL_VIEW_PATH << " --port " << dvr->command_port()
+          << " --channels 4 --layout 4 --after 3 --screenshot " << shot << " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.str().c_str()), 0);
+  dvr->Stop();
+
+  std::ifstream trace_file(trace);
+  const std::string traced((std::istreambuf_iterator<char>(trace_file)), std::istreambuf_iterator<char>());
+  if (traced.find("YUV mode") == std::string::npos) {
+    std::filesystem::remove_all(dir);
+    GTEST_SKIP() << "no OpenGL context under the virtual X server";
+  }
+
+  const QImage image(QString::fromStdString(shot.string()));
+  ASSERT_FALSE(image.isNull());
+  // Each quadrant shows one channel; its left edge at half height is the
+  // channel's own fill colour, clear of digits and captions.
+  std::vector<QColor> fills;
+  for (int quadrant = 0; quadrant < 4; ++quadrant) {
+    const int x = (quadrant % 2) * image.width() / 2 + image.width() / 40;
+    const int y = (quadrant / 2) * image.height() / 2 + image.height() / 4;
+    fills.push_back(image.pixelColor(x, y));
+  }
+  for (size_t a = 0; a < fills.size(); ++a) {
+    EXPECT_GT(fills[a].red() + fills[a].green() + fills[a].blue(), 60) << "cell " << a << " is dark";
+    for (size_t b = a + 1; b < fills.size(); ++b) EXPECT_NE(fills[a], fills[b]) << a << " and " << b;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
