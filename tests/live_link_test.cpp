@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <random>
 
 #include "client/kaviroctl/live_link.h"
 #include "platform/trace.h"
@@ -15,25 +14,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::unique_ptr<dvremu::DvrEmulator> StartDvr() {
-  dvremu::EmulatorOptions options;
-  options.read_stdin = false;
-  std::mt19937 random(static_cast<unsigned>(getpid()) * 7919u);
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    options.port = static_cast<uint16_t>(20000 + random() % 40000);
-    auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
-    std::string error;
-    if (dvr->Start(&error)) return dvr;
-  }
-  return nullptr;
-}
-
 TEST(LiveLink, LostStreamConnectionDisconnectsItsSlot) {
   static int argc = 1;
   static char name[] = "live_link_test";
   static char* argv[] = {name, nullptr};
   QCoreApplication app(argc, argv);
-  auto dvr = StartDvr();
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  auto dvr = dvremu::DvrEmulator::StartOnFreePorts(options);
   ASSERT_TRUE(dvr);
   platform::TraceCapture trace;
   kaviroctl::LiveLink link(/*quiet=*/true);

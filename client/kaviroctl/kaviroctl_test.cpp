@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <filesystem>
-#include <random>
 #include <sstream>
 #include <thread>
 
@@ -39,13 +38,7 @@ class KaviroctlTest : public ::testing::Test {
     dvremu::EmulatorOptions options;
     options.channels = channels;
     options.read_stdin = false;
-    std::mt19937 random(static_cast<unsigned>(getpid()));
-    for (int attempt = 0; attempt < 50 && !dvr_; ++attempt) {
-      options.port = static_cast<uint16_t>(20000 + random() % 40000);
-      auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
-      std::string error;
-      if (dvr->Start(&error)) dvr_ = std::move(dvr);
-    }
+    dvr_ = dvremu::DvrEmulator::StartOnFreePorts(options);
     ASSERT_TRUE(dvr_);
   }
 

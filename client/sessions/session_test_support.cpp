@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QThread>
-#include <random>
 #include <thread>
 
 namespace sessions::testing {
@@ -265,14 +264,7 @@ std::vector<std::vector<uint8_t>> Received(dvremu::DvrEmulator& dvr, const std::
 
 std::unique_ptr<dvremu::DvrEmulator> StartEmulator(dvremu::EmulatorOptions options) {
   options.read_stdin = false;
-  std::mt19937 random(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    options.port = static_cast<uint16_t>(20000 + random() % 40000);
-    auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
-    std::string error;
-    if (dvr->Start(&error)) return dvr;
-  }
-  return nullptr;
+  return dvremu::DvrEmulator::StartOnFreePorts(options);
 }
 
 uint16_t ClosedPort() {

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 #include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
@@ -31,14 +30,7 @@ std::unique_ptr<dvremu::DvrEmulator> StartDvr(const std::string& address, int ch
   options.bind_address = address;
   options.channels = channels;
   options.pantilt_mask = channels == 8 ? 0x04 : 0x01;
-  std::mt19937 random(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)) ^ channels);
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    options.port = static_cast<uint16_t>(20000 + random() % 40000);
-    auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
-    std::string error;
-    if (dvr->Start(&error)) return dvr;
-  }
-  return nullptr;
+  return dvremu::DvrEmulator::StartOnFreePorts(options);
 }
 
 class KaviroEndToEndTest : public ::testing::Test {

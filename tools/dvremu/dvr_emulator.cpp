@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <random>
 
 #include "platform/trace.h"
 #include "protocol/command_codes.h"
@@ -32,6 +33,17 @@ DvrEmulator::DvrEmulator(EmulatorOptions options) : options_(std::move(options))
 }
 
 DvrEmulator::~DvrEmulator() { Stop(); }
+
+std::unique_ptr<DvrEmulator> DvrEmulator::StartOnFreePorts(EmulatorOptions options) {
+  std::mt19937 random(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    options.port = static_cast<uint16_t>(20000 + random() % 40000);
+    auto dvr = std::make_unique<DvrEmulator>(options);
+    std::string error;
+    if (dvr->Start(&error)) return dvr;
+  }
+  return nullptr;
+}
 
 bool DvrEmulator::Start(std::string* error) {
   if (running_.load()) return true;

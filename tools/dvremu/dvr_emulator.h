@@ -50,6 +50,10 @@ class DvrEmulator {
 
   // Encodes the video, generates the recordings and starts listening.
   bool Start(std::string* error);
+  // Started on three consecutive free ports, as clients expect the stream and
+  // file ports above the command port (port 0 gives unrelated ones); `port`
+  // of the options is ignored. Nothing when no triple could be had.
+  static std::unique_ptr<DvrEmulator> StartOnFreePorts(EmulatorOptions options);
   // Closes every connection and joins every thread.
   void Stop();
   bool running() const { return running_.load(); }

@@ -9,29 +9,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "tools/dvremu/dvr_emulator.h"
 
 namespace {
 
-std::unique_ptr<dvremu::DvrEmulator> StartDvr() {
-  dvremu::EmulatorOptions options;
-  options.read_stdin = false;
-  std::mt19937 random(static_cast<unsigned>(getpid()) * 2654435761u);
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    options.port = static_cast<uint16_t>(20000 + random() % 40000);
-    auto dvr = std::make_unique<dvremu::DvrEmulator>(options);
-    std::string error;
-    if (dvr->Start(&error)) return dvr;
-  }
-  return nullptr;
-}
-
 TEST(VistrelViewGl, FourChannelsDrawnThroughOpenGl) {
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
-  auto dvr = StartDvr();
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  auto dvr = dvremu::DvrEmulator::StartOnFreePorts(options);
   ASSERT_TRUE(dvr);
   const auto dir = std::filesystem::temp_directory_path() / ("vistrel-view-gl-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
