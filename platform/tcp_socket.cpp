@@ -19,6 +19,23 @@ std::optional<in_addr> ParseDottedIPv4(const std::string& text) {
   return address;
 }
 
+int ListenOnLoopback(uint16_t port, uint16_t* bound_port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    return -1;
+  }
+  *bound_port = ntohs(address.sin_port);
+  return fd;
+}
+
 TcpSocket::~TcpSocket() { Close(); }
 
 bool TcpSocket::Create() {

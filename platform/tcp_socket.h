@@ -18,6 +18,10 @@ namespace platform {
 // The IPv4 address of a dotted-decimal text; host names are not resolved.
 std::optional<in_addr> ParseDottedIPv4(const std::string& text);
 
+// A listening TCP socket on 127.0.0.1 (`port` 0: any free one). Returns the
+// descriptor, or -1; `*bound_port` is the port it took.
+int ListenOnLoopback(uint16_t port, uint16_t* bound_port);
+
 class TcpSocket {
  public:
   TcpSocket() = default;

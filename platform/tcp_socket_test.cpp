@@ -14,17 +14,7 @@ namespace {
 
 // A listening socket on 127.0.0.1 with a free port.
 struct Listener {
-  Listener() {
-    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(fd, 4);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-  }
+  Listener() : fd(ListenOnLoopback(0, &port)) {}
   ~Listener() { close(fd); }
   sockaddr_in Address() const {
     sockaddr_in address{};

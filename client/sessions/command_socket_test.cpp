@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/tcp_socket.h"
 #include "platform/trace.h"
 
 namespace sessions {
@@ -26,17 +27,7 @@ int AlwaysAnswers(const std::string&, int, int, int) { return 1; }
 // A listening socket on 127.0.0.1 with a free port.
 class Listener {
  public:
-  Listener() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(fd_, 4);
-    socklen_t length = sizeof address;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
+  Listener() { fd_ = platform::ListenOnLoopback(0, &port_); }
   ~Listener() {
     if (fd_ >= 0) close(fd_);
   }

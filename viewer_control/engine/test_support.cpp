@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/registry.h"
+#include "platform/tcp_socket.h"
 #include "protocol/packet_header.h"
 #include "protocol/stream_codes.h"
 
@@ -102,17 +103,7 @@ std::vector<uint8_t> StreamEncoder::Picture(int channel, int number, uint8_t lum
   return out;
 }
 
-FakeDvr::FakeDvr() {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  listen(listen_fd_, 4);
-  socklen_t length = sizeof address;
-  getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-}
+FakeDvr::FakeDvr() { listen_fd_ = platform::ListenOnLoopback(0, &port_); }
 
 FakeDvr::~FakeDvr() {
   DropClient();
