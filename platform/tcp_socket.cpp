@@ -73,7 +73,7 @@ int TcpSocket::PendingError() const {
   return WsaErrorFromErrno(error);
 }
 
-int TcpSocket::SendAll(const uint8_t* data, size_t length, int timeout_ms) {
+int TcpSocket::SendAll(const uint8_t* data, size_t length, int timeout_ms, int cancel_fd) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   while (length > 0) {
@@ -87,10 +87,12 @@ int TcpSocket::SendAll(const uint8_t* data, size_t length, int timeout_ms) {
     if (sent < 0 && errno != EAGAIN) return WsaErrorFromErrno(errno);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return kWsaTimedOut;
-    pollfd entry{fd(), POLLOUT, 0};
-    if (poll(&entry, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+    // A negative descriptor is ignored by poll.
+    pollfd entries[2] = {{fd(), POLLOUT, 0}, {cancel_fd, POLLIN, 0}};
+    if (poll(entries, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) {
       return WsaErrorFromErrno(errno);
     }
+    if (entries[1].revents & POLLIN) return kWsaInterrupted;
   }
   return 0;
 }

@@ -47,8 +47,10 @@ class TcpSocket {
   int PendingError() const;
 
   // Sends every byte, waiting for room while the socket would block (at most
-  // `timeout_ms` in all). 0 or the Winsock error.
-  int SendAll(const uint8_t* data, size_t length, int timeout_ms);
+  // `timeout_ms` in all). 0 or the Winsock error; kWsaTimedOut when the time
+  // ran out, kWsaInterrupted when `cancel_fd` (if any) became readable while
+  // waiting, so that a stop request does not wait for a peer that reads nothing.
+  int SendAll(const uint8_t* data, size_t length, int timeout_ms, int cancel_fd = -1);
   // One receive of at most `length` bytes. Returns the count (0 when it would
   // block), or -1 with `*error` set; a closed peer gives -1 and error 0.
   long Receive(uint8_t* data, size_t length, int* error);

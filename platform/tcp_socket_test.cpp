@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <vector>
+
 #include "platform/socket_events.h"
 #include "platform/winsock_errors.h"
 
@@ -102,6 +104,31 @@ TEST(SocketEvents, RefusedConnectAndCloseEvent) {
   close_event.Set();
   EXPECT_TRUE(waiter.Wait(2000).close_requested);
   EXPECT_FALSE(close_event.IsSet());  // auto-reset
+}
+
+TEST(TcpSocket, ASendToAPeerThatReadsNothingEndsByTimeOrByTheCancelEvent) {
+  Listener listener;
+  const int small = 4096;
+  setsockopt(listener.fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  TcpSocket socket;
+  CloseEvent close_event;
+  ASSERT_TRUE(socket.Create());
+  socket.SetBufferSizes(small);
+  SocketEventWaiter waiter(socket, close_event);
+  const int started = socket.StartConnect(listener.Address());
+  ASSERT_TRUE(started == 0 || started == kWsaWouldBlock);
+  waiter.ExpectConnect();
+  ASSERT_TRUE(waiter.Wait(2000).connected);
+  const int peer = accept(listener.fd, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+
+  // Far more than both buffers hold: the peer never reads.
+  const std::vector<uint8_t> bytes(8 << 20, 0x55);
+  EXPECT_EQ(socket.SendAll(bytes.data(), bytes.size(), 50, close_event.fd()), kWsaTimedOut);
+  close_event.Set();
+  EXPECT_EQ(socket.SendAll(bytes.data(), bytes.size(), 60000, close_event.fd()), kWsaInterrupted);
+  EXPECT_TRUE(close_event.IsSet());  // left for the worker's own wait
+  close(peer);
 }
 
 }  // namespace
