@@ -33,6 +33,8 @@ struct CCommandSocket::Shared {
   platform::CloseEvent close_event;
   std::atomic<int> running{0};
   std::atomic<bool> stop_requested{false};
+  // A send of another thread timed out: the DVR reads nothing any more.
+  std::atomic<bool> lost{false};
   std::atomic<ICommandSocketOwner*> owner{nullptr};
 
   std::mutex done_lock;
@@ -45,6 +47,11 @@ struct CCommandSocket::Shared {
   void CloseSocket() {
     std::unique_lock guard(socket_lock);
     socket.Close();
+  }
+  void RequestStop() {
+    running = 0;
+    stop_requested = true;
+    close_event.Set();
   }
 };
 
@@ -112,25 +119,28 @@ int CCommandSocket::Open(const std::string& address, uint16_t port) {
   return 0;
 }
 
+void CCommandSocket::RequestStop() {
+  if (std::shared_ptr<Shared> current = CurrentShared()) current->RequestStop();
+}
+
 int CCommandSocket::CloseSocket() {
+  return CloseSocket(std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs));
+}
+
+int CCommandSocket::CloseSocket(std::chrono::steady_clock::time_point deadline) {
   // Called from the owner's handler on the worker itself: it cannot wait for
   // itself; the worker leaves its loop when the handler returns.
   if (std::shared_ptr<Shared> current = CurrentShared(); current && t_worker_of == current.get()) {
-    current->running = 0;
-    current->stop_requested = true;
-    current->close_event.Set();
+    current->RequestStop();
     return 0;
   }
   std::lock_guard control(control_lock_);
   if (!worker_.joinable()) return 0;
   std::shared_ptr<Shared> shared = CurrentShared();
-  shared->running = 0;
-  shared->stop_requested = true;
-  shared->close_event.Set();
+  shared->RequestStop();
 
   std::unique_lock done(shared->done_lock);
-  const bool ended = shared->done_signal.wait_for(
-      done, std::chrono::milliseconds(kStopTimeoutMs), [&] { return shared->done; });
+  const bool ended = shared->done_signal.wait_until(done, deadline, [&] { return shared->done; });
   done.unlock();
   if (ended) {
     worker_.join();
@@ -150,9 +160,19 @@ int CCommandSocket::SendData(const uint8_t* buffer, size_t length, size_t* sent)
   if (buffer == nullptr || length == 0) return E_FAIL;
   std::shared_ptr<Shared> shared = CurrentShared();
   int error = platform::kWsaNotSocket;
-  if (shared) {
+  const bool on_worker = shared && t_worker_of == shared.get();
+  if (shared && !shared->lost) {
     std::shared_lock guard(shared->socket_lock);
-    if (shared->socket.valid()) error = shared->socket.SendAll(buffer, length, kStopTimeoutMs);
+    if (shared->socket.valid()) {
+      error = shared->socket.SendAll(buffer, length, on_worker ? kStopTimeoutMs : kOwnerSendTimeoutMs,
+                                     shared->close_event.fd());
+    }
+  }
+  if (error == platform::kWsaTimedOut && !on_worker && !shared->lost.exchange(true)) {
+    // Part of a packet may have gone, and the caller must not freeze again on
+    // the next one: the connection is over. The worker reports it.
+    Trace("%s data sending timed out; connection lost.", prefix());
+    shared->close_event.Set();
   }
   if (error != 0) {
     Trace("%s data sending error !!!", prefix());
@@ -224,6 +244,13 @@ void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
         break;
       }
       const platform::SocketEvents events = waiter.Wait();
+      if (events.close_requested && s.lost && !s.stop_requested) {
+        // A send found the DVR no longer reading: closed as by a reset.
+        Trace("%s command socket close event !!!", prefix);
+        s.running = 0;
+        if (ICommandSocketOwner* o = owner()) o->OnClose(platform::kWsaConnReset);
+        break;
+      }
       if (events.close_requested) {
         Trace("%s disconnect event enable !!!", prefix);
         break;

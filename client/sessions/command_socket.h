@@ -3,10 +3,16 @@
 //
 // Threads: Open and CloseSocket are called by the owning session on the
 // user-interface thread (CloseSocket may also come from the owner's handlers on
-// the worker, which only asks the worker to stop). SendData may be called from
-// any thread; ReceiveData from the owner's OnReceive on the worker. The worker
-// pings the DVR, connects, and calls the owner's OnConnect, OnReceive and
-// OnClose on itself.
+// the worker, which only asks the worker to stop). RequestStop and SendData may
+// be called from any thread; ReceiveData from the owner's OnReceive on the
+// worker. The worker pings the DVR, connects, and calls the owner's OnConnect,
+// OnReceive and OnClose on itself.
+//
+// Sends: the worker may wait up to 5,000 ms for room to send; any other thread
+// (the user-interface thread, which must not freeze) up to 1,000 ms. A send of
+// another thread that cannot complete in time means the DVR stopped reading:
+// the connection counts as lost, later sends fail at once, and the worker
+// reports OnClose(10054) as for a reset. A stop request ends a waiting send.
 //
 // Ownership: the worker's state (socket, close event, flags, owner pointer)
 // lives in a shared block that the worker and this object both hold. The worker
@@ -15,6 +21,7 @@
 // socket down, so a late worker touches only the shared block.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +53,7 @@ using Pinger = std::function<int(const std::string&, int, int, int)>;
 class CCommandSocket : public protocol::PacketChannel {
  public:
   static constexpr int kStopTimeoutMs = 5000;
+  static constexpr int kOwnerSendTimeoutMs = 1000;
   static constexpr int kSocketBufferBytes = 4096;
   static constexpr int kPingTimeoutMs = 1000;
   static constexpr int kPingRequests = 5;
@@ -60,7 +68,12 @@ class CCommandSocket : public protocol::PacketChannel {
   void SetOwner(ICommandSocketOwner* owner) { owner_ = owner; }
 
   int Open(const std::string& address, uint16_t port);
+  // Tells the worker to stop, without waiting for it; CloseSocket finishes.
+  void RequestStop();
   int CloseSocket();
+  // As CloseSocket, waiting for the worker until `deadline` at most, so that
+  // several sockets can be stopped side by side within one bound.
+  int CloseSocket(std::chrono::steady_clock::time_point deadline);
   int SendData(const uint8_t* buffer, size_t length, size_t* sent);
   int ReceiveData(uint8_t* buffer, size_t length, size_t* received);
 

@@ -7,7 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -44,6 +46,11 @@ class Listener {
   void Close() {
     close(fd_);
     fd_ = -1;
+  }
+  // Connections it accepts from now on take in little before they are read.
+  void ShrinkReceiveBuffers() {
+    const int bytes = 4096;
+    setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
   }
 
  private:
@@ -221,6 +228,34 @@ TEST(CommandSocket, StuckWorkerIsAbandonedAfterFiveSeconds) {
   socket.reset();  // the abandoned worker must not touch the freed object
   EXPECT_TRUE(capture.WaitFor("[COMMAND SOCKET] command port thread exit !!!", 3s));
   EXPECT_EQ(owner.CallCount(), 0u);
+}
+
+TEST(CommandSocket, ASendOffTheWorkerToAPeerThatStoppedReadingLosesTheConnection) {
+  platform::TraceCapture capture;
+  Listener listener;
+  listener.ShrinkReceiveBuffers();
+  CCommandSocket socket(CommandSocketVariant::kLive, AlwaysAnswers);
+  RecordingOwner owner(socket);
+  socket.SetOwner(&owner);
+  ASSERT_EQ(socket.Open("127.0.0.1", listener.port()), 0);
+  const int peer = listener.Accept();
+  ASSERT_GE(peer, 0);
+  ASSERT_EQ(owner.WaitFor("connect"), 0);
+
+  // Far more than the buffers on both sides hold.
+  const std::vector<uint8_t> bytes(8 << 20, 0x55);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_LT(socket.SendData(bytes.data(), bytes.size(), nullptr), 0);
+  // The caller was held for about a second, not for the worker's five.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+  EXPECT_TRUE(capture.Contains("[COMMAND SOCKET] data sending timed out; connection lost."));
+  // Reported as a reset, so that the session's close procedure runs.
+  EXPECT_EQ(owner.WaitFor("close"), 10054);
+  EXPECT_TRUE(capture.WaitFor("[COMMAND SOCKET] command port thread exit !!!", 3s));
+  const uint8_t small[] = {1, 2, 3};
+  EXPECT_LT(socket.SendData(small, sizeof small, nullptr), 0);
+  EXPECT_EQ(socket.CloseSocket(), 0);
+  close(peer);
 }
 
 TEST(CommandSocket, CloseWithoutOpenAndArgumentChecks) {
