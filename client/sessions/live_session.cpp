@@ -55,6 +55,12 @@ int CLiveSession::SetLogonData(const std::string& address, uint16_t port,
                                const std::string& user_name, const std::string& password,
                                bool network) {
   if (address.empty()) return E_FAIL;
+  // A slot that is connecting or connected keeps its DVR; storing the new
+  // address would only corrupt what its connection still uses.
+  if (in_use()) {
+    Trace("[LIVE DVR %d] live slot in use; connection request refused.", index_);
+    return kAlreadyConnected;
+  }
   const std::string connect_address = network ? address : "127.0.0.1";
   const uint16_t connect_port = network ? port : 2000;
   const int modem = network ? 0 : kModemLink;
@@ -88,6 +94,7 @@ int CLiveSession::SetLogonData(const std::string& address, uint16_t port,
   }
   // Reported before the attempt starts, so that a fast failure is not
   // overwritten by a late "connecting".
+  info_.state = static_cast<int>(ConnectionState::kConnecting);
   ui_.ReportConnectionState(index_, ConnectionState::kConnecting);
   ConnectCommandPort();
   return 0;
@@ -107,6 +114,8 @@ int CLiveSession::ConnectCommandPort() {
   reassembler_.Reset();
   if (socket_.Open(address, info_.port) != 0) {
     Trace("[LIVE DVR %d] live command socket connection failed.", index_);
+    // Nothing runs for this slot: it may be asked again.
+    info_.state = static_cast<int>(ConnectionState::kIdle);
     return E_FAIL;
   }
   return 0;
@@ -129,7 +138,13 @@ void CLiveSession::SubmitLogon() {
 }
 
 int CLiveSession::Reset() {
-  socket_.CloseSocket();
+  return Reset(std::chrono::steady_clock::now() + std::chrono::milliseconds(CCommandSocket::kStopTimeoutMs));
+}
+
+void CLiveSession::RequestStop() { socket_.RequestStop(); }
+
+int CLiveSession::Reset(std::chrono::steady_clock::time_point deadline) {
+  socket_.CloseSocket(deadline);
   {
     std::lock_guard guard(info_lock_);
     info_.user_name.clear();
@@ -248,10 +263,14 @@ void CLiveSession::UserDisconnect() {
 }
 
 void CLiveSession::DisconnectAtOnce() {
-  if (!connected()) return;
-  RequestStopLiveStream();
-  DisconnectViewerControl();
-  Reset();
+  if (connected()) {
+    RequestStopLiveStream();
+    DisconnectViewerControl();
+  }
+  // A slot still pinging or connecting is stopped as well: left alone, it
+  // would log on and open streams after the live mode was left.
+  if (info_.state == static_cast<int>(ConnectionState::kConnecting)) ui_.HideBusy();
+  RequestStop();
 }
 
 void CLiveSession::StopProcedure() {

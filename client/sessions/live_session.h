@@ -15,6 +15,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -59,6 +60,8 @@ class CLiveSession : public ICommandSocketOwner {
   bool connected() const { return info_.connected != 0; }
   bool stream_connected() const { return info_.stream_connected != 0; }
   bool over_modem() const { return info_.modem == kModemLink; }
+  // Connecting, connected or logged on: a new connection request is refused.
+  bool in_use() const { return connected() || info_.state != static_cast<int>(ConnectionState::kIdle); }
   // The user name this slot logged on with.
   std::string user_name() const;
   // The latest alarm (number 1-8 and kind), kept for the alarm box.
@@ -72,9 +75,16 @@ class CLiveSession : public ICommandSocketOwner {
   void SubmitLogon();
   int ConnectCommandPort();
   int Reset();
+  // As Reset, waiting for the command socket's worker until `deadline` at
+  // most, so that the viewer stops its slots side by side.
+  int Reset(std::chrono::steady_clock::time_point deadline);
+  // Tells the command socket's worker to stop without waiting; Reset ends it.
+  void RequestStop();
   // The live viewer's disconnect command for this slot.
   void UserDisconnect();
-  // Leaving live mode: stop request, control disconnect and reset, no waiting.
+  // Leaving live mode: stop request and control disconnect, no waiting for
+  // replies; the worker (pinging, connecting or connected) is told to stop,
+  // and Reset follows.
   void DisconnectAtOnce();
   int ConnectViewerControl();
   int DisconnectViewerControl();

@@ -1,10 +1,13 @@
 #include "client/sessions/live_session.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "client/sessions/live_viewer.h"
 #include "client/sessions/session_test_support.h"
 #include "platform/result_codes.h"
+#include "platform/tcp_socket.h"
 #include "platform/trace.h"
 
 namespace sessions {
@@ -179,6 +182,45 @@ TEST_F(LiveSessionTest, ResetWhileTheWorkerWaitsForTheOwnerThreadIsPrompt) {
   // The abandoned hand-over never runs.
   PumpUntil([] { return false; }, 100ms);
   EXPECT_FALSE(viewer_->IsKeepAliveRunning(0));
+}
+
+TEST_F(LiveSessionTest, ARequestForASlotInUseIsRefusedAndKeepsItsDvr) {
+  CLiveSession& session = Connect(0);
+  ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
+  EXPECT_EQ(session.SetLogonData("10.9.9.9", 4000, "other", "pw", true), kAlreadyConnected);
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] live slot in use; connection request refused."));
+  EXPECT_EQ(session.info().address, "127.0.0.1");
+  EXPECT_EQ(session.user_name(), "admin");
+  EXPECT_TRUE(session.connected());
+  viewer_->DisconnectSlot(0);
+  EXPECT_FALSE(session.in_use());
+}
+
+// A DVR that accepts the connection and then reads nothing more.
+TEST_F(LiveSessionTest, ASendToADvrThatStoppedReadingCostsTheConnectionAfterASecond) {
+  uint16_t port = 0;
+  const int listener = platform::ListenOnLoopback(0, &port);
+  ASSERT_GE(listener, 0);
+  const int small = 4096;
+  setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  CLiveSession& session = viewer_->session(0);
+  ASSERT_EQ(session.SetLogonData("127.0.0.1", port, "admin", "1234", true), 0);
+  const int peer = accept(listener, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+  ASSERT_TRUE(PumpUntil([&] { return session.connected(); }));
+
+  // Keep-alives from this (the owner) thread until the DVR's window is full.
+  const auto start = std::chrono::steady_clock::now();
+  int sent = 0;
+  while (sent < 100000 && session.SendKeepAlive() == 0) ++sent;
+  EXPECT_LT(sent, 100000);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);  // held a second, not five
+  // Lost as by a reset: the close procedure takes the slot down.
+  ASSERT_TRUE(PumpUntil([&] { return !session.in_use(); }));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] The connection was reset by the remote side."));
+  EXPECT_TRUE(trace_.Contains("DVR 1 Command socket close error !!!"));
+  close(peer);
+  close(listener);
 }
 
 TEST(LiveSessionModem, TelephoneLinkGoesThroughTheLocalBridgePort) {

@@ -34,7 +34,7 @@ CLiveViewer::CLiveViewer(ISessionUi& ui, IVistrelControl* control, Pinger pinger
 
 CLiveViewer::~CLiveViewer() {
   // The sessions' workers may still post work here; stop them first.
-  for (auto& session : sessions_) session->Reset();
+  ResetSessions();
   // No worker raises alarms any more; answered boxes may still release theirs.
   alarms_.reset();
 }
@@ -155,9 +155,21 @@ void CLiveViewer::DisconnectAll() {
     StopRecording(slot);
     StopKeepAlive(slot);
     sessions_[slot]->DisconnectAtOnce();
+  }
+  ResetSessions();
+  for (int slot = 0; slot < kSlotCount; ++slot) {
     cells_.ReleaseCells(slot);
     slots_[slot] = SlotRecord{};
   }
+}
+
+void CLiveViewer::ResetSessions() {
+  // Every worker is told first and all are waited for within one bound, not
+  // one bound after the other.
+  for (auto& session : sessions_) session->RequestStop();
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(CCommandSocket::kStopTimeoutMs);
+  for (auto& session : sessions_) session->Reset(deadline);
 }
 
 void CLiveViewer::OnControlConnect(int session, int) {

@@ -85,7 +85,8 @@ class CLiveViewer : public QObject {
 
   // The disconnect command: selects the slot and disconnects it.
   void DisconnectSlot(int slot);
-  // Leaving live mode: every connected slot at once, recordings off.
+  // Leaving live mode: every slot at once, recordings off; the slots still
+  // connecting are stopped too. Waits 5,000 ms at most for the workers.
   void DisconnectAll();
 
   // The control's events. Close and AuthenticationResult carry no session
@@ -104,6 +105,9 @@ class CLiveViewer : public QObject {
     bool recording = false;
     bool awaiting_authentication = false;
   };
+
+  // Resets every session, their workers stopped side by side.
+  void ResetSessions();
 
   ISessionUi& ui_;
   IVistrelControl* control_;

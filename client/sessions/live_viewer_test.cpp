@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 #include "client/sessions/session_test_support.h"
 #include "platform/result_codes.h"
 #include "platform/trace.h"
@@ -264,6 +268,35 @@ TEST_F(LiveViewerTest, RecordingFollowsTheSelectedSlotAndEndsWithTheStream) {
   EXPECT_EQ(control_.recordings(), (std::vector<std::pair<int, int>>{{0, 1}, {0, 0}}));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] File Recording Stop..."));
   EXPECT_EQ(viewer_->selected_slot(), 1);  // the first slot still streaming
+}
+
+TEST(LiveViewerLeaving, SlotsStillPingingAreStoppedSideBySideWithinOneBound) {
+  testing::Application();
+  platform::TraceCapture trace;
+  testing::RecordingUi ui;
+  testing::RecordingControl control;
+  // Pings that ignore the stop request, as workers stuck elsewhere would; they
+  // are shared with the workers, which are abandoned and end later.
+  auto released = std::make_shared<std::atomic<bool>>(false);
+  auto stubborn = [released](const std::string&, int, int, int) {
+    for (int waited_ms = 0; waited_ms < 30000 && !*released; waited_ms += 10) std::this_thread::sleep_for(10ms);
+    return 0;
+  };
+  {
+    CLiveViewer viewer(ui, &control, stubborn);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+      ASSERT_EQ(viewer.session(slot).SetLogonData("127.0.0.1", 4000, "admin", "1234", true), 0);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    viewer.DisconnectAll();
+    // One five-second bound for all four, not one after the other.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(trace.Count("[COMMAND SOCKET] command receive thread proc not exiting. Terminating it."), 4u);
+    for (int slot = 0; slot < kSlotCount; ++slot) EXPECT_FALSE(viewer.session(slot).in_use());
+    EXPECT_FALSE(ui.busy());
+  }
+  *released = true;
+  EXPECT_TRUE(PumpUntil([&] { return trace.Count("[COMMAND SOCKET] command port thread exit !!!") == 4; }));
 }
 
 }  // namespace
