@@ -109,8 +109,9 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   EXPECT_TRUE(window_->button(106)->isEnabled());
   EXPECT_FALSE(window_->button(110)->isEnabled());
 
-  // The address-book entry takes the next DVR slot.
-  window_->SetPanel(1);
+  // The address-book entry goes to the DVR slot the operator selects.
+  window_->OnCommand(1041);
+  ASSERT_EQ(window_->panel(), 1);
   const int index = panel->ethernet_combo()->findText("eight");
   ASSERT_GT(index, 0);
   panel->ethernet_combo()->setCurrentIndex(index);

@@ -125,25 +125,10 @@ void CLiveMode::OnButtonHeld(int id, bool down) {
   }
 }
 
-int CLiveMode::SlotForRequest() const {
-  const int selected = viewer_->selected_slot();
-  for (int step = 0; step < 4; ++step) {
-    const int slot = (selected + step) % 4;
-    // DVR 3 and DVR 4 exist only with a capable video card.
-    if (slot >= 2 && !window_.video_card_capable()) continue;
-    if (!viewer_->session(slot).connected() && !viewer_->IsActive(slot) &&
-        ui_.state(slot) != sessions::ConnectionState::kConnecting &&
-        ui_.state(slot) != sessions::ConnectionState::kAwaitingLogon) {
-      return slot;
-    }
-  }
-  return -1;
-}
-
 void CLiveMode::OnConnectRequest(const ConnectionRequest& request) {
-  // With every slot taken the selected session answers for itself.
-  int slot = SlotForRequest();
-  if (slot < 0) slot = viewer_->selected_slot();
+  // The request is for the DVR slot the operator selected; a slot in use
+  // refuses it (its session says so in the trace).
+  const int slot = viewer_->selected_slot();
   viewer_->SelectSlot(slot);
   viewer_->session(slot).SetLogonData(request.address, request.port, request.user_name.value_or(""),
                                       request.password.value_or(""), request.network);

@@ -36,10 +36,6 @@ class CLiveMode : public IShellViewer {
   void OnConnectRequest(const ConnectionRequest& request) override;
   void OnPtzPreset(int button_id, int action) override;
 
-  // The slot a connection request goes to: the selected one, or the next
-  // free one after it when it is taken; -1 when all four are.
-  int SlotForRequest() const;
-
  private:
   int FirstCellOfSelected() const;
   void RefreshCameraButtons();
