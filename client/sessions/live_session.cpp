@@ -22,6 +22,8 @@ constexpr size_t kTextLimit = 127;
 constexpr size_t kAddressLimit = 22;
 constexpr int kConnectingTextId = 345;
 constexpr int kChannelRequestDelayMs = 1000;
+// Trace files end up in bug reports: passwords never reach them.
+constexpr const char* kMaskedPassword = "****";
 
 std::string Clip(const std::string& text, size_t limit) { return text.substr(0, limit); }
 
@@ -68,7 +70,7 @@ int CLiveSession::SetLogonData(const std::string& address, uint16_t port,
 
   if (!user_name.empty() && !password.empty()) {
     Trace("[LIVE DVR %d] Live logon data %s : %s, Port : %d, Username : %s, Password : %s", index_,
-          kind, address.c_str(), connect_port, user_name.c_str(), password.c_str());
+          kind, address.c_str(), connect_port, user_name.c_str(), kMaskedPassword);
     {
       std::lock_guard guard(info_lock_);
       info_.user_name = Clip(user_name, kTextLimit);
@@ -125,7 +127,7 @@ void CLiveSession::SubmitLogon() {
   const LogonFields fields = ui_.ReadLogonFields();
   if (fields.user_name.empty() || fields.password.empty()) return;
   Trace("[LIVE DVR %d] Live logon UserName: %s, Password : %s", index_, fields.user_name.c_str(),
-        fields.password.c_str());
+        kMaskedPassword);
   {
     std::lock_guard guard(info_lock_);
     info_.user_name = Clip(fields.user_name, kTextLimit);

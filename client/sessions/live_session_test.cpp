@@ -57,7 +57,7 @@ TEST_F(LiveSessionTest, LogonAsksForTheStreamAndTakesCells) {
   EXPECT_EQ(viewer_->KeepAlivePeriodMs(0), kNetworkKeepAliveMs);
   EXPECT_TRUE(trace_.Contains(
       "[LIVE DVR 0] Live logon data IP : 127.0.0.1, Port : " + std::to_string(dvr_->command_port()) +
-      ", Username : admin, Password : 1234"));
+      ", Username : admin, Password : ****"));
 
   EXPECT_EQ(session.ConnectCommandPort(), kAlreadyConnected);
   viewer_->DisconnectSlot(0);
@@ -196,6 +196,24 @@ TEST_F(LiveSessionTest, ARequestForASlotInUseIsRefusedAndKeepsItsDvr) {
   EXPECT_FALSE(session.in_use());
 }
 
+TEST_F(LiveSessionTest, ATypedPasswordIsMaskedInTheTrace) {
+  // A manual logon may not name 127.0.0.1: the modem link's address.
+  dvremu::EmulatorOptions options;
+  options.bind_address = "127.0.0.2";
+  auto dvr = testing::StartEmulator(options);
+  ASSERT_TRUE(dvr);
+  CLiveSession& session = viewer_->session(0);
+  ASSERT_EQ(session.SetLogonData("127.0.0.2", dvr->command_port(), "", "", true), 0);
+  ASSERT_TRUE(PumpUntil([&] { return ui_.last_state(0) == ConnectionState::kAwaitingLogon; }));
+  ui_.SetLogonFields("admin", "1234");
+  session.SubmitLogon();
+  ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] Live logon UserName: admin, Password : ****"));
+  for (const std::string& text : trace_.Texts()) EXPECT_EQ(text.find("Password : 1234"), std::string::npos) << text;
+  viewer_->DisconnectSlot(0);
+  dvr->Stop();
+}
+
 // A DVR that accepts the connection and then reads nothing more.
 TEST_F(LiveSessionTest, ASendToADvrThatStoppedReadingCostsTheConnectionAfterASecond) {
   uint16_t port = 0;
@@ -239,7 +257,7 @@ TEST(LiveSessionModem, TelephoneLinkGoesThroughTheLocalBridgePort) {
   ASSERT_EQ(session.SetLogonData("02-555-1234", 4000, "admin", "1234", false), 0);
   EXPECT_TRUE(trace.Contains(
       "[LIVE DVR 1] Live logon data Telephone Number : 02-555-1234, Port : 2000, Username : admin, "
-      "Password : 1234"));
+      "Password : ****"));
   ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
   EXPECT_TRUE(session.over_modem());
   EXPECT_EQ(viewer.KeepAlivePeriodMs(1), kModemKeepAliveMs);

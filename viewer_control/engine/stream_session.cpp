@@ -242,8 +242,8 @@ void StreamSession::SendLogon(IStreamTransport& transport) {
     user = user_;
     password = password_;
   }
-  Trace("[STREAM SESSION %d] DVR Logon UserName : %s, Password : %s", index_, user.c_str(),
-        password.c_str());
+  // Trace files end up in bug reports: the password never reaches them.
+  Trace("[STREAM SESSION %d] DVR Logon UserName : %s, Password : %s", index_, user.c_str(), "****");
   std::array<uint8_t, 2 * (kTextLimit + 1)> payload{};
   std::memcpy(payload.data(), user.data(), user.size());
   std::memcpy(payload.data() + user.size() + 1, password.data(), password.size());

@@ -181,6 +181,7 @@ TEST_F(StreamSocketTest, LiveLogonRaisesItsEventsOnTheOwnerThread) {
   ASSERT_TRUE(dvr.SendPacket(stream::REQ_AUTHENTICATION));
   EXPECT_EQ(dvr.ReadPacket(), Concat(Header(11, stream::SNDAUTHDATA),
                                      Bytes{'a', 'd', 'm', 'i', 'n', 0, '1', '2', '3', '4', 0}));
+  EXPECT_TRUE(trace.Contains("[STREAM SESSION 2] DVR Logon UserName : admin, Password : ****"));
   ASSERT_TRUE(dvr.SendPacket(stream::LOGON_RESULT, Bytes{0}));
   EXPECT_EQ(dvr.ReadSome(), Concat(Header(1, stream::RCVREADY), Bytes{0x40}));  // one write
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("AuthenticationResult") == 1; }));
