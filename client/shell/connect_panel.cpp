@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kEthernetEntry = 1;
 constexpr int kDomainEntry = 2;
+// The combos' closed height: the 12 pixels of their places leave no room
+// for a line of text, so they are as high as the fields beside them.
+constexpr int kComboHeight = 20;
 constexpr const char* kResolveFailed = "Invalid domain name address. can't convert domain name to ip address.";
 
 }  // namespace
@@ -28,14 +31,15 @@ T* CConnectPanel::Place(T* widget, int x, int y, int w, int h) {
 
 CConnectPanel::CConnectPanel(QWidget* parent, QPoint origin) : QWidget(parent), origin_(origin) {
   setStyleSheet(SkinStyleSheet());
-  auto caption = [this](const char* text, int x, int y, int w) {
-    auto* label = Place(new QLabel(text, this), x, y - 4, w, 16);
-    label->setStyleSheet("color: #8b97a8; font-weight: bold; font-size: 10px;");
+  // The captions stand in for the label pictures, at their sizes.
+  auto caption = [this](const char* text, int x, int y, int w, int h) {
+    auto* label = Place(new QLabel(text, this), x, y, w, h);
+    label->setStyleSheet("color: #8b97a8; font-weight: bold; font-size: 8px;");
   };
   tel_selector_ = Place(new QLabel(this), 190, 622, 186, 19);
-  tel_combo_ = Place(new QComboBox(this), 219, 655, 160, 24);
-  caption("TELEPHONE NUMBER", 390, 643, 160);
-  number_ = Place(new QLineEdit(this), 390, 656, 206, 22);
+  tel_combo_ = Place(new QComboBox(this), 219, 660, 120, kComboHeight);
+  caption("TELEPHONE NUMBER", 390, 643, 97, 11);
+  number_ = Place(new QLineEdit(this), 390, 660, 243, 20);
   tel_book_ = Place(new CHoverButton(this, 1051), 604, 622, 28, 28);
   tel_book_->SetBitmaps(201, 203, 202, 438);
   tel_book_->SetTooltip(244, true);
@@ -44,13 +48,15 @@ CConnectPanel::CConnectPanel(QWidget* parent, QPoint origin) : QWidget(parent), 
   tel_connect_->SetTooltip(245, true);
 
   eth_selector_ = Place(new QLabel(this), 190, 690, 273, 19);
-  eth_combo_ = Place(new QComboBox(this), 219, 725, 160, 24);
-  caption("IP ADDRESS", 390, 711, 130);
-  caption("PORT", 528, 711, 60);
-  ip_ = Place(new QLineEdit(this), 390, 726, 130, 22);
+  eth_combo_ = Place(new QComboBox(this), 219, 727, 120, kComboHeight);
+  caption("IP ADDRESS", 390, 711, 130, 12);
+  caption("PORT", 593, 711, 25, 13);
+  ip_ = Place(new QLineEdit(this), 390, 727, 200, 20);
   ip_->setValidator(new QRegularExpressionValidator(QRegularExpression(R"(^(\d{0,3})(\.\d{0,3}){0,3}$)"), ip_));
-  port_ = Place(new QLineEdit(this), 528, 726, 68, 22);
+  port_ = Place(new QLineEdit(this), 593, 727, 40, 20);
   port_->setValidator(new QIntValidator(0, 65535, port_));
+  // Forty pixels hold five digits only without the skin's inner margin.
+  port_->setStyleSheet("QLineEdit { padding: 1px 0px; }");
   port_->setText("2000");
   eth_book_ = Place(new CHoverButton(this, 1052), 604, 684, 28, 28);
   eth_book_->SetBitmaps(204, 206, 205, 439);
@@ -117,6 +123,9 @@ void CConnectPanel::FillCombos() {
 void CConnectPanel::Reset() {
   eth_combo_->setCurrentIndex(0);
   tel_combo_->setCurrentIndex(0);
+  // Selecting "Manual Logon" frees the fields an address-book entry locked,
+  // also when the Ethernet half is active already and the click does nothing.
+  if (ethernet_selected_) OnEthernetCombo(0);
   ClickHalf(true);
 }
 

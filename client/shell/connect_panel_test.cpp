@@ -113,5 +113,35 @@ TEST_F(ConnectPanelTest, TelephoneEntryShowsTheDialStringAndSendsTheStoredNumber
   EXPECT_EQ(panel_->ethernet_combo()->currentIndex(), 0);
 }
 
+TEST_F(ConnectPanelTest, ControlsSitWhereTheWindowLayoutPutsThem) {
+  const QPoint origin(103, 604);
+  auto place = [&](QWidget* widget) { return widget->geometry().translated(origin); };
+  EXPECT_EQ(place(panel_->ip_edit()), QRect(390, 727, 200, 20));
+  EXPECT_EQ(place(panel_->port_edit()), QRect(593, 727, 40, 20));
+  EXPECT_EQ(place(panel_->number_edit()), QRect(390, 660, 243, 20));
+  // The combos keep their places and widths; a closed combo needs the
+  // height of a line of text.
+  for (auto [combo, y] : {std::pair{panel_->ethernet_combo(), 727}, std::pair{panel_->telephone_combo(), 660}}) {
+    EXPECT_EQ(place(combo).topLeft(), QPoint(219, y));
+    EXPECT_EQ(combo->width(), 120);
+    EXPECT_GE(combo->height(), combo->fontMetrics().height() + 4);
+  }
+}
+
+TEST_F(ConnectPanelTest, ShowingThePanelAgainFreesTheFieldsAnEntryLocked) {
+  panel_->ethernet_combo()->setCurrentIndex(1);
+  panel_->OnEthernetCombo(1);
+  ASSERT_FALSE(panel_->ip_edit()->isEnabled());
+  // The entry's connection ended: fields cleared, panel shown again.
+  panel_->ClearFields();
+  panel_->Reset();
+  EXPECT_EQ(panel_->ethernet_combo()->currentIndex(), 0);
+  EXPECT_TRUE(panel_->ip_edit()->isEnabled());
+  EXPECT_TRUE(panel_->port_edit()->isEnabled());
+  panel_->ip_edit()->setText("10.0.0.9");
+  EXPECT_EQ(panel_->EthernetRequest()->address, "10.0.0.9");
+  EXPECT_FALSE(panel_->EthernetRequest()->user_name);
+}
+
 }  // namespace
 }  // namespace shell
