@@ -55,7 +55,7 @@ void ConsoleUi::ShowMessage(const std::string& text, sessions::MessageIcon) {
   if (!quiet_) std::fprintf(stderr, "message: %s\n", text.c_str());
 }
 
-void ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {
+bool ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {
   std::unique_lock guard(lock_);
   watch_lines_.push_back("alarm: " + alarm.caption + ", DVR " + std::to_string(alarm.dvr_number) +
                          (alarm.kind == sessions::AlarmKind::kSensor ? ", sensor " : ", channel ") +
@@ -66,6 +66,7 @@ void ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {
                            (alarm.kind == sessions::AlarmKind::kSensor ? "sensor " : "channel ") +
                            std::to_string(alarm.number));
   }
+  return acknowledge_;
 }
 
 bool ConsoleUi::DeliverDvrStatus(const sessions::DvrStatusBlock& status) {

@@ -43,7 +43,7 @@ class ConsoleUi : public sessions::ISessionUi {
   void ClearPasswordField() override {}
   void PlayWarningBeeps() override {}
   // Acknowledged when alarms are answered (AnswerAlarms), else held until Release.
-  void ShowAlarm(const sessions::AlarmBox& alarm) override;
+  bool ShowAlarm(const sessions::AlarmBox& alarm) override;
   void StartBuzzer(int) override {}
   void StopBuzzer(int) override {}
   bool DeliverDvrStatus(const sessions::DvrStatusBlock& status) override;

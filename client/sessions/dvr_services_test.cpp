@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "client/sessions/live_viewer.h"
@@ -156,7 +157,9 @@ TEST_F(DvrServicesTest, AlarmsRaiseABoxEachAndAcknowledgingStopsTheAlarmOut) {
   ASSERT_TRUE(PumpUntil([&] { return ui_.alarms().size() == 2 && viewer_->alarms().open_boxes() == 0; }));
   EXPECT_TRUE(ui_.HasLog("[ALERT] DVR2, Ch.5 Motion Detection"));
 
-  const auto alarms = ui_.alarms();
+  // Each box has a thread of its own, so they may come up in either order.
+  auto alarms = ui_.alarms();
+  std::sort(alarms.begin(), alarms.end(), [](const AlarmBox& a, const AlarmBox& b) { return a.kind < b.kind; });
   EXPECT_EQ(alarms[0].caption, "Sensor Alarm Out");
   EXPECT_EQ(alarms[0].text,
             "\t\tWarning\nAlarm event occured at a remote-site (DVR-2, Sensor-3 ). \nIf you want to release "

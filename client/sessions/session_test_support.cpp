@@ -69,9 +69,10 @@ void RecordingUi::PlayWarningBeeps() {
   ++beeps_;
 }
 
-void RecordingUi::ShowAlarm(const AlarmBox& alarm) {
+bool RecordingUi::ShowAlarm(const AlarmBox& alarm) {
   std::lock_guard guard(lock_);
   alarms_.push_back(alarm);
+  return true;
 }
 
 void RecordingUi::StartBuzzer(int) {

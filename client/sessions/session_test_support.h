@@ -42,7 +42,7 @@ class RecordingUi : public ISessionUi {
   LogonFields ReadLogonFields() override;
   void ClearPasswordField() override;
   void PlayWarningBeeps() override;
-  void ShowAlarm(const AlarmBox& alarm) override;
+  bool ShowAlarm(const AlarmBox& alarm) override;
   void StartBuzzer(int alarm_id) override;
   void StopBuzzer(int alarm_id) override;
   bool DeliverDvrStatus(const DvrStatusBlock& status) override;

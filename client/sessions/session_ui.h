@@ -38,12 +38,14 @@ enum class MessageIcon { kNone = 1, kError, kWarning, kInformation };
 enum class AlarmKind { kSensor = 1, kMotion };
 
 // One alarm box: the texts are ready to show (warning icon, OK button, no
-// owner window). `id` tells the alarms apart for their buzzers.
+// owner window). `id` tells the alarms apart for their buzzers; `repeats`
+// counts the same alarm raised again while its box was up (in the text).
 struct AlarmBox {
   int id = 0;
   int dvr_number = 0;  // 1-based
   AlarmKind kind = AlarmKind::kSensor;
   int number = 0;      // sensor or channel, 1-8
+  int repeats = 0;
   std::string caption;  // "Sensor Alarm Out" / "Motion Alarm Out"
   std::string text;
 };
@@ -74,9 +76,13 @@ class ISessionUi {
   virtual void PlayWarningBeeps() = 0;
 
   // Alarms. ShowAlarm is called on the alarm's own thread and returns once
-  // the operator acknowledged the box; several may be up at once. The buzzer
-  // of an alarm (wave file allowed) starts before its box and stops after it.
-  virtual void ShowAlarm(const AlarmBox& alarm) = 0;
+  // the operator answered the box: true for OK. Several may be up at once.
+  // The buzzer of an alarm (wave file allowed) starts before its box and
+  // stops after it. UpdateAlarm gives an open box (same id) its new text; it
+  // is called under the alarms' lock from any thread, so it must not wait,
+  // and it may come before the box is up or until its buzzer stops.
+  virtual bool ShowAlarm(const AlarmBox& alarm) = 0;
+  virtual void UpdateAlarm(const AlarmBox& /*alarm*/) {}
   virtual void StartBuzzer(int alarm_id) = 0;
   virtual void StopBuzzer(int alarm_id) = 0;
 

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTreeWidget>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,47 @@ TEST_F(AddressBookTest, PortThatIsNotAWholeNumberIsRefusedFirst) {
   ASSERT_EQ(boxes.count(), 1u);
   EXPECT_EQ(boxes.texts()[0], "Please enter an integer.");
   EXPECT_FALSE(AddressBookStore::Read(ListKind::kEthernet, "dvr"));
+}
+
+TEST_F(AddressBookTest, AddressOrPortPastItsRangeIsRefusedNotStoredAsAnother) {
+  testing::BoxRecorder boxes;
+  CAddressEntryDialog dialog(nullptr, ListKind::kEthernet);
+  FillEthernet(dialog, "dvr", "", "");
+  // Typed as the operator would: both fields let these stand.
+  QTest::keyClicks(dialog.ip_edit(), "300.1.2.3");
+  QTest::keyClicks(dialog.port_edit(), "4000");
+  ASSERT_EQ(dialog.ip_edit()->text(), "300.1.2.3");
+  dialog.OnOk();
+  dialog.ip_edit()->clear();
+  QTest::keyClicks(dialog.ip_edit(), "10.0.0.5");
+  dialog.port_edit()->clear();
+  QTest::keyClicks(dialog.port_edit(), "99999");
+  ASSERT_EQ(dialog.port_edit()->text(), "99999");
+  dialog.OnOk();
+  ASSERT_EQ(boxes.count(), 2u);
+  for (const BoxRequest& box : boxes.boxes()) {
+    EXPECT_EQ(box.text, "Please, The IP Address to confirm.");
+    EXPECT_EQ(box.icon, BoxIcon::kError);
+  }
+  EXPECT_FALSE(AddressBookStore::Read(ListKind::kEthernet, "dvr"));
+
+  // The largest values of each field are kept as typed.
+  dialog.ip_edit()->setText("255.255.255.255");
+  dialog.port_edit()->setText("65535");
+  dialog.OnOk();
+  const auto entry = AddressBookStore::Read(ListKind::kEthernet, "dvr");
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->ip, "255.255.255.255");
+  EXPECT_EQ(entry->port, 65535u);
+
+  CAddressEntryDialog domain(nullptr, ListKind::kDomainName);
+  domain.alias_edit()->setText("cloud");
+  domain.host_edit()->setText("localhost");
+  domain.port_edit()->setText("65536");
+  domain.user_edit()->setText("u");
+  domain.password_edit()->setText("p");
+  domain.confirm_edit()->setText("p");
+  EXPECT_EQ(domain.Validate(), 130);
 }
 
 TEST_F(AddressBookTest, TelephoneLengthsAndTheLocalNumberRoundTrip) {

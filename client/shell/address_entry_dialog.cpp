@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include <algorithm>
+
 #include "client/shell/hover_button.h"
 #include "client/shell/message_box.h"
 #include "platform/string_table.h"
@@ -112,11 +114,15 @@ std::string CAddressEntryDialog::IpText() const {
   if (ip_ == nullptr) return {};
   const QStringList parts = ip_->text().split('.');
   QStringList numbers;
-  for (int i = 0; i < 4; ++i) {
-    const int value = i < parts.size() ? parts[i].toInt() : 0;
-    numbers << QString::number(std::min(value, 255));
-  }
+  for (int i = 0; i < 4; ++i) numbers << QString::number(i < parts.size() ? parts[i].toInt() : 0);
   return numbers.join('.').toStdString();
+}
+
+// Each of the four numbers fits a byte; a larger one must be refused, not
+// stored as some other address.
+bool CAddressEntryDialog::IpInRange() const {
+  const QStringList parts = ip_->text().split('.');
+  return std::all_of(parts.begin(), parts.end(), [](const QString& part) { return part.toInt() <= 255; });
 }
 
 int CAddressEntryDialog::Validate() const {
@@ -124,9 +130,12 @@ int CAddressEntryDialog::Validate() const {
     const int length = static_cast<int>(edit->text().size());
     return length >= low && length <= high;
   };
+  // The field lets a number past 65535 stand while typing; the store would
+  // keep only its low 16 bits, another port.
   const int port = port_ != nullptr ? port_->text().toInt() : 0;
-  if (kind_ == ListKind::kEthernet && (IpText() == "0.0.0.0" || port == 0)) return 130;
-  if (kind_ == ListKind::kDomainName && (host_->text().isEmpty() || port == 0)) return 130;
+  const bool port_usable = port > 0 && port <= 65535;
+  if (kind_ == ListKind::kEthernet && (IpText() == "0.0.0.0" || !IpInRange() || !port_usable)) return 130;
+  if (kind_ == ListKind::kDomainName && (host_->text().isEmpty() || !port_usable)) return 130;
   if (kind_ == ListKind::kTelephone) {
     if (!local_->isChecked()) {
       if (!length_in(country_, 1, 5)) return 132;

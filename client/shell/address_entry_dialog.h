@@ -28,7 +28,7 @@ class CAddressEntryDialog : public CSkinnedDialog {
   // OK: checks, then writes and closes; a failure shows its message.
   void OnOk();
 
-  // The IP field's text as the address control gives it ("0.0.0.0" when empty).
+  // The IP field's text as four numbers ("0.0.0.0" when empty).
   std::string IpText() const;
 
   QLineEdit* alias_edit() const { return alias_; }
@@ -49,6 +49,7 @@ class CAddressEntryDialog : public CSkinnedDialog {
   QLineEdit* AddEdit(const QString& caption, int row, int width, bool hidden = false);
   void Load(const AddressEntry& entry);
   void OnLocalToggled(bool checked);
+  bool IpInRange() const;
 
   const ListKind kind_;
   const std::string old_alias_;

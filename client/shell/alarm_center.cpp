@@ -1,19 +1,54 @@
 #include "client/shell/alarm_center.h"
 
+#include <QMessageBox>
+
 #include "client/shell/message_box.h"
 #include "client/shell/ui_thread.h"
-#include "platform/trace.h"
 
 namespace shell {
 
 CAlarmCenter::~CAlarmCenter() { DismissAll(); }
 
-bool CAlarmCenter::ShowAlarm(const std::string& caption, const std::string& text) {
-  Trace("%s", text.c_str());
+bool CAlarmCenter::ShowAlarm(int alarm_id, const std::string& caption, const std::string& text) {
+  {
+    std::lock_guard guard(lock_);
+    // An update may have come first; it is the newer text.
+    if (auto [box, fresh] = boxes_.try_emplace(alarm_id); fresh) box->second.text = text;
+  }
   open_.fetch_add(1);
-  const BoxAnswer answer = ShowOwnerlessMessageBox(text, caption, BoxIcon::kWarning);
+  const BoxAnswer answer = ShowOwnerlessMessageBox(text, caption, BoxIcon::kWarning, [this, alarm_id](QMessageBox& box) {
+    {
+      std::lock_guard guard(lock_);
+      boxes_[alarm_id].open = &box;
+    }
+    ShowText(alarm_id);
+  });
   open_.fetch_sub(1);
+  std::lock_guard guard(lock_);
+  boxes_.erase(alarm_id);
   return answer == BoxAnswer::kOk;
+}
+
+void CAlarmCenter::UpdateAlarm(int alarm_id, const std::string& text) {
+  {
+    std::lock_guard guard(lock_);
+    boxes_[alarm_id].text = text;
+  }
+  QMetaObject::invokeMethod(&updates_, [this, alarm_id] { ShowText(alarm_id); }, Qt::QueuedConnection);
+}
+
+// User-interface thread.
+void CAlarmCenter::ShowText(int alarm_id) {
+  QPointer<QMessageBox> box;
+  QString text;
+  {
+    std::lock_guard guard(lock_);
+    const auto it = boxes_.find(alarm_id);
+    if (it == boxes_.end()) return;
+    box = it->second.open;
+    text = QString::fromStdString(it->second.text);
+  }
+  if (box && box->text() != text) box->setText(text);
 }
 
 void CAlarmCenter::StartBuzzer(int alarm_id) {
@@ -27,6 +62,7 @@ void CAlarmCenter::StopBuzzer(int alarm_id) {
   std::unique_ptr<CBuzzer> buzzer;
   {
     std::lock_guard guard(lock_);
+    boxes_.erase(alarm_id);
     const auto it = buzzers_.find(alarm_id);
     if (it == buzzers_.end()) return;
     buzzer = std::move(it->second);

@@ -3,9 +3,13 @@
 // the main window, and one buzzer per alarm.
 //
 // Threads: ShowAlarm is called on the alarm's own thread and returns once
-// the operator answered; the buzzer calls come from any thread. `lock_`
-// guards the buzzer table.
+// the operator answered; UpdateAlarm and the buzzer calls come from any
+// thread. `lock_` guards the buzzer and box tables; it is taken last (the
+// sessions call UpdateAlarm under their own lock) and nothing waits under it.
 #pragma once
+
+#include <QObject>
+#include <QPointer>
 
 #include <atomic>
 #include <map>
@@ -14,6 +18,8 @@
 #include <string>
 
 #include "client/shell/buzzer.h"
+
+class QMessageBox;
 
 namespace shell {
 
@@ -25,8 +31,11 @@ class CAlarmCenter {
   CAlarmCenter& operator=(const CAlarmCenter&) = delete;
 
   // Returns true when the operator answered OK.
-  bool ShowAlarm(const std::string& caption, const std::string& text);
+  bool ShowAlarm(int alarm_id, const std::string& caption, const std::string& text);
+  // The new text of an alarm's box, shown once the box is up; never waits.
+  void UpdateAlarm(int alarm_id, const std::string& text);
   void StartBuzzer(int alarm_id);
+  // Also forgets the alarm's box: no update of it can follow.
   void StopBuzzer(int alarm_id);
 
   // Answers every box still up with Cancel (at shutdown).
@@ -36,9 +45,19 @@ class CAlarmCenter {
   int buzzer_count() const;
 
  private:
+  struct Box {
+    std::string text;            // the newest text
+    QPointer<QMessageBox> open;  // set on the user-interface thread
+  };
+  void ShowText(int alarm_id);
+
   mutable std::mutex lock_;
   std::map<int, std::unique_ptr<CBuzzer>> buzzers_;  // guarded by lock_
+  std::map<int, Box> boxes_;                         // guarded by lock_
   std::atomic<int> open_{0};
+  // Updates travel to the user-interface thread through this object and die
+  // with it.
+  QObject updates_;
 };
 
 }  // namespace shell

@@ -10,8 +10,10 @@
 #include <QUrl>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -26,7 +28,6 @@ namespace {
 std::mutex g_lock;
 ToneHook g_tone_hook;                        // guarded by g_lock
 std::optional<bool> g_audio_override;        // guarded by g_lock
-std::vector<std::thread> g_beep_threads;     // guarded by g_lock
 std::vector<QSoundEffect*> g_playing;        // user-interface thread only
 
 // A mono 16-bit wave file of one sine tone, written once per tone.
@@ -61,6 +62,81 @@ void PlayWave(const QString& path, bool loop) {
     effect->play();
   });
 }
+
+// The one thread that sounds every warning sequence of the process. A
+// request while a sequence sounds starts it afresh after the current tone,
+// as overlapping sequences would have been heard, instead of queueing
+// another thread behind it.
+class WarningBeeper {
+ public:
+  static WarningBeeper& Instance() {
+    static WarningBeeper beeper;
+    return beeper;
+  }
+
+  void Request() {
+    std::lock_guard guard(lock_);
+    tones_left_ = kTones;
+    if (running_) {
+      wake_.notify_one();
+      return;
+    }
+    if (thread_.joinable()) thread_.join();  // ended, or ending without the lock
+    try {
+      thread_ = std::thread([this] { Run(); });
+      running_ = true;
+    } catch (const std::system_error& error) {
+      tones_left_ = 0;
+      Trace("Warning beeps not sounded: %s", error.what());
+    }
+  }
+
+  // Waits until the requested tones have sounded, then ends the thread.
+  void Finish() {
+    std::thread ending;
+    {
+      std::lock_guard guard(lock_);
+      finishing_ = true;
+      wake_.notify_one();
+      ending.swap(thread_);
+    }
+    if (ending.joinable()) ending.join();
+    std::lock_guard guard(lock_);
+    finishing_ = false;
+  }
+
+  ~WarningBeeper() {
+    {
+      std::lock_guard guard(lock_);
+      tones_left_ = 0;  // at exit nobody listens any more
+    }
+    Finish();
+  }
+
+ private:
+  static constexpr int kTones = 6;  // 3000 Hz and 2000 Hz, three times over
+
+  void Run() {
+    std::unique_lock guard(lock_);
+    for (;;) {
+      wake_.wait(guard, [this] { return tones_left_ > 0 || finishing_; });
+      if (tones_left_ == 0) break;
+      const int hz = tones_left_ % 2 == 0 ? 3000 : 2000;
+      --tones_left_;
+      guard.unlock();
+      PlayTone(hz, 500);
+      guard.lock();
+    }
+    running_ = false;
+  }
+
+  std::mutex lock_;
+  std::condition_variable wake_;
+  std::thread thread_;     // guarded by lock_
+  bool running_ = false;   // guarded by lock_; the thread has not left Run
+  bool finishing_ = false; // guarded by lock_
+  int tones_left_ = 0;     // guarded by lock_
+};
 
 }  // namespace
 
@@ -100,26 +176,9 @@ void PlayTone(int hz, int duration_ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(duration_ms));
 }
 
-void StartWarningBeeps() {
-  std::lock_guard guard(g_lock);
-  g_beep_threads.emplace_back([] {
-    for (int i = 0; i < 3; ++i) {
-      PlayTone(3000, 500);
-      PlayTone(2000, 500);
-    }
-  });
-}
+void StartWarningBeeps() { WarningBeeper::Instance().Request(); }
 
-void JoinBeepThreads() {
-  std::vector<std::thread> threads;
-  {
-    std::lock_guard guard(g_lock);
-    threads.swap(g_beep_threads);
-  }
-  for (std::thread& thread : threads) {
-    if (thread.joinable()) thread.join();
-  }
-}
+void JoinBeepThreads() { WarningBeeper::Instance().Finish(); }
 
 void StopAllSound() {
   RunOnUiThread([] {

@@ -1,11 +1,12 @@
 // The alarm buzzer: a wave file played in a loop while an alarm pop-up is up,
-// or, without a wave output device, six alternating tones on a thread of
-// their own. Also the warning beeps the sessions ask for.
+// or, without a wave output device, six alternating tones. Also the warning
+// beeps the sessions ask for.
 //
 // Threads: Start, Stop and the tone functions may be called from any thread;
 // sound effects live on the user-interface thread and are reached from other
-// threads by a blocking hand-over. Beep threads are kept in a process-wide
-// list (under its lock) and joined by JoinBeepThreads.
+// threads by a blocking hand-over. Every beep sequence of the process sounds
+// on one beep thread, started when first needed and ended by
+// JoinBeepThreads (or at exit).
 #pragma once
 
 #include <functional>
@@ -22,9 +23,12 @@ bool HasAudioOutput();
 
 // One tone, synthesized; returns when it has sounded.
 void PlayTone(int hz, int duration_ms);
-// 3000 Hz and 2000 Hz, 500 ms each, three times over, on a new thread.
+// 3000 Hz and 2000 Hz, 500 ms each, three times over, on the beep thread;
+// asked again while sounding, the sequence starts afresh after the current
+// tone. Returns at once.
 void StartWarningBeeps();
-// Waits for every beep thread (at shutdown and in tests).
+// Waits until the tones asked for have sounded and ends the beep thread (at
+// shutdown and in tests).
 void JoinBeepThreads();
 
 // Stops every wave the process plays.

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <thread>
 
+#include "client/sessions/thread_starved_child.h"
 #include "client/shell/alarm_center.h"
 #include "client/shell/buzzer.h"
 #include "client/shell/event_log.h"
@@ -107,6 +110,75 @@ TEST_F(AlarmTest, MissingWaveFileBeepsInsteadOfStayingSilent) {
   EXPECT_EQ(tones().size(), 6u);
 }
 
+TEST_F(AlarmTest, WarningBeepsOfEveryAlarmShareOneThread) {
+  JoinBeepThreads();
+  std::mutex lock;
+  std::condition_variable changed;
+  bool held = true;
+  std::vector<std::thread::id> players;
+  SetToneHook([&](int, int) {
+    std::unique_lock guard(lock);
+    players.push_back(std::this_thread::get_id());
+    changed.notify_all();
+    changed.wait(guard, [&] { return !held; });
+  });
+  StartWarningBeeps();
+  {
+    std::unique_lock guard(lock);
+    ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(30), [&] { return !players.empty(); }));
+  }
+  // Twenty alarms and notices while the first tone sounds.
+  for (int i = 0; i < 20; ++i) StartWarningBeeps();
+  {
+    std::lock_guard guard(lock);
+    held = false;
+    changed.notify_all();
+  }
+  JoinBeepThreads();
+  std::lock_guard guard(lock);
+  // The sequence starts afresh after the tone that was sounding.
+  EXPECT_EQ(players.size(), 7u);
+  EXPECT_EQ(std::count(players.begin(), players.end(), players[0]), static_cast<long>(players.size()));
+}
+
+TEST_F(AlarmTest, BeepsThatCannotGetAThreadAreSkippedNotFatal) {
+  JoinBeepThreads();
+  EXPECT_TRUE(testing_support::RunsWithoutNewThreads([] {
+    StartWarningBeeps();
+    return true;
+  }));
+}
+
+TEST_F(AlarmTest, ARepeatedAlarmShowsItsNewestTextInItsOpenBox) {
+  testing::ScratchRegistry registry;
+  SetAudioOutputOverride(false);
+  SetMessageBoxHook({});
+  CAlarmCenter alarms;
+  // The count may overtake the box on its way to the screen.
+  alarms.UpdateAlarm(7, "raised twice");
+  std::atomic<bool> ok{false};
+  std::thread alarm([&] {
+    alarms.StartBuzzer(7);
+    ok = alarms.ShowAlarm(7, "Sensor Alarm Out", "raised once");
+    alarms.StopBuzzer(7);
+  });
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(testing::PumpUntil([&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->windowTitle() == "Sensor Alarm Out" && widget->isVisible()) box = qobject_cast<QMessageBox*>(widget);
+    }
+    return box != nullptr;
+  }));
+  EXPECT_EQ(box->text(), "raised twice");
+  alarms.UpdateAlarm(7, "raised three times");
+  EXPECT_TRUE(testing::PumpUntil([&] { return box->text() == "raised three times"; }));
+  box->button(QMessageBox::Ok)->click();
+  ASSERT_TRUE(testing::PumpUntil([&] { return alarms.open_count() == 0; }));
+  alarm.join();
+  EXPECT_TRUE(ok.load());
+  EXPECT_EQ(alarms.buzzer_count(), 0);
+}
+
 TEST_F(AlarmTest, TwoAlarmsShowTwoIndependentBoxes) {
   testing::ScratchRegistry registry;
   SetAudioOutputOverride(false);
@@ -116,7 +188,7 @@ TEST_F(AlarmTest, TwoAlarmsShowTwoIndependentBoxes) {
   auto raise = [&](int id, const char* caption) {
     return std::thread([&, id, caption] {
       alarms.StartBuzzer(id);
-      if (alarms.ShowAlarm(caption, "alarm text")) answered_ok.fetch_add(1);
+      if (alarms.ShowAlarm(id, caption, "alarm text")) answered_ok.fetch_add(1);
       alarms.StopBuzzer(id);
     });
   };
@@ -146,6 +218,8 @@ TEST_F(AlarmTest, TwoAlarmsShowTwoIndependentBoxes) {
 
 TEST_F(AlarmTest, WaitIndicatorTakesItsTextAndClosesAfterThirtySeconds) {
   CWaitIndicator wait(nullptr);
+  // The window's own 10 ms timer would tick while the test pumps events.
+  wait.DriveTicksByHand();
   std::atomic<bool> shown{false};
   std::thread worker([&] {
     wait.Show(345);

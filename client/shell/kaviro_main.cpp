@@ -21,6 +21,7 @@
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
 #include "client/shell/message_box.h"
+#include "client/shell/screen_placement.h"
 #include "client/shell/splash_screen.h"
 #include "platform/string_table.h"
 
@@ -70,13 +71,6 @@ bool SocketsUsable() {
   return true;
 }
 
-void CentreOnScreen(QWidget& window) {
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
-  }
-}
-
 // Live view of an address-book entry, as the operator would ask for it.
 void ConnectTo(shell::CMainWindow& window, const std::string& alias) {
   window.OnCommand(1000);
@@ -117,11 +111,11 @@ int main(int argc, char** argv) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
       window->move(screen->availableGeometry().bottomRight() + QPoint(10, 10));
     }
-    QObject::connect(&splash, &shell::CSplashScreen::Finished, window.get(), [&window] { CentreOnScreen(*window); });
+    QObject::connect(&splash, &shell::CSplashScreen::Finished, window.get(), [&window] { shell::CentreOnItsScreen(*window); });
     window->show();
     splash.Start();
   } else {
-    CentreOnScreen(*window);
+    shell::CentreOnItsScreen(*window);
     window->show();
   }
 

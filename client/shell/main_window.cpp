@@ -4,6 +4,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "client/shell/address_book_dialog.h"
 #include "client/shell/bitmap_slider.h"
@@ -12,6 +15,7 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/message_box.h"
 #include "client/shell/ptz_preset_panel.h"
+#include "client/shell/screen_placement.h"
 #include "client/shell/select_device_dialog.h"
 #include "client/shell/setup_dialog.h"
 #include "client/shell/shell_viewer.h"
@@ -402,7 +406,15 @@ void CMainWindow::mousePressEvent(QMouseEvent* event) {
 
 void CMainWindow::mouseMoveEvent(QMouseEvent* event) {
   if (drag_start_ != QPoint(-1, -1) && (event->buttons() & Qt::LeftButton)) {
-    move(event->globalPosition().toPoint() - drag_start_);
+    const QPoint cursor = event->globalPosition().toPoint();
+    QPoint place = cursor - drag_start_;
+    // Above the top of the screen the title strip could not be taken again.
+    const QScreen* screen = QGuiApplication::screenAt(cursor);
+    if (screen == nullptr) screen = ScreenOf(*this);
+    if (screen != nullptr) {
+      place.setY(std::max(place.y(), screen->availableGeometry().top()));
+    }
+    move(place);
   }
 }
 

@@ -2,9 +2,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/event_log.h"
@@ -12,6 +16,7 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
 #include "client/shell/ptz_preset_panel.h"
+#include "client/shell/screen_placement.h"
 #include "client/shell/select_device_dialog.h"
 #include "client/shell/shell_test_support.h"
 #include "client/shell/shell_viewer.h"
@@ -247,6 +252,42 @@ TEST_F(MainWindowTest, EventLogLinesFromOtherThreadsArriveInOrder) {
   ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ(texts[1], "[ALERT] first");
   EXPECT_EQ(texts[2], "[EVENT] second");
+}
+
+TEST_F(MainWindowTest, OpensInsideAScreenTooSmallForItAndDragsOnlyWhereItCanBeTakenAgain) {
+  // The offscreen screen (800 x 800) is narrower than the window, as a
+  // 1024 x 768 screen is at a scale factor above 1.
+  const QRect area = window_->screen()->availableGeometry();
+  ASSERT_LT(area.width(), window_->width());
+  ASSERT_GE(area.height(), window_->height());
+  auto centre_offset = [&](const QWidget& window) { return window.frameGeometry().center() - area.center(); };
+  CentreOnItsScreen(*window_);
+  EXPECT_EQ(window_->x(), area.left());  // its title strip and buttons in reach
+  EXPECT_LE(std::abs(centre_offset(*window_).y()), 1);
+
+  // A window that fits sits in the middle.
+  QWidget small;
+  small.setFixedSize(400, 300);
+  small.show();
+  CentreOnItsScreen(small);
+  EXPECT_LE(centre_offset(small).manhattanLength(), 2);
+
+  // Dragged by its title strip: down and right freely, never above the top.
+  auto drag = [&](QPoint from, QPoint to) {
+    const QPoint local = from - window_->pos();
+    QMouseEvent press(QEvent::MouseButtonPress, local, from, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &press);
+    QMouseEvent move(QEvent::MouseMove, to - window_->pos(), to, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to - window_->pos(), to, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &release);
+  };
+  const QPoint start = window_->pos();
+  drag(start + QPoint(300, 20), start + QPoint(340, 70));
+  EXPECT_EQ(window_->pos(), start + QPoint(40, 50));
+  drag(window_->pos() + QPoint(300, 20), window_->pos() + QPoint(300, -400));
+  EXPECT_EQ(window_->y(), area.top());
 }
 
 TEST_F(MainWindowTest, SplashEndsAtTheFirstKeyOrClick) {

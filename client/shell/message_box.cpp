@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QThread>
 
 #include <future>
@@ -39,6 +40,19 @@ QMessageBox::Icon ToQtIcon(BoxIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+// A box inherits its owner's style sheet, and a skinned dialog's light text
+// would land on the box's light face: every box brings its own colours.
+constexpr const char* kBoxStyleSheet =
+    "QMessageBox { background: #f0f0f0; }"
+    "QMessageBox QLabel { color: #000000; background: transparent; }"
+    "QMessageBox QPushButton { color: #000000; background: #e1e1e1; border: 1px solid #adadad;"
+    " border-radius: 2px; padding: 3px 16px; min-width: 56px; }"
+    "QMessageBox QPushButton:hover { background: #e5f1fb; border-color: #0078d7; }"
+    "QMessageBox QPushButton:focus { border-color: #0078d7; }";
+
+// How far each ownerless box sits from the one opened before it.
+constexpr QPoint kCascadeStep{28, 28};
+
 std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const BoxRequest& request) {
   auto box = std::make_unique<QMessageBox>(ToQtIcon(request.icon), QString::fromStdString(request.caption),
                                            QString::fromStdString(request.text),
@@ -46,7 +60,29 @@ std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const BoxRequest& request)
                                                ? QMessageBox::Ok | QMessageBox::Cancel
                                                : QMessageBox::Ok,
                                            parent);
+  box->setStyleSheet(kBoxStyleSheet);
   return box;
+}
+
+// The newest ownerless box still open, other than `except`.
+QMessageBox* NewestOpenBox(const QMessageBox* except) {
+  for (auto it = g_open_boxes.rbegin(); it != g_open_boxes.rend(); ++it) {
+    if (*it && *it != except && (*it)->isVisible()) return *it;
+  }
+  return nullptr;
+}
+
+// Steps a new box down and right of the newest one still open, so that none
+// hides another; back to the screen's top-left corner when it would leave it.
+void Cascade(QMessageBox& box) {
+  const QMessageBox* newest = NewestOpenBox(&box);
+  if (newest == nullptr) return;
+  QPoint place = newest->pos() + kCascadeStep;
+  if (const QScreen* screen = newest->screen()) {
+    const QRect area = screen->availableGeometry();
+    if (!area.contains(QRect(place, box.frameGeometry().size()))) place = area.topLeft() + kCascadeStep;
+  }
+  box.move(place);
 }
 
 bool OnUiThread() {
@@ -74,7 +110,8 @@ BoxAnswer ShowMessageBox(QWidget* parent, const std::string& text, BoxIcon icon,
   return box->exec() == QMessageBox::Ok ? BoxAnswer::kOk : BoxAnswer::kCancel;
 }
 
-BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon) {
+BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                                   const std::function<void(QMessageBox&)>& on_open) {
   const BoxRequest request{text, caption, icon, BoxButtons::kOk};
   if (const BoxHook hook = CurrentBoxHook()) return hook(request);
   QCoreApplication* app = QCoreApplication::instance();
@@ -83,9 +120,11 @@ BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& ca
   std::future<BoxAnswer> result = answer->get_future();
   // Each box is modeless and has no owner, so it neither blocks the main
   // window nor the other boxes; only the calling thread waits for it.
-  auto open = [request, answer] {
+  auto open = [request, answer, on_open] {
     QMessageBox* box = MakeBox(nullptr, request).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // A message box makes itself application modal unless told otherwise.
+    box->setWindowModality(Qt::NonModal);
     auto answered = std::make_shared<bool>(false);
     QObject::connect(box, &QMessageBox::finished, box, [answer, answered](int code) {
       if (*answered) return;
@@ -99,7 +138,9 @@ BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& ca
       }
     });
     g_open_boxes.emplace_back(box);
+    if (on_open) on_open(*box);
     box->show();
+    Cascade(*box);
   };
   if (OnUiThread()) {
     open();

@@ -4,7 +4,8 @@
 // Threads: ShowMessageBox and the choosers run on the user-interface thread.
 // ShowOwnerlessMessageBox may be called from any thread: the box is shown on
 // the user-interface thread without an owner window and the caller waits for
-// the answer, so several such boxes can be up at once. The hooks are read
+// the answer, so several such boxes can be up at once; none is modal, and
+// each opens stepped from the one before it. The hooks are read
 // under a lock; a hook runs on the calling thread.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 
+class QMessageBox;
 class QWidget;
 
 namespace shell {
@@ -40,7 +42,10 @@ BoxAnswer ShowMessageBox(QWidget* parent, const std::string& text, BoxIcon icon,
                          const std::string& caption = "Kaviro", BoxButtons buttons = BoxButtons::kOk);
 
 // A box without owner, from any thread; returns when it has been answered.
-BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon);
+// `on_open` runs on the user-interface thread once the box exists, before it
+// shows (not at all when a hook answers).
+BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                                  const std::function<void(QMessageBox&)>& on_open = {});
 
 // Closes every ownerless box still open, answering Cancel (at shutdown).
 void DismissOwnerlessBoxes();

@@ -8,7 +8,7 @@
 namespace shell {
 
 CSelectDeviceDialog::CSelectDeviceDialog(QWidget* parent)
-    : CSkinnedDialog(parent, skin::res::kAboutBackground, QSize(420, 230), "Select removable device") {
+    : CSkinnedDialog(parent, skin::res::kSelectDeviceBackground, QSize(420, 230), "Select removable device") {
   auto* prompt = new QLabel("Which removable device holds the recordings?", this);
   prompt->setGeometry(24, 64, 372, 30);
   prompt->setStyleSheet("color: #e4eaf1; font-size: 13px;");

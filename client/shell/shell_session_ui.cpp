@@ -75,7 +75,10 @@ void CShellSessionUi::ClearPasswordField() {
 
 void CShellSessionUi::PlayWarningBeeps() { StartWarningBeeps(); }
 
-void CShellSessionUi::ShowAlarm(const sessions::AlarmBox& alarm) { window_.alarms().ShowAlarm(alarm.caption, alarm.text); }
+bool CShellSessionUi::ShowAlarm(const sessions::AlarmBox& alarm) {
+  return window_.alarms().ShowAlarm(alarm.id, alarm.caption, alarm.text);
+}
+void CShellSessionUi::UpdateAlarm(const sessions::AlarmBox& alarm) { window_.alarms().UpdateAlarm(alarm.id, alarm.text); }
 void CShellSessionUi::StartBuzzer(int alarm_id) { window_.alarms().StartBuzzer(alarm_id); }
 void CShellSessionUi::StopBuzzer(int alarm_id) { window_.alarms().StopBuzzer(alarm_id); }
 

@@ -39,7 +39,8 @@ class CShellSessionUi : public sessions::ISessionUi {
   void ClearPasswordField() override;
   void PlayWarningBeeps() override;
 
-  void ShowAlarm(const sessions::AlarmBox& alarm) override;
+  bool ShowAlarm(const sessions::AlarmBox& alarm) override;
+  void UpdateAlarm(const sessions::AlarmBox& alarm) override;
   void StartBuzzer(int alarm_id) override;
   void StopBuzzer(int alarm_id) override;
 

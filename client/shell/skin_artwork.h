@@ -38,6 +38,7 @@ inline constexpr int kSliderThumb = 3005;     // 12 x 12, magenta key colour
 inline constexpr int kVideoIdle = 3006;       // the video area before any stream
 inline constexpr int kWaitBackground = 3007;
 inline constexpr int kAboutBackground = 3008;
+inline constexpr int kSelectDeviceBackground = 3009;
 inline constexpr int kFirstFaceSet = 3100;    // then four numbers per set
 }  // namespace res
 

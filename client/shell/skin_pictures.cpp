@@ -238,6 +238,7 @@ QPixmap DrawSkinPicture(int id) {
     case res::kSliderThumb: return SliderThumb();
     case res::kWaitBackground: return Plain({320, 96});
     case res::kAboutBackground: return DialogBackground({420, 230}, "ABOUT");
+    case res::kSelectDeviceBackground: return DialogBackground({420, 230}, "SELECT DEVICE");
     default: return {};
   }
 }

@@ -5,8 +5,10 @@
 
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/hover_button.h"
+#include "client/shell/select_device_dialog.h"
 #include "client/shell/shell_test_support.h"
 #include "client/shell/skin_artwork.h"
+#include "client/shell/splash_screen.h"
 
 namespace shell {
 namespace {
@@ -29,6 +31,14 @@ TEST_F(SkinTest, PicturesHaveTheirStatedSizes) {
   EXPECT_EQ(skin::Pixmap(skin::FacesOfControl(1000).normal).size(), QSize(83, 63));
   EXPECT_EQ(skin::Pixmap(skin::FacesOfControl(1097).hover).size(), QSize(74, 48));
   EXPECT_TRUE(skin::Pixmap(99999).isNull());
+}
+
+TEST_F(SkinTest, TheDeviceChoiceHasAHeaderOfItsOwn) {
+  CSelectDeviceDialog device(nullptr);
+  CAboutBox about(nullptr);
+  ASSERT_EQ(device.size(), about.size());
+  const QRect header(0, 0, device.width(), 40);
+  EXPECT_NE(device.grab(header).toImage(), about.grab(header).toImage());
 }
 
 TEST_F(SkinTest, ButtonTakesItsNormalPictureSizeWithoutMoving) {

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "client/shell/screen_placement.h"
 #include "client/shell/skin_artwork.h"
 
 namespace shell {
@@ -77,7 +78,13 @@ void CSkinnedDialog::showEvent(QShowEvent* event) {
   QWidget* anchor = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
   const QRect area = anchor != nullptr ? anchor->frameGeometry()
                                        : (screen() != nullptr ? screen()->availableGeometry() : QRect());
-  if (area.isValid()) move(area.center() - QPoint(width() / 2, height() / 2));
+  if (area.isValid()) {
+    QPoint place = area.center() - QPoint(width() / 2, height() / 2);
+    if (const QScreen* holder = ScreenOf(anchor != nullptr ? *anchor : *this)) {
+      place = ClampedInto(holder->availableGeometry(), size(), place);
+    }
+    move(place);
+  }
   QDialog::showEvent(event);
 }
 

@@ -12,7 +12,7 @@
 #include "platform/string_table.h"
 
 namespace shell {
-CWaitDialog::CWaitDialog(QWidget* parent)
+CWaitDialog::CWaitDialog(QWidget* parent, bool own_timer)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       label_(new QLabel(this)),
       bar_(new QProgressBar(this)),
@@ -30,7 +30,7 @@ CWaitDialog::CWaitDialog(QWidget* parent)
   bar_->setTextVisible(false);
   bar_->setValue(0);
   connect(timer_, &QTimer::timeout, this, &CWaitDialog::Tick);
-  timer_->start(kTickMs);
+  if (own_timer) timer_->start(kTickMs);
 }
 
 void CWaitDialog::Tick() {
@@ -47,7 +47,7 @@ QString CWaitDialog::shown_text() const { return label_->text(); }
 void CWaitIndicator::Show(int text_id) {
   RunOnUiThread([this, text_id] {
     if (!dialog_) {
-      dialog_ = new CWaitDialog(anchor_);
+      dialog_ = new CWaitDialog(anchor_, !ticks_by_hand_);
       if (anchor_ != nullptr) {
         const QRect area = anchor_->window()->geometry();
         dialog_->move(area.center() - QPoint(dialog_->width() / 2, dialog_->height() / 2));

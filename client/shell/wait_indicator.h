@@ -20,7 +20,8 @@ class CWaitDialog : public QDialog {
   static constexpr int kTickMs = 10;
   static constexpr int kTickLimit = 3000;
 
-  explicit CWaitDialog(QWidget* parent);
+  // Without `own_timer` the window ticks only when Tick is called (tests).
+  explicit CWaitDialog(QWidget* parent, bool own_timer = true);
   void SetText(const QString& text) { text_ = text; }
   // One timer tick: advances the bar and closes the window at the limit.
   void Tick();
@@ -42,12 +43,15 @@ class CWaitIndicator {
 
   void Show(int text_id);
   void Hide();
+  // Tests move the windows' time forward themselves (user-interface thread).
+  void DriveTicksByHand() { ticks_by_hand_ = true; }
   // The open window, or null (user-interface thread).
   CWaitDialog* dialog() const { return dialog_.data(); }
 
  private:
   QWidget* anchor_;
   QPointer<CWaitDialog> dialog_;  // user-interface thread only
+  bool ticks_by_hand_ = false;    // user-interface thread only
 };
 
 }  // namespace shell
