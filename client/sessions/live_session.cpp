@@ -126,6 +126,7 @@ void CLiveSession::SubmitLogon() {
   }
   if (SendAuthData() != 0) {
     Trace("[LIVE DVR %d] Live command socket logon data send failed !!!", index_);
+    ui_.ReportConnectionState(index_, ConnectionState::kIdle);
     Reset();
   }
 }
@@ -445,12 +446,11 @@ void CLiveSession::OnLogonResult(protocol::ByteReader payload) {
   // A level the client does not know would leave the slot logged on without
   // a live stream; it is refused like any other failed logon.
   ui_.ReportConnectionState(index_, ConnectionState::kFailed);
-  const uint8_t shown = malformed ? 0xFF : result;
-  if (shown == protocol::result::kWrongUser) {
+  if (!malformed && result == protocol::result::kWrongUser) {
     ui_.ShowMessage("Logon failed !!! \n\r\n\r The DVR could not log you on. Make sure your User Name are correct.",
                     MessageIcon::kError);
     ui_.AddEventLog(kNoticeColour, platform::LoadString(326));
-  } else if (shown == protocol::result::kWrongPassword) {
+  } else if (!malformed && result == protocol::result::kWrongPassword) {
     ui_.ShowMessage("Logon failed !!! \n\r\n\r The DVR could not log you on. Make sure your Password are correct.",
                     MessageIcon::kError);
     ui_.AddEventLog(kNoticeColour, platform::LoadString(327));

@@ -8,7 +8,10 @@
 // the command socket's worker thread; whatever they do to the live viewer or
 // the control is run on the owner thread through CLiveViewer::RunOnOwnerThread,
 // which waits, as a synchronous window message would. The user interface is
-// reached through ISessionUi from either thread.
+// reached through ISessionUi from either thread. Once the socket is asked to
+// stop, a worker's hand-overs are given up: so a reply handler shows what it
+// has to show before it resets the session, and a disconnect it asks for is
+// queued only when the reply has been handled.
 //
 // Locks: info_lock_ guards the texts of SessionInfo; the flags are atomics.
 // record_type_lock_ guards the hand-over of record event types to the control.
