@@ -106,7 +106,10 @@ class LiveFailuresTest : public ::testing::Test {
   }
   // The failure has reached the window: its state, and no wait indicator.
   void ExpectFailureShown(int slot, ConnectionState state = ConnectionState::kFailed) {
-    EXPECT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(slot).connected(); }));
+    EXPECT_TRUE(testing::PumpUntil([&] {
+      return !live_->viewer().session(slot).connected() && live_->ui().state(slot) == state &&
+             window_->wait().dialog() == nullptr && window_->panel() == 1;
+    }));
     EXPECT_EQ(live_->ui().state(slot), state);
     EXPECT_EQ(window_->wait().dialog(), nullptr);
     EXPECT_EQ(window_->panel(), 1);
