@@ -3,7 +3,9 @@
 #include <QTimer>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "client/sessions/live_viewer.h"
 #include "client/sessions/socket_error_text.h"
@@ -135,6 +137,7 @@ void CLiveSession::SubmitLogon() {
   }
   if (SendAuthData() != 0) {
     Trace("[LIVE DVR %d] Live command socket logon data send failed !!!", index_);
+    ui_.ReportConnectionState(index_, ConnectionState::kIdle);
     Reset();
   }
 }
@@ -256,6 +259,9 @@ void CLiveSession::UserDisconnect() {
   if (viewer_.IsRecording(index_)) viewer_.StopRecording(index_);
   ui_.HidePtzPresetPanel();
   RequestStopLiveStream();
+  char line[64];
+  std::snprintf(line, sizeof line, "[EVENT] DVR %d Network disconnect", index_ + 1);
+  ui_.AddEventLog(kEventColour, line);
   if (over_modem()) {
     stop_timer_->start();
   } else {
@@ -297,8 +303,10 @@ bool CLiveSession::CheckResult(uint8_t result) {
 
 void CLiveSession::AdminTookOver() {
   ui_.AddEventLog(kAlertColour, platform::LoadString(181));
-  viewer_.PostToOwnerThread([this] { viewer_.DisconnectSlot(index_); });
+  DisconnectAfterReply();
 }
+
+void CLiveSession::DisconnectAfterReply() { disconnect_after_reply_ = true; }
 
 void CLiveSession::OnStreamPortConnected() {
   Trace("[LIVE DVR %d] Stream Port Connection Successfully !!!", index_);
@@ -332,7 +340,6 @@ void CLiveSession::OnConnect(int error) {
 }
 
 void CLiveSession::ConnectFailed() {
-  Reset();
   ui_.ReportConnectionState(index_, ConnectionState::kFailed);
   ui_.AddEventLog(kNoticeColour, platform::LoadString(198));
   ui_.HideBusy();
@@ -343,6 +350,9 @@ void CLiveSession::ConnectFailed() {
                 "problems are preventing your connection.\n\r\n\rPlease try again.",
                 index_ + 1);
   ui_.ShowMessage(text, MessageIcon::kError);
+  // Last: closing the socket from its own worker gives up every hand-over
+  // to the user interface that would follow.
+  Reset();
 }
 
 void CLiveSession::OnClose(int error) {
@@ -357,8 +367,10 @@ void CLiveSession::OnClose(int error) {
 }
 
 void CLiveSession::CloseProcedure() {
-  viewer_.PostToOwnerThread([this] { viewer_.DisconnectSlot(index_); });
+  // Before the disconnect is queued: once it closes the socket, this
+  // worker's hand-overs are given up.
   ui_.HideBusy();
+  viewer_.PostToOwnerThread([this] { viewer_.DisconnectSlot(index_); });
 }
 
 void CLiveSession::OnReceive() {
@@ -378,9 +390,9 @@ void CLiveSession::OnReceive() {
       // trusted past this point, so the connection goes.
       Trace("[LIVE DVR %d] packet of %zu bytes exceeds the receive buffer; connection dropped.",
             index_, reassembler_.rejected_length());
-      socket_.CloseSocket();
       Trace("[LIVE DVR %d] %s", index_, CloseErrorText(platform::kWsaConnAborted));
       CloseProcedure();
+      socket_.CloseSocket();
       break;
     case protocol::Reassembler::Step::kResync:
       Trace("[LIVE DVR %d] packet header without magic; resynchronising.", index_);
@@ -400,9 +412,7 @@ void CLiveSession::Dispatch(const protocol::PacketView& packet) {
     case protocol::cmd::REQ_AUTHENTICATION: OnRequestAuthentication(); break;
     case protocol::cmd::LOGON_RESULT: OnLogonResult(payload); break;
     case protocol::cmd::RESP_LIVESTREAM: OnLiveStream(payload); break;
-    case protocol::cmd::RESP_CHANNEL_CHANGE:
-      if (!CheckResult(payload.u8())) Trace("[LIVE DVR %d] Channel change failed !!!", index_);
-      break;
+    case protocol::cmd::RESP_CHANNEL_CHANGE: OnChannelChange(payload); break;
     case protocol::cmd::RESP_STOP_LIVESTREAM: OnStopLiveStream(payload); break;
     case protocol::cmd::ADMIN_NOTICE: OnAdminNotice(payload); break;
     case protocol::cmd::DVR_NOTICE: OnDvrNotice(payload); break;
@@ -411,6 +421,11 @@ void CLiveSession::Dispatch(const protocol::PacketView& packet) {
         Trace("[LIVE DVR %d] Live Command Protocol error parse code : #%8x", index_, code);
       }
       break;
+  }
+  // Queued only now, behind everything the reply showed: the disconnect
+  // closes this socket, and a hand-over still waiting would be given up.
+  if (std::exchange(disconnect_after_reply_, false)) {
+    viewer_.PostToOwnerThread([this] { viewer_.DisconnectSlot(index_); });
   }
 }
 
@@ -421,6 +436,8 @@ void CLiveSession::OnRequestAuthentication() {
     Trace("[LIVE DVR %d] live command protocol request authentication.", index_);
     if (SendAuthData() != 0) {
       Trace("[LIVE DVR %d] send authentication data failed.", index_);
+      // Shown before the reset, which gives up later hand-overs.
+      ui_.ReportConnectionState(index_, ConnectionState::kIdle);
       Reset();
     }
     return;
@@ -432,8 +449,14 @@ void CLiveSession::OnRequestAuthentication() {
 
 void CLiveSession::OnLogonResult(protocol::ByteReader payload) {
   const uint8_t result = payload.u8();
+  const bool has_result = payload.ok();
   const uint8_t level = payload.u8();
-  if (CheckResult(result) && level <= 2) {
+  // Past the end the reader yields 0, which is success: a reply without its
+  // result byte, or a success without its level, is refused as malformed.
+  const bool malformed = !has_result || (result == protocol::result::kSuccess && !payload.ok());
+  if (malformed) {
+    Trace("[LIVE DVR %d] Malformed logon result (%zu bytes) !!!", index_, payload.position());
+  } else if (CheckResult(result) && level <= 2) {
     Trace("[LIVESESSION %d] live session logon.", index_);
     info_.state = static_cast<int>(ConnectionState::kLiveLoggedOn);
     ui_.ReportConnectionState(index_, ConnectionState::kLiveLoggedOn);
@@ -443,13 +466,12 @@ void CLiveSession::OnLogonResult(protocol::ByteReader payload) {
   }
   // A level the client does not know would leave the slot logged on without
   // a live stream; it is refused like any other failed logon.
-  Reset();
   ui_.ReportConnectionState(index_, ConnectionState::kFailed);
-  if (result == protocol::result::kWrongUser) {
+  if (!malformed && result == protocol::result::kWrongUser) {
     ui_.ShowMessage("Logon failed !!! \n\r\n\r The DVR could not log you on. Make sure your User Name are correct.",
                     MessageIcon::kError);
     ui_.AddEventLog(kNoticeColour, platform::LoadString(326));
-  } else if (result == protocol::result::kWrongPassword) {
+  } else if (!malformed && result == protocol::result::kWrongPassword) {
     ui_.ShowMessage("Logon failed !!! \n\r\n\r The DVR could not log you on. Make sure your Password are correct.",
                     MessageIcon::kError);
     ui_.AddEventLog(kNoticeColour, platform::LoadString(327));
@@ -458,6 +480,19 @@ void CLiveSession::OnLogonResult(protocol::ByteReader payload) {
                     MessageIcon::kError);
     ui_.AddEventLog(kNoticeColour, platform::LoadString(328));
   }
+  // After the box and the notice: the reset closes the socket, which gives
+  // up every later hand-over of this worker.
+  Reset();
+}
+
+void CLiveSession::OnChannelChange(protocol::ByteReader payload) {
+  const uint8_t result = payload.u8();
+  if (!payload.ok()) {
+    Trace("[LIVE DVR %d] Malformed channel change reply (0 bytes) !!!", index_);
+  } else if (CheckResult(result)) {
+    return;
+  }
+  Trace("[LIVE DVR %d] Channel change failed !!!", index_);
 }
 
 void CLiveSession::OnLiveStream(protocol::ByteReader payload) {
@@ -469,20 +504,39 @@ void CLiveSession::OnLiveStream(protocol::ByteReader payload) {
   std::array<uint8_t, 8> flags{};
   for (int i = 0; i < 8; ++i) flags[i] = (pan_tilt_mask >> i) & 1;
   viewer_.RunOnOwnerThread([&] { viewer_.SetChannelFlags(index_, flags); });
-  if (count != 4 && count != 8) return;
+  if (count != 4 && count != 8) {
+    RefuseChannelCount(count);
+    return;
+  }
   channel_count_ = count;
 
   int assigned = -1;
   viewer_.RunOnOwnerThread([&] { assigned = viewer_.AssignCells(index_, count); });
   if (assigned < 0) {
-    viewer_.PostToOwnerThread([this] { viewer_.DisconnectSlot(index_); });
     ui_.ShowMessage("It will not be able to connect in the DVR. It passed over the maximum DVR "
                     "connection possibility.",
                     MessageIcon::kWarning);
+    DisconnectAfterReply();
     return;
   }
   Trace("[LIVE DVR %d] RESPONSE LIVESTREAM !!! ", index_);
   viewer_.RunOnOwnerThread([this] { ConnectViewerControl(); });
+}
+
+void CLiveSession::RefuseChannelCount(int count) {
+  // Only 4 and 8 channels fit the cells; logged on without a stream, the
+  // slot would sit there with keep-alives and no video.
+  Trace("[LIVE DVR %d] RESPONSE LIVESTREAM with %d channels refused !!!", index_, count);
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "DVR %d reports %d channels. Only DVRs of 4 or 8 channels can be shown; the "
+                "connection is closed.",
+                index_ + 1, count);
+  ui_.ShowMessage(text, MessageIcon::kWarning);
+  std::snprintf(text, sizeof text, "[ALERT] DVR%d, %d channels are\nnot supported. network\ndisconnect.",
+                index_ + 1, count);
+  ui_.AddEventLog(kAlertColour, text);
+  DisconnectAfterReply();
 }
 
 void CLiveSession::OnStopLiveStream(protocol::ByteReader payload) {
@@ -549,11 +603,11 @@ void CLiveSession::OnDvrNotice(protocol::ByteReader payload) {
   }
   ui_.AddEventLog(kAlertColour, text);
   Trace("[LIVE DVR %d] %s", index_, text);
+  ui_.HideBusy();
   if (kind != 4) {
     ui_.PlayWarningBeeps();
-    viewer_.PostToOwnerThread([this] { viewer_.DisconnectSlot(index_); });
+    DisconnectAfterReply();
   }
-  ui_.HideBusy();
 }
 
 }  // namespace sessions

@@ -8,7 +8,10 @@
 // the command socket's worker thread; whatever they do to the live viewer or
 // the control is run on the owner thread through CLiveViewer::RunOnOwnerThread,
 // which waits, as a synchronous window message would. The user interface is
-// reached through ISessionUi from either thread.
+// reached through ISessionUi from either thread. Once the socket is asked to
+// stop, a worker's hand-overs are given up: so a reply handler shows what it
+// has to show before it resets the session, and a disconnect it asks for is
+// queued only when the reply has been handled.
 //
 // Locks: info_lock_ guards the texts of SessionInfo; the flags are atomics.
 // record_type_lock_ guards the hand-over of record event types to the control.
@@ -102,6 +105,8 @@ class CLiveSession : public ICommandSocketOwner {
   void OnStreamPortClosed();
   void OnStreamAuthenticated();
 
+  // Worker thread, while a reply is handled: a refusal by the administrator
+  // alerts and disconnects once the reply is done.
   bool CheckResult(uint8_t result);
 
   // ICommandSocketOwner, on the worker thread.
@@ -113,7 +118,10 @@ class CLiveSession : public ICommandSocketOwner {
   void Dispatch(const protocol::PacketView& packet);
   void OnRequestAuthentication();
   void OnLogonResult(protocol::ByteReader payload);
+  void OnChannelChange(protocol::ByteReader payload);
   void OnLiveStream(protocol::ByteReader payload);
+  // A channel count other than 4 or 8: box, alert, disconnect.
+  void RefuseChannelCount(int count);
   void OnStopLiveStream(protocol::ByteReader payload);
   void OnBypassReply(protocol::ByteReader payload);
   void OnAdminNotice(protocol::ByteReader payload);
@@ -123,6 +131,9 @@ class CLiveSession : public ICommandSocketOwner {
   void CloseProcedure();
   // The administrator took the DVR over: alert, select this slot, disconnect.
   void AdminTookOver();
+  // The disconnect command for this slot, queued once the reply in hand has
+  // been handled (worker thread).
+  void DisconnectAfterReply();
 
   const int index_;
   CLiveViewer& viewer_;
@@ -135,6 +146,7 @@ class CLiveSession : public ICommandSocketOwner {
   std::mutex record_type_lock_;
   std::atomic<int> alarm_number_{0};
   std::atomic<AlarmKind> alarm_kind_{AlarmKind::kSensor};
+  bool disconnect_after_reply_ = false;  // worker thread only
   QTimer* stop_timer_ = nullptr;       // owner thread; owned by the viewer's QObject tree
   QTimer* channel_timer_ = nullptr;    // the pause before the first channel request
 };

@@ -1,5 +1,8 @@
 #include "client/sessions/live_session.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,6 +12,8 @@
 #include "platform/result_codes.h"
 #include "platform/tcp_socket.h"
 #include "platform/trace.h"
+#include "protocol/command_codes.h"
+#include "protocol/packet_header.h"
 
 namespace sessions {
 namespace {
@@ -84,7 +89,8 @@ TEST_F(LiveSessionTest, LogonFailuresShowTheirBoxAndNotice) {
     ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog(c.notice); })) << c.notice;
     EXPECT_TRUE(ui_.HasMessageContaining(c.message));
     EXPECT_EQ(ui_.last_state(1), ConnectionState::kFailed);
-    EXPECT_FALSE(session.connected());
+    // The reset is the worker's last step, after the notice.
+    EXPECT_TRUE(PumpUntil([&] { return !session.connected(); }));
   }
 }
 
@@ -94,7 +100,7 @@ TEST_F(LiveSessionTest, AdministratorBusyAtLogonAlertsThenFails) {
   ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog("[NOTICE] Logon failed."); }));
   EXPECT_TRUE(ui_.HasLog("[ALERT] The admin is \nusing the DVR. network\ndisconnect."));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 2] The administrator is using the DVR System !!!"));
-  EXPECT_FALSE(session.connected());
+  EXPECT_TRUE(PumpUntil([&] { return !session.connected(); }));
 }
 
 TEST_F(LiveSessionTest, WithoutLogonDataTheSlotWaitsForTheLogonButton) {
@@ -106,16 +112,17 @@ TEST_F(LiveSessionTest, WithoutLogonDataTheSlotWaitsForTheLogonButton) {
   ui_.SetLogonFields("admin", "1234");
   ASSERT_EQ(session.SetLogonData("localhost-is-no-address", dvr_->command_port(), "", "", true), 0);
   // Without a dotted address the ping cannot be answered: connect failure.
-  ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog("[NOTICE] Network connect failed"); }, 8s));
-  EXPECT_TRUE(ui_.HasMessageContaining("DVR 1, Connect failed."));
+  ASSERT_TRUE(PumpUntil([&] { return ui_.HasMessageContaining("DVR 1, Connect failed."); }, 8s));
+  EXPECT_TRUE(ui_.HasLog("[NOTICE] Network connect failed"));
 }
 
 TEST_F(LiveSessionTest, RefusedConnectionReportsFailure) {
   CLiveSession& session = viewer_->session(3);
   ASSERT_EQ(session.SetLogonData("127.0.0.1", testing::ClosedPort(), "admin", "1234", true), 0);
-  ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog("[NOTICE] Network connect failed"); }));
+  // The box is the procedure's last step; everything before it has shown.
+  ASSERT_TRUE(PumpUntil([&] { return ui_.HasMessageContaining("DVR 4, Connect failed."); }));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 3] The attempt to connect was forcefully rejected."));
-  EXPECT_TRUE(ui_.HasMessageContaining("DVR 4, Connect failed."));
+  EXPECT_TRUE(ui_.HasLog("[NOTICE] Network connect failed"));
   EXPECT_EQ(ui_.last_state(3), ConnectionState::kFailed);
   EXPECT_FALSE(ui_.busy());
 }
@@ -170,17 +177,45 @@ TEST_F(LiveSessionTest, GarbageIsSkippedButAnOversizedPacketCostsTheConnection) 
   EXPECT_TRUE(viewer_->cells().CellsOf(0).empty());
 }
 
+// A reply without its result byte once read as success (the reader yields 0
+// past the end); it is malformed, and handled as a failed reply.
+TEST_F(LiveSessionTest, RepliesTooShortForTheirResultByteFail) {
+  uint16_t port = 0;
+  const int listener = platform::ListenOnLoopback(0, &port);
+  ASSERT_GE(listener, 0);
+  CLiveSession& session = viewer_->session(1);
+  ASSERT_EQ(session.SetLogonData("127.0.0.1", port, "admin", "1234", true), 0);
+  const int peer = accept(listener, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+  for (const uint32_t code : {protocol::cmd::RESP_CHANNEL_CHANGE, protocol::cmd::LOGON_RESULT}) {
+    const auto header = protocol::BuildHeader(protocol::PortKind::kCommand, 0, code);
+    ASSERT_EQ(send(peer, header.data(), header.size(), MSG_NOSIGNAL), static_cast<ssize_t>(header.size()));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog("[NOTICE] Logon failed."); }));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 1] Malformed channel change reply (0 bytes) !!!"));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 1] Channel change failed !!!"));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 1] Malformed logon result (0 bytes) !!!"));
+  EXPECT_FALSE(trace_.Contains("[LIVESESSION 1] live session logon."));
+  EXPECT_TRUE(ui_.HasMessageContaining("Make sure your IP Address are correct."));
+  EXPECT_EQ(ui_.last_state(1), ConnectionState::kFailed);
+  EXPECT_TRUE(PumpUntil([&] { return !session.connected(); }));
+  close(peer);
+  close(listener);
+}
+
 TEST_F(LiveSessionTest, ResetWhileTheWorkerWaitsForTheOwnerThreadIsPrompt) {
   CLiveSession& session = Connect(0);
-  // Without events being processed, the worker blocks handing the logon's
-  // keep-alive start to this thread.
-  ASSERT_TRUE(trace_.WaitFor("[LIVESESSION 0] live session logon.", 5s));
+  // Without events being processed, the worker blocks handing the end of
+  // the busy indicator for the DVR's authentication request to this thread.
+  ASSERT_TRUE(trace_.WaitFor("[LIVE DVR 0] Live Command Protocol parse code : 0x5101", 5s));
+  ASSERT_TRUE(ui_.busy());
   const auto start = std::chrono::steady_clock::now();
   session.Reset();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   EXPECT_FALSE(trace_.Contains("[COMMAND SOCKET] command receive thread proc not exiting. Terminating it."));
   // The abandoned hand-over never runs.
   PumpUntil([] { return false; }, 100ms);
+  EXPECT_TRUE(ui_.busy());
   EXPECT_FALSE(viewer_->IsKeepAliveRunning(0));
 }
 

@@ -103,13 +103,16 @@ void CLiveViewer::StreamStarted(int slot) {
   slots_[slot].active = true;
   selected_slot_ = slot;
   layouts_->ShowSlot(slot);
+  ui_.EnableRecording(true);
 }
 
 void CLiveViewer::ResetControls() {
   bool any_active = false;
   for (const SlotRecord& record : slots_) any_active = any_active || record.active;
-  // Nothing left to rotate through.
-  if (!any_active) layouts_->StopRotation();
+  if (any_active) return;
+  // Nothing left to rotate through, and nothing for the DVR panel to show.
+  layouts_->StopRotation();
+  ui_.ResetConnectionControls();
 }
 
 void CLiveViewer::ToggleRecording() {

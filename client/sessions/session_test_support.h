@@ -31,7 +31,10 @@ struct LoggedLine {
   std::string text;
 };
 
-// Records every call; message boxes are answered at once.
+// Records what the operator would have seen. Each call is handed to the
+// application's thread as the shell hands it to the window (owner_call.h), so
+// a worker's call is recorded only while the test pumps events, and not at
+// all once the worker's socket is stopping. Message boxes are answered at once.
 class RecordingUi : public ISessionUi {
  public:
   void ReportConnectionState(int slot, ConnectionState state) override;

@@ -103,6 +103,12 @@ class ISessionUi {
   virtual void ShowLayoutCells(int /*first_cell*/, int /*count*/) {}
   virtual void ShowRotation(bool /*running*/) {}
   virtual void ShowRecording(bool /*on*/) {}
+  // The record button takes clicks only while a live stream is up.
+  virtual void EnableRecording(bool /*enabled*/) {}
+  // No live stream is left: the connection fields start afresh (address
+  // cleared, port 2000, user name and password cleared), the pan/tilt
+  // indicators and the record button are reset and the connect panel shows.
+  virtual void ResetConnectionControls() {}
   virtual void EnablePanTiltArrows(uint8_t /*arrows*/) {}
   virtual void HidePtzPresetPanel() {}
 };

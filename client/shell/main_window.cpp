@@ -177,6 +177,8 @@ void CMainWindow::Latch(int group_first_id, int control_id) {
   if (control_id != 0 && button(control_id) != nullptr) button(control_id)->SetLatched(true);
 }
 
+void CMainWindow::LatchLayoutButton(int control_id) { Latch(kLayoutGroup, control_id); }
+
 int CMainWindow::RunDialog(QWidget& dialog) {
   if (run_dialog_) return run_dialog_(dialog);
   return static_cast<QDialog&>(dialog).exec();

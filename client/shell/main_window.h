@@ -72,6 +72,8 @@ class CMainWindow : public QWidget {
   bool video_card_capable() const { return video_card_capable_; }
   int panel() const { return panel_; }
   int latched(int group_first_id) const;
+  // Shows one channel-layout button (1095-1098) pressed, the others released.
+  void LatchLayoutButton(int control_id);
 
   // Discards Escape and Enter for the window and its children.
   bool eventFilter(QObject* watched, QEvent* event) override;

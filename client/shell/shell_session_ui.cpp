@@ -103,6 +103,8 @@ void CShellSessionUi::ShowLayoutCells(int first_cell, int count) {
     for (int cell = 0; cell < 16; ++cell) {
       window_.button(106 + cell)->SetLatched(cell >= first_cell && cell < first_cell + count);
     }
+    // The layout button follows the layout, whoever changed it: 1, 4, 8 or 16 cells.
+    window_.LatchLayoutButton(count <= 1 ? 1095 : count <= 4 ? 1096 : count <= 9 ? 1097 : 1098);
     if (changed_) changed_();
   });
 }
@@ -113,6 +115,31 @@ void CShellSessionUi::ShowRotation(bool running) {
 
 void CShellSessionUi::ShowRecording(bool on) {
   RunOnUiThread([this, on] { window_.button(1088)->SetLatched(on); });
+}
+
+void CShellSessionUi::EnableRecording(bool enabled) {
+  RunOnUiThread([this, enabled] {
+    window_.button(1088)->setEnabled(enabled);
+    if (!enabled) window_.button(1088)->SetLatched(false);
+  });
+}
+
+void CShellSessionUi::ResetConnectionControls() {
+  RunOnUiThread([this] {
+    window_.connect_panel()->ClearFields();
+    window_.dvr_panel()->ShowChannels({}, 0);
+    window_.button(1088)->SetLatched(false);
+    window_.button(1088)->setEnabled(false);
+    const int selected = selected_ ? selected_() : 0;
+    // A DVR of another slot waiting for its logon keeps its prompt.
+    if (window_.mode() == ViewerMode::kRemoteLive && selected >= 0 && selected < 4 &&
+        states_[selected] != sessions::ConnectionState::kAwaitingLogon) {
+      window_.logon_prompt()->user_edit()->clear();
+      window_.logon_prompt()->password_edit()->clear();
+      window_.SetPanel(1);
+    }
+    if (changed_) changed_();
+  });
 }
 
 void CShellSessionUi::EnablePanTiltArrows(uint8_t arrows) {

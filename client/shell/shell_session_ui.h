@@ -55,6 +55,8 @@ class CShellSessionUi : public sessions::ISessionUi {
   void ShowLayoutCells(int first_cell, int count) override;
   void ShowRotation(bool running) override;
   void ShowRecording(bool on) override;
+  void EnableRecording(bool enabled) override;
+  void ResetConnectionControls() override;
   void EnablePanTiltArrows(uint8_t arrows) override;
   void HidePtzPresetPanel() override;
 
