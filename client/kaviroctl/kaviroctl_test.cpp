@@ -313,6 +313,7 @@ TEST_F(KaviroctlTest, AnInterruptedRecordCleansUpAfterItself) {
   const int code = RunWithFault({"record", "--password", "1234", "--seconds", "60", "--out", dir_.string()},
                                 [] { kill(getpid(), SIGTERM); });
   ClearInterrupt();
+  signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
   if (tmpdir) {
     setenv("TMPDIR", previous.c_str(), 1);
