@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -76,7 +77,9 @@ uint32_t Trace(const char* format, ...) {
 
 namespace platform {
 
-TraceCapture::TraceCapture() {
+TraceCapture::TraceCapture() : TraceCapture(std::vector<std::string>{}) {}
+
+TraceCapture::TraceCapture(std::vector<std::string> watched) : watched_(std::move(watched)) {
   Sink& sink = TheSink();
   std::lock_guard guard(sink.lock);
   sink.captures.push_back(this);
@@ -89,6 +92,12 @@ TraceCapture::~TraceCapture() {
 }
 
 void TraceCapture::Append(std::string_view text, std::string_view line) {
+  if (!watched_.empty()) {
+    if (std::find(watched_.begin(), watched_.end(), text) == watched_.end()) return;
+    if (std::any_of(entries_.begin(), entries_.end(), [&](const Entry& entry) { return entry.text == text; })) {
+      return;
+    }
+  }
   entries_.push_back({std::string(text), std::string(line)});
 }
 

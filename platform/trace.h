@@ -28,6 +28,10 @@ inline constexpr size_t kTraceTextLimit = 1023;
 class TraceCapture {
  public:
   TraceCapture();
+  // Keeps only the listed texts, each at most once: enough for a long-running
+  // program to ask whether one was traced, in memory that a flood of other
+  // lines cannot grow.
+  explicit TraceCapture(std::vector<std::string> watched);
   ~TraceCapture();
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
@@ -49,6 +53,7 @@ class TraceCapture {
     std::string text;
     std::string line;
   };
+  const std::vector<std::string> watched_;  // empty: every text is kept
   std::vector<Entry> entries_;  // guarded by the trace sink's lock
 };
 

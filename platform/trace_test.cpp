@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/string_table.h"
 
@@ -28,6 +29,21 @@ TEST(Trace, LongTextIsCutAt1023Characters) {
   const std::string text(5000, 'x');
   Trace("%s", text.c_str());
   EXPECT_EQ(capture.Texts()[0].size(), kTraceTextLimit);
+}
+
+TEST(Trace, WatchingCaptureHoldsEachWatchedTextOnceAndNothingElse) {
+  TraceCapture everything;
+  TraceCapture watching({"link down", "link up"});
+  for (int i = 0; i < 10000; ++i) Trace("noise %d", i);
+  EXPECT_TRUE(watching.Texts().empty());
+  Trace("link down");
+  Trace("link down");
+  Trace("link downstairs");
+  EXPECT_EQ(watching.Texts(), std::vector<std::string>{"link down"});
+  EXPECT_TRUE(watching.Contains("link down"));
+  EXPECT_FALSE(watching.Contains("link up"));
+  // The nested full capture still sees every line.
+  EXPECT_EQ(everything.Texts().size(), 10003u);
 }
 
 TEST(StringTable, TextsByNumberAndFormatting) {

@@ -19,6 +19,7 @@ const char* OutcomeText(Outcome outcome) {
     case Outcome::kLogonFailed: return "logon failed";
     case Outcome::kAdminBusy: return "the DVR's administrator is using it";
     case Outcome::kTimeout: return "timed out";
+    case Outcome::kConnectionLost: return "connection lost";
   }
   return "failed";
 }
@@ -32,7 +33,7 @@ void ConsoleUi::AddEventLog(uint32_t, const std::string& text) {
   if (!quiet_) std::fprintf(stderr, "log: %s\n", text.c_str());
   {
     std::lock_guard guard(lock_);
-    watch_lines_.push_back("log: " + text);
+    QueueWatchLine("log: " + text);
   }
   if (text == platform::LoadString(181)) {
     std::lock_guard guard(lock_);
@@ -57,12 +58,12 @@ void ConsoleUi::ShowMessage(const std::string& text, sessions::MessageIcon) {
 
 bool ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {
   std::unique_lock guard(lock_);
-  watch_lines_.push_back("alarm: " + alarm.caption + ", DVR " + std::to_string(alarm.dvr_number) +
+  QueueWatchLine("alarm: " + alarm.caption + ", DVR " + std::to_string(alarm.dvr_number) +
                          (alarm.kind == sessions::AlarmKind::kSensor ? ", sensor " : ", channel ") +
                          std::to_string(alarm.number));
   released_changed_.wait(guard, [this] { return acknowledge_ || released_; });
   if (acknowledge_) {
-    watch_lines_.push_back("acknowledged: DVR " + std::to_string(alarm.dvr_number) + ", " +
+    QueueWatchLine("acknowledged: DVR " + std::to_string(alarm.dvr_number) + ", " +
                            (alarm.kind == sessions::AlarmKind::kSensor ? "sensor " : "channel ") +
                            std::to_string(alarm.number));
   }
@@ -128,12 +129,31 @@ void ConsoleUi::Release() {
 
 std::vector<std::string> ConsoleUi::TakeWatchLines() {
   std::lock_guard guard(lock_);
-  return std::exchange(watch_lines_, {});
+  std::vector<std::string> lines = std::exchange(watch_lines_, {});
+  if (watch_lines_left_out_ > 0) {
+    lines.push_back("left out: " + std::to_string(std::exchange(watch_lines_left_out_, 0)) + " lines");
+  }
+  return lines;
+}
+
+// Nothing may take the lines for a long time (only `watch` does), so what
+// waits for them is bounded.
+void ConsoleUi::QueueWatchLine(std::string line) {
+  if (watch_lines_.size() < kWatchLineLimit) {
+    watch_lines_.push_back(std::move(line));
+  } else {
+    ++watch_lines_left_out_;
+  }
 }
 
 bool ConsoleUi::connect_failed() const {
   std::lock_guard guard(lock_);
   return connect_failed_;
+}
+
+bool ConsoleUi::admin_took_over() const {
+  std::lock_guard guard(lock_);
+  return admin_alert_;
 }
 
 void ConsoleUi::Fail(Outcome outcome) {

@@ -26,6 +26,7 @@ enum class Outcome : int {
   kLogonFailed = 7,
   kAdminBusy = 8,
   kTimeout = 9,
+  kConnectionLost = 15,
 };
 
 const char* OutcomeText(Outcome outcome);
@@ -60,7 +61,9 @@ class ConsoleUi : public sessions::ISessionUi {
   void AnswerAlarms(bool acknowledge);
   // Lets every waiting alarm box return (at exit).
   void Release();
-  // Alarm and event-log lines since the last call.
+  // Alarm and event-log lines since the last call. At most kWatchLineLimit
+  // wait between two calls; a line then says how many more were left out.
+  static constexpr size_t kWatchLineLimit = 1000;
   std::vector<std::string> TakeWatchLines();
 
   // The failure seen so far, kOk while none.
@@ -68,9 +71,12 @@ class ConsoleUi : public sessions::ISessionUi {
   sessions::ConnectionState state(int slot) const;
   // Whether the command connection could not be made (the cause is in the traces).
   bool connect_failed() const;
+  // Whether the DVR said its administrator is using it.
+  bool admin_took_over() const;
 
  private:
   void Fail(Outcome outcome);
+  void QueueWatchLine(std::string line);  // lock_ held
 
   const bool quiet_;
   mutable std::mutex lock_;
@@ -88,6 +94,7 @@ class ConsoleUi : public sessions::ISessionUi {
   bool released_ = false;                      // guarded by lock_
   std::condition_variable released_changed_;
   std::vector<std::string> watch_lines_;       // guarded by lock_
+  size_t watch_lines_left_out_ = 0;            // guarded by lock_
 };
 
 }  // namespace kaviroctl

@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <system_error>
 
 #include "client/kaviroctl/ctl_services.h"
+#include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
 #include "client/shell/settings_keys.h"
 #include "platform/registry.h"
@@ -39,7 +41,8 @@ const char kUsage[] =
     "  --out DIR          output folder of snapshot and record\n"
     "  --trace            print the debug trace on standard error\n"
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
-    "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out\n";
+    "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
+    "  15 connection lost, 128 + N ended by signal N (SIGINT, SIGTERM)\n";
 
 namespace {
 
@@ -148,10 +151,36 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
   return true;
 }
 
-int Probe(LiveLink& link, const CtlOptions& options, std::ostream& out) {
+// Says why a logged-on link went down; returns its exit code.
+int ReportLoss(LiveLink& link, const std::string& kept, std::ostream& err) {
+  const Outcome lost = link.LossOutcome();
+  err << "kaviroctl: " << OutcomeText(lost) << kept << "\n";
+  return static_cast<int>(lost);
+}
+
+std::string Seconds(std::chrono::steady_clock::duration duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", std::chrono::duration<double>(duration).count());
+  return text;
+}
+
+// Made before connecting, so that a folder that cannot be had costs no logon.
+bool MakeOutputFolder(const std::string& folder, std::ostream& err) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!error && !std::filesystem::is_directory(folder, error)) error = std::make_error_code(std::errc::not_a_directory);
+  if (!error) return true;
+  err << "kaviroctl: cannot make the folder " << folder << ": " << error.message() << "\n";
+  return false;
+}
+
+int Probe(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
   const int channels = link.channel_count();
   link.frames().ResetCounts();
-  link.Pump([] { return false; }, std::chrono::seconds(options.seconds));
+  const auto started = std::chrono::steady_clock::now();
+  if (!link.PumpWhileConnected(std::chrono::seconds(options.seconds))) {
+    return ReportLoss(link, " after " + Seconds(std::chrono::steady_clock::now() - started), err);
+  }
   for (int channel = 1; channel <= channels; ++channel) {
     const double rate = static_cast<double>(link.frames().count(link.SlotOfChannel(channel))) / options.seconds;
     char line[64];
@@ -169,8 +198,8 @@ int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::
     }
     return true;
   };
-  const bool complete = link.Pump(all_in, std::chrono::seconds(options.timeout));
-  std::filesystem::create_directories(options.out);
+  link.Pump([&] { return all_in() || !link.connected(); }, std::chrono::seconds(options.timeout));
+  const bool complete = all_in();
   int written = 0;
   for (int channel = 1; channel <= channels; ++channel) {
     const QImage image = link.frames().first(link.SlotOfChannel(channel));
@@ -188,22 +217,31 @@ int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::
     out << path << " " << image.width() << "x" << image.height() << "\n";
     ++written;
   }
+  if (!complete && !link.connected()) {
+    return ReportLoss(link, "; kept " + std::to_string(written) + " of " + std::to_string(channels) + " pictures",
+                      err);
+  }
   return complete && written == channels ? 0 : static_cast<int>(Outcome::kTimeout);
 }
 
 // The engine's recorder writes under the configured video folder; for this
-// run that is --out, in a store of our own so that the user's is untouched.
+// run that is --out, in a store of our own (under $TMPDIR) so that the user's
+// is untouched. The store goes with this object, also when a signal ends the run.
 class TemporaryVideoFolder {
  public:
   explicit TemporaryVideoFolder(const std::string& folder) {
-    char pattern[] = "/tmp/kaviroctl-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return;
+    std::error_code error;
+    std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (error) temporary = "/tmp";
+    std::string pattern = (temporary / "kaviroctl-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) return;
     dir_ = pattern;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+    if (error) return;
     if (const char* current = std::getenv("KAVIRO_REGISTRY")) previous_ = current;
     setenv("KAVIRO_REGISTRY", (dir_ + "/registry.db").c_str(), 1);
     const auto key = platform::RegistryKey::Create(shell::kVideoPathKey);
-    ok_ = key && key->WriteString(shell::kSavePathValue,
-                                  std::filesystem::absolute(folder).string() + "/") == 0;
+    ok_ = key && key->WriteString(shell::kSavePathValue, absolute.string() + "/") == 0;
   }
   ~TemporaryVideoFolder() {
     if (previous_.empty()) {
@@ -223,7 +261,6 @@ class TemporaryVideoFolder {
 };
 
 int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
-  std::filesystem::create_directories(options.out);
   TemporaryVideoFolder folder(options.out);
   if (!folder.ok()) {
     err << "cannot set the video folder\n";
@@ -231,29 +268,52 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
   }
   short result = 0;
   link.control().SetMpeg4Recording(0, 1, &result);
-  link.Pump([] { return false; }, std::chrono::seconds(options.seconds));
+  const auto started = std::chrono::steady_clock::now();
+  const bool stayed = link.PumpWhileConnected(std::chrono::seconds(options.seconds));
+  const auto recorded = std::chrono::steady_clock::now() - started;
   link.control().SetMpeg4Recording(0, 0, &result);
 
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(options.out)) {
-    if (entry.is_regular_file()) files.push_back(entry.path());
+  std::error_code error;
+  for (auto entry = std::filesystem::recursive_directory_iterator(options.out, error);
+       !error && entry != std::filesystem::recursive_directory_iterator(); entry.increment(error)) {
+    if (entry->is_regular_file(error)) files.push_back(entry->path());
   }
   std::sort(files.begin(), files.end());
-  for (const auto& file : files) out << file.string() << " " << std::filesystem::file_size(file) << "\n";
+  uintmax_t bytes = 0;
+  for (const auto& file : files) {
+    const uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error) bytes += size;
+    out << file.string() << " " << (error ? 0 : size) << "\n";
+  }
+  if (!stayed) {
+    return ReportLoss(link,
+                      " after " + Seconds(recorded) + " of " + std::to_string(options.seconds) + " s; kept " +
+                          std::to_string(files.size()) + " files, " + std::to_string(bytes) + " bytes",
+                      err);
+  }
   return files.empty() ? static_cast<int>(Outcome::kFailed) : 0;
 }
 
-}  // namespace
+// A command ended by SIGINT or SIGTERM exits as the shells expect.
+int Interrupted(int signal, std::ostream& err) {
+  err << "kaviroctl: interrupted\n";
+  return 128 + signal;
+}
 
-int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CtlOptions options;
   std::string error;
   if (!Parse(args, &options, &error)) {
     err << "kaviroctl: " << error << "\n" << kUsage;
     return static_cast<int>(Outcome::kUsage);
   }
+  if ((options.command == "snapshot" || options.command == "record") && !MakeOutputFolder(options.out, err)) {
+    return static_cast<int>(Outcome::kFailed);
+  }
   LiveLink link(/*quiet=*/true);
   const Outcome outcome = link.Connect(options.target, std::chrono::seconds(options.timeout));
+  if (const int signal = InterruptSignal()) return Interrupted(signal, err);
   if (outcome != Outcome::kOk) {
     err << "kaviroctl: " << OutcomeText(outcome) << "\n";
     return static_cast<int>(outcome);
@@ -264,7 +324,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
 
   int code = 0;
   if (options.command == "probe") {
-    code = Probe(link, options, out);
+    code = Probe(link, options, out, err);
   } else if (options.command == "snapshot") {
     code = Snapshot(link, options, out, err);
   } else if (options.command == "record") {
@@ -277,10 +337,24 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (options.command == "log") code = RunLog(link, service, out, err);
     if (options.command == "light") code = RunLight(link, service, out, err);
     if (options.command == "ptz") code = RunPtz(link, service, out, err);
-    if (options.command == "watch") code = RunWatch(link, service, out);
+    if (options.command == "watch") code = RunWatch(link, service, out, err);
   }
   link.Disconnect();
+  if (const int signal = InterruptSignal()) return Interrupted(signal, err);
   return code;
+}
+
+}  // namespace
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  // Nothing thrown below may end the program without the clean-up on the way
+  // out (the recording, the temporary store) or without a message.
+  try {
+    return Run(args, out, err);
+  } catch (const std::exception& failure) {
+    err << "kaviroctl: " << failure.what() << "\n";
+    return static_cast<int>(Outcome::kFailed);
+  }
 }
 
 }  // namespace kaviroctl

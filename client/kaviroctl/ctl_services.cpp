@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "client/kaviroctl/interrupt.h"
 #include "client/sessions/log_page.h"
 
 namespace kaviroctl {
@@ -60,11 +61,11 @@ int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, 
     return Failed();
   }
   std::optional<sessions::DvrStatusBlock> status;
-  link.Pump([&] { return (status = link.ui().TakeStatus()).has_value() || link.Traced("[LIVE DVR 0] response dvr status failed."); },
-            options.timeout);
+  const LinkTrace failed = LinkTrace::kStatusFailed;
+  link.Pump([&] { return (status = link.ui().TakeStatus()).has_value() || link.Traced(failed); }, options.timeout);
   if (!status) {
     err << "kaviroctl: no status from the DVR\n";
-    return link.Traced("[LIVE DVR 0] response dvr status failed.") ? Failed() : TimedOut();
+    return link.Traced(failed) ? Failed() : TimedOut();
   }
   // The status dialog's fields, in its order and formats.
   out << "version: " << status->version << "\n"
@@ -90,7 +91,7 @@ int RunLog(LiveLink& link, const ServiceOptions& options, std::ostream& out, std
     err << "kaviroctl: the log request could not be sent\n";
     return Failed();
   }
-  const char* failed = "[LIVE DVR 0] response log file by date failed.";
+  const LinkTrace failed = LinkTrace::kLogFailed;
   std::optional<sessions::DvrLogPage> page;
   link.Pump([&] { return (page = link.ui().TakeLogPage()).has_value() || link.Traced(failed); }, options.timeout);
   if (!page) {
@@ -115,7 +116,7 @@ int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, s
     err << "kaviroctl: the light request could not be sent\n";
     return Failed();
   }
-  const char* failed = "[LIVE DVR 0] response dvr light failed.";
+  const LinkTrace failed = LinkTrace::kLightFailed;
   std::optional<uint8_t> status;
   link.Pump([&] { return (status = link.ui().TakeLightState()).has_value() || link.Traced(failed); }, options.timeout);
   if (!status) {
@@ -179,19 +180,22 @@ int RunPtz(LiveLink& link, const ServiceOptions& options, std::ostream& out, std
   return static_cast<int>(Outcome::kUsage);
 }
 
-int RunWatch(LiveLink& link, const ServiceOptions& options, std::ostream& out) {
+int RunWatch(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
   link.ui().AnswerAlarms(options.acknowledge);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
   auto flush = [&] {
     for (const std::string& line : link.ui().TakeWatchLines()) out << line << "\n";
     out.flush();
   };
-  while (std::chrono::steady_clock::now() < deadline && link.connected()) {
+  while (std::chrono::steady_clock::now() < deadline && link.connected() && InterruptSignal() == 0) {
     link.Pump([] { return false; }, std::chrono::milliseconds(100));
     flush();
   }
   flush();
-  return 0;
+  if (link.connected()) return 0;
+  const Outcome lost = link.LossOutcome();
+  err << "kaviroctl: " << OutcomeText(lost) << "\n";
+  return static_cast<int>(lost);
 }
 
 }  // namespace kaviroctl

@@ -42,6 +42,7 @@ int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, 
 int RunLog(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
 int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
 int RunPtz(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
-int RunWatch(LiveLink& link, const ServiceOptions& options, std::ostream& out);
+// Ends early, with the reason, when the connection goes.
+int RunWatch(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace kaviroctl

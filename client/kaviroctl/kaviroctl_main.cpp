@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "client/kaviroctl/ctl_commands.h"
+#include "client/kaviroctl/interrupt.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  kaviroctl::CatchInterrupts();
   QCoreApplication app(argc, argv);
   return kaviroctl::RunCommand(args, std::cout, std::cerr);
 }

@@ -1,14 +1,22 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QImage>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/ctl_commands.h"
+#include "client/kaviroctl/interrupt.h"
+#include "platform/tcp_socket.h"
+#include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 
 namespace kaviroctl {
@@ -49,6 +57,30 @@ class KaviroctlTest : public ::testing::Test {
       args.insert(args.end(), {"--port", std::to_string(dvr_->command_port())});
     }
     return RunCommand(args, out_, err_);
+  }
+
+  // Runs the command while another thread does `fault` once the command is
+  // under way: the client's channel request (sent a second after the stream
+  // logon) has come, and a recording has its first file.
+  int RunWithFault(std::vector<std::string> args, const std::function<void()>& fault) {
+    dvr_->ClearReceivedCommands();
+    const bool records = args[0] == "record";
+    std::thread injector([&] {
+      auto begun = [&] {
+        const auto commands = dvr_->ReceivedCommands();
+        const bool requested = std::any_of(commands.begin(), commands.end(), [](const auto& command) {
+          return command.code == protocol::cmd::CHANNEL_CHANGE;
+        });
+        std::error_code error;
+        return requested && (!records || std::filesystem::recursive_directory_iterator(dir_, error) !=
+                                             std::filesystem::recursive_directory_iterator());
+      };
+      for (int i = 0; i < 2000 && !begun(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      fault();
+    });
+    const int code = Run(std::move(args));
+    injector.join();
+    return code;
   }
 
   std::filesystem::path dir_;
@@ -209,6 +241,100 @@ TEST_F(KaviroctlTest, WatchPrintsAlarmsAndAcknowledgesThemOnRequest) {
   EXPECT_NE(out_.str().find("alarm: Motion Alarm Out, DVR 1, channel 2\n"), std::string::npos) << out_.str();
   EXPECT_EQ(out_.str().find("acknowledged"), std::string::npos);
   for (const auto& command : dvr_->ReceivedCommands()) EXPECT_NE(command.code, 0x0A01u);
+}
+
+TEST_F(KaviroctlTest, AnOutputFolderThatCannotBeMadeIsAFailureWithItsReason) {
+  StartDvr(4);
+  std::filesystem::create_directories(dir_);
+  std::ofstream(dir_ / "plain-file") << "x";
+  for (const char* command : {"snapshot", "record"}) {
+    const std::string out = (dir_ / "plain-file" / "sub").string();
+    EXPECT_EQ(Run({command, "--password", "1234", "--out", out}), static_cast<int>(Outcome::kFailed)) << command;
+    EXPECT_NE(err_.str().find("kaviroctl: cannot make the folder " + out + ": "), std::string::npos) << err_.str();
+  }
+}
+
+// A link that goes while recording is no success: the reason, and what was
+// kept, on standard error.
+TEST_F(KaviroctlTest, RecordEndsWithTheReasonWhenTheConnectionGoes) {
+  StartDvr(4);
+  const std::vector<std::string> record = {"record", "--password", "1234", "--seconds", "60", "--out", dir_.string()};
+  const std::pair<const char*, std::function<void()>> faults[] = {
+      {"drop stream", [&] { dvr_->Drop(dvremu::Target::kStream); }},
+      {"reset command", [&] { dvr_->Reset(dvremu::Target::kCommand); }},
+      {"truncate stream", [&] { dvr_->Truncate(dvremu::Target::kStream); }},
+  };
+  for (const auto& [name, fault] : faults) {
+    EXPECT_EQ(RunWithFault(record, fault), static_cast<int>(Outcome::kConnectionLost)) << name;
+    EXPECT_NE(err_.str().find("kaviroctl: connection lost after "), std::string::npos) << name << err_.str();
+    EXPECT_NE(err_.str().find(" of 60 s; kept "), std::string::npos) << name << err_.str();
+    std::filesystem::remove_all(dir_);
+  }
+  EXPECT_EQ(RunWithFault(record, [&] { dvr_->AdminNotice(0x11); }), static_cast<int>(Outcome::kAdminBusy));
+  EXPECT_NE(err_.str().find("kaviroctl: the DVR's administrator is using it after "), std::string::npos)
+      << err_.str();
+}
+
+TEST_F(KaviroctlTest, WatchEndsWithTheReasonWhenTheConnectionGoes) {
+  StartDvr(4);
+  const std::vector<std::string> watch = {"watch", "--password", "1234", "--seconds", "60"};
+  EXPECT_EQ(RunWithFault(watch, [&] { dvr_->Drop(dvremu::Target::kCommand); }),
+            static_cast<int>(Outcome::kConnectionLost));
+  EXPECT_NE(err_.str().find("kaviroctl: connection lost\n"), std::string::npos) << err_.str();
+  EXPECT_EQ(RunWithFault(watch, [&] { dvr_->AdminNotice(0x11); }), static_cast<int>(Outcome::kAdminBusy));
+}
+
+TEST_F(KaviroctlTest, APeerThatAcceptsAndClosesIsALostConnectionNotATimeout) {
+  uint16_t port = 0;
+  const int listener = platform::ListenOnLoopback(0, &port);
+  ASSERT_GE(listener, 0);
+  std::thread peer([listener] {
+    const int accepted = accept(listener, nullptr, nullptr);
+    if (accepted >= 0) close(accepted);
+  });
+  const int code = RunCommand({"probe", "--password", "1234", "--port", std::to_string(port), "--timeout", "30"},
+                              out_, err_);
+  peer.join();
+  close(listener);
+  EXPECT_EQ(code, static_cast<int>(Outcome::kConnectionLost));
+  EXPECT_NE(err_.str().find("kaviroctl: connection lost\n"), std::string::npos) << err_.str();
+}
+
+// SIGTERM ends a recording through the normal way out: the files are closed
+// and listed, the temporary settings store is gone.
+TEST_F(KaviroctlTest, AnInterruptedRecordCleansUpAfterItself) {
+  StartDvr(4);
+  const std::filesystem::path temporary = dir_.string() + "-tmp";
+  std::filesystem::create_directories(temporary);
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string previous = tmpdir ? tmpdir : "";
+  setenv("TMPDIR", temporary.c_str(), 1);
+  CatchInterrupts();
+  const int code = RunWithFault({"record", "--password", "1234", "--seconds", "60", "--out", dir_.string()},
+                                [] { kill(getpid(), SIGTERM); });
+  ClearInterrupt();
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  if (tmpdir) {
+    setenv("TMPDIR", previous.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(code, 128 + SIGTERM);
+  EXPECT_NE(err_.str().find("kaviroctl: interrupted\n"), std::string::npos) << err_.str();
+  EXPECT_NE(out_.str().find("000.rmp"), std::string::npos) << out_.str();
+  EXPECT_TRUE(std::filesystem::is_empty(temporary));
+  std::filesystem::remove_all(temporary);
+}
+
+TEST(ConsoleUiTest, WatchLinesWaitingToBeTakenAreBounded) {
+  ConsoleUi ui(/*quiet=*/true);
+  for (int i = 0; i < 50000; ++i) ui.AddEventLog(0, "[ALERT] DVR1, Sensor #3 Detection");
+  const std::vector<std::string> lines = ui.TakeWatchLines();
+  ASSERT_EQ(lines.size(), ConsoleUi::kWatchLineLimit + 1);
+  EXPECT_EQ(lines.back(), "left out: " + std::to_string(50000 - ConsoleUi::kWatchLineLimit) + " lines");
+  ui.AddEventLog(0, "next");
+  EXPECT_EQ(ui.TakeWatchLines(), std::vector<std::string>{"log: next"});
 }
 
 }  // namespace

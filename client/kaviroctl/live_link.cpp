@@ -4,12 +4,42 @@
 
 #include <thread>
 
+#include "client/kaviroctl/interrupt.h"
 #include "client/sessions/socket_error_text.h"
 #include "platform/winsock_errors.h"
 
 namespace kaviroctl {
+namespace {
 
-LiveLink::LiveLink(bool quiet) : ui_(quiet), engine_(nullptr, &frames_), control_(engine_) {
+constexpr LinkTrace kWatched[] = {LinkTrace::kStatusFailed, LinkTrace::kLogFailed, LinkTrace::kLightFailed,
+                                  LinkTrace::kRefused,      LinkTrace::kUnreachable, LinkTrace::kLogonSent,
+                                  LinkTrace::kLoggedOn,     LinkTrace::kStopped};
+
+std::string TraceText(LinkTrace line) {
+  const std::string prefix = "[LIVE DVR 0] ";
+  switch (line) {
+    case LinkTrace::kStatusFailed: return prefix + "response dvr status failed.";
+    case LinkTrace::kLogFailed: return prefix + "response log file by date failed.";
+    case LinkTrace::kLightFailed: return prefix + "response dvr light failed.";
+    case LinkTrace::kRefused: return prefix + sessions::ConnectErrorText(platform::kWsaConnRefused);
+    case LinkTrace::kUnreachable: return prefix + sessions::ConnectErrorText(platform::kWsaTimedOut);
+    case LinkTrace::kLogonSent: return prefix + "send authentication data(id, password...).";
+    case LinkTrace::kLoggedOn: return "[LIVESESSION 0] live session logon.";
+    case LinkTrace::kStopped: return prefix + "Response stop live stream !!!";
+  }
+  return {};
+}
+
+std::vector<std::string> WatchedTexts() {
+  std::vector<std::string> texts;
+  for (LinkTrace line : kWatched) texts.push_back(TraceText(line));
+  return texts;
+}
+
+}  // namespace
+
+LiveLink::LiveLink(bool quiet)
+    : trace_(WatchedTexts()), ui_(quiet), engine_(nullptr, &frames_), control_(engine_) {
   viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, &control_);
   control_.AttachViewer(viewer_.get());
   engine_.SetEventSink(&control_);
@@ -28,7 +58,7 @@ LiveLink::~LiveLink() {
 bool LiveLink::Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (std::chrono::steady_clock::now() >= deadline || InterruptSignal() != 0) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -40,22 +70,37 @@ Outcome LiveLink::Connect(const LinkTarget& target, std::chrono::seconds timeout
   if (session.SetLogonData(target.host, target.port, target.user, target.password, true) != 0) {
     return Outcome::kUsage;
   }
-  const bool settled = Pump([&] { return ui_.failure() != Outcome::kOk || session.stream_connected(); },
-                            timeout);
+  const bool settled = Pump(
+      [&] {
+        return ui_.failure() != Outcome::kOk || session.stream_connected() || Traced(LinkTrace::kStopped);
+      },
+      timeout);
   if (ui_.failure() != Outcome::kOk) {
     return ui_.connect_failed() ? ClassifyConnectFailure() : ui_.failure();
+  }
+  if (Traced(LinkTrace::kStopped)) {
+    // The DVR ended the connection: between our logon data and its answer
+    // that is a logon it did not accept, otherwise a lost connection.
+    if (ui_.admin_took_over()) return Outcome::kAdminBusy;
+    const bool unanswered = Traced(LinkTrace::kLogonSent) && !Traced(LinkTrace::kLoggedOn);
+    return unanswered ? Outcome::kLogonFailed : Outcome::kConnectionLost;
   }
   return settled ? Outcome::kOk : Outcome::kTimeout;
 }
 
+bool LiveLink::PumpWhileConnected(std::chrono::milliseconds duration) {
+  return !Pump([this] { return !connected(); }, duration) && connected();
+}
+
+Outcome LiveLink::LossOutcome() const {
+  return ui_.admin_took_over() ? Outcome::kAdminBusy : Outcome::kConnectionLost;
+}
+
+bool LiveLink::Traced(LinkTrace line) const { return trace_.Contains(TraceText(line)); }
+
 Outcome LiveLink::ClassifyConnectFailure() const {
-  const std::string prefix = "[LIVE DVR 0] ";
-  if (trace_.Contains(prefix + sessions::ConnectErrorText(platform::kWsaConnRefused))) {
-    return Outcome::kRefused;
-  }
-  if (trace_.Contains(prefix + sessions::ConnectErrorText(platform::kWsaTimedOut))) {
-    return Outcome::kUnreachable;
-  }
+  if (Traced(LinkTrace::kRefused)) return Outcome::kRefused;
+  if (Traced(LinkTrace::kUnreachable)) return Outcome::kUnreachable;
   return Outcome::kFailed;
 }
 

@@ -20,6 +20,19 @@
 
 namespace kaviroctl {
 
+// The trace lines the commands act on; the link keeps only these, so that a
+// long run or a flood from the peer cannot grow its memory.
+enum class LinkTrace {
+  kStatusFailed = 1,
+  kLogFailed,
+  kLightFailed,
+  kRefused,
+  kUnreachable,
+  kLogonSent,
+  kLoggedOn,
+  kStopped,
+};
+
 struct LinkTarget {
   std::string host = "127.0.0.1";
   uint16_t port = 4000;
@@ -34,8 +47,14 @@ class LiveLink {
 
   // Logs on and waits until the control's stream is up, or fails.
   Outcome Connect(const LinkTarget& target, std::chrono::seconds timeout);
-  // Runs the event loop until `done` holds (true) or the time is up (false).
+  // Runs the event loop until `done` holds (true) or the time is up (false);
+  // an interrupt (SIGINT, SIGTERM) ends it early, as the time being up.
   bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+  // Runs the event loop for `duration`; false when the connection went first.
+  bool PumpWhileConnected(std::chrono::milliseconds duration);
+  // Why a logged-on link went down: the administrator took the DVR over, or
+  // the connection was lost.
+  Outcome LossOutcome() const;
   void Disconnect();
 
   // The live session holds its command connection.
@@ -48,7 +67,9 @@ class LiveLink {
   sessions::IVistrelControl& control() { return control_; }
   sessions::CLiveViewer& viewer() { return *viewer_; }
   ConsoleUi& ui() { return ui_; }
-  bool Traced(std::string_view text) const { return trace_.Contains(text); }
+  bool Traced(LinkTrace line) const;
+  // How many trace lines the link holds (at most one per LinkTrace).
+  size_t trace_lines_held() const { return trace_.Texts().size(); }
 
  private:
   Outcome ClassifyConnectFailure() const;

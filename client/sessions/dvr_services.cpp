@@ -117,14 +117,17 @@ void DvrServices::OnAlarm(int slot, AlarmKind kind, std::span<const uint8_t> pay
 
 void DvrServices::OnStatus(int slot, std::span<const uint8_t> payload) {
   protocol::ByteReader reader(payload);
-  if (!viewer_.session(slot).CheckResult(reader.u8())) {
+  const uint8_t result = reader.u8();
+  // A reply without its result byte is malformed, never a success.
+  if (reader.ok() && !viewer_.session(slot).CheckResult(result)) {
     Trace("[LIVE DVR %d] response dvr status failed.", slot);
     return;
   }
-  Trace("[LIVE DVR %d] response dvr status.", slot);
-  const auto status = DecodeStatusBlock(reader.rest());
+  if (reader.ok()) Trace("[LIVE DVR %d] response dvr status.", slot);
+  const auto block = reader.rest();
+  const auto status = reader.ok() ? DecodeStatusBlock(block) : std::nullopt;
   if (!status) {
-    Trace("[LIVE DVR %d] dvr status block of %zu bytes is malformed; dropped.", slot, payload.size() - 1);
+    Trace("[LIVE DVR %d] dvr status block of %zu bytes is malformed; dropped.", slot, block.size());
   } else if (!ui_.DeliverDvrStatus(*status)) {
     Trace("[LIVE DVR %d] no dvr status dialog; status dropped.", slot);
   }
@@ -134,13 +137,15 @@ void DvrServices::OnStatus(int slot, std::span<const uint8_t> payload) {
 void DvrServices::OnLogPage(int slot, std::span<const uint8_t> payload) {
   ui_.HideBusy();
   protocol::ByteReader reader(payload);
-  if (!viewer_.session(slot).CheckResult(reader.u8())) {
+  const uint8_t result = reader.u8();
+  if (reader.ok() && !viewer_.session(slot).CheckResult(result)) {
     Trace("[LIVE DVR %d] response log file by date failed.", slot);
     return;
   }
-  const auto page = DecodeLogPage(reader.rest());
+  const auto block = reader.rest();
+  const auto page = reader.ok() ? DecodeLogPage(block) : std::nullopt;
   if (!page) {
-    Trace("[LIVE DVR %d] log page of %zu bytes is malformed; dropped.", slot, payload.size() - 1);
+    Trace("[LIVE DVR %d] log page of %zu bytes is malformed; dropped.", slot, block.size());
     return;
   }
   if (page->records.size() < page->declared_records) {

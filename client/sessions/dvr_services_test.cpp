@@ -122,6 +122,20 @@ TEST_F(DvrServicesTest, LogPagesOfADay) {
   EXPECT_EQ(LogEventText(ui_.log_pages()[1].records[0]), "No have log list");
 }
 
+// A reply without even its result byte is malformed: dropped, and traced
+// with the size it had, not as a success.
+TEST_F(DvrServicesTest, EmptyStatusAndLogRepliesAreMalformed) {
+  ui_.SetDialogsOpen(true, true, false);
+  DvrServices& services = viewer_->services();
+  EXPECT_TRUE(services.HandleReply(0, protocol::cmd::RESP_DVR_STATUS, {}));
+  EXPECT_TRUE(services.HandleReply(0, protocol::cmd::RESP_LOGFILE_BY_DATE, {}));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] dvr status block of 0 bytes is malformed; dropped."));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] log page of 0 bytes is malformed; dropped."));
+  EXPECT_FALSE(trace_.Contains("[LIVE DVR 0] response dvr status."));
+  EXPECT_TRUE(ui_.statuses().empty());
+  EXPECT_TRUE(ui_.log_pages().empty());
+}
+
 TEST_F(DvrServicesTest, LightsAndTheirDialogClosingWithTheSlot) {
   Connect(0);
   ui_.SetDialogsOpen(false, false, true);

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "client/shell/screen_placement.h"
 #include "client/shell/splash_screen.h"
 #include "platform/string_table.h"
+#include "viewer_control/control/vistrel_ctl.h"
 
 namespace {
 
@@ -38,7 +40,8 @@ void Usage() {
   std::fprintf(stderr,
                "usage: kaviro [--nosplash] [--connect ALIAS] [--screenshot FILE] [--exit-after SECONDS]\n"
                "  --connect ALIAS     enter live view and connect to the Ethernet address-book entry ALIAS\n"
-               "  --screenshot FILE   save a picture of the main window (PNG) before leaving\n"
+               "  --screenshot FILE   save a picture of the main window (PNG) before leaving; without\n"
+               "                      --exit-after, once the video of --connect shows (at most 30 s)\n"
                "  --exit-after SECS   leave after this many seconds\n");
 }
 
@@ -69,6 +72,29 @@ bool SocketsUsable() {
   if (fd < 0) return false;
   close(fd);
   return true;
+}
+
+constexpr int kVideoWaitMs = 30000;
+
+// What the screen shows: the video area draws through OpenGL, which a widget
+// grab does not reproduce in full.
+void SaveScreenshot(QWidget& window, const std::string& file) {
+  QImage image = window.screen()->grabWindow(window.winId()).toImage();
+  if (image.isNull()) image = window.grab().toImage();
+  const bool saved = image.save(QString::fromStdString(file), "PNG");
+  std::fprintf(stderr, saved ? "kaviro: screenshot saved to %s\n" : "kaviro: cannot save %s\n", file.c_str());
+}
+
+// Every cell of some DVR has drawn a picture.
+bool VideoShows(shell::CLiveMode& live) {
+  vistrel::VistrelCtl* control = live.vistrel().control();
+  if (control == nullptr) return false;
+  for (int slot = 0; slot < sessions::kSlotCount; ++slot) {
+    const auto& cells = live.viewer().cells().CellsOf(slot);
+    const auto drawn = [&](int cell) { return cell < 16 && control->engine().decoder(cell).pictures_drawn() > 0; };
+    if (!cells.empty() && std::all_of(cells.begin(), cells.end(), drawn)) return true;
+  }
+  return false;
 }
 
 // Live view of an address-book entry, as the operator would ask for it.
@@ -122,19 +148,31 @@ int main(int argc, char** argv) {
   if (!options.connect_alias.empty()) {
     QTimer::singleShot(0, window.get(), [&window, &options] { ConnectTo(*window, options.connect_alias); });
   }
+  QElapsedTimer video_wait;
+  bool seen = false;
   if (options.exit_after_s > 0) {
     QTimer::singleShot(options.exit_after_s * 1000, window.get(), [&window, &options, &app] {
-      if (!options.screenshot.empty()) {
-        // What the screen shows: the video area draws through OpenGL, which a
-        // widget grab does not reproduce in full.
-        QImage image = window->screen()->grabWindow(window->winId()).toImage();
-        if (image.isNull()) image = window->grab().toImage();
-        const bool saved = image.save(QString::fromStdString(options.screenshot), "PNG");
-        std::fprintf(stderr, saved ? "kaviro: screenshot saved to %s\n" : "kaviro: cannot save %s\n",
-                     options.screenshot.c_str());
-      }
+      if (!options.screenshot.empty()) SaveScreenshot(*window, options.screenshot);
       app.quit();
     });
+  } else if (!options.screenshot.empty()) {
+    // The shot follows the first tick that saw the video, so that it is
+    // painted; without a DVR to wait for it is taken at once. No video in
+    // time is a failure, but the shot still shows why.
+    auto* poll = new QTimer(window.get());
+    video_wait.start();
+    QObject::connect(poll, &QTimer::timeout, window.get(), [&, poll] {
+      const bool expecting = !options.connect_alias.empty();
+      if (expecting && !seen && video_wait.elapsed() < kVideoWaitMs) {
+        seen = VideoShows(*live);
+        return;
+      }
+      poll->stop();
+      SaveScreenshot(*window, options.screenshot);
+      if (expecting && !seen) std::fprintf(stderr, "kaviro: no video within %d s\n", kVideoWaitMs / 1000);
+      app.exit(expecting && !seen ? 1 : 0);
+    });
+    poll->start(200);
   }
 
   const int result = app.exec();

@@ -18,10 +18,16 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/trace.h"
 #include "viewer_control/control/vistrel_ctl.h"
 #include "viewer_control/control/vistrel_factory.h"
 
 namespace {
+
+const char kUsage[] =
+    "usage: vistrel-view [--host H] [--port P] [--user U] [--password W] "
+    "[--channels 1-16] [--recorded] [--layout 1|4|9|16] [--screenshot FILE --after S]\n";
+const char kLogonRefused[] = "[STREAM SESSION 0] Stream port authentication failed !!!";
 
 struct Options {
   QString host = QStringLiteral("127.0.0.1");
@@ -66,9 +72,7 @@ bool Parse(int argc, char** argv, Options* options) {
     } else if (arg == "--after" && (v = value("--after"))) {
       options->after_s = std::atoi(v);
     } else {
-      std::fprintf(stderr,
-                   "usage: vistrel-view [--host H] [--port P] [--user U] [--password W] "
-                   "[--channels 1-16] [--recorded] [--layout 1|4|9|16] [--screenshot FILE --after S]\n");
+      std::fputs(kUsage, stderr);
       return false;
     }
   }
@@ -154,12 +158,37 @@ class ViewWindow : public QWidget {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before the application object, which needs a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   Options options;
   if (!Parse(argc, argv, &options)) return 2;
   ViewWindow window(options);
   window.show();
+  platform::TraceCapture refused({kLogonRefused});
   if (!window.Start()) return 1;
+  // Neither a refused connection nor a refused logon is an event of the
+  // control; either ends the program as a failure, not as an empty window.
+  bool accepted = false;
+  QObject::connect(window.control(), &vistrel::VistrelCtl::AuthenticationResult, &window,
+                   [&accepted](int, int) { accepted = true; });
+  QTimer failure_watch;
+  QObject::connect(&failure_watch, &QTimer::timeout, &window, [&] {
+    if (refused.Contains(kLogonRefused)) {
+      std::fprintf(stderr, "vistrel-view: the DVR refused the stream logon (user name or password)\n");
+      QApplication::exit(1);
+    } else if (!accepted && !window.control()->engine().session(0).running()) {
+      std::fprintf(stderr, "vistrel-view: no stream connection to %s port %d\n", qPrintable(options.host),
+                   options.port + 1);
+      QApplication::exit(1);
+    }
+  });
+  failure_watch.start(50);
   if (!options.screenshot.isEmpty()) {
     QTimer::singleShot(options.after_s * 1000, &window, [&window, &options] {
       // What the screen shows, window frame excluded; the widget's own image

@@ -2,6 +2,7 @@
 // reach: vistrel-view under a virtual X server with Mesa, against the
 // emulated DVR, and what its screen shows.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QColor>
@@ -11,9 +12,45 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/tcp_socket.h"
 #include "tools/dvremu/dvr_emulator.h"
 
 namespace {
+
+// The program's exit code (124 when `timeout` had to end it).
+int RunView(const std::string& arguments, const std::string& environment = "") {
+  const std::string command = environment + " timeout 60 " + VISTREL_VIEW_PATH + " " + arguments;
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(VistrelViewCommandLine, HelpNeedsNoDisplay) {
+  const auto usage = std::filesystem::temp_directory_path() / ("vistrel-view-help-" + std::to_string(getpid()));
+  EXPECT_EQ(RunView("--help >" + usage.string() + " 2>&1", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"),
+            0);
+  std::ifstream text(usage);
+  std::string first_line;
+  std::getline(text, first_line);
+  EXPECT_EQ(first_line.rfind("usage: vistrel-view ", 0), 0u) << first_line;
+  std::filesystem::remove(usage);
+}
+
+// A refused logon or port ends the program as a failure, not as an empty
+// window that exits 0 when closed.
+TEST(VistrelViewCommandLine, AWrongPasswordOrARefusedPortIsAFailure) {
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  auto dvr = dvremu::DvrEmulator::StartOnFreePorts(options);
+  ASSERT_TRUE(dvr);
+  EXPECT_EQ(RunView("--port " + std::to_string(dvr->command_port()) + " --password 0000 >/dev/null 2>&1"), 1);
+  dvr->Stop();
+
+  uint16_t free_port = 0;
+  const int listener = platform::ListenOnLoopback(0, &free_port);
+  ASSERT_GE(listener, 0);
+  close(listener);  // nothing listens there now: the stream port is refused
+  EXPECT_EQ(RunView("--port " + std::to_string(free_port - 1) + " >/dev/null 2>&1"), 1);
+}
 
 TEST(VistrelViewGl, FourChannelsDrawnThroughOpenGl) {
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
