@@ -71,7 +71,6 @@ int32_t StreamSession::Connect(const std::string& user, const std::string& passw
     password_ = password.substr(0, kTextLimit);
     address_ = address.substr(0, kTextLimit);
   }
-  reassembler_.Reset();  // no receive thread runs now
   if (socket_.Start(address_, port) < 0) {
     Trace("[STREAM SESSION %d] Stream socket connection failed !!!", index_);
     return E_FAIL;
@@ -159,6 +158,9 @@ std::string StreamSession::recorder_path(int channel) const {
 }
 
 void StreamSession::SocketConnected(IStreamTransport& transport) {
+  // Reset here, on the new receive thread: the owner thread cannot know
+  // whether a thread left lingering by a stop still reads into it.
+  reassembler_.Reset();
   Trace("[STREAM SESSION %d] Stream socket port connection !!!", index_);
   host_->SessionConnected(index_, transport);
 }
