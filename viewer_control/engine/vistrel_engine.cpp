@@ -32,6 +32,8 @@ VistrelEngine::VistrelEngine(IVistrelEvents* events, IFrameSink* frames)
   record_event_types_.fill(0xFF);
   for (int slot = 0; slot < kDisplaySlots; ++slot) decoders_[slot].Bind(slot);
   for (int index = 0; index < kSessionCount; ++index) sessions_[index].Bind(index, this);
+  // The last step of the control's creation: the four sessions are bound.
+  Trace("6");
   SetFrameSink(frames);
 }
 
