@@ -172,7 +172,11 @@ int32_t VistrelEngine::SetRecordEventType(int nSessionOfNum, std::span<const uin
 
 int32_t VistrelEngine::SetMpeg4Recording(int nSessionOfIndex, int nRecording, int16_t* pVal) {
   if (!ValidSession(nSessionOfIndex)) return Fail(pVal);
-  sessions_[nSessionOfIndex].SetRecording(nRecording != 0, video_stream_mode_ == kStreamLive);
+  // Nothing recorded is never reported as a recording.
+  if (!sessions_[nSessionOfIndex].SetRecording(nRecording != 0, video_stream_mode_ == kStreamLive)) {
+    return Fail(pVal);
+  }
+  SetOut(pVal, 1);
   return S_OK;
 }
 
@@ -202,6 +206,12 @@ void VistrelEngine::SessionAuthenticated(int index, IStreamTransport& transport)
 
 void VistrelEngine::DecoderStart(int index, const VolHeader& vol, IStreamTransport& transport) {
   RunOnOwner(transport, [this, index, vol] { StartDecoders(index, vol); });
+}
+
+void VistrelEngine::RecordingFailed(int index, int error, IStreamTransport& transport) {
+  RunOnOwner(transport, [this, index, error] {
+    if (events_ != nullptr) events_->RecordingFailed(index, error);
+  });
 }
 
 void VistrelEngine::StartDecoders(int index, const VolHeader& vol) {
