@@ -1,8 +1,6 @@
 #include "viewer_control/engine/mpeg4_recorder.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -40,22 +38,6 @@ Bytes Packet(int channel, int number) {
 }
 
 Bytes Recorded(const Bytes& packet) { return Bytes(packet.begin() + 2, packet.end()); }
-
-// A full disk, as far as this process can tell: no file grows past `bytes`.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(off_t bytes) {
-    signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limited = saved_;
-    limited.rlim_cur = static_cast<rlim_t>(bytes);
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
 
 class RecorderTest : public ::testing::Test {
  protected:
@@ -149,7 +131,7 @@ TEST_F(RecorderTest, AFailedWriteKeepsWholePicturesAndStopsTheChannel) {
   // The disk fills up half-way through the next picture.
   int result;
   {
-    FileSizeLimit full(whole + 10);
+    test::FileSizeLimit full(whole + 10);
     result = recorder.WritePicture(Packet(1, 1));
   }
 
@@ -254,27 +236,6 @@ class SessionRecordingTest : public RecorderTest {
   test::ScriptedTransport transport_;
 };
 
-// The pictures of an .rmp file after its header, one per user-data start code
-// (start codes do not occur inside coded data).
-std::vector<Bytes> PicturesOf(const Bytes& rmp) {
-  std::vector<Bytes> pictures;
-  for (size_t i = 24; i + 4 <= rmp.size(); ++i) {
-    if (rmp[i] == 0 && rmp[i + 1] == 0 && rmp[i + 2] == 1 && rmp[i + 3] == 0xB2) pictures.emplace_back();
-    if (!pictures.empty()) pictures.back().push_back(rmp[i]);
-  }
-  if (!pictures.empty()) pictures.back().insert(pictures.back().end(), rmp.end() - 3, rmp.end());
-  return pictures;
-}
-
-class CountingSink : public IFrameSink {
- public:
-  int32_t DrawPicture(int, const PlanarPicture&, std::string_view) override {
-    ++pictures;
-    return 0;
-  }
-  int pictures = 0;
-};
-
 TEST_F(SessionRecordingTest, FilesGoIntoAFolderNamedFromTheLocalTime) {
   int16_t out = 7;
   EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), 0);
@@ -302,16 +263,8 @@ TEST_F(SessionRecordingTest, ARecordingStartedBeforeTheVolDecodes) {
   ASSERT_GT(rmp.size(), 24u);
   const Bytes vol(rmp.begin() + 5, rmp.begin() + 24);
   EXPECT_EQ(vol, encoder.vol_packet());
-  const std::vector<Bytes> pictures = PicturesOf(rmp);
-  ASSERT_EQ(pictures.size(), 3u);
-  CountingSink sink;
-  DecoderChannel decoder;
-  decoder.Bind(0);
-  decoder.SetFrameSink(&sink);
-  ASSERT_EQ(decoder.Open(vol), 1);
-  ASSERT_EQ(decoder.Start(), 1);
-  for (const Bytes& picture : pictures) decoder.DecodeAndDraw(picture);
-  EXPECT_EQ(sink.pictures, 3);
+  EXPECT_EQ(test::RecordedPictures(rmp).size(), 3u);
+  EXPECT_EQ(test::DecodableRecordedPictures(rmp), 3);
 }
 
 TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
@@ -368,7 +321,7 @@ TEST_F(SessionRecordingTest, AFolderThatCannotBeMadeFailsAndSaysWhy) {
 TEST_F(SessionRecordingTest, ADiskFullFromTheStartRecordsNothingAndFails) {
   int32_t result;
   {
-    FileSizeLimit full(0);
+    test::FileSizeLimit full(0);
     result = engine_.SetMpeg4Recording(1, 1, nullptr);
   }
   EXPECT_EQ(result, E_FAIL);
@@ -385,7 +338,7 @@ TEST_F(SessionRecordingTest, AWriteThatFailsLaterIsReportedOnceWithItsFile) {
   Feed(Packet(1, 0));
   Feed(Packet(2, 0));
   {
-    FileSizeLimit full(static_cast<off_t>(fs::file_size(engine_.session(1).recorder_path(0))));
+    test::FileSizeLimit full(static_cast<off_t>(fs::file_size(engine_.session(1).recorder_path(0))));
     Feed(Packet(1, 1));
     Feed(Packet(2, 1));  // the second failure of the recording is not reported again
   }
@@ -402,7 +355,7 @@ TEST_F(SessionRecordingTest, AWriteThatFailsLaterIsReportedOnceWithItsFile) {
   EXPECT_FALSE(engine_.session(1).recording_failure());
   Feed(Packet(1, 0));
   {
-    FileSizeLimit full(static_cast<off_t>(fs::file_size(engine_.session(1).recorder_path(0))));
+    test::FileSizeLimit full(static_cast<off_t>(fs::file_size(engine_.session(1).recorder_path(0))));
     Feed(Packet(1, 1));
   }
   EXPECT_EQ(events_.failures.size(), 2u);

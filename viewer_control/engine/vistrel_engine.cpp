@@ -180,6 +180,12 @@ int32_t VistrelEngine::SetMpeg4Recording(int nSessionOfIndex, int nRecording, in
   return S_OK;
 }
 
+std::string VistrelEngine::RecordingFailureText(int session) const {
+  if (!ValidSession(session)) return {};
+  const auto failure = sessions_[session].recording_failure();
+  return failure ? failure->Text() : std::string();
+}
+
 void VistrelEngine::RunOnOwner(IStreamTransport& transport, std::function<void()> handler) {
   relay_->Call(std::move(handler), [&transport] { return transport.StopRequested(); });
 }

@@ -89,6 +89,8 @@ class VistrelEngine final : private IStreamSessionHost {
   int first_slot() const { return first_slot_; }
   int channels_per_row() const { return channels_per_row_; }
   int selected_cell() const { return selected_cell_; }
+  // RecordingFailure::Text() of the session's recording, "" while nothing failed.
+  std::string RecordingFailureText(int session) const;
   void set_selected_cell(int cell) { selected_cell_ = cell; }
 
  private:
