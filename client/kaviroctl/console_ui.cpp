@@ -19,6 +19,7 @@ const char* OutcomeText(Outcome outcome) {
     case Outcome::kLogonFailed: return "logon failed";
     case Outcome::kAdminBusy: return "the DVR's administrator is using it";
     case Outcome::kTimeout: return "timed out";
+    case Outcome::kWriteFailed: return "recording write failed";
   }
   return "failed";
 }

@@ -26,6 +26,7 @@ enum class Outcome : int {
   kLogonFailed = 7,
   kAdminBusy = 8,
   kTimeout = 9,
+  kWriteFailed = 16,
 };
 
 const char* OutcomeText(Outcome outcome);

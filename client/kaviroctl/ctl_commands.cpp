@@ -39,7 +39,8 @@ const char kUsage[] =
     "  --out DIR          output folder of snapshot and record\n"
     "  --trace            print the debug trace on standard error\n"
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
-    "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out\n";
+    "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
+    "  16 recording write failed\n";
 
 namespace {
 
@@ -230,16 +231,29 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
     return static_cast<int>(Outcome::kFailed);
   }
   short result = 0;
-  link.control().SetMpeg4Recording(0, 1, &result);
-  link.Pump([] { return false; }, std::chrono::seconds(options.seconds));
-  link.control().SetMpeg4Recording(0, 0, &result);
+  sessions::IVistrelControl& control = link.control();
+  // A write that fails ends the run: what follows could not be recorded.
+  if (control.SetMpeg4Recording(0, 1, &result) >= 0) {
+    link.Pump([&] { return !control.RecordingFailureText(0).empty(); }, std::chrono::seconds(options.seconds));
+  }
+  control.SetMpeg4Recording(0, 0, &result);
+  const std::string failure = control.RecordingFailureText(0);
 
   std::vector<std::filesystem::path> files;
+  uintmax_t kept = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(options.out)) {
     if (entry.is_regular_file()) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
-  for (const auto& file : files) out << file.string() << " " << std::filesystem::file_size(file) << "\n";
+  for (const auto& file : files) {
+    kept += std::filesystem::file_size(file);
+    out << file.string() << " " << std::filesystem::file_size(file) << "\n";
+  }
+  if (!failure.empty()) {
+    err << "kaviroctl: " << OutcomeText(Outcome::kWriteFailed) << ": " << failure << "\n"
+        << "kaviroctl: kept " << files.size() << " files, " << kept << " bytes, whole pictures only\n";
+    return static_cast<int>(Outcome::kWriteFailed);
+  }
   return files.empty() ? static_cast<int>(Outcome::kFailed) : 0;
 }
 
