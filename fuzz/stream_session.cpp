@@ -58,6 +58,7 @@ class FuzzHost : public vistrel::IStreamSessionHost {
   void SessionConnected(int, IStreamTransport&) override {}
   void SessionClosed(int, IStreamTransport&) override {}
   void SessionAuthenticated(int, IStreamTransport&) override {}
+  void RecordingFailed(int, int, IStreamTransport&) override {}
   void DecoderStart(int, const vistrel::VolHeader& vol, IStreamTransport&) override {
     for (uint8_t slot : map_) {
       if (decoders_[slot].Open(vol) == 0 || decoders_[slot].Start() == 0) break;

@@ -20,6 +20,7 @@ const char* OutcomeText(Outcome outcome) {
     case Outcome::kAdminBusy: return "the DVR's administrator is using it";
     case Outcome::kTimeout: return "timed out";
     case Outcome::kConnectionLost: return "connection lost";
+    case Outcome::kWriteFailed: return "recording write failed";
   }
   return "failed";
 }

@@ -27,6 +27,7 @@ enum class Outcome : int {
   kAdminBusy = 8,
   kTimeout = 9,
   kConnectionLost = 15,
+  kWriteFailed = 16,
 };
 
 const char* OutcomeText(Outcome outcome);

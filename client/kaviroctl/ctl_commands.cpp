@@ -42,7 +42,8 @@ const char kUsage[] =
     "  --trace            print the debug trace on standard error\n"
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
-    "  15 connection lost, 128 + N ended by signal N (SIGINT, SIGTERM)\n";
+    "  15 connection lost, 16 recording write failed,\n"
+    "  128 + N ended by signal N (SIGINT, SIGTERM)\n";
 
 namespace {
 
@@ -267,11 +268,17 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
     return static_cast<int>(Outcome::kFailed);
   }
   short result = 0;
-  link.control().SetMpeg4Recording(0, 1, &result);
+  sessions::IVistrelControl& control = link.control();
   const auto started = std::chrono::steady_clock::now();
-  const bool stayed = link.PumpWhileConnected(std::chrono::seconds(options.seconds));
+  // A write that fails ends the run: what follows could not be recorded.
+  if (control.SetMpeg4Recording(0, 1, &result) >= 0) {
+    link.Pump([&] { return !link.connected() || !control.RecordingFailureText(0).empty(); },
+              std::chrono::seconds(options.seconds));
+  }
+  const bool stayed = link.connected();
   const auto recorded = std::chrono::steady_clock::now() - started;
-  link.control().SetMpeg4Recording(0, 0, &result);
+  control.SetMpeg4Recording(0, 0, &result);
+  const std::string failure = control.RecordingFailureText(0);
 
   std::vector<std::filesystem::path> files;
   std::error_code error;
@@ -286,10 +293,14 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
     if (!error) bytes += size;
     out << file.string() << " " << (error ? 0 : size) << "\n";
   }
+  const std::string kept = "kept " + std::to_string(files.size()) + " files, " + std::to_string(bytes) + " bytes";
+  if (!failure.empty()) {
+    err << "kaviroctl: " << OutcomeText(Outcome::kWriteFailed) << ": " << failure << "\n"
+        << "kaviroctl: " << kept << ", whole pictures only\n";
+    return static_cast<int>(Outcome::kWriteFailed);
+  }
   if (!stayed) {
-    return ReportLoss(link,
-                      " after " + Seconds(recorded) + " of " + std::to_string(options.seconds) + " s; kept " +
-                          std::to_string(files.size()) + " files, " + std::to_string(bytes) + " bytes",
+    return ReportLoss(link, " after " + Seconds(recorded) + " of " + std::to_string(options.seconds) + " s; " + kept,
                       err);
   }
   return files.empty() ? static_cast<int>(Outcome::kFailed) : 0;

@@ -42,6 +42,10 @@ int32_t EngineControl::SetMpeg4Recording(int nSessionOfIndex, int nRecording, sh
   return engine_.SetMpeg4Recording(nSessionOfIndex, nRecording, pVal);
 }
 
+std::string EngineControl::RecordingFailureText(int nSessionOfIndex) {
+  return engine_.RecordingFailureText(nSessionOfIndex);
+}
+
 void EngineControl::Connect(int nSessionOfNum, int nResult) {
   if (viewer_ != nullptr) viewer_->OnControlConnect(nSessionOfNum, nResult);
 }
@@ -53,6 +57,10 @@ void EngineControl::Close(int, int nResult) {
 
 void EngineControl::AuthenticationResult(int, int nResult) {
   if (viewer_ != nullptr) viewer_->OnControlAuthenticationResult(nResult);
+}
+
+void EngineControl::RecordingFailed(int nSessionOfNum, int nResult) {
+  if (viewer_ != nullptr) viewer_->OnControlRecordingFailed(nSessionOfNum, nResult);
 }
 
 }  // namespace kaviroctl

@@ -28,10 +28,12 @@ class EngineControl : public sessions::IVistrelControl, public vistrel::IVistrel
   int32_t SetAlignChannelMode(int nDstChannel, int nChannelPerRow, short* pVal) override;
   int32_t SetRecordEventType(int nSessionOfNum, const uint8_t* varRecType, short* pVal) override;
   int32_t SetMpeg4Recording(int nSessionOfIndex, int nRecording, short* pVal) override;
+  std::string RecordingFailureText(int nSessionOfIndex) override;
 
   void Connect(int nSessionOfNum, int nResult) override;
   void Close(int nSessionOfNum, int nResult) override;
   void AuthenticationResult(int nSessionOfNum, int nResult) override;
+  void RecordingFailed(int nSessionOfNum, int nResult) override;
 
  private:
   vistrel::VistrelEngine& engine_;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -18,6 +19,7 @@
 #include "platform/tcp_socket.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
+#include "viewer_control/engine/test_support.h"
 
 namespace kaviroctl {
 namespace {
@@ -117,13 +119,48 @@ TEST_F(KaviroctlTest, SnapshotWritesOneDistinctPicturePerChannel) {
   }
 }
 
-TEST_F(KaviroctlTest, RecordWritesTheRecorderFiles) {
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Recording starts as soon as the stream port is up, before the VOL packet:
+// every channel's file still carries the VOL and decodes.
+TEST_F(KaviroctlTest, RecordWritesRecorderFilesThatDecode) {
   StartDvr(4);
   ASSERT_EQ(Run({"record", "--password", "1234", "--seconds", "2", "--out", dir_.string()}), 0)
       << err_.str();
   const std::string text = out_.str();
   EXPECT_NE(text.find("000.rmp"), std::string::npos) << text;
   EXPECT_NE(text.find("003.rmg"), std::string::npos) << text;
+  int files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_)) {
+    if (entry.path().extension() != ".rmp") continue;
+    ++files;
+    const std::vector<uint8_t> rmp = ReadFile(entry.path());
+    ASSERT_GT(rmp.size(), 24u) << entry.path();
+    const std::vector<uint8_t> vol_start = {0, 0, 1, 1, 0, 0, 1, 0x20};
+    EXPECT_TRUE(std::equal(vol_start.begin(), vol_start.end(), rmp.begin() + 5)) << entry.path();
+    const size_t pictures = vistrel::test::RecordedPictures(rmp).size();
+    EXPECT_GT(pictures, 0u);
+    EXPECT_EQ(vistrel::test::DecodableRecordedPictures(rmp), static_cast<int>(pictures)) << entry.path();
+  }
+  EXPECT_EQ(files, 4);
+}
+
+TEST_F(KaviroctlTest, RecordEndsWithItsOwnCodeWhenTheDiskFills) {
+  StartDvr(4);
+  int code;
+  {
+    // Room for the run's own configuration store, not for the video.
+    vistrel::test::FileSizeLimit full(64 * 1024);
+    code = Run({"record", "--password", "1234", "--seconds", "30", "--out", dir_.string()});
+  }
+  EXPECT_EQ(code, static_cast<int>(Outcome::kWriteFailed)) << err_.str();
+  const std::string errors = err_.str();
+  EXPECT_NE(errors.find("kaviroctl: recording write failed: "), std::string::npos) << errors;
+  EXPECT_NE(errors.find(".rmp: File too large"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("kaviroctl: kept 8 files, "), std::string::npos) << errors;
 }
 
 TEST_F(KaviroctlTest, FailuresHaveTheirOwnExitCodes) {

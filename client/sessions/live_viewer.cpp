@@ -119,15 +119,20 @@ void CLiveViewer::ToggleRecording() {
   const int slot = selected_slot_;
   if (!slots_[slot].active) return;
   const bool on = !slots_[slot].recording;
-  slots_[slot].recording = on;
-  ui_.ShowRecording(on);
   Trace(on ? "[LIVE DVR %d] File Recording Start..." : "[LIVE DVR %d] File Recording Stop...", slot);
+  short result = 0;
   if (control_ == nullptr) {
     Trace("[LIVE DVR %d] Mpeg4StreamCtl is destroy !!!", slot);
+  } else if (control_->SetMpeg4Recording(slot, on ? 1 : 0, &result) < 0 && on) {
+    // Nothing is being recorded: the button stays off and the operator learns why.
+    ui_.ShowRecording(false);
+    ui_.ShowMessage("DVR " + std::to_string(slot + 1) + ", Recording failed.\n" +
+                        control_->RecordingFailureText(slot),
+                    MessageIcon::kError);
     return;
   }
-  short result = 0;
-  control_->SetMpeg4Recording(slot, on ? 1 : 0, &result);
+  slots_[slot].recording = on;
+  ui_.ShowRecording(on);
 }
 
 void CLiveViewer::StopRecording(int slot) {
@@ -185,6 +190,13 @@ void CLiveViewer::OnControlClose(const std::function<bool(int slot)>& stream_up,
   for (int slot = 0; slot < kSlotCount; ++slot) {
     if (sessions_[slot]->stream_connected() && !stream_up(slot)) sessions_[slot]->OnStreamPortClosed();
   }
+}
+
+void CLiveViewer::OnControlRecordingFailed(int session, int) {
+  if (session < 0 || session >= kSlotCount || !slots_[session].recording) return;
+  const std::string why = control_ != nullptr ? control_->RecordingFailureText(session) : std::string();
+  StopRecording(session);
+  ui_.AddEventLog(kAlertColour, "[ALERT] DVR" + std::to_string(session + 1) + ", Recording stopped: " + why);
 }
 
 void CLiveViewer::OnControlAuthenticationResult(int) {

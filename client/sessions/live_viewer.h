@@ -96,6 +96,9 @@ class CLiveViewer : public QObject {
   void OnControlConnect(int session, int result);
   void OnControlClose(const std::function<bool(int slot)>& stream_up, int result);
   void OnControlAuthenticationResult(int result);
+  // A write of the session's recording failed: the recording goes off and
+  // the event log says why.
+  void OnControlRecordingFailed(int session, int error);
 
  private:
   struct SlotRecord {

@@ -104,6 +104,7 @@ class RecordingControl : public IVistrelControl {
   int32_t SetAlignChannelMode(int start_cell, int layout, short* result) override;
   int32_t SetRecordEventType(int, const uint8_t*, short* result) override;
   int32_t SetMpeg4Recording(int session, int recording, short* result) override;
+  std::string RecordingFailureText(int) override { return {}; }
 
   // (start cell, layout) of every SetAlignChannelMode, oldest first.
   std::vector<std::pair<int, int>> aligns() const;

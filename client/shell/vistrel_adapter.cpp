@@ -25,6 +25,7 @@ CVistrelAdapter::CVistrelAdapter(QWidget* parent)
   connect(control_, &vistrel::VistrelCtl::Connect, this, &CVistrelAdapter::OnConnect);
   connect(control_, &vistrel::VistrelCtl::Close, this, &CVistrelAdapter::OnClose);
   connect(control_, &vistrel::VistrelCtl::AuthenticationResult, this, &CVistrelAdapter::OnAuthenticationResult);
+  connect(control_, &vistrel::VistrelCtl::RecordingFailed, this, &CVistrelAdapter::OnRecordingFailed);
   connect(control_, &vistrel::VistrelCtl::AnalysisVideoDeviceCard, this,
           [this](int performance, int) { emit VideoCardAnalysed(performance); });
 }
@@ -72,6 +73,10 @@ int32_t CVistrelAdapter::SetMpeg4Recording(int nSessionOfIndex, int nRecording, 
   return control_ != nullptr ? control_->SetMpeg4Recording(nSessionOfIndex, nRecording, pVal) : Fail(pVal);
 }
 
+std::string CVistrelAdapter::RecordingFailureText(int nSessionOfIndex) {
+  return control_ != nullptr ? control_->engine().RecordingFailureText(nSessionOfIndex) : std::string();
+}
+
 void CVistrelAdapter::OnConnect(int session, int result) {
   if (live_ && viewer_ != nullptr) viewer_->OnControlConnect(session, result);
 }
@@ -86,6 +91,10 @@ void CVistrelAdapter::OnClose(int, int result) {
 
 void CVistrelAdapter::OnAuthenticationResult(int, int result) {
   if (live_ && viewer_ != nullptr) viewer_->OnControlAuthenticationResult(result);
+}
+
+void CVistrelAdapter::OnRecordingFailed(int session, int result) {
+  if (live_ && viewer_ != nullptr) viewer_->OnControlRecordingFailed(session, result);
 }
 
 }  // namespace shell

@@ -45,6 +45,7 @@ class CVistrelAdapter : public QObject, public sessions::IVistrelControl {
   int32_t SetAlignChannelMode(int nDstChannel, int nChannelPerRow, short* pVal) override;
   int32_t SetRecordEventType(int nSessionOfNum, const uint8_t* varRecType, short* pVal) override;
   int32_t SetMpeg4Recording(int nSessionOfIndex, int nRecording, short* pVal) override;
+  std::string RecordingFailureText(int nSessionOfIndex) override;
 
  signals:
   // The control's video-card analysis: (performance, result).
@@ -54,6 +55,7 @@ class CVistrelAdapter : public QObject, public sessions::IVistrelControl {
   void OnConnect(int session, int result);
   void OnClose(int session, int result);
   void OnAuthenticationResult(int session, int result);
+  void OnRecordingFailed(int session, int result);
 
   vistrel::VistrelCtl* control_ = nullptr;  // child of the parent widget
   sessions::CLiveViewer* viewer_ = nullptr;

@@ -22,7 +22,9 @@ QRect SlotRect(const LayoutState& layout, int width, int height, int slot) {
 
 int HitTest(const LayoutState& layout, int width, int height, int x, int y) {
   for (int slot = layout.first_slot + 1; slot <= layout.first_slot + layout.cells(); ++slot) {
-    if (CellRect(width, height, layout.per_row, layout.first_slot, slot).contains(x, y)) return slot;
+    if (CellRect(width, height, layout.per_row, layout.first_slot, slot).contains(x, y)) {
+      return layout.Shows(slot) ? slot : -1;
+    }
   }
   Trace("GetChannel() failed. This should not occur.");
   return -1;

@@ -6,6 +6,7 @@
 // are pure.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -25,10 +26,14 @@ struct LayoutState {
 
   LayoutState() { record_types.fill(0xFF); }
   int cells() const { return per_row * per_row; }
+  // The last 1-based slot shown. A layout may reach past slot 16 (first slot
+  // 12 in 3x3); its cells beyond 16 stay blank, belong to no slot, and are
+  // never composed, hit or selected.
+  int last_slot() const { return std::min(first_slot + cells(), static_cast<int>(record_types.size())); }
   // The cell that always shows the background in the 3x3 layout.
   bool IsBlankCell(int slot) const { return per_row == 3 && slot == first_slot + 9; }
   // Whether the 1-based slot is among the cells of the layout.
-  bool Shows(int slot) const { return slot > first_slot && slot <= first_slot + cells(); }
+  bool Shows(int slot) const { return slot > first_slot && slot <= last_slot(); }
 };
 
 // The cell of 1-based `slot` in a W x H area; multiplication before division
@@ -38,7 +43,8 @@ QRect CellRect(int width, int height, int per_row, int first_slot, int slot);
 // The rectangle the slot is drawn in: the whole area when it is selected.
 QRect SlotRect(const LayoutState& layout, int width, int height, int slot);
 
-// The 1-based slot whose grid cell contains the point, or -1 (traced).
+// The 1-based slot whose grid cell contains the point, or -1: traced when the
+// point lies outside the grid, silent for a blank cell past slot 16.
 int HitTest(const LayoutState& layout, int width, int height, int x, int y);
 
 // The lines of a picture of `height` lines shown for the stream mode: live

@@ -37,6 +37,19 @@ TEST(CellLayout, HitTestAndSelection) {
   EXPECT_FALSE(nine.IsBlankCell(12));
 }
 
+TEST(CellLayout, CellsPastSlotSixteenBelongToNoSlot) {
+  LayoutState layout;
+  layout.first_slot = 12;
+  layout.per_row = 3;
+  EXPECT_EQ(layout.last_slot(), 16);
+  EXPECT_TRUE(layout.Shows(16));
+  EXPECT_FALSE(layout.Shows(17));
+  EXPECT_EQ(HitTest(layout, 704, 480, 10, 10), 13);
+  EXPECT_EQ(HitTest(layout, 704, 480, 600, 10), 15);
+  EXPECT_EQ(HitTest(layout, 704, 480, 350, 200), -1);  // the cell of "slot 17"
+  EXPECT_EQ(HitTest(layout, 704, 480, 600, 400), -1);  // and of "slot 21"
+}
+
 TEST(CellLayout, LinesShownByPictureHeightAndStreamMode) {
   EXPECT_EQ(ShownLines(240, 1).top, 0);
   EXPECT_EQ(ShownLines(240, 1).bottom, 237);

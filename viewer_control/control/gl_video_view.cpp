@@ -176,7 +176,7 @@ void GlVideoView::paintGL() {
   glClear(GL_COLOR_BUFFER_BIT);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   const int first = layout_.first_slot + 1;
-  const int last = layout_.first_slot + layout_.cells();
+  const int last = layout_.last_slot();
   for (int slot = first; slot <= last; ++slot) {
     if (layout_.selected != -1 && layout_.selected != slot) continue;
     const QRect cell = SlotRect(layout_, w, h, slot);

@@ -125,9 +125,7 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
 
 void RgbVideoView::ComposeAllLocked() {
   back_.fill(Qt::black);
-  for (int slot = layout_.first_slot + 1; slot <= layout_.first_slot + layout_.cells(); ++slot) {
-    ComposeCellLocked(slot);
-  }
+  for (int slot = layout_.first_slot + 1; slot <= layout_.last_slot(); ++slot) ComposeCellLocked(slot);
 }
 
 void RgbVideoView::paintEvent(QPaintEvent* event) {

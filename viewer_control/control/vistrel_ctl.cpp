@@ -23,6 +23,9 @@ class EventRelay : public IVistrelEvents {
   void AuthenticationResult(int nSessionOfNum, int nResult) override {
     emit control_->AuthenticationResult(nSessionOfNum, nResult);
   }
+  void RecordingFailed(int nSessionOfNum, int nResult) override {
+    emit control_->RecordingFailed(nSessionOfNum, nResult);
+  }
 
  private:
   VistrelCtl* control_;

@@ -90,6 +90,9 @@ class VistrelCtl : public QWidget {
   void Close(int nSessionOfNum, int nResult);
   void AuthenticationResult(int nSessionOfNum, int nResult);
   void AnalysisVideoDeviceCard(int nPerformance, int nResult);
+  // A write of a session's recording failed: (session index, errno); the
+  // engine's session(i).recording_failure() names the file.
+  void RecordingFailed(int nSessionOfNum, int nResult);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

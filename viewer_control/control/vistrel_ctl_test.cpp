@@ -16,6 +16,7 @@
 #include "platform/trace.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/frame_painter.h"
+#include "viewer_control/control/layout_check.h"
 #include "viewer_control/control/rgb_video_view.h"
 #include "viewer_control/control/video_view.h"
 #include "viewer_control/control/vistrel_factory.h"
@@ -327,6 +328,12 @@ TEST_F(ControlTest, ResizedCellsAndDisconnectedCellsShowTheBackground) {
     const QRect cell = CellRect(640, 480, 4, 0, slot);
     EXPECT_EQ(capture.copy(cell), BackgroundIn(cell, capture.size())) << slot;
   }
+}
+
+// Four 4-channel DVRs, DVR 4 selected, 3x3: first slot 12 once crashed here.
+TEST_F(ControlTest, LayoutsPastSlotSixteenLeaveTheirExtraCellsBlank) {
+  ASSERT_EQ(control->display_mode(), 0);
+  CheckLayoutsPastSlotSixteen(*control);
 }
 
 TEST_F(ControlTest, CloseCarriesZeroWhicheverSessionClosed) {

@@ -15,6 +15,8 @@ constexpr size_t kPictureNumberOffset = 7;
 constexpr size_t kDateOffset = 14;
 constexpr size_t kUserDataSize = 20;
 constexpr int kLastPictureOfGroup = 29;
+constexpr int kMaxPictureWidth = 720;
+constexpr int kMaxPictureHeight = 576;
 
 // The offset of the first 00 00 01 <code>, or the size when there is none.
 size_t FindStartCode(std::span<const uint8_t> data, uint8_t code) {
@@ -46,7 +48,10 @@ int DecoderChannel::Open(std::span<const uint8_t> vol_header) {
     CloseLocked();
     return 0;
   }
-  if (vol.width % 16 != 0 || vol.height % 16 != 0) {
+  // The DVR sends at most D1 (720x576); a larger announced size is refused
+  // before the decoder allocates pictures of it.
+  if (vol.width % 16 != 0 || vol.height % 16 != 0 || vol.width > kMaxPictureWidth ||
+      vol.height > kMaxPictureHeight) {
     Trace("VOP header has unsupported image size: %dx%d at channel %d.", vol.width, vol.height,
           slot_);
     CloseLocked();

@@ -66,7 +66,7 @@ TEST(Mpeg4Vol, TheEncodersVolHeaderIsNineteenBytesAndGivesItsSize) {
 }
 
 TEST_F(DecoderChannelTest, OpensVolSizesThatAreMultiplesOfSixteenAndDecodesThem) {
-  for (auto [width, height] : {std::pair{352, 240}, {704, 480}}) {
+  for (auto [width, height] : {std::pair{352, 240}, {704, 480}, {720, 576}}) {
     test::StreamEncoder encoder(width, height);
     ASSERT_TRUE(OpenAndStart(encoder));
     EXPECT_EQ(channel.width(), width);
@@ -78,11 +78,11 @@ TEST_F(DecoderChannelTest, OpensVolSizesThatAreMultiplesOfSixteenAndDecodesThem)
     EXPECT_NEAR(sink.drawn.back().centre_luma, 200, 4);
     EXPECT_EQ(sink.drawn.back().date, test::kPictureDateText);
   }
-  EXPECT_EQ(trace.Count("Channel 3, Mpeg4 decoder play !!!."), 2u);
+  EXPECT_EQ(trace.Count("Channel 3, Mpeg4 decoder play !!!."), 3u);
 }
 
-TEST_F(DecoderChannelTest, RefusesSizesThatAreNotMultiplesOfSixteen) {
-  for (auto [width, height] : {std::pair{352, 250}, {350, 240}}) {
+TEST_F(DecoderChannelTest, RefusesSizesThatAreNotMultiplesOfSixteenOrLargerThanD1) {
+  for (auto [width, height] : {std::pair{352, 250}, {350, 240}, {736, 480}, {704, 592}}) {
     test::StreamEncoder encoder(width, height);
     EXPECT_EQ(channel.Open(encoder.vol_packet()), 0);
     EXPECT_TRUE(trace.Contains("VOP header has unsupported image size: " + std::to_string(width) +

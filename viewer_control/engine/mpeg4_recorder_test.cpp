@@ -1,8 +1,6 @@
 #include "viewer_control/engine/mpeg4_recorder.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/result_codes.h"
 #include "platform/trace.h"
 #include "protocol/stream_codes.h"
 #include "viewer_control/engine/test_support.h"
@@ -130,23 +129,65 @@ TEST_F(RecorderTest, AFailedWriteKeepsWholePicturesAndStopsTheChannel) {
   const off_t whole = static_cast<off_t>(24 + first.size() - 2);
 
   // The disk fills up half-way through the next picture.
-  signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit limited = saved;
-  limited.rlim_cur = static_cast<rlim_t>(whole + 10);
-  setrlimit(RLIMIT_FSIZE, &limited);
-  const int result = recorder.WritePicture(Packet(1, 1));
-  setrlimit(RLIMIT_FSIZE, &saved);
+  int result;
+  {
+    test::FileSizeLimit full(whole + 10);
+    result = recorder.WritePicture(Packet(1, 1));
+  }
 
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(trace.Contains("[MPEG4 RECORDER] MPEG4 Frame write error !!!"));
   EXPECT_FALSE(recorder.is_open());
+  ASSERT_TRUE(recorder.failure());
+  EXPECT_EQ(recorder.failure()->path, folder() + "000.rmp");
+  EXPECT_EQ(recorder.failure()->error, EFBIG);
+  EXPECT_EQ(recorder.failure()->Text(), folder() + "000.rmp: File too large");
   EXPECT_EQ(recorder.WritePicture(Packet(1, 2)), 1);  // the channel no longer records
   Bytes expected = Header("LIVE", vol_);
   const Bytes picture = Recorded(first);
   expected.insert(expected.end(), picture.begin(), picture.end());
   EXPECT_EQ(ReadFile(folder() + "000.rmp"), expected);
+}
+
+TEST_F(RecorderTest, OpenedBeforeTheVolItRecordsFromTheFirstIPictureAfterIt) {
+  Mpeg4Recorder recorder;
+  ASSERT_TRUE(recorder.Open(0, std::nullopt, folder(), true));
+  EXPECT_EQ(recorder.WritePicture(Packet(1, 0)), 1);  // no VOL yet: held back
+  EXPECT_EQ(ReadFile(folder() + "000.rmp"), Header("LIVE", VolHeader{}));
+  ASSERT_TRUE(recorder.TakeVol(vol_));
+  VolHeader other{};
+  other.fill(0x11);
+  ASSERT_TRUE(recorder.TakeVol(other));  // the first VOL stays
+  EXPECT_EQ(recorder.WritePicture(Packet(1, 1)), 1);  // not an I picture
+  const Bytes packet = Packet(1, 0);
+  EXPECT_EQ(recorder.WritePicture(packet), 1);
+  recorder.Close();
+  Bytes expected = Header("LIVE", vol_);
+  const Bytes picture = Recorded(packet);
+  expected.insert(expected.end(), picture.begin(), picture.end());
+  EXPECT_EQ(ReadFile(folder() + "000.rmp"), expected);
+}
+
+TEST_F(RecorderTest, FoldersOfOneSecondGetSuffixesAndNoFileIsWrittenOver) {
+  RecordingFailure failure;
+  const std::string name = folder() + "video/20261208163533/";
+  EXPECT_EQ(MakeRecordFolder(name, &failure), name);  // the video folder is made too
+  EXPECT_EQ(MakeRecordFolder(name, &failure), folder() + "video/20261208163533_2/");
+  EXPECT_EQ(MakeRecordFolder(name, &failure), folder() + "video/20261208163533_3/");
+
+  // A file already there is kept as it is, and the open says why it failed.
+  std::ofstream(name + "000.rmp") << "earlier";
+  Mpeg4Recorder recorder;
+  EXPECT_FALSE(recorder.Open(0, vol_, name, true));
+  EXPECT_EQ(ReadFile(name + "000.rmp"), Bytes({'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+  ASSERT_TRUE(recorder.failure());
+  EXPECT_EQ(recorder.failure()->error, EEXIST);
+
+  // Under a file no folder can be made.
+  std::ofstream(folder() + "plain") << "x";
+  EXPECT_FALSE(MakeRecordFolder(folder() + "plain/20261208163533/", &failure));
+  EXPECT_EQ(failure.path, folder() + "plain/");
+  EXPECT_EQ(failure.error, ENOTDIR);
 }
 
 // Recording through the engine's session: folder from the registry and the
@@ -181,28 +222,49 @@ class SessionRecordingTest : public RecorderTest {
     return start;
   }
 
+  struct FailureEvents : IVistrelEvents {
+    void Connect(int, int) override {}
+    void Close(int, int) override {}
+    void AuthenticationResult(int, int) override {}
+    void RecordingFailed(int session, int error) override { failures.emplace_back(session, error); }
+    std::vector<std::pair<int, int>> failures;
+  };
+
   std::tm now_ = Start();
-  VistrelEngine engine_;
+  FailureEvents events_;
+  VistrelEngine engine_{&events_};
   test::ScriptedTransport transport_;
 };
 
 TEST_F(SessionRecordingTest, FilesGoIntoAFolderNamedFromTheLocalTime) {
   int16_t out = 7;
   EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), 0);
-  EXPECT_EQ(out, 7);  // not written
+  EXPECT_EQ(out, 1);
   const std::string recording = folder() + "video/20261208163533/";
   for (const char* name : {"000", "001", "002", "003"}) {
     EXPECT_TRUE(fs::exists(recording + name + ".rmp")) << name;
     EXPECT_TRUE(fs::exists(recording + name + ".rmg")) << name;
   }
   EXPECT_FALSE(fs::exists(recording + "004.rmp"));
-  // Before the VOL packet the header holds 19 zero bytes.
-  Feed(Packet(2, 0));
+  EXPECT_FALSE(engine_.session(1).recording_failure());
+}
+
+// Switched on before the VOL packet, as kaviroctl does once the stream port
+// is up: the file begins at the first I picture after the VOL and decodes.
+TEST_F(SessionRecordingTest, ARecordingStartedBeforeTheVolDecodes) {
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  Feed(encoder.Picture(2, 0));  // cannot be decoded without the VOL: not recorded
+  Feed(encoder.vol_packet());
+  for (int number = 0; number < 3; ++number) Feed(encoder.Picture(2, number, static_cast<uint8_t>(60 + number)));
   engine_.SetMpeg4Recording(1, 0, nullptr);
-  const Bytes rmp = ReadFile(recording + "001.rmp");
-  ASSERT_GE(rmp.size(), 24u);
-  EXPECT_EQ(Bytes(rmp.begin() + 5, rmp.begin() + 24), Bytes(19, 0));
-  EXPECT_EQ(rmp.size(), 24 + Packet(2, 0).size() - 2);
+
+  const Bytes rmp = ReadFile(folder() + "video/20261208163533/001.rmp");
+  ASSERT_GT(rmp.size(), 24u);
+  const Bytes vol(rmp.begin() + 5, rmp.begin() + 24);
+  EXPECT_EQ(vol, encoder.vol_packet());
+  EXPECT_EQ(test::RecordedPictures(rmp).size(), 3u);
+  EXPECT_EQ(test::DecodableRecordedPictures(rmp), 3);
 }
 
 TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
@@ -215,26 +277,88 @@ TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
   const Bytes header = ReadFile(first);
   EXPECT_EQ(Bytes(header.begin() + 5, header.begin() + 24), encoder.vol_packet());
 
-  // In the same second the folder exists: nothing changes.
-  engine_.SetMpeg4Recording(1, 1, nullptr);
-  EXPECT_TRUE(trace.Contains("[MPEG4 DECODER] Record file foder create failed !!!"));
-  Feed(Packet(1, 1));
-  EXPECT_GT(fs::file_size(first), first_size);
-  const auto grown = fs::file_size(first);
+  // In the same second the time name is taken: the new recording gets a
+  // folder of its own and the earlier files keep what they hold.
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  Feed(Packet(1, 0));
+  EXPECT_EQ(fs::file_size(first), first_size);
+  const std::string second = folder() + "video/20261208163533_2/000.rmp";
+  EXPECT_EQ(engine_.session(1).recorder_path(0), second);
+  EXPECT_EQ(fs::file_size(second), 24 + Packet(1, 0).size() - 2);
+  const Bytes second_header = ReadFile(second);
+  EXPECT_EQ(Bytes(second_header.begin() + 5, second_header.begin() + 24), encoder.vol_packet());
 
   now_.tm_sec = 34;
   engine_.SetMpeg4Recording(1, 1, nullptr);
   Feed(Packet(1, 0));
-  EXPECT_EQ(fs::file_size(first), grown);
+  EXPECT_EQ(fs::file_size(second), 24 + Packet(1, 0).size() - 2);
   EXPECT_EQ(fs::file_size(folder() + "video/20261208163534/000.rmp"), 24 + Packet(1, 0).size() - 2);
   EXPECT_TRUE(engine_.session(1).recording());
 }
 
 TEST_F(SessionRecordingTest, WithoutTheRegistryKeyNothingIsRecorded) {
   setenv("KAVIRO_REGISTRY", (dir_ / "other.db").c_str(), 1);
-  engine_.SetMpeg4Recording(1, 1, nullptr);
+  int16_t out = 7;
+  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), E_FAIL);
+  EXPECT_EQ(out, 0);
   EXPECT_FALSE(engine_.session(1).recording());
   EXPECT_FALSE(fs::exists(folder() + "video"));
+  ASSERT_TRUE(engine_.session(1).recording_failure());
+  EXPECT_EQ(engine_.session(1).recording_failure()->Text(), "no video folder is set");
+}
+
+TEST_F(SessionRecordingTest, AFolderThatCannotBeMadeFailsAndSaysWhy) {
+  std::ofstream(folder() + "video") << "a file, not a folder";
+  int16_t out = 7;
+  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), E_FAIL);
+  EXPECT_EQ(out, 0);
+  EXPECT_FALSE(engine_.session(1).recording());
+  EXPECT_TRUE(trace.Contains("[MPEG4 DECODER] Record file foder create failed !!!"));
+  ASSERT_TRUE(engine_.session(1).recording_failure());
+  EXPECT_EQ(engine_.session(1).recording_failure()->Text(), folder() + "video/: Not a directory");
+}
+
+TEST_F(SessionRecordingTest, ADiskFullFromTheStartRecordsNothingAndFails) {
+  int32_t result;
+  {
+    test::FileSizeLimit full(0);
+    result = engine_.SetMpeg4Recording(1, 1, nullptr);
+  }
+  EXPECT_EQ(result, E_FAIL);
+  EXPECT_FALSE(engine_.session(1).recording());
+  ASSERT_TRUE(engine_.session(1).recording_failure());
+  EXPECT_EQ(engine_.session(1).recording_failure()->path, folder() + "video/20261208163533/000.rmp");
+  EXPECT_EQ(engine_.session(1).recording_failure()->error, EFBIG);
+}
+
+TEST_F(SessionRecordingTest, AWriteThatFailsLaterIsReportedOnceWithItsFile) {
+  test::StreamEncoder encoder(352, 240);
+  Feed(encoder.vol_packet());
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  Feed(Packet(1, 0));
+  Feed(Packet(2, 0));
+  {
+    test::FileSizeLimit full(static_cast<off_t>(fs::file_size(engine_.session(1).recorder_path(0))));
+    Feed(Packet(1, 1));
+    Feed(Packet(2, 1));  // the second failure of the recording is not reported again
+  }
+  ASSERT_EQ(events_.failures.size(), 1u);
+  EXPECT_EQ(events_.failures[0], (std::pair{1, EFBIG}));
+  ASSERT_TRUE(engine_.session(1).recording_failure());
+  EXPECT_EQ(engine_.session(1).recording_failure()->path, folder() + "video/20261208163533/000.rmp");
+  EXPECT_TRUE(trace.Contains("[STREAM SESSION 1] Stream data Mpeg4 recording failed !!!"));
+  EXPECT_TRUE(engine_.session(1).recording());  // the host switches it off
+
+  // A new recording is heard of again.
+  now_.tm_sec = 40;
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  EXPECT_FALSE(engine_.session(1).recording_failure());
+  Feed(Packet(1, 0));
+  {
+    test::FileSizeLimit full(static_cast<off_t>(fs::file_size(engine_.session(1).recorder_path(0))));
+    Feed(Packet(1, 1));
+  }
+  EXPECT_EQ(events_.failures.size(), 2u);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/result_codes.h"
 #include "platform/trace.h"
@@ -71,7 +70,6 @@ int32_t StreamSession::Connect(const std::string& user, const std::string& passw
     password_ = password.substr(0, kTextLimit);
     address_ = address.substr(0, kTextLimit);
   }
-  reassembler_.Reset();  // no receive thread runs now
   if (socket_.Start(address_, port) < 0) {
     Trace("[STREAM SESSION %d] Stream socket connection failed !!!", index_);
     return E_FAIL;
@@ -103,33 +101,64 @@ void StreamSession::ResetProtocolState() {
   vol_.fill(0);
 }
 
-void StreamSession::SetRecording(bool on, bool live) {
+bool StreamSession::SetRecording(bool on, bool live) {
+  std::lock_guard lock(recorder_lock_);
   if (!on) {
-    std::lock_guard lock(recorder_lock_);
     for (auto& recorder : recorders_) recorder.Close();
     recording_ = false;
-    return;
+    return true;
   }
-  const auto folder = RecordFolderName(local_time_());
-  if (!folder) return;
-  std::error_code error;
-  // A folder that already exists belongs to a recording started in the same second.
-  if (!std::filesystem::create_directories(*folder, error)) {
+  const auto name = RecordFolderName(local_time_());
+  if (!name) {
+    recording_failure_ = RecordingFailure{};
+    return false;
+  }
+  RecordingFailure failure;
+  const auto folder = MakeRecordFolder(*name, &failure);
+  if (!folder) {
     Trace("[MPEG4 DECODER] Record file foder create failed !!!");
-    return;
+    recording_failure_ = failure;
+    return false;
   }
   int count;
-  VolHeader vol;
+  std::optional<VolHeader> vol;
   {
-    std::lock_guard lock(config_lock_);
+    std::lock_guard config(config_lock_);
     count = channel_count_;
-    vol = vol_;
+    // Zero until the stream's VOL packet came; the recorders then wait for it.
+    if (std::equal(stream::kVolStart, stream::kVolStart + 4, vol_.begin())) vol = vol_;
   }
-  std::lock_guard lock(recorder_lock_);
   // A new recording closes the files of the one before.
   for (auto& recorder : recorders_) recorder.Close();
-  for (int i = 0; i < count; ++i) recorders_[i].Open(i, vol, *folder, live);
+  recording_failure_.reset();
+  int opened = 0;
+  for (int i = 0; i < count; ++i) {
+    if (recorders_[i].Open(i, vol, *folder, live)) {
+      ++opened;
+    } else if (!recording_failure_ && recorders_[i].failure()) {
+      recording_failure_ = recorders_[i].failure();
+    }
+  }
+  if (opened == 0) {
+    if (!recording_failure_) recording_failure_ = RecordingFailure{*folder, 0};
+    recording_ = false;
+    return false;
+  }
   recording_ = true;
+  write_failure_noted_ = false;
+  return true;
+}
+
+bool StreamSession::NoteWriteFailureLocked(const Mpeg4Recorder& recorder) {
+  if (write_failure_noted_ || !recorder.failure()) return false;
+  write_failure_noted_ = true;
+  recording_failure_ = recorder.failure();
+  return true;
+}
+
+std::optional<RecordingFailure> StreamSession::recording_failure() const {
+  std::lock_guard lock(recorder_lock_);
+  return recording_failure_;
 }
 
 bool StreamSession::recording() const {
@@ -159,6 +188,9 @@ std::string StreamSession::recorder_path(int channel) const {
 }
 
 void StreamSession::SocketConnected(IStreamTransport& transport) {
+  // Reset here, on the new receive thread: the owner thread cannot know
+  // whether a thread left lingering by a stop still reads into it.
+  reassembler_.Reset();
   Trace("[STREAM SESSION %d] Stream socket port connection !!!", index_);
   host_->SessionConnected(index_, transport);
 }
@@ -321,6 +353,18 @@ void StreamSession::VideoData(IStreamTransport& transport, std::span<const uint8
       std::lock_guard lock(config_lock_);
       vol_ = vol;
     }
+    bool failed = false;
+    int error = 0;
+    {
+      // Recorders switched on before the VOL came write it now.
+      std::lock_guard lock(recorder_lock_);
+      for (auto& recorder : recorders_) {
+        if (!recording_ || recorder.TakeVol(vol) || !NoteWriteFailureLocked(recorder)) continue;
+        failed = true;
+        error = recording_failure_->error;
+      }
+    }
+    if (failed) host_->RecordingFailed(index_, error, transport);
     host_->DecoderStart(index_, vol, transport);
     Trace("[STREAM SESSION %d] Mpeg4 decoder initialize succeeded !!!", index_);
     return;
@@ -343,12 +387,18 @@ void StreamSession::VideoData(IStreamTransport& transport, std::span<const uint8
     Trace("[STREAM SESSION %d] Not found channel at GetMpeg4StreamChannel().", index_);
     return;
   }
+  bool failed = false;
+  int error = 0;
   {
     std::lock_guard lock(recorder_lock_);
-    if (recording_ && recorders_[channel - 1].WritePicture(payload) == 0) {
+    Mpeg4Recorder& recorder = recorders_[channel - 1];
+    if (recording_ && recorder.WritePicture(payload) == 0) {
       Trace("[STREAM SESSION %d] Stream data Mpeg4 recording failed !!!", index_);
+      failed = NoteWriteFailureLocked(recorder);
+      if (failed) error = recording_failure_->error;
     }
   }
+  if (failed) host_->RecordingFailed(index_, error, transport);
   if (slot >= kStreamChannels) return;  // the engine never maps beyond slot 15
   if (host_->Decoder(slot).DecodeAndDraw(payload.subspan(start)) == 0) {
     Trace("[STREAM SESSION %d]: Failed draw frame at ResponseLiveData()", index_);

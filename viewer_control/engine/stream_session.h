@@ -6,11 +6,12 @@
 // Threads: Bind, SetSessionInfo, Connect, Disconnect and SetRecording run on
 // the engine's owner thread; SocketConnected, ReceiveStep and ConnectionLost
 // (and the dispatch below them) on the receive thread. The reassembler belongs
-// to the receive thread while one runs (Connect resets it before starting one).
-// Locks, never nested: `config_lock_` guards the logon data, stream type,
-// channel map, channel count and VOL header; `recorder_lock_` guards the
-// recorders and the recording flag. Decoder channels take their own lock
-// inside DecodeAndDraw, with neither session lock held.
+// to the receive thread; each new one resets it before its first read.
+// Locks: `config_lock_` guards the logon data, stream type, channel map,
+// channel count and VOL header; `recorder_lock_` guards the recorders, the
+// recording flag and the recording's failure. Where both are held (starting a
+// recording), `recorder_lock_` comes first. Decoder channels take their own
+// lock inside DecodeAndDraw, with neither session lock held.
 #pragma once
 
 #include <array>
@@ -18,6 +19,7 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -33,7 +35,7 @@ inline constexpr int kStreamLive = 1;
 inline constexpr int kStreamRecorded = 2;
 inline constexpr int kStreamChannels = 16;
 
-// The engine, as the session sees it. The four notifications are called on
+// The engine, as the session sees it. The five notifications are called on
 // the receive thread and return once the owner thread has handled them, or
 // early when `transport.StopRequested()`.
 class IStreamSessionHost {
@@ -43,6 +45,9 @@ class IStreamSessionHost {
   virtual void SessionClosed(int index, IStreamTransport& transport) = 0;
   virtual void SessionAuthenticated(int index, IStreamTransport& transport) = 0;
   virtual void DecoderStart(int index, const VolHeader& vol, IStreamTransport& transport) = 0;
+  // A write of the session's recording failed (`error` is the errno); raised
+  // once per recording, which goes on for the channels that still record.
+  virtual void RecordingFailed(int index, int error, IStreamTransport& transport) = 0;
   // The decoder channel of display slot 0-15.
   virtual DecoderChannel& Decoder(int slot) = 0;
 };
@@ -63,7 +68,10 @@ class StreamSession final : public IStreamSocketClient {
   int32_t Disconnect();
   // Stops the receive thread without a trace or a reset (engine teardown).
   void Shutdown();
-  void SetRecording(bool on, bool live);
+  // Off always succeeds. On: true when the files of at least one channel
+  // were made; false when none were, with recording_failure() saying why (a
+  // folder that cannot be made leaves an earlier recording running).
+  bool SetRecording(bool on, bool live);
   // The clock that names recording folders (tests move it).
   void SetLocalTime(std::function<std::tm()> now) { local_time_ = std::move(now); }
 
@@ -77,6 +85,9 @@ class StreamSession final : public IStreamSocketClient {
   int stream_type() const;
   VolHeader vol_header() const;
   std::string recorder_path(int channel) const;  // .rmp of a stream channel, "" when closed
+  // Why the last start of recording failed or the first write of this
+  // recording that failed; empty while nothing failed.
+  std::optional<RecordingFailure> recording_failure() const;
 
   // Receive thread (IStreamSocketClient); also driven directly by the fuzzer.
   void SocketConnected(IStreamTransport& transport) override;
@@ -89,6 +100,9 @@ class StreamSession final : public IStreamSocketClient {
   void LogonResult(IStreamTransport& transport, std::span<const uint8_t> payload);
   void RecordStreamResult(IStreamTransport& transport, std::span<const uint8_t> payload);
   void VideoData(IStreamTransport& transport, std::span<const uint8_t> payload);
+  // After a recorder's write failed, under `recorder_lock_`: keeps the first
+  // failure of the recording; true when the host is still to hear of it.
+  bool NoteWriteFailureLocked(const Mpeg4Recorder& recorder);
   int32_t SendPacket(IStreamTransport& transport, uint32_t code, std::span<const uint8_t> payload);
   void ResetProtocolState();
 
@@ -108,6 +122,8 @@ class StreamSession final : public IStreamSocketClient {
   mutable std::mutex recorder_lock_;
   bool recording_ = false;                                  // guarded by recorder_lock_
   std::array<Mpeg4Recorder, kStreamChannels> recorders_;    // guarded by recorder_lock_
+  std::optional<RecordingFailure> recording_failure_;       // guarded by recorder_lock_
+  bool write_failure_noted_ = false;                        // guarded by recorder_lock_
   std::function<std::tm()> local_time_;
 
   // Last, so that it is destroyed first: its receive thread uses all of the above.

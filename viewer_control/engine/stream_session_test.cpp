@@ -138,6 +138,19 @@ TEST_F(SessionProtocolTest, ARefusedLogonLeavesTheConnectionIdle) {
   EXPECT_TRUE(events.events.empty());
 }
 
+// A Connect on the owner thread must leave the packet being received alone:
+// a receive thread left lingering by a stop may still be reading it. The
+// scripted reader stands for that thread; the connect starts no thread of its own.
+TEST_F(SessionProtocolTest, AConnectLeavesThePacketBeingReceivedAlone) {
+  transport.max_read = 5;
+  transport.PushPacket(stream::REQ_AUTHENTICATION);
+  ASSERT_TRUE(session().ReceiveStep(transport));  // 5 of the 12 header bytes are in
+  ASSERT_EQ(session().Connect("admin", "1234", "", 0), S_OK);
+  transport.Drain(session());
+  ASSERT_GE(transport.sent.size(), 12u);
+  EXPECT_EQ(Bytes(transport.sent.begin(), transport.sent.begin() + 12), Header(11, stream::SNDAUTHDATA));
+}
+
 TEST_F(SessionProtocolTest, NothingIsDispatchedOnceTheConnectionIsDown) {
   transport.connected = false;
   transport.PushPacket(stream::REQ_AUTHENTICATION);

@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 #include "platform/tcp_socket.h"
 #include "protocol/packet_header.h"
 #include "protocol/stream_codes.h"
+#include "viewer_control/engine/decoder_channel.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -199,6 +202,57 @@ void ScriptedTransport::Drain(StreamSession& session) {
   while (!drained()) {
     if (!session.ReceiveStep(*this)) return;
   }
+}
+
+FileSizeLimit::FileSizeLimit(long long bytes) {
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  saved_ = limit.rlim_cur;
+  limit.rlim_cur = static_cast<rlim_t>(bytes);
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(saved_);
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+std::vector<std::vector<uint8_t>> RecordedPictures(std::span<const uint8_t> rmp) {
+  std::vector<std::vector<uint8_t>> pictures;
+  for (size_t i = 24; i < rmp.size(); ++i) {
+    if (i + 4 <= rmp.size() && rmp[i] == 0 && rmp[i + 1] == 0 && rmp[i + 2] == 1 && rmp[i + 3] == 0xB2) {
+      pictures.emplace_back();
+    }
+    if (!pictures.empty()) pictures.back().push_back(rmp[i]);
+  }
+  return pictures;
+}
+
+namespace {
+
+class CountingSink : public IFrameSink {
+ public:
+  int32_t DrawPicture(int, const PlanarPicture&, std::string_view) override {
+    ++pictures;
+    return 0;
+  }
+  int pictures = 0;
+};
+
+}  // namespace
+
+int DecodableRecordedPictures(std::span<const uint8_t> rmp) {
+  if (rmp.size() < 24) return 0;
+  CountingSink sink;
+  DecoderChannel decoder;
+  decoder.Bind(0);
+  decoder.SetFrameSink(&sink);
+  if (decoder.Open(rmp.subspan(5, kVolHeaderSize)) == 0 || decoder.Start() == 0) return 0;
+  for (const auto& picture : RecordedPictures(rmp)) decoder.DecodeAndDraw(picture);
+  return sink.pictures;
 }
 
 void EnsureApplication() {

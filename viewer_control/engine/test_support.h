@@ -82,6 +82,26 @@ class ScriptedTransport : public IStreamTransport {
   bool connected = true;
 };
 
+// A full disk, as far as this process can tell: while it lives, no file
+// grows past `bytes` (writes fail with EFBIG; SIGXFSZ is ignored).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(long long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long long saved_;
+};
+
+// The pictures of an .rmp file after its 24-byte header, one per user-data
+// start code (start codes do not occur inside coded data).
+std::vector<std::vector<uint8_t>> RecordedPictures(std::span<const uint8_t> rmp);
+
+// How many of a recording's pictures decode with the VOL of its header.
+int DecodableRecordedPictures(std::span<const uint8_t> rmp);
+
 // Makes the QCoreApplication the owner thread's event loop needs.
 void EnsureApplication();
 // Runs the owner thread's event loop until `done` or the time-out.

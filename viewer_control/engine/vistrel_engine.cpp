@@ -32,6 +32,8 @@ VistrelEngine::VistrelEngine(IVistrelEvents* events, IFrameSink* frames)
   record_event_types_.fill(0xFF);
   for (int slot = 0; slot < kDisplaySlots; ++slot) decoders_[slot].Bind(slot);
   for (int index = 0; index < kSessionCount; ++index) sessions_[index].Bind(index, this);
+  // The last step of the control's creation: the four sessions are bound.
+  Trace("6");
   SetFrameSink(frames);
 }
 
@@ -170,8 +172,18 @@ int32_t VistrelEngine::SetRecordEventType(int nSessionOfNum, std::span<const uin
 
 int32_t VistrelEngine::SetMpeg4Recording(int nSessionOfIndex, int nRecording, int16_t* pVal) {
   if (!ValidSession(nSessionOfIndex)) return Fail(pVal);
-  sessions_[nSessionOfIndex].SetRecording(nRecording != 0, video_stream_mode_ == kStreamLive);
+  // Nothing recorded is never reported as a recording.
+  if (!sessions_[nSessionOfIndex].SetRecording(nRecording != 0, video_stream_mode_ == kStreamLive)) {
+    return Fail(pVal);
+  }
+  SetOut(pVal, 1);
   return S_OK;
+}
+
+std::string VistrelEngine::RecordingFailureText(int session) const {
+  if (!ValidSession(session)) return {};
+  const auto failure = sessions_[session].recording_failure();
+  return failure ? failure->Text() : std::string();
 }
 
 void VistrelEngine::RunOnOwner(IStreamTransport& transport, std::function<void()> handler) {
@@ -200,6 +212,12 @@ void VistrelEngine::SessionAuthenticated(int index, IStreamTransport& transport)
 
 void VistrelEngine::DecoderStart(int index, const VolHeader& vol, IStreamTransport& transport) {
   RunOnOwner(transport, [this, index, vol] { StartDecoders(index, vol); });
+}
+
+void VistrelEngine::RecordingFailed(int index, int error, IStreamTransport& transport) {
+  RunOnOwner(transport, [this, index, error] {
+    if (events_ != nullptr) events_->RecordingFailed(index, error);
+  });
 }
 
 void VistrelEngine::StartDecoders(int index, const VolHeader& vol) {

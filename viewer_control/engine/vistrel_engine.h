@@ -7,9 +7,9 @@
 // which must run a Qt event loop. Every method is called on the owner thread.
 // Each connected session has a receive thread that reassembles, dispatches,
 // records and decodes; decoded pictures go to the frame sink on that thread.
-// Events (Connect, Close, AuthenticationResult) and the decoder start of a new
-// VOL header are run on the owner thread while the receive thread waits, as
-// the control's window messages were (OwnerRelay). A disconnect on the owner
+// Events (Connect, Close, AuthenticationResult, RecordingFailed) and the
+// decoder start of a new VOL header are run on the owner thread while the
+// receive thread waits, as the control's window messages were (OwnerRelay). A disconnect on the owner
 // thread, even from inside an event handler, cancels such a wait, so it ends
 // within its 1,000 ms bound and no event of that session is raised after it.
 // A frame sink that does not return is the one thing that can hold a receive
@@ -76,6 +76,8 @@ class VistrelEngine final : private IStreamSessionHost {
   int32_t SetAlignChannelMode(int nDstChannel, int nChannelPerRow, int16_t* pVal);
   // `varRecType`: one byte per channel of the session.
   int32_t SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType, int16_t* pVal);
+  // Switching on fails (E_FAIL, pVal 0) when no channel's files could be
+  // made; session(i).recording_failure() then says why.
   int32_t SetMpeg4Recording(int nSessionOfIndex, int nRecording, int16_t* pVal);
 
   // --- State for the renderer, the tools and tests (owner thread).
@@ -87,6 +89,8 @@ class VistrelEngine final : private IStreamSessionHost {
   int first_slot() const { return first_slot_; }
   int channels_per_row() const { return channels_per_row_; }
   int selected_cell() const { return selected_cell_; }
+  // RecordingFailure::Text() of the session's recording, "" while nothing failed.
+  std::string RecordingFailureText(int session) const;
   void set_selected_cell(int cell) { selected_cell_ = cell; }
 
  private:
@@ -95,6 +99,7 @@ class VistrelEngine final : private IStreamSessionHost {
   void SessionClosed(int index, IStreamTransport& transport) override;
   void SessionAuthenticated(int index, IStreamTransport& transport) override;
   void DecoderStart(int index, const VolHeader& vol, IStreamTransport& transport) override;
+  void RecordingFailed(int index, int error, IStreamTransport& transport) override;
   DecoderChannel& Decoder(int slot) override { return decoders_[slot]; }
 
   // Owner thread.

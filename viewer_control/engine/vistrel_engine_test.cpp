@@ -102,6 +102,13 @@ class EngineTest : public ::testing::Test {
   VistrelEngine engine{&events, &pictures};
 };
 
+TEST_F(EngineTest, CreationEndsWithTheTraceOfTheBoundSessions) {
+  ASSERT_FALSE(trace.Texts().empty());
+  EXPECT_EQ(trace.Texts().back(), "6");
+  EXPECT_EQ(trace.Count("6"), 1u);
+  for (int index = 0; index < kSessionCount; ++index) EXPECT_EQ(engine.session(index).index(), index);
+}
+
 TEST_F(EngineTest, ArgumentsOutsideTheirRangesFailWithZero) {
   const uint8_t map[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
   const uint8_t bad_map[4] = {0, 1, 16, 3};

@@ -14,6 +14,10 @@ class IVistrelEvents {
   virtual void Close(int nSessionOfNum, int nResult) = 0;
   // The DVR accepted a live stream's logon and receive-ready was sent: (0, 0).
   virtual void AuthenticationResult(int nSessionOfNum, int nResult) = 0;
+  // A write of the session's recording failed, once per recording: (session
+  // index, the system's error number). The host switches the recording off;
+  // the session's recording_failure() names the file.
+  virtual void RecordingFailed(int nSessionOfNum, int nResult) { (void)nSessionOfNum, (void)nResult; }
 };
 
 }  // namespace vistrel

@@ -8,6 +8,7 @@
 // --port is the DVR's command port; the stream port is the next one. Keys:
 // 1, 4, 9 and 6 (for 16) choose the layout; Page Up / Page Down move the
 // first cell; Escape quits.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -136,8 +137,10 @@ class ViewWindow : public QWidget {
       case Qt::Key_9: control_->SetAlignChannelMode(first > 7 ? 7 : first, 3, &out); break;
       case Qt::Key_6: control_->SetAlignChannelMode(0, 4, &out); break;
       case Qt::Key_PageDown: {
+        // The last page ends at slot 16, as the 3x3 key's first slot 7 does.
         const int step = per_row * per_row;
-        if (first + step < 16) control_->SetAlignChannelMode(first + step, per_row, &out);
+        const int next = std::min(first + step, 16 - step);
+        if (next > first) control_->SetAlignChannelMode(next, per_row, &out);
         break;
       }
       case Qt::Key_PageUp: {

@@ -95,4 +95,22 @@ TEST(VistrelViewGl, FourChannelsDrawnThroughOpenGl) {
   std::filesystem::remove_all(dir);
 }
 
+// A layout that reaches past slot 16 once crashed the YUV mode (planes and
+// textures indexed by slot); the check runs in a process of its own under
+// the virtual X server.
+TEST(VistrelViewGl, LayoutsPastSlotSixteenLeaveTheirExtraCellsBlank) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+  const auto log = std::filesystem::temp_directory_path() / ("vistrel-gl-layout-" + std::to_string(getpid()));
+  std::ostringstream command;
+  command << "env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 1024x768x24' " << GL_LAYOUT_CHECK_PATH << " >"
+          << log << " 2>&1";
+  const int status = std::system(command.str().c_str());
+  std::ifstream log_file(log);
+  const std::string output((std::istreambuf_iterator<char>(log_file)), std::istreambuf_iterator<char>());
+  std::filesystem::remove(log);
+  if (output.find("[  SKIPPED ]") != std::string::npos) GTEST_SKIP() << "no OpenGL context under the virtual X server";
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
 }  // namespace
