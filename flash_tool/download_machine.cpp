@@ -68,6 +68,14 @@ void DownloadMachine::EchoAndIdle(uint8_t byte) {
 }
 
 void DownloadMachine::OnByte(uint8_t byte) {
+  const bool was_downloading = state_ == kLengthSent || state_ == kImageSent;
+  Step(byte);
+  // A download the monitor gave up must not leave its image open: the next
+  // boot load would send it in place of the chosen boot.bin.
+  if (was_downloading && state_ != kLengthSent && state_ != kImageSent) image_.reset();
+}
+
+void DownloadMachine::Step(uint8_t byte) {
   switch (byte) {
     case '\n':
       host_.EndLine();
