@@ -172,7 +172,7 @@ int DownloadMachine::ApplicationOnGo() {
   }
   // A failed pack must not let an older dnapp.bin go out in its place.
   const PackFileResult packed = PackFile(target_path_, dnapp_path_, true);
-  if (packed.status == PackFileStatus::kInputNotFound) {
+  if (packed.status == PackFileStatus::kInputNotFound || packed.status == PackFileStatus::kInputRefused) {
     dialogs_.Message("\nFile not found(1)\n");
     return kIdle;
   }

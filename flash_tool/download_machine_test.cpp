@@ -194,6 +194,13 @@ TEST_F(DownloadMachineTest, ApplicationIsPackedBeforeItGoesOut) {
   EXPECT_EQ(machine_.state(), kIdle);
   EXPECT_EQ(Sent(), std::vector<uint8_t>{'L'});
 
+  // A folder chosen as the target cannot be opened as a file either.
+  machine_.SetKnownTarget(dir_.string());
+  Feed(">A$g");
+  EXPECT_EQ(boxes_.back(), "\nFile not found(1)\n");
+  EXPECT_EQ(machine_.state(), kIdle);
+  EXPECT_EQ(Sent(), std::vector<uint8_t>{'L'});
+
   machine_.Reset();
   Feed(">A$g");
   EXPECT_EQ(boxes_.back(), "Select target file");
