@@ -4,6 +4,7 @@
 
 namespace platform {
 
+inline constexpr int kWsaAccess = 10013;
 inline constexpr int kWsaFault = 10014;
 inline constexpr int kWsaInvalid = 10022;
 inline constexpr int kWsaTooManyFiles = 10024;
