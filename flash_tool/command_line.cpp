@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <new>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "flash_tool/image_file.h"
 #include "flash_tool/image_packer.h"
 #include "flash_tool/image_unpacker.h"
 
@@ -17,6 +18,11 @@ namespace {
 int Usage(std::FILE* err) {
   std::fprintf(err, "usage: tarvek --pack INPUT OUTPUT\n       tarvek --unpack INPUT OUTPUT\n");
   return kExitUsage;
+}
+
+int Refuse(const char* input, ImageReadStatus status, uint64_t limit, std::FILE* err) {
+  std::fprintf(err, "tarvek: %s: the input %s\n", input, RefusalText(status, limit).c_str());
+  return kExitInputRefused;
 }
 
 int Pack(const char* input, const char* output, std::FILE* out, std::FILE* err) {
@@ -32,6 +38,8 @@ int Pack(const char* input, const char* output, std::FILE* out, std::FILE* err) 
     case PackFileStatus::kInputNotFound:
       std::fprintf(err, "tarvek: %s: cannot open the input: %s\n", input, std::strerror(errno));
       return kExitInputNotFound;
+    case PackFileStatus::kInputRefused:
+      return Refuse(input, result.input, kLargestUnpackedImage, err);
     case PackFileStatus::kOutputNotCreated:
       std::fprintf(err, "tarvek: %s: cannot create the output: %s\n", output, std::strerror(errno));
       return kExitOutputNotCreated;
@@ -43,13 +51,13 @@ int Pack(const char* input, const char* output, std::FILE* out, std::FILE* err) 
 }
 
 int Unpack(const char* input, const char* output, std::FILE* out, std::FILE* err) {
-  std::ifstream in(input, std::ios::binary);
-  if (!in) {
+  const ImageRead packed = ReadImageFile(input, kLargestPackedImage);
+  if (packed.status == ImageReadStatus::kCannotOpen) {
     std::fprintf(err, "tarvek: %s: cannot open the input: %s\n", input, std::strerror(errno));
     return kExitInputNotFound;
   }
-  const std::vector<uint8_t> packed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const UnpackResult result = UnpackImage(packed);
+  if (packed.status != ImageReadStatus::kOk) return Refuse(input, packed.status, kLargestPackedImage, err);
+  const UnpackResult result = UnpackImage(packed.bytes);
   if (!result.ok()) {
     std::fprintf(err, "tarvek: %s: damaged image: %s\n", input, result.message.c_str());
     return kExitDamagedImage;
@@ -79,8 +87,14 @@ bool IsCommandLineMode(int argc, char** argv) {
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
   if (argc != 4) return Usage(err);
-  if (std::strcmp(argv[1], "--pack") == 0) return Pack(argv[2], argv[3], out, err);
-  if (std::strcmp(argv[1], "--unpack") == 0) return Unpack(argv[2], argv[3], out, err);
+  // An image within the format's limit may still not fit in memory here.
+  try {
+    if (std::strcmp(argv[1], "--pack") == 0) return Pack(argv[2], argv[3], out, err);
+    if (std::strcmp(argv[1], "--unpack") == 0) return Unpack(argv[2], argv[3], out, err);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(err, "tarvek: %s: not enough memory to hold the image\n", argv[2]);
+    return kExitInputRefused;
+  }
   return Usage(err);
 }
 

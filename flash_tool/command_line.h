@@ -15,6 +15,7 @@ enum CommandLineExit : int {
   kExitOutputNotCreated = 3,
   kExitWriteFailed = 4,
   kExitDamagedImage = 5,
+  kExitInputRefused = 6,  // not a regular file, or too large for an image
 };
 
 // True when the arguments ask for a command-line mode.

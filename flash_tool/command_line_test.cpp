@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <sstream>
 
 #include "flash_tool/command_line.h"
+#include "flash_tool/image_file.h"
 
 namespace tarvek {
 namespace {
@@ -80,6 +82,26 @@ TEST_F(CommandLineTest, ExitCodesSayWhatWentWrong) {
   EXPECT_EQ(Run({"--unpack", Path("dnapp.bin"), Path("back.bin")}), kExitDamagedImage);
   EXPECT_NE(err_.find("checksum"), std::string::npos) << err_;
   EXPECT_FALSE(fs::exists(Path("back.bin")));
+}
+
+TEST_F(CommandLineTest, InputsThatCannotBeImagesAreRefusedWithAMessage) {
+  for (const char* mode : {"--pack", "--unpack"}) {
+    EXPECT_EQ(Run({mode, dir_.string(), Path("out.bin")}), kExitInputRefused) << mode;
+    EXPECT_NE(err_.find("is not a regular file"), std::string::npos) << err_;
+    EXPECT_EQ(Run({mode, "/dev/zero", Path("out.bin")}), kExitInputRefused) << mode;
+    EXPECT_FALSE(fs::exists(Path("out.bin")));
+  }
+
+  // One byte more than the packed length field could carry in the worst
+  // case; sparse, so it costs no disk.
+  const std::string huge = Path("huge.bin");
+  std::ofstream(huge).close();
+  fs::resize_file(huge, kLargestUnpackedImage + 1);
+  EXPECT_EQ(Run({"--pack", huge, Path("out.bin")}), kExitInputRefused);
+  EXPECT_NE(err_.find("is larger than the 3817748704 bytes an image can hold"), std::string::npos) << err_;
+  fs::resize_file(huge, kLargestPackedImage + 1);
+  EXPECT_EQ(Run({"--unpack", huge, Path("out.bin")}), kExitInputRefused);
+  EXPECT_FALSE(fs::exists(Path("out.bin")));
 }
 
 }  // namespace

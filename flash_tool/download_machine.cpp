@@ -68,6 +68,14 @@ void DownloadMachine::EchoAndIdle(uint8_t byte) {
 }
 
 void DownloadMachine::OnByte(uint8_t byte) {
+  const bool was_downloading = state_ == kLengthSent || state_ == kImageSent;
+  Step(byte);
+  // A download the monitor gave up must not leave its image open: the next
+  // boot load would send it in place of the chosen boot.bin.
+  if (was_downloading && state_ != kLengthSent && state_ != kImageSent) image_.reset();
+}
+
+void DownloadMachine::Step(uint8_t byte) {
   switch (byte) {
     case '\n':
       host_.EndLine();
@@ -164,7 +172,7 @@ int DownloadMachine::ApplicationOnGo() {
   }
   // A failed pack must not let an older dnapp.bin go out in its place.
   const PackFileResult packed = PackFile(target_path_, dnapp_path_, true);
-  if (packed.status == PackFileStatus::kInputNotFound) {
+  if (packed.status == PackFileStatus::kInputNotFound || packed.status == PackFileStatus::kInputRefused) {
     dialogs_.Message("\nFile not found(1)\n");
     return kIdle;
   }

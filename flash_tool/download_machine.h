@@ -74,6 +74,8 @@ class DownloadMachine {
   void SendByte(uint8_t byte) { Send(&byte, 1); }
   void SendU32be(uint32_t value);
   void EchoAndIdle(uint8_t byte);
+  // One row of the state table for `byte`.
+  void Step(uint8_t byte);
   // Opens `path` as the image and sends its length; false when it cannot.
   bool SendLengthOf(File file, const std::string& path);
   int BootOnGo();

@@ -194,9 +194,47 @@ TEST_F(DownloadMachineTest, ApplicationIsPackedBeforeItGoesOut) {
   EXPECT_EQ(machine_.state(), kIdle);
   EXPECT_EQ(Sent(), std::vector<uint8_t>{'L'});
 
+  // A folder chosen as the target cannot be opened as a file either.
+  machine_.SetKnownTarget(dir_.string());
+  Feed(">A$g");
+  EXPECT_EQ(boxes_.back(), "\nFile not found(1)\n");
+  EXPECT_EQ(machine_.state(), kIdle);
+  EXPECT_EQ(Sent(), std::vector<uint8_t>{'L'});
+
   machine_.Reset();
   Feed(">A$g");
   EXPECT_EQ(boxes_.back(), "Select target file");
+}
+
+TEST_F(DownloadMachineTest, AnAbandonedApplicationDownloadNeverGoesOutAsBootCode) {
+  const std::vector<uint8_t> boot_code(300, 0xB0);
+  const std::string boot = WriteFile("boot.bin", boot_code);
+  const auto boot_follows = [&] {
+    machine_.SetKnownTarget(boot);
+    Sent();
+    Feed(">S#g");
+    EXPECT_EQ(Sent(), (std::vector<uint8_t>{'L', 0, 0, 0x01, 0x2C}));
+    Feed("r");
+    EXPECT_EQ(Sent(), boot_code);
+  };
+
+  // The monitor prints something else between "g" and "r".
+  machine_.SetKnownTarget(WriteFile("app.bin", std::vector<uint8_t>(5000, 0x33)));
+  Feed(">A$g");
+  ASSERT_EQ(machine_.state(), kLengthSent);
+  Feed("?");
+  EXPECT_FALSE(machine_.file_open());
+  boot_follows();
+
+  // The image request came while the port was down, then the monitor gave up.
+  machine_.SetKnownTarget(WriteFile("app.bin", std::vector<uint8_t>(5000, 0x33)));
+  Feed(">A$g");
+  host_.connected = false;
+  Feed("r");
+  host_.connected = true;
+  Feed("@");
+  EXPECT_FALSE(machine_.file_open());
+  boot_follows();
 }
 
 TEST_F(DownloadMachineTest, ImageRequestWithoutPortSendsNothing) {

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace tarvek {
 namespace {
@@ -144,15 +143,16 @@ std::vector<uint8_t> ImagePacker::Pack(std::span<const uint8_t> input, const Pac
 PackFileResult PackFile(const std::string& input_path, const std::string& output_path,
                         bool print_progress) {
   PackFileResult result;
-  std::ifstream in(input_path, std::ios::binary);
-  if (!in) {
-    result.status = PackFileStatus::kInputNotFound;
+  // The input is read before the output is created, so packing a file onto
+  // itself cannot destroy it.
+  ImageRead read = ReadImageFile(input_path, kLargestUnpackedImage);
+  result.input = read.status;
+  if (read.status != ImageReadStatus::kOk) {
+    result.status = read.status == ImageReadStatus::kCannotOpen ? PackFileStatus::kInputNotFound
+                                                                : PackFileStatus::kInputRefused;
     return result;
   }
-  // A read error ends the input where it happened. The input is read before
-  // the output is created, so packing a file onto itself cannot destroy it.
-  std::vector<uint8_t> input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();
+  const std::vector<uint8_t> input = std::move(read.bytes);
   std::ofstream out(output_path, std::ios::binary | std::ios::trunc);
   if (!out) {
     result.status = PackFileStatus::kOutputNotCreated;

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "flash_tool/image_file.h"
+
 namespace tarvek {
 
 inline constexpr size_t kPackedHeaderSize = 32;
@@ -81,12 +83,14 @@ class ImagePacker {
 enum class PackFileStatus {
   kOk = 1,
   kInputNotFound,    // the input could not be opened
+  kInputRefused,     // not a regular file, or too large for the format
   kOutputNotCreated, // the output could not be created
   kWriteFailed,      // the output was created but not written in full
 };
 
 struct PackFileResult {
   PackFileStatus status = PackFileStatus::kOk;
+  ImageReadStatus input = ImageReadStatus::kOk;  // why the input was refused
   PackedHeader header;
 };
 

@@ -1,8 +1,11 @@
 #include "platform/registry.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -40,6 +43,19 @@ struct StmtFinalizer {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
 
+// Makes the store's file, readable by its owner only, unless it exists. Done
+// here rather than by SQLite so that the mode is set on the new file itself:
+// the process's mask stays as it is for the other threads, and a link named
+// as the store is never followed to create or change a file elsewhere.
+// SQLite gives its journal the mode of this file.
+bool CreateStoreFile(const std::string& file) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return errno == EEXIST;
+  ::fchmod(fd, 0600);  // the mask may have narrowed it further
+  ::close(fd);
+  return true;
+}
+
 // One opened store with one transaction around the work done through it.
 class Session {
  public:
@@ -47,14 +63,11 @@ class Session {
     const std::string file = RegistryFilePath();
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ignored);
-    const mode_t old_mask = umask(077);
+    if (!CreateStoreFile(file)) return;
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    umask(old_mask);
+    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     db_.reset(raw);
     if (rc != SQLITE_OK) return;
-    chmod(file.c_str(), 0600);
     sqlite3_busy_timeout(db_.get(), 5000);
     ok_ = Exec(kSchema) && Exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
   }

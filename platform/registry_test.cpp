@@ -1,16 +1,63 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
+
+mode_t CurrentMask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return static_cast<mode_t>(-1);
+}
+
+mode_t ModeOf(const std::filesystem::path& path) {
+  struct stat info{};
+  return stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : static_cast<mode_t>(-1);
+}
+
+// Becomes SQLite's default file layer for its lifetime and notes the
+// process's file mask each time SQLite opens a file.
+class MaskProbe {
+ public:
+  MaskProbe() {
+    real_ = sqlite3_vfs_find(nullptr);
+    probe_ = *real_;
+    probe_.zName = "mask-probe";
+    probe_.xOpen = &MaskProbe::Open;
+    instance_ = this;
+    sqlite3_vfs_register(&probe_, 1);
+  }
+  ~MaskProbe() {
+    sqlite3_vfs_unregister(&probe_);
+    sqlite3_vfs_register(real_, 1);
+    instance_ = nullptr;
+  }
+  const std::vector<mode_t>& masks() const { return masks_; }
+
+ private:
+  static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* out_flags) {
+    instance_->masks_.push_back(CurrentMask());
+    return instance_->real_->xOpen(instance_->real_, name, file, flags, out_flags);
+  }
+
+  static inline MaskProbe* instance_ = nullptr;
+  sqlite3_vfs* real_;
+  sqlite3_vfs probe_;
+  std::vector<mode_t> masks_;
+};
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -45,6 +92,34 @@ TEST_F(RegistryTest, KeysCompareWithoutCaseAndValuesKeepTheirType) {
   struct stat info{};
   ASSERT_EQ(stat(RegistryFilePath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(RegistryTest, NewStoreIsOwnerOnlyWithoutTouchingTheProcessMask) {
+  // Other threads create recordings meanwhile: the mask must stay theirs.
+  MaskProbe probe;
+  const mode_t saved = umask(0);
+  const bool created = RegistryKey::Create("Local Setting").has_value();
+  umask(saved);
+  ASSERT_TRUE(created);
+  ASSERT_FALSE(probe.masks().empty());
+  for (mode_t mask : probe.masks()) EXPECT_EQ(mask, 0u);
+  EXPECT_EQ(ModeOf(RegistryFilePath()), 0600u);
+}
+
+TEST_F(RegistryTest, ALinkNamedAsTheStoreNeverChangesOrCreatesItsTarget) {
+  std::filesystem::create_directories(dir_);
+  const auto other = dir_ / "notes.txt";
+  std::ofstream(other) << "not a registry";
+  std::filesystem::permissions(other, std::filesystem::perms(0644));
+  std::filesystem::create_symlink(other, RegistryFilePath());
+  EXPECT_FALSE(RegistryKey::Create("Local Setting"));
+  EXPECT_EQ(ModeOf(other), 0644u);
+
+  std::filesystem::remove(RegistryFilePath());
+  const auto missing = dir_ / "elsewhere.db";
+  std::filesystem::create_symlink(missing, RegistryFilePath());
+  EXPECT_FALSE(RegistryKey::Create("Local Setting"));
+  EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 TEST_F(RegistryTest, StringsKeepEmbeddedBytesAndLongOnesFailToRead) {

@@ -1,5 +1,8 @@
 #include "platform/trace.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -25,7 +28,7 @@ struct Sink {
     if (std::strcmp(target, "stderr") == 0) {
       file = stderr;
     } else {
-      file = std::fopen(target, "ab");
+      file = platform::OpenTraceFile(target);
     }
   }
 };
@@ -135,6 +138,14 @@ bool TraceCapture::WaitFor(std::string_view text, std::chrono::milliseconds time
 void TraceCapture::Clear() {
   std::lock_guard guard(TheSink().lock);
   entries_.clear();
+}
+
+std::FILE* OpenTraceFile(const char* path) {
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "ab");
+  if (file == nullptr) ::close(fd);
+  return file;
 }
 
 void SetTraceCounter(uint32_t value) { g_counter.store(value); }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,10 @@ class TraceCapture {
   const std::vector<std::string> watched_;  // empty: every text is kept
   std::vector<Entry> entries_;  // guarded by the trace sink's lock
 };
+
+// Opens a trace file for appending. A new one is readable by its owner only:
+// traces name users and DVR addresses, and get attached to bug reports.
+std::FILE* OpenTraceFile(const char* path);
 
 // Moves the shared counter; only tests that check the wrap-around need it.
 void SetTraceCounter(uint32_t value);

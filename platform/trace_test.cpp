@@ -1,7 +1,10 @@
 #include "platform/trace.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,6 +47,27 @@ TEST(Trace, WatchingCaptureHoldsEachWatchedTextOnceAndNothingElse) {
   EXPECT_FALSE(watching.Contains("link up"));
   // The nested full capture still sees every line.
   EXPECT_EQ(everything.Texts().size(), 10003u);
+}
+
+TEST(Trace, NewTraceFileIsOwnerOnlyAndAnExistingOneIsAppendedTo) {
+  const auto path = std::filesystem::temp_directory_path() / ("kaviro-trace-" + std::to_string(getpid()));
+  std::filesystem::remove(path);
+  const mode_t saved = umask(022);
+  std::FILE* file = OpenTraceFile(path.c_str());
+  umask(saved);
+  ASSERT_NE(file, nullptr);
+  std::fputs("one\n", file);
+  std::fclose(file);
+  struct stat info{};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  file = OpenTraceFile(path.c_str());
+  ASSERT_NE(file, nullptr);
+  std::fputs("two\n", file);
+  std::fclose(file);
+  EXPECT_EQ(std::filesystem::file_size(path), 8u);
+  std::filesystem::remove(path);
 }
 
 TEST(StringTable, TextsByNumberAndFormatting) {

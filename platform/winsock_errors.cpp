@@ -7,6 +7,7 @@ namespace platform {
 int WsaErrorFromErrno(int error) {
   switch (error) {
     case 0: return 0;
+    case EACCES: return kWsaAccess;
     case EFAULT: return kWsaFault;
     case EINVAL: return kWsaInvalid;
     case EMFILE:

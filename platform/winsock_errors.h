@@ -6,6 +6,7 @@ namespace platform {
 
 // A blocking call given up because its owner asked it to stop.
 inline constexpr int kWsaInterrupted = 10004;
+inline constexpr int kWsaAccess = 10013;
 inline constexpr int kWsaFault = 10014;
 inline constexpr int kWsaInvalid = 10022;
 inline constexpr int kWsaTooManyFiles = 10024;

@@ -8,7 +8,7 @@ packages=(
   libavcodec-dev libavutil-dev libswscale-dev libpostproc-dev
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth libgl1-mesa-dri fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

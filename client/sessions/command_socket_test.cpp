@@ -182,13 +182,14 @@ TEST(CommandSocket, UnansweredPingReportsTimeOutWithoutConnecting) {
 }
 
 TEST(CommandSocket, HostNameIsNoAddressAndFailsThePing) {
-  CCommandSocket socket(CommandSocketVariant::kLive, [](const std::string& address, int, int, int) {
-    return address == "dvr.example" ? 0 : 1;
-  });
+  platform::TraceCapture capture;
+  CCommandSocket socket(CommandSocketVariant::kLive);  // the real ping
   RecordingOwner owner(socket);
   socket.SetOwner(&owner);
   ASSERT_EQ(socket.Open("dvr.example", 2000), 0);
   EXPECT_EQ(owner.WaitFor("connect"), 10060);
+  EXPECT_TRUE(capture.Contains("[COMMAND SOCKET] ping_trace function error !!!"));
+  EXPECT_FALSE(capture.Contains("[COMMAND SOCKET] connect function call !!!"));
 }
 
 TEST(CommandSocket, CloseDuringPingEndsPromptly) {

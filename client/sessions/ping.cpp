@@ -97,6 +97,15 @@ void DecodeReply(const uint8_t* data, size_t size, bool with_ip_header, const so
 }  // namespace
 
 int ping_trace(const std::string& address, int timeout_ms, int count, int cancel_fd) {
+  sockaddr_in destination{};
+  destination.sin_family = AF_INET;
+  if (inet_pton(AF_INET, address.c_str(), &destination.sin_addr) != 1) {
+    // A host name is no address: it stood for the all-ones broadcast
+    // address, which an echo request may not go to. Checked first, so that
+    // it fails the same where ICMP is not permitted and nothing is sent.
+    Trace("sendto failed: %d", platform::kWsaAccess);
+    return -1;
+  }
   bool with_ip_header = true;
   int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (fd < 0 && (errno == EPERM || errno == EACCES)) {
@@ -124,11 +133,6 @@ int ping_trace(const std::string& address, int timeout_ms, int count, int cancel
   }
   std::vector<uint8_t> receive_buffer(kBufferSize);
 
-  sockaddr_in destination{};
-  destination.sin_family = AF_INET;
-  if (inet_pton(AF_INET, address.c_str(), &destination.sin_addr) != 1) {
-    destination.sin_addr.s_addr = INADDR_NONE;
-  }
   const uint16_t identifier = static_cast<uint16_t>(getpid());
 
   for (int sequence = 0; sequence < count; ++sequence) {

@@ -24,7 +24,8 @@ EchoRequest BuildEchoRequest(uint16_t identifier, uint16_t sequence, uint32_t se
 
 // Sends up to `count` echo requests to a dotted IPv4 address, each waiting at
 // most `timeout_ms` for a reply. 1 when any datagram came back, 0 when every
-// request timed out, -1 when the ping could not run. A readable `cancel_fd`
+// request timed out, -1 when the ping could not run (a host name instead of
+// a dotted address is one such case). A readable `cancel_fd`
 // (the caller's close event) ends the wait early with 0.
 //
 // Uses a raw ICMP socket when permitted, else the kernel's ICMP datagram
