@@ -18,10 +18,28 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "build_version.h"
 #include "viewer_control/control/vistrel_ctl.h"
 #include "viewer_control/control/vistrel_factory.h"
 
 namespace {
+
+constexpr char kUsage[] =
+    "Usage: vistrel-view [--host H] [--port P] [--user U] [--password W] [--channels 1-16] [--recorded]\n"
+    "                    [--layout 1|4|9|16] [--screenshot FILE --after S]\n"
+    "Hosts the viewer control alone, connected to a DVR's stream port (the command port + 1).\n"
+    "  --host H             the DVR's address (127.0.0.1)\n"
+    "  --port P             its command port (4000)\n"
+    "  --user U             user name (admin)\n"
+    "  --password W         password (1234)\n"
+    "  --channels N         channels to show, 1-16 (16)\n"
+    "  --recorded           ask for the recorded stream instead of live video\n"
+    "  --layout 1|4|9|16    cells on screen\n"
+    "  --screenshot FILE    save a picture of the window after --after seconds (5), then leave\n"
+    "  --version            print the version and the commit it was built from\n"
+    "  --help               print this help\n"
+    "Keys: 1, 4, 9 and 6 (for 16) choose the layout; Page Up / Page Down move the first cell;\n"
+    "Escape quits.\n";
 
 struct Options {
   QString host = QStringLiteral("127.0.0.1");
@@ -66,9 +84,7 @@ bool Parse(int argc, char** argv, Options* options) {
     } else if (arg == "--after" && (v = value("--after"))) {
       options->after_s = std::atoi(v);
     } else {
-      std::fprintf(stderr,
-                   "usage: vistrel-view [--host H] [--port P] [--user U] [--password W] "
-                   "[--channels 1-16] [--recorded] [--layout 1|4|9|16] [--screenshot FILE --after S]\n");
+      std::fputs(kUsage, stderr);
       return false;
     }
   }
@@ -154,6 +170,11 @@ class ViewWindow : public QWidget {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kaviro_build::AnswerVersion(argc, argv, "vistrel-view")) return 0;
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   QApplication app(argc, argv);
   Options options;
   if (!Parse(argc, argv, &options)) return 2;
