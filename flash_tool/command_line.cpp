@@ -25,6 +25,21 @@ int Refuse(const char* input, ImageReadStatus status, uint64_t limit, std::FILE*
   return kExitInputRefused;
 }
 
+int Help(std::FILE* out) {
+  std::fprintf(out,
+               "Usage: tarvek\n"
+               "  or:  tarvek --pack INPUT OUTPUT\n"
+               "  or:  tarvek --unpack INPUT OUTPUT\n"
+               "Without options, opens the firmware download window.\n"
+               "  --pack INPUT OUTPUT    pack an application image for download\n"
+               "  --unpack INPUT OUTPUT  check a packed image and unpack it\n"
+               "  --version              print the version and the commit it was built from\n"
+               "  --help                 print this help\n"
+               "exit codes: 0 ok, 1 usage, 2 input not found, 3 output not created,\n"
+               "  4 write failed, 5 damaged image, 6 input refused (not a regular file, or too large)\n");
+  return kExitOk;
+}
+
 int Pack(const char* input, const char* output, std::FILE* out, std::FILE* err) {
   // The progress line only makes sense on a terminal; pipelines get the summary.
   const PackFileResult result = PackFile(input, output, out == stdout && ::isatty(STDOUT_FILENO));
@@ -86,6 +101,7 @@ bool IsCommandLineMode(int argc, char** argv) {
 }
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return Help(out);
   if (argc != 4) return Usage(err);
   // An image within the format's limit may still not fit in memory here.
   try {

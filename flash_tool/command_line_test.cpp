@@ -104,5 +104,14 @@ TEST_F(CommandLineTest, InputsThatCannotBeImagesAreRefusedWithAMessage) {
   EXPECT_FALSE(fs::exists(Path("out.bin")));
 }
 
+// The manual page is made from --help: it must succeed on standard output.
+TEST_F(CommandLineTest, HelpIsAnAnswerNotAUsageError) {
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_NE(out_.find("--unpack INPUT OUTPUT"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("exit codes:"), std::string::npos) << out_;
+  EXPECT_TRUE(err_.empty()) << err_;
+  EXPECT_EQ(Run({"--help", "extra"}), kExitUsage);
+}
+
 }  // namespace
 }  // namespace tarvek

@@ -5,28 +5,27 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "build_version.h"
 #include "flash_tool/command_line.h"
 #include "flash_tool/main_frame.h"
+#include "flash_tool/tool_icon.h"
 #include "flash_tool/tool_config.h"
 
 namespace {
 
-// A small drawn icon: a chip with a downward arrow.
 QIcon ToolIcon() {
   QPixmap pixmap(32, 32);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
-  painter.setBrush(QColor(40, 60, 90));
-  painter.drawRect(6, 14, 20, 14);
-  painter.setBrush(QColor(250, 200, 40));
-  painter.drawPolygon(QPolygon({QPoint(10, 2), QPoint(22, 2), QPoint(22, 8), QPoint(26, 8),
-                                QPoint(16, 14), QPoint(6, 8), QPoint(10, 8)}));
+  tarvek::DrawToolIcon(painter, QRectF(0, 0, 32, 32));
+  painter.end();
   return QIcon(pixmap);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kaviro_build::AnswerVersion(argc, argv, "tarvek")) return 0;
   if (tarvek::IsCommandLineMode(argc, argv)) return tarvek::RunCommandLine(argc, argv, stdout, stderr);
 
   QApplication app(argc, argv);

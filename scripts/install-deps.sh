@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
+  qt6-svg-dev help2man bash-completion lintian desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

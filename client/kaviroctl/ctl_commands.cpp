@@ -19,7 +19,7 @@
 namespace kaviroctl {
 
 const char kUsage[] =
-    "usage: kaviroctl COMMAND [options]\n"
+    "Usage: kaviroctl COMMAND [options]\n"
     "commands:\n"
     "  probe      log on, print the channel count and pan/tilt mask, then the\n"
     "             pictures per second of each channel over --seconds\n"
@@ -40,6 +40,8 @@ const char kUsage[] =
     "  --timeout N        seconds allowed to connect and to wait for pictures (10)\n"
     "  --out DIR          output folder of snapshot and record\n"
     "  --trace            print the debug trace on standard error\n"
+    "  --version          print the version and the commit it was built from\n"
+    "  --help             print this help\n"
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
     "  15 connection lost, 16 recording write failed,\n"

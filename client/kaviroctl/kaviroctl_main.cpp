@@ -6,10 +6,12 @@
 #include <cstring>
 #include <iostream>
 
+#include "build_version.h"
 #include "client/kaviroctl/ctl_commands.h"
 #include "client/kaviroctl/interrupt.h"
 
 int main(int argc, char** argv) {
+  if (kaviro_build::AnswerVersion(argc, argv, "kaviroctl")) return 0;
   std::vector<std::string> args(argv + 1, argv + argc);
   for (const std::string& arg : args) {
     if (arg == "--trace") setenv("KAVIRO_TRACE", "stderr", 1);

@@ -17,13 +17,16 @@
 #include <memory>
 #include <string>
 
+#include "build_version.h"
 #include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
 #include "client/shell/message_box.h"
 #include "client/shell/screen_placement.h"
+#include "client/shell/settings_keys.h"
 #include "client/shell/splash_screen.h"
+#include "platform/registry.h"
 #include "platform/string_table.h"
 #include "viewer_control/control/vistrel_ctl.h"
 
@@ -36,13 +39,17 @@ struct Options {
   int exit_after_s = 0;
 };
 
-void Usage() {
-  std::fprintf(stderr,
-               "usage: kaviro [--nosplash] [--connect ALIAS] [--screenshot FILE] [--exit-after SECONDS]\n"
+void Usage(std::FILE* to) {
+  std::fprintf(to,
+               "Usage: kaviro [--nosplash] [--connect ALIAS] [--screenshot FILE] [--exit-after SECONDS]\n"
+               "The client for networked DVRs: live view, search and playback, download.\n"
+               "  --nosplash          start without the splash screen\n"
                "  --connect ALIAS     enter live view and connect to the Ethernet address-book entry ALIAS\n"
                "  --screenshot FILE   save a picture of the main window (PNG) before leaving; without\n"
                "                      --exit-after, once the video of --connect shows (at most 30 s)\n"
-               "  --exit-after SECS   leave after this many seconds\n");
+               "  --exit-after SECS   leave after this many seconds\n"
+               "  --version           print the version and the commit it was built from\n"
+               "  --help              print this help\n");
 }
 
 bool Parse(int argc, char** argv, Options& options) {
@@ -114,16 +121,28 @@ void ConnectTo(shell::CMainWindow& window, const std::string& alias) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that neither needs a display.
+  if (kaviro_build::AnswerVersion(argc, argv, "kaviro")) return 0;
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    Usage(stdout);
+    return 0;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kaviro");
   Options options;
   if (!Parse(argc, argv, options)) {
-    Usage();
+    Usage(stderr);
     return 2;
   }
   if (!SocketsUsable()) {
     shell::ShowMessageBox(nullptr, platform::LoadString(103), shell::BoxIcon::kNone);
     return 1;
+  }
+
+  // The installation step, for a Kaviro installed from a package.
+  if (shell::InstallKeysOnFirstStart() != 0) {
+    std::fprintf(stderr, "kaviro: cannot create the configuration keys in %s\n",
+                 platform::RegistryFilePath().c_str());
   }
 
   auto window = std::make_unique<shell::CMainWindow>();

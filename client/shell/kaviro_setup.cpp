@@ -5,17 +5,23 @@
 #include <cstring>
 #include <string>
 
+#include "build_version.h"
 #include "client/shell/settings_keys.h"
 #include "platform/registry.h"
 
 namespace {
 
-void Usage() {
-  std::fprintf(stderr,
-               "usage: kaviro-setup [--reset]\n"
-               "       kaviro-setup --add-ethernet ALIAS ADDRESS PORT USER PASSWORD\n"
-               "Creates the configuration keys in %s\n",
-               platform::RegistryFilePath().c_str());
+void Usage(std::FILE* to) {
+  std::fprintf(to,
+               "Usage: kaviro-setup [--reset]\n"
+               "  or:  kaviro-setup --add-ethernet ALIAS ADDRESS PORT USER PASSWORD\n"
+               "Creates Kaviro's configuration keys with their defaults, keeping values already set.\n"
+               "  --reset             set every key back to its default\n"
+               "  --add-ethernet ALIAS ADDRESS PORT USER PASSWORD\n"
+               "                      also add (or replace) an Ethernet address-book entry\n"
+               "  --version           print the version and the commit it was built from\n"
+               "  --help              print this help\n"
+               "Store: $KAVIRO_REGISTRY, else $XDG_CONFIG_HOME/kaviro/registry.db\n");
 }
 
 int AddEthernet(char** argv) {
@@ -37,6 +43,11 @@ int AddEthernet(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kaviro_build::AnswerVersion(argc, argv, "kaviro-setup")) return 0;
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    Usage(stdout);
+    return 0;
+  }
   bool reset = false;
   if (argc == 7 && std::strcmp(argv[1], "--add-ethernet") == 0) {
     if (shell::InstallKeys(false) != 0) return 1;
@@ -45,7 +56,7 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--reset") == 0) {
     reset = true;
   } else if (argc != 1) {
-    Usage();
+    Usage(stderr);
     return 2;
   }
   if (shell::InstallKeys(reset) != 0) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <system_error>
 
 #include "platform/registry.h"
 
@@ -42,6 +43,14 @@ int InstallKeys(bool reset) {
   failures += WriteDefault(*local, kModemValue, "", reset) != 0;
   failures += WriteDefault(*local, kBuzzerPathValue, "", reset) != 0;
   return failures == 0 ? 0 : platform::kRegistryFailure;
+}
+
+int InstallKeysOnFirstStart() {
+  std::error_code error;
+  if (std::filesystem::exists(platform::RegistryFilePath(), error)) return 0;
+  // A store that cannot even be looked at cannot be written either.
+  if (error) return platform::kRegistryFailure;
+  return InstallKeys(false);
 }
 
 }  // namespace shell

@@ -30,4 +30,9 @@ std::string DefaultDataFolder();
 // Returns 0 or the store's failure code.
 int InstallKeys(bool reset);
 
+// The installation step of a first start: when the store's file does not
+// exist yet, creates the keys as InstallKeys(false) does; otherwise leaves the
+// store alone. Returns 0 or the store's failure code.
+int InstallKeysOnFirstStart();
+
 }  // namespace shell

@@ -393,4 +393,21 @@ FaceIds FacesOfControl(int control_id) {
   return {0, 0, 0, 0};
 }
 
+void DrawProgramIcon(QPainter& p, const QRectF& box) {
+  // Drawn on a 64-unit square and scaled, so that every size keeps the proportions.
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  p.translate(box.topLeft());
+  p.scale(box.width() / 64.0, box.height() / 64.0);
+  QLinearGradient fill(0, 0, 0, 64);
+  fill.setColorAt(0, QColor(0x30, 0x3a, 0x48));
+  fill.setColorAt(1, kPanel);
+  p.setPen(QPen(kAccent, 2));
+  p.setBrush(fill);
+  p.drawRoundedRect(QRectF(3, 3, 58, 58), 12, 12);
+  p.setPen(QPen(kInk, 3.5));
+  DrawGlyph(p, Glyph::kLive, QRectF(4, 4, 56, 56));
+  p.restore();
+}
+
 }  // namespace shell::skin

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <QPixmap>
+#include <QRectF>
 #include <QSize>
+
+class QPainter;
 
 namespace shell::skin {
 
@@ -47,6 +50,10 @@ QPixmap Pixmap(int id);
 
 // The face set of a main-window button (by its control ID), or {0,0,0,0}.
 FaceIds FacesOfControl(int control_id);
+
+// The program's icon, the live-view camera on a skin button, drawn to fill
+// `box` at any size (the desktop icons are rendered from it at build time).
+void DrawProgramIcon(QPainter& painter, const QRectF& box);
 
 // The key colour of transparent pictures.
 inline constexpr unsigned kKeyColour = 0xFF00FF;

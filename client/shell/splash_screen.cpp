@@ -6,16 +6,10 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "build_version.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/skin_artwork.h"
 #include "platform/string_table.h"
-
-#ifndef KAVIRO_PRODUCT_VERSION
-#define KAVIRO_PRODUCT_VERSION ""
-#endif
-#ifndef KAVIRO_PRIVATE_BUILD
-#define KAVIRO_PRIVATE_BUILD ""
-#endif
 
 namespace shell {
 
@@ -79,8 +73,8 @@ CAboutBox::CAboutBox(QWidget* parent)
 }
 
 QString CAboutBox::VersionLine() {
-  const QString product = KAVIRO_PRODUCT_VERSION;
-  const QString build = KAVIRO_PRIVATE_BUILD;
+  const QString product = kaviro_build::kProductVersion;
+  const QString build = kaviro_build::kCommit;
   if (product.isEmpty() || build.isEmpty()) return {};
   return QString("Ver. %1 (%2)").arg(product, build);
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "build_version.h"
 #include "tools/bootmon/boot_monitor.h"
 
 namespace {
@@ -22,15 +23,26 @@ void OnSignal(int) {
   if (g_monitor) g_monitor->Stop();
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: bootmon [--expect-app FILE] [--expect-boot FILE] [--save DIR] [--once]\n");
-  return 2;
+void Usage(std::FILE* to) {
+  std::fprintf(to,
+               "Usage: bootmon [--expect-app FILE] [--expect-boot FILE] [--save DIR] [--once]\n"
+               "An emulated DVR boot monitor on a pseudo-terminal, for Tarvek to download into.\n"
+               "  --expect-app FILE   the application image the download must deliver\n"
+               "  --expect-boot FILE  the boot image the download must deliver\n"
+               "  --save DIR          keep the received images in DIR\n"
+               "  --once              end after one download; exit code 0 when it was right\n"
+               "  --version           print the version and the commit it was built from\n"
+               "  --help              print this help\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kaviro_build::AnswerVersion(argc, argv, "bootmon")) return 0;
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    Usage(stdout);
+    return 0;
+  }
   bootmon::MonitorOptions options;
   options.log_to_stdout = true;
   bool once = false;
@@ -41,7 +53,10 @@ int main(int argc, char** argv) {
     else if (arg == "--expect-boot" && has_value) options.expected_boot = argv[++i];
     else if (arg == "--save" && has_value) options.save_dir = argv[++i];
     else if (arg == "--once") once = true;
-    else return Usage();
+    else {
+      Usage(stderr);
+      return 2;
+    }
   }
   bootmon::BootMonitor monitor(options);
   if (!monitor.Open()) {

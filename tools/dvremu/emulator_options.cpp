@@ -7,12 +7,27 @@
 namespace dvremu {
 
 const char kUsageText[] =
-    "usage: dvremu [--bind ADDR] [--port 4000] [--channels 4|8|16] [--user NAME --password PW]\n"
-    "              [--users FILE] [--size 352x240|704x480] [--fps 30] [--unpaced]\n"
-    "              [--pantilt 0x05] [--lights 0xF5] [--seed N] [--days 90]\n"
-    "              [--script FILE] [--no-stdin] [--verbose]\n"
+    "Usage: dvremu [OPTION]...\n"
     "Serves the command port, the stream port (+1) and the file download port (+2).\n"
-    "Lines on standard input (and in the script file) are emulator commands; see README.md.\n";
+    "Lines on standard input (and in the script file) are emulator commands; see README.md.\n"
+    "  --bind ADDR          IPv4 address to listen on (127.0.0.1)\n"
+    "  --port N             command port (4000); 0 takes three free ports, printed at start\n"
+    "  --channels 4|8|16    camera channels (4); 16 only for load tests\n"
+    "  --user NAME          the one account's user name (admin)\n"
+    "  --password PW        its password (1234)\n"
+    "  --users FILE         accounts instead, one \"name password\" a line, # comments\n"
+    "  --size 352x240|704x480  picture size (352x240)\n"
+    "  --fps N              pictures per second (30)\n"
+    "  --unpaced            send pictures as fast as the socket takes them\n"
+    "  --pantilt 0xNN       pan/tilt mask of the live stream reply (0x05)\n"
+    "  --lights 0xNN        initial light status: bits 4-7 present, 0-3 on (0xF5)\n"
+    "  --seed N             generator seed of the recordings and logs (1)\n"
+    "  --days N             days of recordings up to today (90)\n"
+    "  --script FILE        run the commands of FILE after start\n"
+    "  --no-stdin           do not read commands from standard input\n"
+    "  --verbose            trace lines to standard error\n"
+    "  --version            print the version and the commit it was built from\n"
+    "  --help               print this help\n";
 
 bool ParseNumber(const std::string& text, long min, long max, long* value) {
   int base = 10;

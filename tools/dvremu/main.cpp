@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "build_version.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/script.h"
 
@@ -40,6 +41,7 @@ void ReadStdin(dvremu::DvrEmulator& dvr) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kaviro_build::AnswerVersion(argc, argv, "dvremu")) return 0;
   dvremu::EmulatorOptions options;
   bool help = false;
   std::string error;

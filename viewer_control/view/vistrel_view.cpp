@@ -20,14 +20,28 @@
 #include <QVBoxLayout>
 
 #include "platform/trace.h"
+#include "build_version.h"
 #include "viewer_control/control/vistrel_ctl.h"
 #include "viewer_control/control/vistrel_factory.h"
 
 namespace {
 
-const char kUsage[] =
-    "usage: vistrel-view [--host H] [--port P] [--user U] [--password W] "
-    "[--channels 1-16] [--recorded] [--layout 1|4|9|16] [--screenshot FILE --after S]\n";
+constexpr char kUsage[] =
+    "Usage: vistrel-view [--host H] [--port P] [--user U] [--password W] [--channels 1-16] [--recorded]\n"
+    "                    [--layout 1|4|9|16] [--screenshot FILE --after S]\n"
+    "Hosts the viewer control alone, connected to a DVR's stream port (the command port + 1).\n"
+    "  --host H             the DVR's address (127.0.0.1)\n"
+    "  --port P             its command port (4000)\n"
+    "  --user U             user name (admin)\n"
+    "  --password W         password (1234)\n"
+    "  --channels N         channels to show, 1-16 (16)\n"
+    "  --recorded           ask for the recorded stream instead of live video\n"
+    "  --layout 1|4|9|16    cells on screen\n"
+    "  --screenshot FILE    save a picture of the window after --after seconds (5), then leave\n"
+    "  --version            print the version and the commit it was built from\n"
+    "  --help               print this help\n"
+    "Keys: 1, 4, 9 and 6 (for 16) choose the layout; Page Up / Page Down move the first cell;\n"
+    "Escape quits.\n";
 const char kLogonRefused[] = "[STREAM SESSION 0] Stream port authentication failed !!!";
 
 struct Options {
@@ -161,6 +175,7 @@ class ViewWindow : public QWidget {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kaviro_build::AnswerVersion(argc, argv, "vistrel-view")) return 0;
   // Answered before the application object, which needs a display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

@@ -32,7 +32,7 @@ TEST(VistrelViewCommandLine, HelpNeedsNoDisplay) {
   std::ifstream text(usage);
   std::string first_line;
   std::getline(text, first_line);
-  EXPECT_EQ(first_line.rfind("usage: vistrel-view ", 0), 0u) << first_line;
+  EXPECT_EQ(first_line.rfind("Usage: vistrel-view ", 0), 0u) << first_line;
   std::filesystem::remove(usage);
 }
 
