@@ -4,27 +4,15 @@
 
 #include "platform/trace.h"
 #include "viewer_control/engine/mpeg4_decoder.h"
+#include "viewer_control/engine/picture_user_data.h"
 
 namespace vistrel {
 namespace {
 
-constexpr uint8_t kUserDataCode = 0xB2;
 constexpr uint8_t kVopCode = 0xB6;
-// User data: start code, channel, ..., picture number at 7, date and time at 14-19.
-constexpr size_t kPictureNumberOffset = 7;
-constexpr size_t kDateOffset = 14;
-constexpr size_t kUserDataSize = 20;
 constexpr int kLastPictureOfGroup = 29;
 constexpr int kMaxPictureWidth = 720;
 constexpr int kMaxPictureHeight = 576;
-
-// The offset of the first 00 00 01 <code>, or the size when there is none.
-size_t FindStartCode(std::span<const uint8_t> data, uint8_t code) {
-  for (size_t i = 0; i + 4 <= data.size(); ++i) {
-    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == code) return i;
-  }
-  return data.size();
-}
 
 }  // namespace
 
@@ -99,23 +87,23 @@ void DecoderChannel::CloseLocked() {
 }
 
 bool DecoderChannel::VerifyUserData(std::span<const uint8_t> data) {
-  const size_t start = FindStartCode(data, kUserDataCode);
+  const size_t start = FindUserData(data);
   if (start == data.size()) {
     Trace("[MPEG4DECODER] channel: %d, not matching mpeg4 user data sync byte.", slot_);
     Trace("Channel: %d Failed to Mpeg4 user data at VerifyMpeg4UserData().", slot_);
     return false;
   }
   // User data cut short carries no picture number or date to trust.
-  if (data.size() - start < kUserDataSize) {
+  const auto stamp = ReadPictureStamp(data.subspan(start));
+  if (!stamp) {
     Trace("Channel: %d Failed to Mpeg4 user data at VerifyMpeg4UserData().", slot_);
     return false;
   }
-  const uint8_t* user = data.data() + start;
-  const int number = user[kPictureNumberOffset];
+  const int number = stamp->number;
   if (number == 0) synchronised_ = true;
-  const uint8_t* date = user + kDateOffset;
+  const PictureTime& time = stamp->time;
   std::snprintf(date_text_.data(), date_text_.size(), "%04d/%02d/%02d  %02d:%02d:%02d",
-                date[0] + 1900, date[1], date[2], date[3], date[4], date[5]);
+                time.year + 1900, time.month, time.day, time.hour, time.minute, time.second);
   if (number == kLastPictureOfGroup && synchronised_) {
     // The group's last picture is shown; the next one waits for a new group.
     synchronised_ = false;

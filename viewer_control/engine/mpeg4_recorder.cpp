@@ -11,11 +11,11 @@
 
 #include "platform/registry.h"
 #include "platform/trace.h"
+#include "viewer_control/engine/picture_user_data.h"
 
 namespace vistrel {
 namespace {
 
-constexpr uint8_t kUserDataCode = 0xB2;
 constexpr size_t kPictureNumberOffset = 7;
 constexpr int kChannelLimit = 16;
 constexpr off_t kMarkSize = 5;
@@ -182,13 +182,7 @@ void Mpeg4Recorder::WriteFailed(const std::string& path) {
 int Mpeg4Recorder::WritePicture(std::span<const uint8_t> payload) {
   // Before the VOL a picture could not be decoded from the file.
   if (rmp_fd_ < 0 || rmg_fd_ < 0 || !has_vol_) return 1;
-  size_t start = payload.size();
-  for (size_t i = 0; i + 4 <= payload.size(); ++i) {
-    if (payload[i] == 0 && payload[i + 1] == 0 && payload[i + 2] == 1 && payload[i + 3] == kUserDataCode) {
-      start = i;
-      break;
-    }
-  }
+  const size_t start = FindUserData(payload);
   if (start == payload.size() || payload.size() - start <= kPictureNumberOffset) {
     Trace("[MPEG4 RECORDER] Ch.%d Can't find MPEG-4 VOL (Video Object Layer) at Network packet.",
           channel_ + 1);

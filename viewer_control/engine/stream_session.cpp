@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/result_codes.h"
 #include "platform/trace.h"
@@ -22,12 +23,20 @@ std::tm LocalTimeNow() {
   return local;
 }
 
-size_t FindStartCode(std::span<const uint8_t> data, const uint8_t (&code)[4]) {
-  for (size_t i = 0; i + 4 <= data.size(); ++i) {
-    if (std::equal(code, code + 4, data.begin() + static_cast<ptrdiff_t>(i))) return i;
-  }
-  return data.size();
-}
+// The session's own host, as its picture feed sees it while one packet is handled.
+class SessionOutlet final : public IPictureOutlet {
+ public:
+  SessionOutlet(IStreamSessionHost& host, int index, IStreamTransport& transport)
+      : host_(host), index_(index), transport_(transport) {}
+  void OpenDecoders(const VolHeader& vol) override { host_.DecoderStart(index_, vol, transport_); }
+  void RecordingFailed(int error) override { host_.RecordingFailed(index_, error, transport_); }
+  DecoderChannel& Decoder(int slot) override { return host_.Decoder(slot); }
+
+ private:
+  IStreamSessionHost& host_;
+  int index_;
+  IStreamTransport& transport_;
+};
 
 }  // namespace
 
@@ -39,6 +48,7 @@ StreamSession::~StreamSession() { Shutdown(); }
 void StreamSession::Bind(int index, IStreamSessionHost* host) {
   index_ = index;
   host_ = host;
+  feed_.SetTracePrefix("[STREAM SESSION " + std::to_string(index) + "]");
 }
 
 int32_t StreamSession::SetSessionInfo(std::span<const uint8_t> channel_map, int count,
@@ -47,10 +57,11 @@ int32_t StreamSession::SetSessionInfo(std::span<const uint8_t> channel_map, int 
       channel_map.size() < static_cast<size_t>(count) || stream_type <= 0) {
     return E_FAIL;
   }
-  std::lock_guard lock(config_lock_);
-  channel_count_ = count;
-  stream_type_ = stream_type;
-  std::copy_n(channel_map.begin(), count, channel_map_.begin());
+  {
+    std::lock_guard lock(config_lock_);
+    stream_type_ = stream_type;
+  }
+  feed_.SetChannels(channel_map, count);
   return S_OK;
 }
 
@@ -95,96 +106,16 @@ void StreamSession::Shutdown() {
 }
 
 void StreamSession::ResetProtocolState() {
-  std::lock_guard lock(config_lock_);
-  stream_type_ = kStreamLive;
-  channel_map_.fill(0);
-  vol_.fill(0);
-}
-
-bool StreamSession::SetRecording(bool on, bool live) {
-  std::lock_guard lock(recorder_lock_);
-  if (!on) {
-    for (auto& recorder : recorders_) recorder.Close();
-    recording_ = false;
-    return true;
-  }
-  const auto name = RecordFolderName(local_time_());
-  if (!name) {
-    recording_failure_ = RecordingFailure{};
-    return false;
-  }
-  RecordingFailure failure;
-  const auto folder = MakeRecordFolder(*name, &failure);
-  if (!folder) {
-    Trace("[MPEG4 DECODER] Record file foder create failed !!!");
-    recording_failure_ = failure;
-    return false;
-  }
-  int count;
-  std::optional<VolHeader> vol;
   {
-    std::lock_guard config(config_lock_);
-    count = channel_count_;
-    // Zero until the stream's VOL packet came; the recorders then wait for it.
-    if (std::equal(stream::kVolStart, stream::kVolStart + 4, vol_.begin())) vol = vol_;
+    std::lock_guard lock(config_lock_);
+    stream_type_ = kStreamLive;
   }
-  // A new recording closes the files of the one before.
-  for (auto& recorder : recorders_) recorder.Close();
-  recording_failure_.reset();
-  int opened = 0;
-  for (int i = 0; i < count; ++i) {
-    if (recorders_[i].Open(i, vol, *folder, live)) {
-      ++opened;
-    } else if (!recording_failure_ && recorders_[i].failure()) {
-      recording_failure_ = recorders_[i].failure();
-    }
-  }
-  if (opened == 0) {
-    if (!recording_failure_) recording_failure_ = RecordingFailure{*folder, 0};
-    recording_ = false;
-    return false;
-  }
-  recording_ = true;
-  write_failure_noted_ = false;
-  return true;
-}
-
-bool StreamSession::NoteWriteFailureLocked(const Mpeg4Recorder& recorder) {
-  if (write_failure_noted_ || !recorder.failure()) return false;
-  write_failure_noted_ = true;
-  recording_failure_ = recorder.failure();
-  return true;
-}
-
-std::optional<RecordingFailure> StreamSession::recording_failure() const {
-  std::lock_guard lock(recorder_lock_);
-  return recording_failure_;
-}
-
-bool StreamSession::recording() const {
-  std::lock_guard lock(recorder_lock_);
-  return recording_;
-}
-
-int StreamSession::channel_count() const {
-  std::lock_guard lock(config_lock_);
-  return channel_count_;
+  feed_.ResetStream();
 }
 
 int StreamSession::stream_type() const {
   std::lock_guard lock(config_lock_);
   return stream_type_;
-}
-
-VolHeader StreamSession::vol_header() const {
-  std::lock_guard lock(config_lock_);
-  return vol_;
-}
-
-std::string StreamSession::recorder_path(int channel) const {
-  std::lock_guard lock(recorder_lock_);
-  if (channel < 0 || channel >= kStreamChannels) return {};
-  return recorders_[channel].rmp_path();
 }
 
 void StreamSession::SocketConnected(IStreamTransport& transport) {
@@ -346,63 +277,13 @@ void StreamSession::RecordStreamResult(IStreamTransport& transport,
 }
 
 void StreamSession::VideoData(IStreamTransport& transport, std::span<const uint8_t> payload) {
+  SessionOutlet outlet(*host_, index_, transport);
   if (payload.size() >= 4 && std::equal(stream::kVolStart, stream::kVolStart + 4, payload.begin())) {
-    VolHeader vol{};  // a short VOL packet leaves the rest zero
-    std::copy_n(payload.begin(), std::min(payload.size(), vol.size()), vol.begin());
-    {
-      std::lock_guard lock(config_lock_);
-      vol_ = vol;
-    }
-    bool failed = false;
-    int error = 0;
-    {
-      // Recorders switched on before the VOL came write it now.
-      std::lock_guard lock(recorder_lock_);
-      for (auto& recorder : recorders_) {
-        if (!recording_ || recorder.TakeVol(vol) || !NoteWriteFailureLocked(recorder)) continue;
-        failed = true;
-        error = recording_failure_->error;
-      }
-    }
-    if (failed) host_->RecordingFailed(index_, error, transport);
-    host_->DecoderStart(index_, vol, transport);
+    feed_.StreamHeader(payload, outlet);
     Trace("[STREAM SESSION %d] Mpeg4 decoder initialize succeeded !!!", index_);
     return;
   }
-  const size_t start = FindStartCode(payload, stream::kUserDataStart);
-  if (start == payload.size()) {
-    Trace("[STREAM SESSION %d] Can't found VOP.", index_);
-    return;
-  }
-  const int channel = start + 4 < payload.size() ? (payload[start + 4] & 0x1F) : 0;
-  int slot = -1;
-  {
-    std::lock_guard lock(config_lock_);
-    // A channel beyond the session's count has no slot of its own in the map.
-    if (channel >= 1 && channel <= kStreamChannels && channel <= channel_count_) {
-      slot = channel_map_[channel - 1];
-    }
-  }
-  if (slot < 0) {
-    Trace("[STREAM SESSION %d] Not found channel at GetMpeg4StreamChannel().", index_);
-    return;
-  }
-  bool failed = false;
-  int error = 0;
-  {
-    std::lock_guard lock(recorder_lock_);
-    Mpeg4Recorder& recorder = recorders_[channel - 1];
-    if (recording_ && recorder.WritePicture(payload) == 0) {
-      Trace("[STREAM SESSION %d] Stream data Mpeg4 recording failed !!!", index_);
-      failed = NoteWriteFailureLocked(recorder);
-      if (failed) error = recording_failure_->error;
-    }
-  }
-  if (failed) host_->RecordingFailed(index_, error, transport);
-  if (slot >= kStreamChannels) return;  // the engine never maps beyond slot 15
-  if (host_->Decoder(slot).DecodeAndDraw(payload.subspan(start)) == 0) {
-    Trace("[STREAM SESSION %d]: Failed draw frame at ResponseLiveData()", index_);
-  }
+  feed_.Picture(payload, outlet);
 }
 
 }  // namespace vistrel

@@ -1,17 +1,14 @@
 // A stream session: the control's end of one connection to a DVR's stream
 // port. It logs on, asks for the live or recorded stream, reassembles the
-// packets, and hands each picture to the recorder of its stream channel and to
-// the decoder channel of the display slot the channel map names.
+// packets, and hands the video payloads to its picture feed, which records
+// them and has the decoder channels of their display slots draw them.
 //
 // Threads: Bind, SetSessionInfo, Connect, Disconnect and SetRecording run on
 // the engine's owner thread; SocketConnected, ReceiveStep and ConnectionLost
 // (and the dispatch below them) on the receive thread. The reassembler belongs
 // to the receive thread; each new one resets it before its first read.
-// Locks: `config_lock_` guards the logon data, stream type, channel map,
-// channel count and VOL header; `recorder_lock_` guards the recorders, the
-// recording flag and the recording's failure. Where both are held (starting a
-// recording), `recorder_lock_` comes first. Decoder channels take their own
-// lock inside DecodeAndDraw, with neither session lock held.
+// Locks: `config_lock_` guards the logon data and the stream type; the feed
+// guards its own state (picture_feed.h). No two of them are held together.
 #pragma once
 
 #include <array>
@@ -25,6 +22,7 @@
 
 #include "protocol/reassembler.h"
 #include "viewer_control/engine/mpeg4_recorder.h"
+#include "viewer_control/engine/picture_feed.h"
 #include "viewer_control/engine/stream_socket.h"
 
 namespace vistrel {
@@ -33,7 +31,6 @@ class DecoderChannel;
 
 inline constexpr int kStreamLive = 1;
 inline constexpr int kStreamRecorded = 2;
-inline constexpr int kStreamChannels = 16;
 
 // The engine, as the session sees it. The five notifications are called on
 // the receive thread and return once the owner thread has handled them, or
@@ -71,7 +68,7 @@ class StreamSession final : public IStreamSocketClient {
   // Off always succeeds. On: true when the files of at least one channel
   // were made; false when none were, with recording_failure() saying why (a
   // folder that cannot be made leaves an earlier recording running).
-  bool SetRecording(bool on, bool live);
+  bool SetRecording(bool on, bool live) { return feed_.SetRecording(on, live, local_time_()); }
   // The clock that names recording folders (tests move it).
   void SetLocalTime(std::function<std::tm()> now) { local_time_ = std::move(now); }
 
@@ -79,15 +76,15 @@ class StreamSession final : public IStreamSocketClient {
   bool running() const { return socket_.running(); }
   // The TCP connection to the stream port is up.
   bool connected() const { return socket_.connected(); }
-  bool recording() const;
   int index() const { return index_; }
-  int channel_count() const;
   int stream_type() const;
-  VolHeader vol_header() const;
-  std::string recorder_path(int channel) const;  // .rmp of a stream channel, "" when closed
-  // Why the last start of recording failed or the first write of this
-  // recording that failed; empty while nothing failed.
-  std::optional<RecordingFailure> recording_failure() const;
+  // The session's pictures: channel map, VOL header and recordings.
+  const PictureFeed& feed() const { return feed_; }
+  bool recording() const { return feed_.recording(); }
+  int channel_count() const { return feed_.channel_count(); }
+  VolHeader vol_header() const { return feed_.vol_header(); }
+  std::string recorder_path(int channel) const { return feed_.recorder_path(channel); }
+  std::optional<RecordingFailure> recording_failure() const { return feed_.recording_failure(); }
 
   // Receive thread (IStreamSocketClient); also driven directly by the fuzzer.
   void SocketConnected(IStreamTransport& transport) override;
@@ -100,9 +97,6 @@ class StreamSession final : public IStreamSocketClient {
   void LogonResult(IStreamTransport& transport, std::span<const uint8_t> payload);
   void RecordStreamResult(IStreamTransport& transport, std::span<const uint8_t> payload);
   void VideoData(IStreamTransport& transport, std::span<const uint8_t> payload);
-  // After a recorder's write failed, under `recorder_lock_`: keeps the first
-  // failure of the recording; true when the host is still to hear of it.
-  bool NoteWriteFailureLocked(const Mpeg4Recorder& recorder);
   int32_t SendPacket(IStreamTransport& transport, uint32_t code, std::span<const uint8_t> payload);
   void ResetProtocolState();
 
@@ -115,16 +109,9 @@ class StreamSession final : public IStreamSocketClient {
   std::string password_;              // guarded by config_lock_
   std::string address_;               // guarded by config_lock_
   int stream_type_ = kStreamLive;     // guarded by config_lock_
-  int channel_count_ = 0;             // guarded by config_lock_
-  std::array<uint8_t, kStreamChannels> channel_map_{};  // guarded by config_lock_
-  VolHeader vol_{};                   // guarded by config_lock_
 
-  mutable std::mutex recorder_lock_;
-  bool recording_ = false;                                  // guarded by recorder_lock_
-  std::array<Mpeg4Recorder, kStreamChannels> recorders_;    // guarded by recorder_lock_
-  std::optional<RecordingFailure> recording_failure_;       // guarded by recorder_lock_
-  bool write_failure_noted_ = false;                        // guarded by recorder_lock_
-  std::function<std::tm()> local_time_;
+  PictureFeed feed_;
+  std::function<std::tm()> local_time_;  // owner thread
 
   // Last, so that it is destroyed first: its receive thread uses all of the above.
   StreamSocket socket_;
