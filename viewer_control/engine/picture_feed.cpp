@@ -11,6 +11,8 @@ namespace vistrel {
 namespace stream = protocol::stream;
 
 void PictureFeed::SetChannels(std::span<const uint8_t> map, int count) {
+  // Never more entries than the map holds or the feed has room for.
+  count = std::clamp(count, 0, static_cast<int>(std::min(map.size(), channel_map_.size())));
   std::lock_guard lock(map_lock_);
   channel_count_ = count;
   std::copy_n(map.begin(), count, channel_map_.begin());

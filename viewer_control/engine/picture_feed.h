@@ -53,7 +53,7 @@ class PictureFeed {
   // `trace_prefix` begins the feed's trace lines ("[STREAM SESSION 2]").
   void SetTracePrefix(std::string trace_prefix) { trace_prefix_ = std::move(trace_prefix); }
   // The first `count` (1-16) entries of `map` are the display slots of
-  // stream channels 1 to count; the caller has checked both.
+  // stream channels 1 to count; a count beyond the map is cut to its size.
   void SetChannels(std::span<const uint8_t> map, int count);
   // The stream ended: map and VOL header are cleared, the count stays.
   void ResetStream();

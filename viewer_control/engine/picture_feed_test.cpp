@@ -101,6 +101,9 @@ TEST_F(PictureFeedTest, AShortVolPacketIsPaddedWithZerosAndAResetClearsIt) {
   feed.ResetStream();
   EXPECT_EQ(feed.vol_header(), VolHeader{});
   EXPECT_EQ(feed.channel_count(), 1);
+  // A count the map cannot back is cut to the map.
+  feed.SetChannels(map, 5);
+  EXPECT_EQ(feed.channel_count(), 1);
 }
 
 TEST_F(PictureFeedTest, EveryPictureCutShortOfItsUserDataIsDroppedNotDrawn) {
