@@ -7,6 +7,10 @@
 namespace sessions {
 namespace {
 
+using protocol::DecodeLogPage;
+using protocol::DecodeSettingBlock;
+using protocol::DecodeStatusBlock;
+
 std::vector<uint8_t> StatusBytes(uint8_t flag, uint16_t capacity = 0x0050) {
   protocol::PayloadWriter out;
   out.cstring("1.20.07").cstring("DVR-8CH");

@@ -8,8 +8,8 @@
 #include "platform/result_codes.h"
 #include "platform/string_table.h"
 #include "platform/trace.h"
-#include "protocol/byte_reader.h"
 #include "protocol/command_codes.h"
+#include "protocol/service_replies.h"
 
 namespace sessions {
 namespace {
@@ -101,11 +101,12 @@ bool DvrServices::HandleReply(int slot, uint32_t code, std::span<const uint8_t> 
 }
 
 void DvrServices::OnAlarm(int slot, AlarmKind kind, std::span<const uint8_t> payload) {
-  protocol::ByteReader reader(payload);
+  const auto alarm = protocol::DecodeAlarm(payload);
   CLiveSession& session = viewer_.session(slot);
-  if (!session.CheckResult(reader.u8())) return;
-  const int number = reader.u8();
-  if (!reader.ok() || number < kFirstAlarm || number > kLastAlarm) {
+  if (alarm && !session.CheckResult(alarm->result)) return;
+  // A malformed alarm has no number: out of range like 0.
+  const int number = alarm && alarm->body ? *alarm->body : 0;
+  if (number < kFirstAlarm || number > kLastAlarm) {
     Trace("[LIVE DVR %d] alarm number %d out of range; ignored.", slot, number);
     return;
   }
@@ -116,19 +117,16 @@ void DvrServices::OnAlarm(int slot, AlarmKind kind, std::span<const uint8_t> pay
 }
 
 void DvrServices::OnStatus(int slot, std::span<const uint8_t> payload) {
-  protocol::ByteReader reader(payload);
-  const uint8_t result = reader.u8();
+  const auto reply = protocol::DecodeDvrStatusReply(payload);
   // A reply without its result byte is malformed, never a success.
-  if (reader.ok() && !viewer_.session(slot).CheckResult(result)) {
+  if (reply && !viewer_.session(slot).CheckResult(reply->result)) {
     Trace("[LIVE DVR %d] response dvr status failed.", slot);
     return;
   }
-  if (reader.ok()) Trace("[LIVE DVR %d] response dvr status.", slot);
-  const auto block = reader.rest();
-  const auto status = reader.ok() ? DecodeStatusBlock(block) : std::nullopt;
-  if (!status) {
-    Trace("[LIVE DVR %d] dvr status block of %zu bytes is malformed; dropped.", slot, block.size());
-  } else if (!ui_.DeliverDvrStatus(*status)) {
+  if (reply) Trace("[LIVE DVR %d] response dvr status.", slot);
+  if (!reply || !reply->body) {
+    Trace("[LIVE DVR %d] dvr status block of %zu bytes is malformed; dropped.", slot, reply ? reply->body_bytes : 0);
+  } else if (!ui_.DeliverDvrStatus(*reply->body)) {
     Trace("[LIVE DVR %d] no dvr status dialog; status dropped.", slot);
   }
   ui_.HideBusy();
@@ -136,23 +134,21 @@ void DvrServices::OnStatus(int slot, std::span<const uint8_t> payload) {
 
 void DvrServices::OnLogPage(int slot, std::span<const uint8_t> payload) {
   ui_.HideBusy();
-  protocol::ByteReader reader(payload);
-  const uint8_t result = reader.u8();
-  if (reader.ok() && !viewer_.session(slot).CheckResult(result)) {
+  const auto reply = protocol::DecodeLogPageReply(payload);
+  if (reply && !viewer_.session(slot).CheckResult(reply->result)) {
     Trace("[LIVE DVR %d] response log file by date failed.", slot);
     return;
   }
-  const auto block = reader.rest();
-  const auto page = reader.ok() ? DecodeLogPage(block) : std::nullopt;
-  if (!page) {
-    Trace("[LIVE DVR %d] log page of %zu bytes is malformed; dropped.", slot, block.size());
+  if (!reply || !reply->body) {
+    Trace("[LIVE DVR %d] log page of %zu bytes is malformed; dropped.", slot, reply ? reply->body_bytes : 0);
     return;
   }
-  if (page->records.size() < page->declared_records) {
-    Trace("[LIVE DVR %d] log page announces %d records but carries %zu.", slot, page->declared_records,
-          page->records.size());
+  const DvrLogPage& page = *reply->body;
+  if (page.records.size() < page.declared_records) {
+    Trace("[LIVE DVR %d] log page announces %d records but carries %zu.", slot, page.declared_records,
+          page.records.size());
   }
-  if (!ui_.DeliverLogPage(*page)) Trace("[LIVE DVR %d] no log viewer; page dropped.", slot);
+  if (!ui_.DeliverLogPage(page)) Trace("[LIVE DVR %d] no log viewer; page dropped.", slot);
 }
 
 bool DvrServices::HandleBypass(int slot, bool succeeded, uint8_t sub_code, std::span<const uint8_t> data) {
@@ -166,12 +162,13 @@ bool DvrServices::HandleBypass(int slot, bool succeeded, uint8_t sub_code, std::
     return true;
   }
   if (sub_code == protocol::bypass::kLight) {
-    if (!succeeded || data.empty()) {
+    const auto light = protocol::DecodeLightState(data);
+    if (!succeeded || !light) {
       Trace("[LIVE DVR %d] response dvr light failed.", slot);
       return true;
     }
     Trace("[LIVE DVR %d] response dvr light status.", slot);
-    ui_.DeliverLightState(data[0]);
+    ui_.DeliverLightState(*light);
     return true;
   }
   return false;

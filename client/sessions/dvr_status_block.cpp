@@ -2,15 +2,10 @@
 
 #include <cstdio>
 
-#include "protocol/byte_reader.h"
 #include "protocol/payload.h"
 
 namespace sessions {
 namespace {
-
-// A text must end inside the block; the limit is the block itself, so an
-// unterminated one fails the reader instead of running into the next field.
-std::string Text(protocol::ByteReader& reader, size_t block_size) { return reader.cstring(block_size + 1); }
 
 std::string Pair(uint16_t first, uint16_t second) {
   char text[32];
@@ -19,30 +14,6 @@ std::string Pair(uint16_t first, uint16_t second) {
 }
 
 }  // namespace
-
-std::optional<DvrStatusBlock> DecodeStatusBlock(std::span<const uint8_t> block) {
-  protocol::ByteReader reader(block);
-  const size_t size = block.size();
-  DvrStatusBlock status;
-  status.version = Text(reader, size);
-  status.model = Text(reader, size);
-  status.capacity_gb = reader.u16be();
-  status.first_disk_gb = reader.u16be();
-  status.second_disk_gb = reader.u16be();
-  status.text6 = Text(reader, size);
-  status.text7 = Text(reader, size);
-  status.address = Text(reader, size);
-  for (auto& byte : status.service_address) byte = reader.u8();
-  status.unused = reader.u8();
-  status.email = Text(reader, size);
-  status.flag = reader.u8();
-  status.dvr_id = Text(reader, size);
-  status.call_number = Text(reader, size);
-  status.first_disk_total_gb = reader.u16be();
-  status.second_disk_total_gb = reader.u16be();
-  if (!reader.ok()) return std::nullopt;
-  return status;
-}
 
 std::string CapacityText(const DvrStatusBlock& status) {
   char text[16];
@@ -76,18 +47,6 @@ std::vector<uint8_t> BuildSettingBlock(const ServiceSettingBlock& setting) {
   out.u8(0);
   out.cstring(setting.email).cstring(setting.dvr_id).cstring(setting.call_number);
   return out.take();
-}
-
-std::optional<ServiceSettingBlock> DecodeSettingBlock(std::span<const uint8_t> block) {
-  protocol::ByteReader reader(block);
-  ServiceSettingBlock setting;
-  for (auto& byte : setting.address) byte = reader.u8();
-  reader.u8();
-  setting.email = Text(reader, block.size());
-  setting.dvr_id = Text(reader, block.size());
-  setting.call_number = Text(reader, block.size());
-  if (!reader.ok()) return std::nullopt;
-  return setting;
 }
 
 }  // namespace sessions

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "protocol/byte_reader.h"
 #include "protocol/command_codes.h"
 #include "protocol/payload.h"
 
@@ -64,25 +63,6 @@ std::vector<uint8_t> BuildLogRequest(int year, int month, int day, uint32_t page
   protocol::PayloadWriter out;
   out.u8(protocol::sub::kLogfileByDate).bcd(year % 100).bcd(month).bcd(day).u32le(page);
   return out.take();
-}
-
-std::optional<DvrLogPage> DecodeLogPage(std::span<const uint8_t> answer) {
-  protocol::ByteReader reader(answer);
-  DvrLogPage page;
-  page.page_count = reader.u32le();
-  page.declared_records = reader.u8();
-  if (!reader.ok()) return std::nullopt;
-  for (int i = 0; i < page.declared_records && reader.remaining() >= kLogRecordBytes; ++i) {
-    DvrLogRecord record;
-    record.hour = reader.u8();
-    record.minute = reader.u8();
-    record.second = reader.u8();
-    reader.skip(1);
-    record.code = reader.u16be();
-    for (auto& byte : record.address) byte = reader.u8();
-    page.records.push_back(record);
-  }
-  return page;
 }
 
 std::string LogTimeText(const DvrLogRecord& record) {

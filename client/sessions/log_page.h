@@ -1,43 +1,25 @@
-// One page of a DVR's own event log: the page request, the decoded answer,
-// the texts of the log viewer's two columns, and the viewer's paging rule.
+// One page of a DVR's own event log: the page request, the texts of the log
+// viewer's two columns, and the viewer's paging rule. The answer is decoded
+// in protocol/service_replies.h.
 //
 // Plain values and functions, usable from any thread; LogPager belongs to
 // the dialog's thread.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "protocol/service_replies.h"
+
 namespace sessions {
 
-inline constexpr size_t kLogRecordBytes = 10;
-
-struct DvrLogRecord {
-  uint8_t hour = 0;    // packed BCD
-  uint8_t minute = 0;  // packed BCD
-  uint8_t second = 0;  // packed BCD
-  uint16_t code = 0;   // high byte first on the wire
-  std::array<uint8_t, 4> address{};  // record bytes 6-9, shown as 9.8.7.6
-};
-
-struct DvrLogPage {
-  uint32_t page_count = 0;
-  uint8_t declared_records = 0;  // the count the DVR announced
-  std::vector<DvrLogRecord> records;  // the whole records present, at most the count
-};
+using DvrLogRecord = protocol::DvrLogRecord;
+using DvrLogPage = protocol::DvrLogPage;
 
 // The payload of REQ_LOGFILE_BY_DATE: 0x13, year % 100, month, day as BCD,
 // the 1-based page as u32 little-endian.
 std::vector<uint8_t> BuildLogRequest(int year, int month, int day, uint32_t page);
-
-// The answer after its result byte: page count, record count, records. A
-// page announcing more records than it carries keeps the whole ones present;
-// nothing when even the page header is short.
-std::optional<DvrLogPage> DecodeLogPage(std::span<const uint8_t> answer);
 
 // "09 : 05 : 30" from the two BCD digits of each field.
 std::string LogTimeText(const DvrLogRecord& record);

@@ -1,0 +1,72 @@
+// The typed decoders of the replies the client reads, with what the client
+// then does with their values. The first byte picks the decoder; the rest is
+// the payload as the DVR would send it. A decoder joins with one line in
+// kDecoders.
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <span>
+
+#include "client/sessions/dvr_status_block.h"
+#include "client/sessions/log_page.h"
+#include "protocol/service_replies.h"
+
+namespace {
+
+using Payload = std::span<const uint8_t>;
+
+// A reply that decodes must hold together: a body only after a success.
+template <typename Reply>
+void CheckResultReply(const Reply& reply) {
+  if (reply && reply->body && !reply->succeeded()) __builtin_trap();
+}
+
+void Status(Payload payload) {
+  const auto reply = protocol::DecodeDvrStatusReply(payload);
+  CheckResultReply(reply);
+  if (!reply || !reply->body) return;
+  // The texts the dialog would show must format whatever the numbers.
+  const auto& status = *reply->body;
+  (void)sessions::CapacityText(status);
+  (void)sessions::FirstDiskText(status);
+  (void)sessions::SecondDiskText(status);
+  (void)sessions::DottedAddress(status.service_address);
+  (void)sessions::BuildSettingBlock(sessions::SettingOf(status));
+}
+
+void Setting(Payload payload) {
+  const auto setting = protocol::DecodeSettingBlock(payload);
+  if (!setting) return;
+  // What was read must build back into no more bytes than it came from.
+  if (sessions::BuildSettingBlock(*setting).size() > payload.size()) __builtin_trap();
+}
+
+void LogPage(Payload payload) {
+  const auto reply = protocol::DecodeLogPageReply(payload);
+  CheckResultReply(reply);
+  if (!reply || !reply->body) return;
+  if (reply->body->records.size() > reply->body->declared_records) __builtin_trap();
+  for (const auto& record : reply->body->records) {
+    (void)sessions::LogTimeText(record);
+    (void)sessions::LogEventText(record);
+  }
+}
+
+void Alarm(Payload payload) { CheckResultReply(protocol::DecodeAlarm(payload)); }
+
+void Light(Payload payload) {
+  const auto light = protocol::DecodeLightState(payload);
+  if (light && payload.empty()) __builtin_trap();
+}
+
+constexpr void (*kDecoders[])(Payload) = {
+    Status, Setting, LogPage, Alarm, Light,
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  kDecoders[data[0] % std::size(kDecoders)](Payload(data + 1, size - 1));
+  return 0;
+}
