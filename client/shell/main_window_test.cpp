@@ -169,6 +169,73 @@ TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipT
   }
 }
 
+TEST_F(MainWindowTest, ThePlayerModesShowTheFilePanelWithTheirOwnButtons) {
+  window_->SetDialogRunner([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
+  StubViewer removable{kRemovablePlayerView};
+  window_->SetViewer(ViewerMode::kRemovablePlayer, &removable);
+  struct Expected {
+    ControlId mode_button;
+    bool time_select;
+  };
+  for (const Expected& expected : {Expected{ControlId::kLocalMode, false}, Expected{ControlId::kRemovableMode, true}}) {
+    SCOPED_TRACE(ToInt(expected.mode_button));
+    window_->OnCommand(expected.mode_button);
+    EXPECT_EQ(window_->panel(), LowerPanel::kFile);
+    EXPECT_FALSE(window_->connect_panel()->isVisible());
+    EXPECT_TRUE(window_->button(ControlId::kFileSelect)->isVisible());
+    EXPECT_EQ(window_->button(ControlId::kTimeSelect)->isVisible(), expected.time_select);
+    EXPECT_FALSE(window_->button(ControlId::kDownload)->isVisible());
+    EXPECT_TRUE(window_->button(ControlId::kRecord)->isVisible());
+    EXPECT_EQ(window_->button(ControlId::kRecord)->pos(), QPoint(652, 573));
+    EXPECT_TRUE(window_->button(ControlId::kPlay)->isVisible());
+    EXPECT_TRUE(window_->slider()->isVisible());
+    EXPECT_FALSE(window_->button(DvrButton(0))->isVisible());
+    EXPECT_EQ(window_->channel_panel()->view(), CChannelPanel::kLayoutView);
+    EXPECT_TRUE(window_->button(CameraButton(15))->isVisible());
+  }
+}
+
+TEST_F(MainWindowTest, AViewerDeclaresWhatItsModeShowsAndWhichRequestsReachIt) {
+  ModeView declared = kLocalPlayerView;
+  declared.panel = LowerPanel::kConnect;
+  declared.dvr_buttons = 2;
+  declared.connect_requests = true;
+  declared.slider_seeks = true;
+  StubViewer local{declared};
+  window_->SetViewer(ViewerMode::kLocalPlayer, &local);
+  window_->OnCommand(ControlId::kLocalMode);
+  EXPECT_EQ(local.entered, 1);
+  EXPECT_EQ(LogTexts(), std::vector<QString>{"[NOTICE] Local Mpeg player"});
+  EXPECT_TRUE(window_->connect_panel()->isVisible());
+  EXPECT_TRUE(window_->button(DvrButton(1))->isVisible());
+  EXPECT_FALSE(window_->button(DvrButton(2))->isVisible());  // no capable video card yet
+  window_->connect_panel()->ip_edit()->setText("10.0.0.7");
+  window_->connect_panel()->ethernet_connect()->click();
+  emit window_->slider()->Seek(ToInt(ControlId::kPositionSlider), 700);
+  EXPECT_EQ(local.requests.size(), 1u);
+  EXPECT_EQ(local.seeks, std::vector<int>{700});
+
+  // Without its viewer the mode falls back to the built-in declaration.
+  window_->OnCommand(ControlId::kClose);
+  window_->SetViewer(ViewerMode::kLocalPlayer, nullptr);
+  window_->OnCommand(ControlId::kLocalMode);
+  EXPECT_EQ(window_->panel(), LowerPanel::kFile);
+  EXPECT_FALSE(window_->button(DvrButton(1))->isVisible());
+}
+
+TEST(ControlIdTest, CameraAndDvrButtonsMapToTheirCellsAndSlotsOnly) {
+  EXPECT_EQ(CameraButton(0), ControlId::kCamera1);
+  EXPECT_EQ(CameraButton(15), ControlId::kCamera16);
+  EXPECT_EQ(CellOfCamera(CameraButton(9)), 9);
+  EXPECT_EQ(SlotOfDvrButton(DvrButton(3)), 3);
+  for (ControlId outside : {static_cast<ControlId>(105), static_cast<ControlId>(122), ControlId::kLiveMode}) {
+    EXPECT_FALSE(CellOfCamera(outside));
+  }
+  for (ControlId outside : {static_cast<ControlId>(1039), static_cast<ControlId>(1044), ControlId::kCamera1}) {
+    EXPECT_FALSE(SlotOfDvrButton(outside));
+  }
+}
+
 TEST_F(MainWindowTest, SliderSeeksGoToTheSearchViewerOnly) {
   StubViewer search{kSearchView};
   window_->SetViewer(ViewerMode::kRemoteSearch, &search);
