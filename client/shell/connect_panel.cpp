@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include "client/shell/control_ids.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/message_box.h"
 #include "client/shell/skinned_widgets.h"
@@ -40,10 +41,10 @@ CConnectPanel::CConnectPanel(QWidget* parent, QPoint origin) : QWidget(parent), 
   tel_combo_ = Place(new QComboBox(this), 219, 660, 120, kComboHeight);
   caption("TELEPHONE NUMBER", 390, 643, 97, 11);
   number_ = Place(new QLineEdit(this), 390, 660, 243, 20);
-  tel_book_ = Place(new CHoverButton(this, 1051), 604, 622, 28, 28);
+  tel_book_ = Place(new CHoverButton(this, ToInt(ControlId::kTelephoneBook)), 604, 622, 28, 28);
   tel_book_->SetBitmaps(201, 203, 202, 438);
   tel_book_->SetTooltip(244, true);
-  tel_connect_ = Place(new CHoverButton(this, 1048), 640, 659, 68, 22);
+  tel_connect_ = Place(new CHoverButton(this, ToInt(ControlId::kTelephoneConnect)), 640, 659, 68, 22);
   tel_connect_->SetBitmaps(185, 187, 186, 437);
   tel_connect_->SetTooltip(245, true);
 
@@ -58,10 +59,10 @@ CConnectPanel::CConnectPanel(QWidget* parent, QPoint origin) : QWidget(parent), 
   // Forty pixels hold five digits only without the skin's inner margin.
   port_->setStyleSheet("QLineEdit { padding: 1px 0px; }");
   port_->setText("2000");
-  eth_book_ = Place(new CHoverButton(this, 1052), 604, 684, 28, 28);
+  eth_book_ = Place(new CHoverButton(this, ToInt(ControlId::kEthernetBook)), 604, 684, 28, 28);
   eth_book_->SetBitmaps(204, 206, 205, 439);
   eth_book_->SetTooltip(244, true);
-  eth_connect_ = Place(new CHoverButton(this, 1049), 640, 726, 68, 22);
+  eth_connect_ = Place(new CHoverButton(this, ToInt(ControlId::kEthernetConnect)), 640, 726, 68, 22);
   eth_connect_->SetBitmaps(185, 187, 186, 437);
   eth_connect_->SetTooltip(245, true);
 

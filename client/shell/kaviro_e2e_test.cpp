@@ -88,7 +88,7 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   auto eight = StartDvr("127.0.0.1", 8);
   ASSERT_TRUE(four && eight);
   AddressBookStore::Write(ListKind::kEthernet, {"eight", "127.0.0.1", eight->command_port(), "admin", "1234"});
-  window_->OnCommand(1000);
+  window_->OnCommand(ControlId::kLiveMode);
   ASSERT_EQ(window_->mode(), ViewerMode::kRemoteLive);
   window_->connect_panel()->FillCombos();
 
@@ -97,21 +97,21 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   panel->ip_edit()->setText("127.0.0.2");
   panel->port_edit()->setText(QString::number(four->command_port()));
   panel->ethernet_connect()->click();
-  ASSERT_TRUE(testing::PumpUntil([&] { return window_->panel() == 2; }, std::chrono::seconds(5)));
+  ASSERT_TRUE(testing::PumpUntil([&] { return window_->panel() == LowerPanel::kLogonPrompt; }, std::chrono::seconds(5)));
   window_->logon_prompt()->user_edit()->setText("admin");
   window_->logon_prompt()->password_edit()->setText("1234");
-  window_->button(1059)->click();
+  window_->button(ControlId::kLogonOk)->click();
   ASSERT_TRUE(testing::PumpUntil([&] { return SlotShowsVideo(0); }, std::chrono::seconds(8)));
-  EXPECT_EQ(window_->panel(), 3);
+  EXPECT_EQ(window_->panel(), LowerPanel::kDvr);
   EXPECT_EQ(window_->wait().dialog(), nullptr);  // the wait indicator is gone
   EXPECT_TRUE(window_->logon_prompt()->password_edit()->text().isEmpty());
   EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 2);  // 2x2 for four channels
-  EXPECT_TRUE(window_->button(106)->isEnabled());
-  EXPECT_FALSE(window_->button(110)->isEnabled());
+  EXPECT_TRUE(window_->button(ControlId::kCamera1)->isEnabled());
+  EXPECT_FALSE(window_->button(CameraButton(4))->isEnabled());
 
   // The address-book entry goes to the DVR slot the operator selects.
-  window_->OnCommand(1041);
-  ASSERT_EQ(window_->panel(), 1);
+  window_->OnCommand(DvrButton(1));
+  ASSERT_EQ(window_->panel(), LowerPanel::kConnect);
   const int index = panel->ethernet_combo()->findText("eight");
   ASSERT_GT(index, 0);
   panel->ethernet_combo()->setCurrentIndex(index);
@@ -122,11 +122,11 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 3);  // 3x3 for eight channels
 
   // Layout buttons: 2x2 of the selected (8-channel) DVR, then 3x3 again.
-  window_->OnCommand(1104);
-  window_->OnCommand(1096);
+  window_->OnCommand(ControlId::kChannels);
+  window_->OnCommand(ControlId::kLayout4Ch);
   EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 2);
   EXPECT_TRUE(HasLogLine("[EVENT] 2x2 Align Mode"));
-  window_->OnCommand(1097);
+  window_->OnCommand(ControlId::kLayout8Ch);
   EXPECT_EQ(live_->vistrel().control()->engine().channels_per_row(), 3);
   const QImage picture = live_->vistrel().control()->CaptureVideo();
   EXPECT_FALSE(picture.isNull());
@@ -134,8 +134,8 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   // Press-and-hold on an arrow moves the one pan/tilt camera shown (channel
   // 3 of the 8-channel DVR) while the button is down; a preset goes to it.
   eight->ClearReceivedCommands();
-  window_->OnCommand(1099);  // back to the PTZ view
-  CHoverButton* up = window_->button(1100);
+  window_->OnCommand(ControlId::kPtz);  // back to the PTZ view
+  CHoverButton* up = window_->button(ControlId::kArrowUp);
   ASSERT_TRUE(up->isVisible() && up->isEnabled());
   QTest::mousePress(up, Qt::LeftButton);
   QTest::mouseRelease(up, Qt::LeftButton);
@@ -172,15 +172,15 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   EXPECT_TRUE(testing::PumpUntil([&] { return window_->alarms().buzzer_count() == 0; }));
 
   // Disconnect the selected DVR, then leave live mode with the other one up.
-  window_->OnCommand(1067);
+  window_->OnCommand(ControlId::kDisconnect);
   ASSERT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(1).connected(); }, std::chrono::seconds(8)));
   EXPECT_TRUE(live_->viewer().cells().CellsOf(1).empty());
   // The fields start afresh; the remaining DVR is selected again.
   EXPECT_TRUE(panel->ip_edit()->text().isEmpty());
   EXPECT_EQ(panel->port_edit()->text(), "2000");
-  EXPECT_TRUE(testing::PumpUntil([&] { return live_->viewer().selected_slot() == 0 && window_->panel() == 3; }));
+  EXPECT_TRUE(testing::PumpUntil([&] { return live_->viewer().selected_slot() == 0 && window_->panel() == LowerPanel::kDvr; }));
   EXPECT_TRUE(live_->viewer().session(0).connected());
-  window_->OnCommand(1006);
+  window_->OnCommand(ControlId::kClose);
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
   ASSERT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(0).connected(); }, std::chrono::seconds(8)));
   EXPECT_TRUE(testing::PumpUntil([&] { return four->ConnectionCount(dvremu::Target::kAll) == 0; },

@@ -106,7 +106,7 @@ bool VideoShows(shell::CLiveMode& live) {
 
 // Live view of an address-book entry, as the operator would ask for it.
 void ConnectTo(shell::CMainWindow& window, const std::string& alias) {
-  window.OnCommand(1000);
+  window.OnCommand(shell::ControlId::kLiveMode);
   shell::CConnectPanel* panel = window.connect_panel();
   const int index = panel->ethernet_combo()->findText(QString::fromStdString(alias));
   if (index <= 0) {

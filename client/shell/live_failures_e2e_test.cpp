@@ -60,7 +60,7 @@ class LiveFailuresTest : public ::testing::Test {
     });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
     window_->show();
-    window_->OnCommand(1000);
+    window_->OnCommand(ControlId::kLiveMode);
   }
   void TearDown() override {
     window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
@@ -76,7 +76,7 @@ class LiveFailuresTest : public ::testing::Test {
                const std::string& password) {
     const std::string alias = "dvr" + std::to_string(++entries_);
     AddressBookStore::Write(ListKind::kEthernet, {alias, ip, port, user, password});
-    window_->OnCommand(1040 + slot);
+    window_->OnCommand(DvrButton(slot));
     CConnectPanel* panel = window_->connect_panel();
     panel->FillCombos();
     const int index = panel->ethernet_combo()->findText(QString::fromStdString(alias));
@@ -108,19 +108,19 @@ class LiveFailuresTest : public ::testing::Test {
   void ExpectFailureShown(int slot, ConnectionState state = ConnectionState::kFailed) {
     EXPECT_TRUE(testing::PumpUntil([&] {
       return !live_->viewer().session(slot).connected() && live_->ui().state(slot) == state &&
-             window_->wait().dialog() == nullptr && window_->panel() == 1;
+             window_->wait().dialog() == nullptr && window_->panel() == LowerPanel::kConnect;
     }));
     EXPECT_EQ(live_->ui().state(slot), state);
     EXPECT_EQ(window_->wait().dialog(), nullptr);
-    EXPECT_EQ(window_->panel(), 1);
+    EXPECT_EQ(window_->panel(), LowerPanel::kConnect);
   }
   // No DVR is left: the window is back where a connection starts.
   void ExpectWindowReset() {
-    EXPECT_TRUE(testing::PumpUntil([&] { return window_->panel() == 1; }));
+    EXPECT_TRUE(testing::PumpUntil([&] { return window_->panel() == LowerPanel::kConnect; }));
     EXPECT_TRUE(window_->connect_panel()->ip_edit()->text().isEmpty());
     EXPECT_EQ(window_->connect_panel()->port_edit()->text(), "2000");
-    EXPECT_FALSE(window_->button(1088)->isEnabled());
-    EXPECT_FALSE(window_->button(1088)->latched());
+    EXPECT_FALSE(window_->button(ControlId::kRecord)->isEnabled());
+    EXPECT_FALSE(window_->button(ControlId::kRecord)->latched());
   }
 
   testing::ScratchRegistry registry_;
@@ -197,8 +197,8 @@ TEST_F(LiveFailuresTest, AThirdEightChannelDvrGetsTheCellLimitBox) {
   EXPECT_EQ(window_->wait().dialog(), nullptr);
   // The two DVRs that fit stay up, and the window shows one of them.
   EXPECT_TRUE(live_->viewer().IsActive(0) && live_->viewer().IsActive(1));
-  EXPECT_TRUE(testing::PumpUntil([&] { return window_->panel() == 3; }));
-  EXPECT_TRUE(window_->button(1088)->isEnabled());
+  EXPECT_TRUE(testing::PumpUntil([&] { return window_->panel() == LowerPanel::kDvr; }));
+  EXPECT_TRUE(window_->button(ControlId::kRecord)->isEnabled());
 }
 
 TEST_F(LiveFailuresTest, ASixteenChannelDvrIsToldWhyAndDisconnected) {
@@ -225,7 +225,7 @@ TEST_F(LiveFailuresTest, LosingTheOnlyDvrResetsTheWindow) {
     std::string line;  // what the event log says of the cause
   };
   const Case cases[] = {
-      {"Disconnect button", [&] { window_->OnCommand(1067); }, ""},
+      {"Disconnect button", [&] { window_->OnCommand(ControlId::kDisconnect); }, ""},
       {"DVR notice", [&] { dvr->DvrNotice(1); }, "[ALERT] The admin is connecting in the DVR."},
       {"administrator notice", [&] { dvr->AdminNotice(0x11); },
        "[ALERT] The admin is \nusing the DVR. network\ndisconnect."},
@@ -234,11 +234,11 @@ TEST_F(LiveFailuresTest, LosingTheOnlyDvrResetsTheWindow) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.how);
     ConnectLive(0, *dvr);
-    EXPECT_TRUE(testing::PumpUntil([&] { return window_->panel() == 3; }));
-    EXPECT_EQ(window_->latched(1095), 1096);  // four channels: 2x2
-    EXPECT_TRUE(window_->button(1088)->isEnabled());
-    window_->OnCommand(1095);  // 1x1, so that the next stream start has to move the highlight
-    EXPECT_EQ(window_->latched(1095), 1095);
+    EXPECT_TRUE(testing::PumpUntil([&] { return window_->panel() == LowerPanel::kDvr; }));
+    EXPECT_EQ(window_->latched(ControlId::kLayout1Ch), ControlId::kLayout4Ch);  // four channels: 2x2
+    EXPECT_TRUE(window_->button(ControlId::kRecord)->isEnabled());
+    window_->OnCommand(ControlId::kLayout1Ch);  // 1x1, so that the next stream start has to move the highlight
+    EXPECT_EQ(window_->latched(ControlId::kLayout1Ch), ControlId::kLayout1Ch);
     window_->event_log()->ClearLog();
 
     c.end();

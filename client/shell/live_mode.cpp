@@ -2,29 +2,28 @@
 
 #include <QTimer>
 
-#include "client/shell/hover_button.h"
-#include "client/shell/lower_panels.h"
-#include "client/shell/main_window.h"
-#include "client/shell/ptz_preset_panel.h"
+#include "client/shell/shell_window.h"
 #include "platform/string_table.h"
 
 namespace shell {
 namespace {
 
-std::optional<sessions::Arrow> ArrowOf(int control_id) {
-  switch (control_id) {
-    case 1100: return sessions::Arrow::kUp;
-    case 1101: return sessions::Arrow::kLeft;
-    case 1102: return sessions::Arrow::kRight;
-    case 1103: return sessions::Arrow::kDown;
+using enum ControlId;
+
+std::optional<sessions::Arrow> ArrowOf(ControlId id) {
+  switch (id) {
+    case kArrowUp: return sessions::Arrow::kUp;
+    case kArrowLeft: return sessions::Arrow::kLeft;
+    case kArrowRight: return sessions::Arrow::kRight;
+    case kArrowDown: return sessions::Arrow::kDown;
     default: return std::nullopt;
   }
 }
 
 }  // namespace
 
-CLiveMode::CLiveMode(CMainWindow& window, sessions::Pinger pinger)
-    : window_(window), ui_(window), vistrel_(std::make_unique<CVistrelAdapter>(&window)) {
+CLiveMode::CLiveMode(IShellWindow& window, sessions::Pinger pinger)
+    : window_(window), ui_(window), vistrel_(std::make_unique<CVistrelAdapter>(window.host())) {
   viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, vistrel_.get(), std::move(pinger));
   vistrel_->AttachViewer(viewer_.get());
   ui_.SetSelectedSlotSource([this] { return viewer_->selected_slot(); });
@@ -35,7 +34,7 @@ CLiveMode::CLiveMode(CMainWindow& window, sessions::Pinger pinger)
   // after the state is reported); the adapter's lifetime bounds the timer.
   ui_.SetChangeListener([this] { QTimer::singleShot(0, vistrel_.get(), [this] { RefreshCameraButtons(); }); });
   if (QWidget* video = vistrel_->widget()) window.AttachVideo(video);
-  QObject::connect(vistrel_.get(), &CVistrelAdapter::VideoCardAnalysed, &window,
+  QObject::connect(vistrel_.get(), &CVistrelAdapter::VideoCardAnalysed, window.host(),
                    [&window](int performance) { window.OnVideoCardAnalysis(performance); });
 }
 
@@ -68,56 +67,52 @@ void CLiveMode::RefreshCameraButtons() {
     for (int slot = 0; slot < 4 && !owned; ++slot) {
       for (int used : viewer_->cells().CellsOf(slot)) owned = owned || used == cell;
     }
-    window_.button(106 + cell)->setEnabled(owned);
+    window_.EnableButton(CameraButton(cell), owned);
   }
   const int slot = viewer_->selected_slot();
-  window_.dvr_panel()->ShowChannels(viewer_->ChannelFlags(slot), viewer_->ChannelCount(slot));
+  window_.ShowDvrChannels(viewer_->ChannelFlags(slot), viewer_->ChannelCount(slot));
 }
 
-void CLiveMode::OnCommand(int id) {
+void CLiveMode::OnCommand(ControlId id) {
   sessions::LiveLayouts& layouts = viewer_->layouts();
-  if (id >= 1040 && id <= 1043) {
-    viewer_->SelectSlotButton(id - 1040);
+  if (const auto slot = SlotOfDvrButton(id)) {
+    viewer_->SelectSlotButton(*slot);
     RefreshCameraButtons();
-  } else if (id >= 106 && id <= 121) {
-    layouts.Align1x1(id - 106);
-  } else if (id == 1095) {
-    layouts.Align1x1(layouts.layout() == sessions::Layout::k1x1 ? layouts.start_cell(sessions::Layout::k1x1)
-                                                                : FirstCellOfSelected());
-  } else if (id == 1096) {
-    layouts.Align2x2(FirstCellOfSelected());
-  } else if (id == 1097) {
-    layouts.Align3x3(FirstCellOfSelected());
-  } else if (id == 1098) {
-    layouts.Align4x4();
-  } else if (id == 1106) {
-    viewer_->ptz().SetMode(sessions::PanTiltMode::kMove);
-  } else if (id == 1107) {
-    viewer_->ptz().SetMode(sessions::PanTiltMode::kZoom);
-  } else if (id == 1108) {
-    viewer_->ptz().SetMode(sessions::PanTiltMode::kFocus);
-  } else if (id == 1124) {
-    if (viewer_->IsActive(viewer_->selected_slot())) layouts.ToggleRotation();
-  } else if (id == 1088) {
-    viewer_->ToggleRecording();
-  } else if (id == 1065) {
-    window_.ptz_preset_panel()->show();
-    window_.ptz_preset_panel()->raise();
-  } else if (id == 1059) {
-    const int slot = logon_slot_ >= 0 ? logon_slot_ : viewer_->selected_slot();
-    viewer_->session(slot).SubmitLogon();
-  } else if (id == 1066) {
-    window_.AddEventLog(sessions::kEventColour, platform::LoadString(197));
-    window_.OpenAddressBook(ListKind::kEthernet);
-  } else if (id == 1067) {
-    viewer_->DisconnectSlot(viewer_->selected_slot());
+    return;
+  }
+  if (const auto cell = CellOfCamera(id)) {
+    layouts.Align1x1(*cell);
+    return;
+  }
+  switch (id) {
+    case kLayout1Ch:
+      layouts.Align1x1(layouts.layout() == sessions::Layout::k1x1 ? layouts.start_cell(sessions::Layout::k1x1)
+                                                                  : FirstCellOfSelected());
+      break;
+    case kLayout4Ch: layouts.Align2x2(FirstCellOfSelected()); break;
+    case kLayout8Ch: layouts.Align3x3(FirstCellOfSelected()); break;
+    case kLayout16Ch: layouts.Align4x4(); break;
+    case kPanTilt: viewer_->ptz().SetMode(sessions::PanTiltMode::kMove); break;
+    case kZoom: viewer_->ptz().SetMode(sessions::PanTiltMode::kZoom); break;
+    case kFocus: viewer_->ptz().SetMode(sessions::PanTiltMode::kFocus); break;
+    case kRotation:
+      if (viewer_->IsActive(viewer_->selected_slot())) layouts.ToggleRotation();
+      break;
+    case kRecord: viewer_->ToggleRecording(); break;
+    case kPtzPreset: window_.ShowPtzPresets(true); break;
+    case kLogonOk: viewer_->session(logon_slot_ >= 0 ? logon_slot_ : viewer_->selected_slot()).SubmitLogon(); break;
+    case kAddressBook:
+      window_.AddEventLog(sessions::kEventColour, platform::LoadString(197));
+      window_.OpenAddressBook(ListKind::kEthernet);
+      break;
+    case kDisconnect: viewer_->DisconnectSlot(viewer_->selected_slot()); break;
+    default: break;
   }
 }
 
-void CLiveMode::OnButtonHeld(int id, bool down) {
+void CLiveMode::OnButtonHeld(ControlId id, bool down) {
   const auto arrow = ArrowOf(id);
-  if (!arrow) return;
-  if (CHoverButton* button = window_.button(id); button == nullptr || !button->isEnabled()) return;
+  if (!arrow || !window_.IsButtonEnabled(id)) return;
   if (down) {
     viewer_->ptz().ArrowDown(*arrow);
   } else {

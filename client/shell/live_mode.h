@@ -1,4 +1,5 @@
-// CLiveMode: the remote live viewer as the main window drives it. It owns
+// CLiveMode: the remote live viewer as the main window drives it. It
+// declares what the live mode shows. It owns
 // the Vistrel control (through its adapter), the live viewer with its four
 // DVR sessions, and the sessions' user interface, and turns the window's
 // buttons into the viewer's commands: DVR 1-4, layouts, cameras, pan/tilt
@@ -18,21 +19,22 @@
 
 namespace shell {
 
-class CMainWindow;
+class IShellWindow;
 
 class CLiveMode : public IShellViewer {
  public:
-  CLiveMode(CMainWindow& window, sessions::Pinger pinger = {});
+  CLiveMode(IShellWindow& window, sessions::Pinger pinger = {});
   ~CLiveMode() override;
 
   sessions::CLiveViewer& viewer() { return *viewer_; }
   CVistrelAdapter& vistrel() { return *vistrel_; }
   CShellSessionUi& ui() { return ui_; }
 
+  ModeView View() const override { return kLiveView; }
   void Enter() override;
   void Leave() override;
-  void OnCommand(int control_id) override;
-  void OnButtonHeld(int control_id, bool down) override;
+  void OnCommand(ControlId id) override;
+  void OnButtonHeld(ControlId id, bool down) override;
   void OnConnectRequest(const ConnectionRequest& request) override;
   void OnPtzPreset(int button_id, int action) override;
 
@@ -40,7 +42,7 @@ class CLiveMode : public IShellViewer {
   int FirstCellOfSelected() const;
   void RefreshCameraButtons();
 
-  CMainWindow& window_;
+  IShellWindow& window_;
   CShellSessionUi ui_;
   std::unique_ptr<CVistrelAdapter> vistrel_;
   std::unique_ptr<sessions::CLiveViewer> viewer_;

@@ -50,7 +50,7 @@ class LiveModeTest : public ::testing::Test {
     });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
     window_->show();
-    window_->OnCommand(1000);
+    window_->OnCommand(ControlId::kLiveMode);
     ASSERT_EQ(window_->mode(), ViewerMode::kRemoteLive);
   }
   void TearDown() override {
@@ -75,7 +75,7 @@ class LiveModeTest : public ::testing::Test {
 };
 
 TEST_F(LiveModeTest, ARequestGoesToTheSelectedSlotAndASlotInUseRefusesIt) {
-  window_->OnCommand(1041);  // DVR 2
+  window_->OnCommand(DvrButton(1));  // DVR 2
   Connect("10.0.0.2");
   ASSERT_TRUE(testing::PumpUntil([&] { return ping_->started == 1; }));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 1] Live logon data IP : 10.0.0.2, Port: 4000"));
@@ -97,7 +97,7 @@ TEST_F(LiveModeTest, LeavingLiveModeStopsASlotThatIsStillPinging) {
   ASSERT_TRUE(testing::PumpUntil([&] { return ping_->started == 1; }));
   ASSERT_NE(window_->wait().dialog(), nullptr);  // "Remote DVR, Connecting..."
 
-  window_->OnCommand(1006);
+  window_->OnCommand(ControlId::kClose);
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
   // Stopped, not merely left to log on later with the window idle.
   EXPECT_EQ(ping_->cancelled, 1);

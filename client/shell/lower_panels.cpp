@@ -8,25 +8,53 @@
 #include "client/shell/skinned_widgets.h"
 
 namespace shell {
+namespace {
+
+using enum ControlId;
+
+constexpr ButtonPlace kDvrPanelButtons[] = {
+    {kDvrStatus, 209, 695, 247},  {kLogFile, 261, 695, 248},    {kPtzPreset, 313, 695, 344},
+    {kAddressBook, 365, 695, 244}, {kDisconnect, 732, 616, 249}, {kLight, 732, 677, 350},
+};
+
+// The cross of five cells: the layout buttons and PTZ, or the arrows and CH.
+constexpr ButtonPlace kChannelPanelButtons[] = {
+    {kLayout1Ch, 876, 540, 250}, {kLayout4Ch, 826, 586, 251},   {kLayout8Ch, 876, 665, 252},
+    {kLayout16Ch, 950, 586, 253}, {kPtz, 876, 586, 255},     {kChannels, 876, 586, 254},
+    {kArrowUp, 876, 540, 256},    {kArrowLeft, 826, 586, 259},   {kArrowRight, 950, 586, 258},
+    {kArrowDown, 876, 665, 257},  {kPanTilt, 825, 714, 261},     {kZoom, 873, 714, 262},
+    {kFocus, 921, 714, 260},      {kRotation, 969, 714, 263},
+};
+
+constexpr ControlId kLayoutCell[] = {kLayout1Ch, kLayout4Ch, kLayout8Ch, kLayout16Ch, kPtz};
+constexpr ControlId kPtzCell[] = {kArrowUp, kArrowLeft, kArrowRight, kArrowDown, kChannels};
+constexpr ControlId kPtzFunctions[] = {kPanTilt, kZoom, kFocus};
+
+}  // namespace
 
 CPanelBase::CPanelBase(QWidget* parent, QPoint origin) : QWidget(parent), origin_(origin) {
   setStyleSheet(SkinStyleSheet());
 }
 
-CHoverButton* CPanelBase::button(int control_id) const {
-  const auto it = buttons_.find(control_id);
+CHoverButton* CPanelBase::button(ControlId id) const {
+  const auto it = buttons_.find(id);
   return it == buttons_.end() ? nullptr : it->second;
 }
 
-CHoverButton* CPanelBase::AddButton(int control_id, int x, int y, int tooltip_id) {
-  auto* button = new CHoverButton(this, control_id);
-  button->SetBitmaps(skin::FacesOfControl(control_id));
-  button->move(Local(x, y));
-  button->SetTooltip(tooltip_id, true);
-  connect(button, &QAbstractButton::clicked, this, [this, control_id] { emit Command(control_id); });
-  connect(button, &CHoverButton::Held, this, &CPanelBase::Held);
-  connect(button, &CHoverButton::Released, this, &CPanelBase::Released);
-  buttons_[control_id] = button;
+void CPanelBase::AddButtons(std::span<const ButtonPlace> places) {
+  for (const ButtonPlace& place : places) AddButton(place);
+}
+
+CHoverButton* CPanelBase::AddButton(const ButtonPlace& place) {
+  const ControlId id = place.id;
+  auto* button = new CHoverButton(this, ToInt(id));
+  button->SetBitmaps(skin::FacesOfControl(ToInt(id)));
+  button->move(Local(place.x, place.y));
+  button->SetTooltip(place.tooltip_id, true);
+  connect(button, &QAbstractButton::clicked, this, [this, id] { emit Command(id); });
+  connect(button, &CHoverButton::Held, this, [this, id] { emit Held(id); });
+  connect(button, &CHoverButton::Released, this, [this, id] { emit Released(id); });
+  buttons_[id] = button;
   return button;
 }
 
@@ -46,7 +74,7 @@ CLogonPrompt::CLogonPrompt(QWidget* parent, QPoint origin)
   password_->setGeometry(QRect(Local(298, 705), QSize(200, 22)));
   password_->setEchoMode(QLineEdit::Password);
   for (QLineEdit* edit : {user_, password_}) edit->setMaxLength(127);
-  AddButton(1059, 570, 647, 246);
+  AddButton({kLogonOk, 570, 647, 246});
 }
 
 void CLogonPrompt::Open() {
@@ -68,12 +96,8 @@ CDvrPanel::CDvrPanel(QWidget* parent, QPoint origin) : CPanelBase(parent, origin
   }
   // The status and log viewers and the light control come with their own
   // dialogs; until then their buttons stay off.
-  AddButton(1063, 209, 695, 247)->setEnabled(false);
-  AddButton(1064, 261, 695, 248)->setEnabled(false);
-  AddButton(1065, 313, 695, 344);
-  AddButton(1066, 365, 695, 244);
-  AddButton(1067, 732, 616, 249);
-  AddButton(1252, 732, 677, 350)->setEnabled(false);
+  AddButtons(kDvrPanelButtons);
+  for (ControlId off : {kDvrStatus, kLogFile, kLight}) button(off)->setEnabled(false);
 }
 
 void CDvrPanel::ShowChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) {
@@ -85,27 +109,14 @@ void CDvrPanel::ShowChannels(const std::array<uint8_t, 8>& pan_tilt, int channel
 }
 
 CChannelPanel::CChannelPanel(QWidget* parent, QPoint origin) : CPanelBase(parent, origin) {
-  AddButton(1095, 876, 540, 250);
-  AddButton(1096, 826, 586, 251);
-  AddButton(1097, 876, 665, 252);
-  AddButton(1098, 950, 586, 253);
-  AddButton(1099, 876, 586, 255);
-  AddButton(1104, 876, 586, 254);
-  AddButton(1100, 876, 540, 256);
-  AddButton(1101, 826, 586, 259);
-  AddButton(1102, 950, 586, 258);
-  AddButton(1103, 876, 665, 257);
-  AddButton(1106, 825, 714, 261);
-  AddButton(1107, 873, 714, 262);
-  AddButton(1108, 921, 714, 260);
-  AddButton(1124, 969, 714, 263);
+  AddButtons(kChannelPanelButtons);
   const int block_x[] = {846, 929, 846, 929};
   const int block_y[] = {312, 312, 391, 391};
   for (int n = 0; n < 16; ++n) {
     const int block = n / 4;
     const int x = block_x[block] + (n % 2) * 37;
     const int y = block_y[block] + ((n % 4) / 2) * 37;
-    CHoverButton* camera = AddButton(106 + n, x, y, 264 + n);
+    CHoverButton* camera = AddButton({CameraButton(n), x, y, 264 + n});
     camera->setEnabled(false);
   }
   SetView(kHidden, false);
@@ -115,24 +126,27 @@ void CChannelPanel::SetView(View view, bool live) {
   view_ = view;
   const bool ptz = view == kPtzView;
   const bool layout = view == kLayoutView;
-  for (int id : {1095, 1096, 1097, 1098, 1099}) button(id)->setVisible(layout);
-  for (int id : {1100, 1101, 1102, 1103, 1104}) button(id)->setVisible(ptz);
-  for (int id : {1106, 1107, 1108, 1124}) button(id)->setVisible(view != kHidden);
-  for (int id : {1106, 1107, 1108}) button(id)->setEnabled(ptz);
-  button(1124)->setEnabled(layout);
-  button(1098)->setEnabled(live);
-  button(1099)->setEnabled(live);
+  for (ControlId id : kLayoutCell) button(id)->setVisible(layout);
+  for (ControlId id : kPtzCell) button(id)->setVisible(ptz);
+  for (ControlId id : kPtzFunctions) {
+    button(id)->setVisible(view != kHidden);
+    button(id)->setEnabled(ptz);
+  }
+  button(kRotation)->setVisible(view != kHidden);
+  button(kRotation)->setEnabled(layout);
+  button(kLayout16Ch)->setEnabled(live);
+  button(kPtz)->setEnabled(live);
 }
 
 void CChannelPanel::ShowCameras(bool shown) {
-  for (int n = 0; n < 16; ++n) button(106 + n)->setVisible(shown);
+  for (int n = 0; n < 16; ++n) button(CameraButton(n))->setVisible(shown);
 }
 
 void CChannelPanel::EnableArrows(uint8_t arrows) {
-  button(1100)->setEnabled(arrows & 1);
-  button(1103)->setEnabled(arrows & 2);
-  button(1101)->setEnabled(arrows & 4);
-  button(1102)->setEnabled(arrows & 8);
+  button(kArrowUp)->setEnabled(arrows & 1);
+  button(kArrowDown)->setEnabled(arrows & 2);
+  button(kArrowLeft)->setEnabled(arrows & 4);
+  button(kArrowRight)->setEnabled(arrows & 8);
 }
 
 }  // namespace shell

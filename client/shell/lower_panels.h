@@ -12,6 +12,9 @@
 
 #include <array>
 #include <map>
+#include <span>
+
+#include "client/shell/control_ids.h"
 
 class QLabel;
 class QLineEdit;
@@ -20,26 +23,36 @@ namespace shell {
 
 class CHoverButton;
 
+// One skinned button of a layout table: where it sits in main-window
+// coordinates and its tooltip's string number.
+struct ButtonPlace {
+  ControlId id;
+  int x;
+  int y;
+  int tooltip_id;
+};
+
 // Places buttons by main-window coordinates inside a panel at `origin`.
 class CPanelBase : public QWidget {
   Q_OBJECT
 
  public:
   CPanelBase(QWidget* parent, QPoint origin);
-  CHoverButton* button(int control_id) const;
+  CHoverButton* button(ControlId id) const;
+  // Skinned buttons with their main-window faces and tooltips.
+  void AddButtons(std::span<const ButtonPlace> places);
 
  signals:
-  void Command(int control_id);
-  void Held(int control_id);
-  void Released(int control_id);
+  void Command(ControlId id);
+  void Held(ControlId id);
+  void Released(ControlId id);
 
  protected:
-  // A skinned button with its main-window faces and tooltip.
-  CHoverButton* AddButton(int control_id, int x, int y, int tooltip_id);
+  CHoverButton* AddButton(const ButtonPlace& place);
   QPoint Local(int x, int y) const { return QPoint(x, y) - origin_; }
 
   const QPoint origin_;
-  std::map<int, CHoverButton*> buttons_;
+  std::map<ControlId, CHoverButton*> buttons_;
 };
 
 class CLogonPrompt : public CPanelBase {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
 
@@ -27,15 +28,52 @@
 namespace shell {
 namespace {
 
+using enum ControlId;
+
 constexpr QPoint kLowerOrigin(103, 604);
 constexpr QSize kLowerSize(716, 158);
-constexpr int kModeGroup = 1000;
-constexpr int kPtzGroup = 1106;
-constexpr int kLayoutGroup = 1095;
-constexpr int kPlaybackGroup = 1079;
-constexpr int kModeNotices[] = {214, 215, 216, 217};
 
-bool InGroup(int id, int first, int last) { return id >= first && id <= last; }
+// The window's own buttons: mode buttons, the top-right four, Capture, Print
+// and Setup, the DVR selectors, playback, record and play speed.
+constexpr ButtonPlace kWindowButtons[] = {
+    {kLiveMode, 8, 85, 231},       {kSearchMode, 8, 158, 232},    {kLocalMode, 8, 231, 233},
+    {kRemovableMode, 8, 304, 234}, {kHelp, 847, 8, 235},          {kMinimize, 886, 8, 238},
+    {kClose, 925, 8, 236},         {kTurnOff, 964, 8, 237},       {kCapture, 57, 393, 241},
+    {kPrint, 57, 442, 239},        {kSetup, 57, 491, 240},        {DvrButton(0), 115, 585, 242},
+    {DvrButton(1), 176, 585, 243}, {DvrButton(2), 237, 585, 330}, {DvrButton(3), 298, 585, 331},
+    {kFastReverse, 450, 573, 280}, {kReversePlay, 478, 573, 281}, {kFrameBack, 506, 573, 282},
+    {kStop, 534, 573, 283},        {kFrameForward, 562, 573, 284}, {kPlay, 590, 570, 285},
+    {kFastForward, 624, 573, 286}, {kRecord, 652, 573, 287},      {kSpeedUp, 787, 577, 288},
+    {kSpeedDown, 688, 577, 289},
+};
+
+constexpr ButtonPlace kFilePanelButtons[] = {
+    {kFileSelect, 641, 615, 290}, {kTimeSelect, 641, 644, 291}, {kDownload, 641, 673, 292}};
+
+constexpr ControlId kWorkingControls[] = {kCapture, kPrint, kSetup};
+constexpr ControlId kPlaybackControls[] = {kFastReverse, kReversePlay, kFrameBack, kStop, kFrameForward,
+                                           kPlay,        kFastForward, kSpeedDown, kSpeedUp};
+
+struct ModeButton {
+  ControlId button;
+  ViewerMode mode;
+};
+constexpr ModeButton kModeButtons[] = {{kLiveMode, ViewerMode::kRemoteLive},
+                                       {kSearchMode, ViewerMode::kRemoteSearch},
+                                       {kLocalMode, ViewerMode::kLocalPlayer},
+                                       {kRemovableMode, ViewerMode::kRemovablePlayer}};
+
+// What a mode shows while no viewer of its own declares it.
+constexpr ModeView kBuiltInViews[kModeCount] = {kIdleView, kLiveView, kSearchView, kLocalPlayerView,
+                                                kRemovablePlayerView};
+
+// The radio groups, each named by its first button.
+struct RadioGroup {
+  ControlId first;
+  ControlId last;
+};
+constexpr RadioGroup kModeGroup{kLiveMode, kRemovableMode};
+constexpr RadioGroup kRadioGroups[] = {{kPanTilt, kFocus}, {kLayout1Ch, kLayout16Ch}, {kFastReverse, kFastForward}};
 
 }  // namespace
 
@@ -44,32 +82,15 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   setWindowTitle("Kaviro");
   setAttribute(Qt::WA_OpaquePaintEvent);
 
-  AddButton(1000, 8, 85, 231);
-  AddButton(1001, 8, 158, 232);
-  AddButton(1002, 8, 231, 233);
-  AddButton(1003, 8, 304, 234);
-  AddButton(1004, 847, 8, 235);
-  AddButton(1005, 886, 8, 238);
-  AddButton(1006, 925, 8, 236);
-  AddButton(1007, 964, 8, 237);
-  AddButton(1009, 57, 393, 241);
-  AddButton(1008, 57, 442, 239);
-  AddButton(1010, 57, 491, 240);
-  const int dvr_tooltips[] = {242, 243, 330, 331};
-  for (int i = 0; i < 4; ++i) AddButton(1040 + i, 115 + 61 * i, 585, dvr_tooltips[i]);
-  const int playback_x[] = {450, 478, 506, 534, 562, 590, 624};
-  for (int i = 0; i < 7; ++i) AddButton(1079 + i, playback_x[i], i == 5 ? 570 : 573, 280 + i);
-  AddButton(1088, 652, 573, 287);
-  AddButton(1087, 787, 577, 288);
-  AddButton(1086, 688, 577, 289);
+  for (const ButtonPlace& place : kWindowButtons) AddButton(place);
   // Image capture and printing come with their own viewer; until then they stay off.
-  button(1009)->setEnabled(false);
-  button(1008)->setEnabled(false);
+  button(kCapture)->setEnabled(false);
+  button(kPrint)->setEnabled(false);
 
   event_log_ = new CEventLog(this);
   event_log_->setGeometry(830, 62, 177, 216);
 
-  slider_ = new CBitmapSlider(this, 1186);
+  slider_ = new CBitmapSlider(this, ToInt(kPositionSlider));
   slider_->SetChannelBitmaps(skin::res::kSliderChannel, skin::res::kSliderChannelLit, false, 0, 0, 0);
   slider_->SetThumbBitmaps(skin::res::kSliderThumb, 0, true, CBitmapSlider::kKeyFromPixel, 0, 0);
   slider_->move(115, 546);
@@ -83,32 +104,26 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   for (QWidget* panel : std::initializer_list<QWidget*>{connect_panel_, logon_prompt_, dvr_panel_, file_panel_}) {
     panel->setGeometry(QRect(kLowerOrigin, kLowerSize));
   }
-  for (int id : {1112, 1113, 1114}) {
-    auto* file_button = new CHoverButton(file_panel_, id);
-    file_button->SetBitmaps(skin::FacesOfControl(id));
-    file_button->move(QPoint(641, id == 1112 ? 615 : (id == 1113 ? 644 : 673)) - kLowerOrigin);
-    file_button->SetTooltip(290 + (id - 1112), true);
-    connect(file_button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
-    buttons_[id] = file_button;
-  }
+  file_panel_->AddButtons(kFilePanelButtons);
   channel_panel_ = new CChannelPanel(this, QPoint(820, 300));
   channel_panel_->setGeometry(820, 300, 200, 468);
   ptz_presets_ = new CPtzPresetPanel(this);
 
-  for (CPanelBase* panel : std::initializer_list<CPanelBase*>{logon_prompt_, dvr_panel_, channel_panel_}) Wire(panel);
+  for (CPanelBase* panel : std::initializer_list<CPanelBase*>{logon_prompt_, dvr_panel_, file_panel_, channel_panel_}) {
+    Wire(panel);
+  }
   connect(connect_panel_, &CConnectPanel::ConnectRequested, this, &CMainWindow::OnConnectRequest);
   connect(connect_panel_, &CConnectPanel::AddressBookRequested, this, &CMainWindow::OpenAddressBook);
   connect(connect_panel_, &CConnectPanel::DialNumber, this, &CMainWindow::DialNumber);
   connect(ptz_presets_, &CPtzPresetPanel::Preset, this, &CMainWindow::OnPtzPreset);
   connect(slider_, &CBitmapSlider::Seek, this, [this](int, int position) {
-    const int mode = mode_.load();
-    if (mode != 2 && mode != 4) return;
-    if (IShellViewer* viewer = Viewer(mode)) viewer->OnSliderSeek(position);
+    if (!view_.slider_seeks) return;
+    if (IShellViewer* viewer = CurrentViewer()) viewer->OnSliderSeek(position);
   });
 
   // Escape and Enter never close the window, whichever child has the focus.
   qApp->installEventFilter(this);
-  SetMode(0);
+  SetMode(ViewerMode::kIdle);
 }
 
 CMainWindow::~CMainWindow() {
@@ -117,195 +132,168 @@ CMainWindow::~CMainWindow() {
   wait_.Hide();
 }
 
-CHoverButton* CMainWindow::AddButton(int control_id, int x, int y, int tooltip_id) {
-  auto* created = new CHoverButton(this, control_id);
-  created->SetBitmaps(skin::FacesOfControl(control_id));
-  created->move(x, y);
-  created->SetTooltip(tooltip_id, true);
-  connect(created, &QAbstractButton::clicked, this, [this, control_id] { OnCommand(control_id); });
-  connect(created, &CHoverButton::Held, this, [this](int id) {
-    if (IShellViewer* viewer = Viewer(mode_.load())) viewer->OnButtonHeld(id, true);
-  });
-  connect(created, &CHoverButton::Released, this, [this](int id) {
-    if (IShellViewer* viewer = Viewer(mode_.load())) viewer->OnButtonHeld(id, false);
-  });
-  buttons_[control_id] = created;
-  return created;
+void CMainWindow::AddButton(const ButtonPlace& place) {
+  const ControlId id = place.id;
+  auto* created = new CHoverButton(this, ToInt(id));
+  created->SetBitmaps(skin::FacesOfControl(ToInt(id)));
+  created->move(place.x, place.y);
+  created->SetTooltip(place.tooltip_id, true);
+  connect(created, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+  connect(created, &CHoverButton::Held, this, [this, id] { ForwardHeld(id, true); });
+  connect(created, &CHoverButton::Released, this, [this, id] { ForwardHeld(id, false); });
+  buttons_[id] = created;
 }
 
 void CMainWindow::Wire(CPanelBase* panel) {
   connect(panel, &CPanelBase::Command, this, &CMainWindow::OnCommand);
-  connect(panel, &CPanelBase::Held, this, [this](int id) {
-    if (IShellViewer* viewer = Viewer(mode_.load())) viewer->OnButtonHeld(id, true);
-  });
-  connect(panel, &CPanelBase::Released, this, [this](int id) {
-    if (IShellViewer* viewer = Viewer(mode_.load())) viewer->OnButtonHeld(id, false);
-  });
+  connect(panel, &CPanelBase::Held, this, [this](ControlId id) { ForwardHeld(id, true); });
+  connect(panel, &CPanelBase::Released, this, [this](ControlId id) { ForwardHeld(id, false); });
 }
 
-CHoverButton* CMainWindow::button(int control_id) const {
-  if (const auto it = buttons_.find(control_id); it != buttons_.end()) return it->second;
+void CMainWindow::ForwardHeld(ControlId id, bool down) {
+  if (IShellViewer* viewer = CurrentViewer()) viewer->OnButtonHeld(id, down);
+}
+
+CHoverButton* CMainWindow::button(ControlId id) const {
+  if (const auto it = buttons_.find(id); it != buttons_.end()) return it->second;
   for (const CPanelBase* panel : {static_cast<const CPanelBase*>(logon_prompt_), static_cast<const CPanelBase*>(dvr_panel_),
-                                  static_cast<const CPanelBase*>(channel_panel_)}) {
-    if (CHoverButton* found = panel->button(control_id)) return found;
+                                  static_cast<const CPanelBase*>(file_panel_), static_cast<const CPanelBase*>(channel_panel_)}) {
+    if (CHoverButton* found = panel->button(id)) return found;
   }
   return nullptr;
 }
 
 void CMainWindow::SetViewer(ViewerMode mode, IShellViewer* viewer) { viewers_[static_cast<int>(mode)] = viewer; }
 
-IShellViewer* CMainWindow::Viewer(int mode) const { return mode >= 1 && mode <= 4 ? viewers_[mode] : nullptr; }
+IShellViewer* CMainWindow::Viewer(ViewerMode mode) const {
+  const int index = static_cast<int>(mode);
+  return index > 0 && index < kModeCount ? viewers_[index] : nullptr;
+}
+
+ModeView CMainWindow::ViewOf(ViewerMode mode) const {
+  if (const IShellViewer* viewer = Viewer(mode)) return viewer->View();
+  return kBuiltInViews[static_cast<int>(mode)];
+}
 
 void CMainWindow::AttachVideo(QWidget* video) {
   video_ = video;
   video_->setParent(this);
   video_->setGeometry(kVideoArea);
-  video_->setVisible(mode_.load() == 1 || mode_.load() == 2);
+  video_->setVisible(view_.video);
   video_->lower();
 }
 
-int CMainWindow::latched(int group_first_id) const {
-  const auto it = latched_.find(group_first_id);
-  return it == latched_.end() ? 0 : it->second;
+std::optional<ControlId> CMainWindow::latched(ControlId group_first) const {
+  const auto it = latched_.find(group_first);
+  if (it == latched_.end()) return std::nullopt;
+  return it->second;
 }
 
-void CMainWindow::Latch(int group_first_id, int control_id) {
-  if (const int previous = latched(group_first_id); previous != 0 && button(previous) != nullptr) {
-    button(previous)->SetLatched(false);
+void CMainWindow::Latch(ControlId group_first, std::optional<ControlId> id) {
+  if (const auto previous = latched(group_first)) LatchButton(*previous, false);
+  if (!id) {
+    latched_.erase(group_first);
+    return;
   }
-  latched_[group_first_id] = control_id;
-  if (control_id != 0 && button(control_id) != nullptr) button(control_id)->SetLatched(true);
+  latched_[group_first] = *id;
+  LatchButton(*id, true);
 }
 
-void CMainWindow::LatchLayoutButton(int control_id) { Latch(kLayoutGroup, control_id); }
+void CMainWindow::LatchLayoutButton(ControlId id) { Latch(kLayout1Ch, id); }
 
 int CMainWindow::RunDialog(QWidget& dialog) {
   if (run_dialog_) return run_dialog_(dialog);
   return static_cast<QDialog&>(dialog).exec();
 }
 
-void CMainWindow::OnCommand(int id) {
-  if (IShellViewer* viewer = Viewer(mode_.load())) viewer->OnCommand(id);
-  if (InGroup(id, 1000, 1003)) {
-    OnModeButton(id);
-  } else if (id == 1004) {
-    OpenAbout();
-  } else if (id == 1005) {
-    showMinimized();
-  } else if (id == 1006) {
-    OnClose();
-  } else if (id == 1007) {
-    emit TurnedOff();
-  } else if (id == 1010) {
-    AddEventLog(0xFFFFFF, platform::LoadString(211));
-    OpenSetup();
-  } else if (id == 1008) {
-    AddEventLog(0xFFFFFF, platform::LoadString(212));
-  } else if (id == 1099) {
-    channel_panel_->SetView(CChannelPanel::kPtzView, mode_.load() == 1);
-  } else if (id == 1104) {
-    channel_panel_->SetView(CChannelPanel::kLayoutView, mode_.load() == 1);
-  } else if (InGroup(id, 1106, 1108)) {
-    Latch(kPtzGroup, id);
-  } else if (InGroup(id, 1095, 1098)) {
-    Latch(kLayoutGroup, id);
-  } else if (InGroup(id, 1079, 1085)) {
-    Latch(kPlaybackGroup, id);
-  } else if (InGroup(id, 106, 121)) {
-    Latch(kLayoutGroup, 1095);
+void CMainWindow::OnCommand(ControlId id) {
+  if (IShellViewer* viewer = CurrentViewer()) viewer->OnCommand(id);
+  for (const ModeButton& mode_button : kModeButtons) {
+    if (mode_button.button == id) return OnModeButton(id, mode_button.mode);
+  }
+  for (const RadioGroup& group : kRadioGroups) {
+    if (InRange(id, group.first, group.last)) return Latch(group.first, id);
+  }
+  if (CellOfCamera(id)) return LatchLayoutButton(kLayout1Ch);
+  switch (id) {
+    case kHelp: OpenAbout(); break;
+    case kMinimize: showMinimized(); break;
+    case kClose: OnClose(); break;
+    case kTurnOff: emit TurnedOff(); break;
+    case kSetup:
+      AddEventLog(0xFFFFFF, platform::LoadString(211));
+      OpenSetup();
+      break;
+    case kPrint: AddEventLog(0xFFFFFF, platform::LoadString(212)); break;
+    case kPtz: channel_panel_->SetView(CChannelPanel::kPtzView, view_.full_channel_panel); break;
+    case kChannels: channel_panel_->SetView(CChannelPanel::kLayoutView, view_.full_channel_panel); break;
+    default: break;
   }
 }
 
-void CMainWindow::OnModeButton(int id) {
-  if (latched(kModeGroup) == id) return;
-  Latch(kModeGroup, id);
-  SetMode(id - 1000 + 1);
-  // Mode 4 may have fallen back to Idle in its device choice.
-  if (mode_.load() == id - 1000 + 1) AddEventLog(0x00FFFF, platform::LoadString(kModeNotices[id - 1000]));
+void CMainWindow::OnModeButton(ControlId id, ViewerMode mode) {
+  if (latched(kModeGroup.first) == id) return;
+  Latch(kModeGroup.first, id);
+  SetMode(mode);
+  // A mode with a device choice may have fallen back to Idle.
+  if (this->mode() == mode) AddEventLog(0x00FFFF, platform::LoadString(view_.notice_id));
 }
 
 void CMainWindow::OnClose() {
-  if (mode_.load() == 0) {
+  if (mode() == ViewerMode::kIdle) {
     emit TurnedOff();
     return;
   }
-  Latch(kModeGroup, 0);
-  SetMode(0);
+  Latch(kModeGroup.first, std::nullopt);
+  SetMode(ViewerMode::kIdle);
 }
 
-void CMainWindow::SetMode(int mode) {
-  if (mode < 0 || mode > 4) return;
+void CMainWindow::SetMode(ViewerMode mode) {
+  if (static_cast<int>(mode) < 0 || static_cast<int>(mode) >= kModeCount) return;
   event_log_->ClearLog();
-  const int previous = mode_.exchange(mode);
+  const auto previous = static_cast<ViewerMode>(mode_.exchange(static_cast<int>(mode)));
   if (previous != mode) {
     if (IShellViewer* leaving = Viewer(previous)) leaving->Leave();
   }
-  const bool idle = mode == 0;
-  for (int id : {1009, 1008, 1010}) button(id)->setVisible(!idle);
-  event_log_->setVisible(!idle);
+  view_ = ViewOf(mode);
+  for (ControlId id : kWorkingControls) button(id)->setVisible(view_.working_controls);
+  event_log_->setVisible(view_.working_controls);
   ptz_presets_->hide();
-  if (video_ != nullptr) video_->setVisible(mode == 1 || mode == 2);
-  switch (mode) {
-    case 0:
-      setWindowTitle("Kaviro");
-      SetPanel(5);
-      ShowDvrButtons(0);
-      channel_panel_->SetView(CChannelPanel::kHidden, false);
-      channel_panel_->ShowCameras(false);
-      ShowPlayback(false);
-      break;
-    case 1:
-      if (IShellViewer* viewer = Viewer(1)) viewer->Enter();
-      SetPanel(1);
-      ShowDvrButtons(video_card_capable_ ? 4 : 2);
-      channel_panel_->SetView(CChannelPanel::kPtzView, true);
-      ShowPlayback(false);
-      channel_panel_->ShowCameras(true);
-      break;
-    case 2:
-      if (IShellViewer* viewer = Viewer(2)) viewer->Enter();
-      SetPanel(1);
-      ShowDvrButtons(1);
-      channel_panel_->SetView(CChannelPanel::kLayoutView, false);
-      ShowPlayback(true);
-      channel_panel_->ShowCameras(true);
-      break;
-    case 3:
-    case 4:
-      if (mode == 4 && !RunSelectDevice()) {
-        OnClose();
-        return;
-      }
-      if (IShellViewer* viewer = Viewer(mode)) viewer->Enter();
-      SetPanel(4);
-      ShowDvrButtons(0);
-      channel_panel_->SetView(CChannelPanel::kLayoutView, false);
-      ShowPlayback(true);
-      channel_panel_->ShowCameras(true);
-      break;
+  if (video_ != nullptr) video_->setVisible(view_.video);
+  if (view_.title != nullptr) setWindowTitle(view_.title);
+  if (view_.choose_device && !RunSelectDevice()) {
+    OnClose();
+    return;
   }
+  if (IShellViewer* viewer = Viewer(mode)) viewer->Enter();
+  SetPanel(view_.panel);
+  ShowDvrButtons(view_.dvr_buttons);
+  channel_panel_->SetView(view_.channel_view, view_.full_channel_panel);
+  ShowPlayback(view_.playback);
+  channel_panel_->ShowCameras(view_.cameras);
   update();
 }
 
-void CMainWindow::SetPanel(int selector) {
-  panel_ = selector;
-  const int mode = mode_.load();
-  connect_panel_->setVisible(selector == 0 || selector == 1);
+void CMainWindow::SetPanel(LowerPanel panel) {
+  panel_ = panel;
+  const bool connect = panel == LowerPanel::kConnect;
+  const bool dvr = panel == LowerPanel::kDvr;
+  const bool file = panel == LowerPanel::kFile;
+  connect_panel_->setVisible(connect);
   logon_prompt_->setVisible(false);
-  dvr_panel_->setVisible(selector == 3);
-  file_panel_->setVisible(selector == 4);
-  if (selector == 0 || selector == 1) connect_panel_->Reset();
-  if (selector == 2) logon_prompt_->Open();
-  const bool remote = mode == 1 || mode == 2;
-  dvr_panel_->button(1067)->setVisible(selector == 3 && remote);
-  dvr_panel_->button(1252)->setVisible(selector == 3 && remote);
+  dvr_panel_->setVisible(dvr);
+  file_panel_->setVisible(file);
+  if (connect) connect_panel_->Reset();
+  if (panel == LowerPanel::kLogonPrompt) logon_prompt_->Open();
+  dvr_panel_->button(kDisconnect)->setVisible(dvr && view_.remote);
+  dvr_panel_->button(kLight)->setVisible(dvr && view_.remote);
   // The record button joins the DVR panel, above it.
-  button(1088)->setVisible(selector == 3 || (mode >= 2 && selector == 4));
-  if (selector == 3) button(1088)->move(761, 545);
-  if (selector == 4) {
-    button(1112)->setVisible(true);
-    button(1113)->setVisible(mode == 2 || mode == 4);
-    button(1114)->setVisible(mode == 2);
+  button(kRecord)->setVisible(dvr || (view_.playback && file));
+  if (dvr) button(kRecord)->move(761, 545);
+  if (file) {
+    button(kFileSelect)->setVisible(true);
+    button(kTimeSelect)->setVisible(view_.time_select);
+    button(kDownload)->setVisible(view_.download);
   }
 }
 
@@ -313,15 +301,13 @@ void CMainWindow::ShowDvrButtons(int count) {
   for (int i = 0; i < 4; ++i) {
     // Without a capable video card only two DVRs can be connected.
     const bool allowed = i < 2 || video_card_capable_;
-    button(1040 + i)->setVisible(i < count && allowed);
+    button(DvrButton(i))->setVisible(i < count && allowed);
   }
 }
 
 void CMainWindow::ShowPlayback(bool shown) {
-  for (int id = 1079; id <= 1087; ++id) {
-    if (button(id) != nullptr) button(id)->setVisible(shown);
-  }
-  if (shown) button(1088)->move(652, 573);
+  for (ControlId id : kPlaybackControls) button(id)->setVisible(shown);
+  if (shown) button(kRecord)->move(652, 573);
   slider_->setVisible(shown);
 }
 
@@ -331,15 +317,14 @@ void CMainWindow::AddEventLog(unsigned colour, const std::string& text) {
 }
 
 void CMainWindow::OnPtzPreset(int button_id, int action) {
-  if (mode_.load() != 1) return;
-  if (IShellViewer* viewer = Viewer(1)) viewer->OnPtzPreset(button_id, action);
+  if (IShellViewer* viewer = CurrentViewer()) viewer->OnPtzPreset(button_id, action);
 }
 
 void CMainWindow::SetSliderPos(int position) { slider_->SetPos(position); }
 
 void CMainWindow::OnRemovablePosition(int position) {
   // The ends are the player's own markers, not places in the file.
-  if (mode_.load() == 4 && position > 0 && position < 3600) slider_->SetPos(position);
+  if (mode() == ViewerMode::kRemovablePlayer && position > 0 && position < 3600) slider_->SetPos(position);
 }
 
 void CMainWindow::OnVideoCardAnalysis(int performance) {
@@ -347,13 +332,51 @@ void CMainWindow::OnVideoCardAnalysis(int performance) {
   if (!video_card_capable_) {
     ShowMessageBox(this, platform::LoadString(332), BoxIcon::kInformation);
   }
-  if (mode_.load() == 1) ShowDvrButtons(4);
+  ShowDvrButtons(view_.dvr_buttons);
 }
 
 void CMainWindow::OnConnectRequest(const ConnectionRequest& request) {
-  const int mode = mode_.load();
-  if (mode != 1 && mode != 2) return;
-  if (IShellViewer* viewer = Viewer(mode)) viewer->OnConnectRequest(request);
+  if (!view_.connect_requests) return;
+  if (IShellViewer* viewer = CurrentViewer()) viewer->OnConnectRequest(request);
+}
+
+void CMainWindow::ShowMessage(const std::string& text, BoxIcon icon) { ShowMessageBox(this, text, icon); }
+
+void CMainWindow::ClearConnectFields() { connect_panel_->ClearFields(); }
+
+sessions::LogonFields CMainWindow::ReadLogonFields() const {
+  return {logon_prompt_->user_edit()->text().toStdString(), logon_prompt_->password_edit()->text().toStdString()};
+}
+
+void CMainWindow::ClearLogonFields() {
+  logon_prompt_->user_edit()->clear();
+  logon_prompt_->password_edit()->clear();
+}
+
+void CMainWindow::ClearLogonPassword() { logon_prompt_->password_edit()->clear(); }
+
+bool CMainWindow::IsButtonEnabled(ControlId id) const {
+  const CHoverButton* found = button(id);
+  return found != nullptr && found->isEnabled();
+}
+
+void CMainWindow::EnableButton(ControlId id, bool enabled) {
+  if (CHoverButton* found = button(id)) found->setEnabled(enabled);
+}
+
+void CMainWindow::LatchButton(ControlId id, bool latched) {
+  if (CHoverButton* found = button(id)) found->SetLatched(latched);
+}
+
+void CMainWindow::ShowDvrChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) {
+  dvr_panel_->ShowChannels(pan_tilt, channel_count);
+}
+
+void CMainWindow::EnablePanTiltArrows(uint8_t arrows) { channel_panel_->EnableArrows(arrows); }
+
+void CMainWindow::ShowPtzPresets(bool shown) {
+  ptz_presets_->setVisible(shown);
+  if (shown) ptz_presets_->raise();
 }
 
 void CMainWindow::OpenAddressBook(ListKind list) {
@@ -377,7 +400,7 @@ bool CMainWindow::RunSelectDevice() {
   const int answer = RunDialog(dialog);
   if (answer != CSelectDeviceDialog::kHardDisk && answer != CSelectDeviceDialog::kCompactDisk) return false;
   // The removable viewer opens the device on entry and reports its own failures.
-  if (Viewer(4) != nullptr) return true;
+  if (CurrentViewer() != nullptr) return true;
   ShowMessageBox(this, answer == CSelectDeviceDialog::kHardDisk ? "Can not find Removable hard disk drive !!!"
                                                                   : "Can not find Backup CD !!!",
                  BoxIcon::kError);
@@ -386,7 +409,7 @@ bool CMainWindow::RunSelectDevice() {
 
 void CMainWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.drawPixmap(0, 0, skin::Pixmap(mode_.load() == 0 ? skin::res::kMainBackground : skin::res::kFrame));
+  painter.drawPixmap(0, 0, skin::Pixmap(view_.background));
 }
 
 bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -2,6 +2,8 @@
 // viewer mode and its state machine, the panels of the lower area, the
 // event log, the wait indicator and the alarm boxes, and forwards every
 // button's command to the viewer of the current mode before handling it.
+// What a mode shows comes from the ModeView its viewer declares (the
+// built-in declaration while the mode has no viewer).
 //
 // Threads: user-interface thread, except AddEventLog, which any thread may
 // call (it waits until the line is appended, as the synchronous window
@@ -15,11 +17,15 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "client/shell/alarm_center.h"
 #include "client/shell/connect_panel.h"
+#include "client/shell/control_ids.h"
+#include "client/shell/mode_view.h"
+#include "client/shell/shell_window.h"
 #include "client/shell/wait_indicator.h"
 
 namespace shell {
@@ -34,9 +40,7 @@ class CPanelBase;
 class CPtzPresetPanel;
 class IShellViewer;
 
-enum class ViewerMode : int { kIdle = 0, kRemoteLive = 1, kRemoteSearch = 2, kLocalPlayer = 3, kRemovablePlayer = 4 };
-
-class CMainWindow : public QWidget {
+class CMainWindow : public QWidget, public IShellWindow {
   Q_OBJECT
 
  public:
@@ -48,32 +52,45 @@ class CMainWindow : public QWidget {
 
   // The viewer of a mode (not owned); null leaves the mode without viewer.
   void SetViewer(ViewerMode mode, IShellViewer* viewer);
+  QWidget* host() override { return this; }
   // Places the video control in its area.
-  void AttachVideo(QWidget* video);
+  void AttachVideo(QWidget* video) override;
 
   // The private messages.
-  void SetMode(int mode);                                        // UM_SET_MODE
-  void SetPanel(int selector);                                   // UM_SET_PANEL
-  void AddEventLog(unsigned colour, const std::string& text);   // UM_EVENT_LOG, any thread
-  void OnPtzPreset(int button_id, int action);                   // UM_PTZ_PRESET
-  void SetSliderPos(int position);                               // UM_SLIDER_POS
+  void SetMode(ViewerMode mode);                                          // UM_SET_MODE
+  void SetPanel(LowerPanel panel) override;                               // UM_SET_PANEL
+  void AddEventLog(unsigned colour, const std::string& text) override;   // UM_EVENT_LOG, any thread
+  void OnPtzPreset(int button_id, int action);                            // UM_PTZ_PRESET
+  void SetSliderPos(int position);                                        // UM_SLIDER_POS
 
   // The Address Book dialog on one of its lists; the connect combos are
   // filled afresh afterwards.
-  void OpenAddressBook(ListKind list);
-  // A command of a button or combo, by control ID.
-  void OnCommand(int control_id);
-  // The video control's device analysis: non-zero = capable.
-  void OnVideoCardAnalysis(int performance);
+  void OpenAddressBook(ListKind list) override;
+  // A command of a button or combo.
+  void OnCommand(ControlId id);
+  void OnVideoCardAnalysis(int performance) override;
   // The removable player's position event.
   void OnRemovablePosition(int position);
 
-  ViewerMode mode() const { return static_cast<ViewerMode>(mode_.load()); }
+  ViewerMode mode() const override { return static_cast<ViewerMode>(mode_.load()); }
   bool video_card_capable() const { return video_card_capable_; }
-  int panel() const { return panel_; }
-  int latched(int group_first_id) const;
-  // Shows one channel-layout button (1095-1098) pressed, the others released.
-  void LatchLayoutButton(int control_id);
+  LowerPanel panel() const { return panel_; }
+  // The pressed button of the radio group that `group_first` starts, if any.
+  std::optional<ControlId> latched(ControlId group_first) const;
+
+  // What the sessions and viewers ask of the window.
+  void ShowMessage(const std::string& text, BoxIcon icon) override;
+  void ClearConnectFields() override;
+  sessions::LogonFields ReadLogonFields() const override;
+  void ClearLogonFields() override;
+  void ClearLogonPassword() override;
+  bool IsButtonEnabled(ControlId id) const override;
+  void EnableButton(ControlId id, bool enabled) override;
+  void LatchButton(ControlId id, bool latched) override;
+  void LatchLayoutButton(ControlId id) override;
+  void ShowDvrChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) override;
+  void EnablePanTiltArrows(uint8_t arrows) override;
+  void ShowPtzPresets(bool shown) override;
 
   // Discards Escape and Enter for the window and its children.
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,9 +102,9 @@ class CMainWindow : public QWidget {
   CChannelPanel* channel_panel() const { return channel_panel_; }
   CPtzPresetPanel* ptz_preset_panel() const { return ptz_presets_; }
   CBitmapSlider* slider() const { return slider_; }
-  CHoverButton* button(int control_id) const;
-  CWaitIndicator& wait() { return wait_; }
-  CAlarmCenter& alarms() { return alarms_; }
+  CHoverButton* button(ControlId id) const;
+  CWaitIndicator& wait() override { return wait_; }
+  CAlarmCenter& alarms() override { return alarms_; }
 
   // Modem names for the Setup dialog (the modem link's device list).
   void SetModemSource(std::function<std::vector<std::string>()> source) { modems_ = std::move(source); }
@@ -108,12 +125,16 @@ class CMainWindow : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
-  CHoverButton* AddButton(int control_id, int x, int y, int tooltip_id);
+  void AddButton(const ButtonPlace& place);
   void Wire(CPanelBase* panel);
-  void Latch(int group_first_id, int control_id);
-  IShellViewer* Viewer(int mode) const;
+  void ForwardHeld(ControlId id, bool down);
+  void Latch(ControlId group_first, std::optional<ControlId> id);
+  IShellViewer* Viewer(ViewerMode mode) const;
+  IShellViewer* CurrentViewer() const { return Viewer(mode()); }
+  // The declaration of a mode: its viewer's, or the built-in one.
+  ModeView ViewOf(ViewerMode mode) const;
   int RunDialog(QWidget& dialog);
-  void OnModeButton(int control_id);
+  void OnModeButton(ControlId id, ViewerMode mode);
   void OnClose();
   void OnConnectRequest(const ConnectionRequest& request);
   void OpenSetup();
@@ -123,11 +144,12 @@ class CMainWindow : public QWidget {
   void ShowPlayback(bool shown);
 
   std::atomic<int> mode_{0};
-  int panel_ = 5;
+  ModeView view_ = kIdleView;  // the current mode's
+  LowerPanel panel_ = LowerPanel::kNone;
   bool video_card_capable_ = false;
-  std::map<int, int> latched_;  // group's first ID -> latched member, 0 for none
-  std::map<int, CHoverButton*> buttons_;
-  std::array<IShellViewer*, 5> viewers_{};
+  std::map<ControlId, ControlId> latched_;  // group's first ID -> latched member
+  std::map<ControlId, CHoverButton*> buttons_;
+  std::array<IShellViewer*, kModeCount> viewers_{};
   CEventLog* event_log_;
   CConnectPanel* connect_panel_;
   CLogonPrompt* logon_prompt_;
@@ -135,7 +157,7 @@ class CMainWindow : public QWidget {
   CChannelPanel* channel_panel_;
   CPtzPresetPanel* ptz_presets_;
   CBitmapSlider* slider_;
-  QWidget* file_panel_;
+  CPanelBase* file_panel_;
   QWidget* video_ = nullptr;
   CWaitIndicator wait_;
   CAlarmCenter alarms_;

@@ -27,16 +27,19 @@ namespace {
 
 class StubViewer : public IShellViewer {
  public:
+  explicit StubViewer(ModeView view) : view(view) {}
+  ModeView View() const override { return view; }
   void Enter() override { ++entered; }
   void Leave() override { ++left; }
-  void OnCommand(int id) override { commands.push_back(id); }
+  void OnCommand(ControlId id) override { commands.push_back(id); }
   void OnConnectRequest(const ConnectionRequest& request) override { requests.push_back(request); }
   void OnPtzPreset(int button, int action) override { presets.emplace_back(button, action); }
   void OnSliderSeek(int position) override { seeks.push_back(position); }
+  ModeView view;
   std::vector<int> seeks;
   int entered = 0;
   int left = 0;
-  std::vector<int> commands;
+  std::vector<ControlId> commands;
   std::vector<ConnectionRequest> requests;
   std::vector<std::pair<int, int>> presets;
 };
@@ -56,7 +59,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   testing::ScratchRegistry registry_;
-  StubViewer live_;
+  StubViewer live_{kLiveView};
   std::unique_ptr<CMainWindow> window_;
 };
 
@@ -64,54 +67,54 @@ TEST_F(MainWindowTest, StartsIdleWithTheWorkingControlsHidden) {
   EXPECT_EQ(window_->size(), QSize(1024, 768));
   EXPECT_EQ(window_->windowTitle(), "Kaviro");
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
-  EXPECT_EQ(window_->panel(), 5);
+  EXPECT_EQ(window_->panel(), LowerPanel::kNone);
   EXPECT_FALSE(window_->event_log()->isVisible());
-  EXPECT_FALSE(window_->button(1010)->isVisible());
-  EXPECT_FALSE(window_->button(1040)->isVisible());
+  EXPECT_FALSE(window_->button(ControlId::kSetup)->isVisible());
+  EXPECT_FALSE(window_->button(ControlId::kDvr1)->isVisible());
   EXPECT_FALSE(window_->connect_panel()->isVisible());
-  EXPECT_EQ(window_->button(1000)->toolTip(), "Remote Live Viewer");
+  EXPECT_EQ(window_->button(ControlId::kLiveMode)->toolTip(), "Remote Live Viewer");
 }
 
 TEST_F(MainWindowTest, ModeSwitchLeavesExactlyTheModeNoticeAndAPressedButtonDoesNothing) {
-  window_->OnCommand(1000);
+  window_->OnCommand(ControlId::kLiveMode);
   EXPECT_EQ(window_->mode(), ViewerMode::kRemoteLive);
   EXPECT_EQ(live_.entered, 1);
   EXPECT_EQ(LogTexts(), std::vector<QString>{"[NOTICE] Remote live view"});
   EXPECT_EQ(window_->event_log()->Lines()[0].colour, QColor(255, 255, 0));
-  EXPECT_TRUE(window_->button(1000)->latched());
+  EXPECT_TRUE(window_->button(ControlId::kLiveMode)->latched());
   EXPECT_TRUE(window_->connect_panel()->isVisible());
   EXPECT_EQ(window_->channel_panel()->view(), CChannelPanel::kPtzView);
 
   window_->AddEventLog(0xFFFFFF, "[EVENT] something");
-  window_->OnCommand(1000);  // already pressed
+  window_->OnCommand(ControlId::kLiveMode);  // already pressed
   EXPECT_EQ(live_.entered, 1);
   EXPECT_EQ(LogTexts().size(), 2u);
 
-  window_->OnCommand(1001);
+  window_->OnCommand(ControlId::kSearchMode);
   EXPECT_EQ(live_.left, 1);
   EXPECT_EQ(LogTexts(), std::vector<QString>{"[NOTICE] Remote search & playback"});
-  EXPECT_FALSE(window_->button(1000)->latched());
-  EXPECT_TRUE(window_->button(1001)->latched());
+  EXPECT_FALSE(window_->button(ControlId::kLiveMode)->latched());
+  EXPECT_TRUE(window_->button(ControlId::kSearchMode)->latched());
   EXPECT_EQ(window_->channel_panel()->view(), CChannelPanel::kLayoutView);
-  EXPECT_FALSE(window_->channel_panel()->button(1098)->isEnabled());  // 16CH only in live
+  EXPECT_FALSE(window_->channel_panel()->button(ControlId::kLayout16Ch)->isEnabled());  // 16CH only in live
 }
 
 TEST_F(MainWindowTest, CloseReturnsToIdleAndCloseInIdleTurnsOff) {
   QSignalSpy off(window_.get(), &CMainWindow::TurnedOff);
-  window_->OnCommand(1002);
-  window_->OnCommand(1006);
+  window_->OnCommand(ControlId::kLocalMode);
+  window_->OnCommand(ControlId::kClose);
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
   EXPECT_TRUE(window_->event_log()->Lines().empty());
-  EXPECT_EQ(window_->latched(1000), 0);
+  EXPECT_FALSE(window_->latched(ControlId::kLiveMode));
   EXPECT_EQ(off.count(), 0);
-  window_->OnCommand(1006);
+  window_->OnCommand(ControlId::kClose);
   EXPECT_EQ(off.count(), 1);
-  window_->OnCommand(1007);
+  window_->OnCommand(ControlId::kTurnOff);
   EXPECT_EQ(off.count(), 2);
 }
 
 TEST_F(MainWindowTest, EscapeAndEnterNeverReachTheWindowOrItsChildren) {
-  window_->OnCommand(1000);
+  window_->OnCommand(ControlId::kLiveMode);
   QLineEdit* ip = window_->connect_panel()->ip_edit();
   ip->setText("1.2.3.4");
   for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
@@ -127,35 +130,35 @@ TEST_F(MainWindowTest, EscapeAndEnterNeverReachTheWindowOrItsChildren) {
 
 TEST_F(MainWindowTest, DvrThreeAndFourStayHiddenUntilTheVideoCardIsCapable) {
   testing::BoxRecorder boxes;
-  for (int mode_button : {1000, 1001, 1000}) {
+  for (ControlId mode_button : {ControlId::kLiveMode, ControlId::kSearchMode, ControlId::kLiveMode}) {
     window_->OnCommand(mode_button);
-    EXPECT_FALSE(window_->button(1042)->isVisible());
-    EXPECT_FALSE(window_->button(1043)->isVisible());
+    EXPECT_FALSE(window_->button(DvrButton(2))->isVisible());
+    EXPECT_FALSE(window_->button(ControlId::kDvr4)->isVisible());
   }
-  EXPECT_TRUE(window_->button(1041)->isVisible());
+  EXPECT_TRUE(window_->button(DvrButton(1))->isVisible());
   window_->OnVideoCardAnalysis(0);
   ASSERT_EQ(boxes.count(), 1u);
   EXPECT_EQ(boxes.boxes()[0].icon, BoxIcon::kInformation);
-  EXPECT_FALSE(window_->button(1043)->isVisible());
+  EXPECT_FALSE(window_->button(ControlId::kDvr4)->isVisible());
   window_->OnVideoCardAnalysis(1);
-  EXPECT_TRUE(window_->button(1042)->isVisible());
-  EXPECT_TRUE(window_->button(1043)->isVisible());
-  window_->OnCommand(1001);  // search shows DVR 1 only
-  EXPECT_FALSE(window_->button(1041)->isVisible());
+  EXPECT_TRUE(window_->button(DvrButton(2))->isVisible());
+  EXPECT_TRUE(window_->button(ControlId::kDvr4)->isVisible());
+  window_->OnCommand(ControlId::kSearchMode);  // search shows DVR 1 only
+  EXPECT_FALSE(window_->button(DvrButton(1))->isVisible());
 }
 
 TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipTheEnds) {
-  StubViewer removable;
+  StubViewer removable{kRemovablePlayerView};
   window_->SetDialogRunner([](QWidget& dialog) {
     return dialog.windowTitle() == "Select removable device" ? int(QDialog::Rejected) : 0;
   });
-  window_->OnCommand(1003);
+  window_->OnCommand(ControlId::kRemovableMode);
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
-  EXPECT_EQ(window_->latched(1000), 0);
+  EXPECT_FALSE(window_->latched(ControlId::kLiveMode));
 
   window_->SetViewer(ViewerMode::kRemovablePlayer, &removable);
   window_->SetDialogRunner([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
-  window_->OnCommand(1003);
+  window_->OnCommand(ControlId::kRemovableMode);
   ASSERT_EQ(window_->mode(), ViewerMode::kRemovablePlayer);
   EXPECT_EQ(removable.entered, 1);
   window_->OnRemovablePosition(1200);
@@ -166,29 +169,96 @@ TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipT
   }
 }
 
+TEST_F(MainWindowTest, ThePlayerModesShowTheFilePanelWithTheirOwnButtons) {
+  window_->SetDialogRunner([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
+  StubViewer removable{kRemovablePlayerView};
+  window_->SetViewer(ViewerMode::kRemovablePlayer, &removable);
+  struct Expected {
+    ControlId mode_button;
+    bool time_select;
+  };
+  for (const Expected& expected : {Expected{ControlId::kLocalMode, false}, Expected{ControlId::kRemovableMode, true}}) {
+    SCOPED_TRACE(ToInt(expected.mode_button));
+    window_->OnCommand(expected.mode_button);
+    EXPECT_EQ(window_->panel(), LowerPanel::kFile);
+    EXPECT_FALSE(window_->connect_panel()->isVisible());
+    EXPECT_TRUE(window_->button(ControlId::kFileSelect)->isVisible());
+    EXPECT_EQ(window_->button(ControlId::kTimeSelect)->isVisible(), expected.time_select);
+    EXPECT_FALSE(window_->button(ControlId::kDownload)->isVisible());
+    EXPECT_TRUE(window_->button(ControlId::kRecord)->isVisible());
+    EXPECT_EQ(window_->button(ControlId::kRecord)->pos(), QPoint(652, 573));
+    EXPECT_TRUE(window_->button(ControlId::kPlay)->isVisible());
+    EXPECT_TRUE(window_->slider()->isVisible());
+    EXPECT_FALSE(window_->button(DvrButton(0))->isVisible());
+    EXPECT_EQ(window_->channel_panel()->view(), CChannelPanel::kLayoutView);
+    EXPECT_TRUE(window_->button(CameraButton(15))->isVisible());
+  }
+}
+
+TEST_F(MainWindowTest, AViewerDeclaresWhatItsModeShowsAndWhichRequestsReachIt) {
+  ModeView declared = kLocalPlayerView;
+  declared.panel = LowerPanel::kConnect;
+  declared.dvr_buttons = 2;
+  declared.connect_requests = true;
+  declared.slider_seeks = true;
+  StubViewer local{declared};
+  window_->SetViewer(ViewerMode::kLocalPlayer, &local);
+  window_->OnCommand(ControlId::kLocalMode);
+  EXPECT_EQ(local.entered, 1);
+  EXPECT_EQ(LogTexts(), std::vector<QString>{"[NOTICE] Local Mpeg player"});
+  EXPECT_TRUE(window_->connect_panel()->isVisible());
+  EXPECT_TRUE(window_->button(DvrButton(1))->isVisible());
+  EXPECT_FALSE(window_->button(DvrButton(2))->isVisible());  // no capable video card yet
+  window_->connect_panel()->ip_edit()->setText("10.0.0.7");
+  window_->connect_panel()->ethernet_connect()->click();
+  emit window_->slider()->Seek(ToInt(ControlId::kPositionSlider), 700);
+  EXPECT_EQ(local.requests.size(), 1u);
+  EXPECT_EQ(local.seeks, std::vector<int>{700});
+
+  // Without its viewer the mode falls back to the built-in declaration.
+  window_->OnCommand(ControlId::kClose);
+  window_->SetViewer(ViewerMode::kLocalPlayer, nullptr);
+  window_->OnCommand(ControlId::kLocalMode);
+  EXPECT_EQ(window_->panel(), LowerPanel::kFile);
+  EXPECT_FALSE(window_->button(DvrButton(1))->isVisible());
+}
+
+TEST(ControlIdTest, CameraAndDvrButtonsMapToTheirCellsAndSlotsOnly) {
+  EXPECT_EQ(CameraButton(0), ControlId::kCamera1);
+  EXPECT_EQ(CameraButton(15), ControlId::kCamera16);
+  EXPECT_EQ(CellOfCamera(CameraButton(9)), 9);
+  EXPECT_EQ(SlotOfDvrButton(DvrButton(3)), 3);
+  for (ControlId outside : {static_cast<ControlId>(105), static_cast<ControlId>(122), ControlId::kLiveMode}) {
+    EXPECT_FALSE(CellOfCamera(outside));
+  }
+  for (ControlId outside : {static_cast<ControlId>(1039), static_cast<ControlId>(1044), ControlId::kCamera1}) {
+    EXPECT_FALSE(SlotOfDvrButton(outside));
+  }
+}
+
 TEST_F(MainWindowTest, SliderSeeksGoToTheSearchViewerOnly) {
-  StubViewer search;
+  StubViewer search{kSearchView};
   window_->SetViewer(ViewerMode::kRemoteSearch, &search);
-  window_->OnCommand(1001);
+  window_->OnCommand(ControlId::kSearchMode);
   window_->SetSliderPos(900);
   EXPECT_EQ(window_->slider()->pos(), 900);
   emit window_->slider()->Seek(1186, 1800);
-  window_->OnCommand(1000);
+  window_->OnCommand(ControlId::kLiveMode);
   emit window_->slider()->Seek(1186, 2400);  // live mode has no position
   EXPECT_EQ(search.seeks, std::vector<int>{1800});
   EXPECT_TRUE(live_.seeks.empty());
 }
 
 TEST_F(MainWindowTest, CommandsReachTheViewerFirstAndGroupsLatchLikeRadios) {
-  window_->OnCommand(1000);
-  window_->OnCommand(1104);  // to the layout view
-  window_->OnCommand(1096);
-  window_->OnCommand(1097);
-  EXPECT_EQ(window_->latched(1095), 1097);
-  EXPECT_FALSE(window_->channel_panel()->button(1096)->latched());
-  window_->OnCommand(110);  // a camera button presses 1CH
-  EXPECT_EQ(window_->latched(1095), 1095);
-  EXPECT_EQ(live_.commands, (std::vector<int>{1104, 1096, 1097, 110}));
+  window_->OnCommand(ControlId::kLiveMode);
+  window_->OnCommand(ControlId::kChannels);  // to the layout view
+  window_->OnCommand(ControlId::kLayout4Ch);
+  window_->OnCommand(ControlId::kLayout8Ch);
+  EXPECT_EQ(window_->latched(ControlId::kLayout1Ch), ControlId::kLayout8Ch);
+  EXPECT_FALSE(window_->channel_panel()->button(ControlId::kLayout4Ch)->latched());
+  window_->OnCommand(CameraButton(4));  // a camera button presses 1CH
+  EXPECT_EQ(window_->latched(ControlId::kLayout1Ch), ControlId::kLayout1Ch);
+  EXPECT_EQ(live_.commands, (std::vector<ControlId>{ControlId::kChannels, ControlId::kLayout4Ch, ControlId::kLayout8Ch, CameraButton(4)}));
 }
 
 TEST_F(MainWindowTest, SetupAndAboutRunTheirDialogs) {
@@ -198,9 +268,9 @@ TEST_F(MainWindowTest, SetupAndAboutRunTheirDialogs) {
     if (auto* version = dialog.findChild<QLabel*>("version")) titles.push_back(version->text());
     return int(QDialog::Rejected);
   });
-  window_->OnCommand(1000);
-  window_->OnCommand(1010);
-  window_->OnCommand(1004);
+  window_->OnCommand(ControlId::kLiveMode);
+  window_->OnCommand(ControlId::kSetup);
+  window_->OnCommand(ControlId::kHelp);
   ASSERT_EQ(titles.size(), 3u);
   EXPECT_EQ(titles[0], "Kaviro - Setup");
   EXPECT_EQ(titles[1], "About for Kaviro");
@@ -212,7 +282,7 @@ TEST_F(MainWindowTest, PresetMessagesReachTheLiveViewerOnlyInLiveMode) {
   window_->ptz_preset_panel()->preset_list()->setCurrentIndex(3);
   window_->ptz_preset_panel()->OnPresetSetting();
   EXPECT_TRUE(live_.presets.empty());
-  window_->OnCommand(1000);
+  window_->OnCommand(ControlId::kLiveMode);
   window_->ptz_preset_panel()->OnPresetSetting();
   window_->ptz_preset_panel()->OnPreset(1233);
   ASSERT_EQ(live_.presets.size(), 2u);
@@ -222,24 +292,24 @@ TEST_F(MainWindowTest, PresetMessagesReachTheLiveViewerOnlyInLiveMode) {
 }
 
 TEST_F(MainWindowTest, PanelSelectorsShowOnePanelAndTheLogonPromptStartsEmpty) {
-  window_->OnCommand(1000);
+  window_->OnCommand(ControlId::kLiveMode);
   window_->logon_prompt()->user_edit()->setText("old");
-  window_->SetPanel(2);
+  window_->SetPanel(LowerPanel::kLogonPrompt);
   EXPECT_TRUE(window_->logon_prompt()->isVisible());
   EXPECT_FALSE(window_->connect_panel()->isVisible());
   EXPECT_TRUE(window_->logon_prompt()->user_edit()->text().isEmpty());
-  window_->SetPanel(3);
+  window_->SetPanel(LowerPanel::kDvr);
   EXPECT_TRUE(window_->dvr_panel()->isVisible());
-  EXPECT_TRUE(window_->dvr_panel()->button(1067)->isVisible());
-  EXPECT_TRUE(window_->button(1088)->isVisible());
-  EXPECT_EQ(window_->button(1088)->pos(), QPoint(761, 545));
-  window_->SetPanel(5);
+  EXPECT_TRUE(window_->dvr_panel()->button(ControlId::kDisconnect)->isVisible());
+  EXPECT_TRUE(window_->button(ControlId::kRecord)->isVisible());
+  EXPECT_EQ(window_->button(ControlId::kRecord)->pos(), QPoint(761, 545));
+  window_->SetPanel(LowerPanel::kNone);
   EXPECT_FALSE(window_->dvr_panel()->isVisible());
   EXPECT_FALSE(window_->logon_prompt()->isVisible());
 }
 
 TEST_F(MainWindowTest, EventLogLinesFromOtherThreadsArriveInOrder) {
-  window_->OnCommand(1000);
+  window_->OnCommand(ControlId::kLiveMode);
   std::atomic<bool> done{false};
   std::thread worker([&] {
     window_->AddEventLog(0x0000FF, "[ALERT] first");

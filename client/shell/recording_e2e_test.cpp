@@ -29,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr int kRecordButton = 1088;
+constexpr ControlId kRecordButton = ControlId::kRecord;
 
 class RecordingEndToEndTest : public ::testing::Test {
  protected:
@@ -70,17 +70,17 @@ class RecordingEndToEndTest : public ::testing::Test {
     options.bind_address = "127.0.0.2";  // 127.0.0.1 asks for an address-book entry
     dvr_ = dvremu::DvrEmulator::StartOnFreePorts(options);
     ASSERT_TRUE(dvr_);
-    window_->OnCommand(1000);
+    window_->OnCommand(ControlId::kLiveMode);
     ASSERT_EQ(window_->mode(), ViewerMode::kRemoteLive);
     CConnectPanel* panel = window_->connect_panel();
     panel->FillCombos();
     panel->ip_edit()->setText("127.0.0.2");
     panel->port_edit()->setText(QString::number(dvr_->command_port()));
     panel->ethernet_connect()->click();
-    ASSERT_TRUE(testing::PumpUntil([&] { return window_->panel() == 2; }, 5s));
+    ASSERT_TRUE(testing::PumpUntil([&] { return window_->panel() == LowerPanel::kLogonPrompt; }, 5s));
     window_->logon_prompt()->user_edit()->setText("admin");
     window_->logon_prompt()->password_edit()->setText("1234");
-    window_->button(1059)->click();
+    window_->button(ControlId::kLogonOk)->click();
     ASSERT_TRUE(testing::PumpUntil([&] { return engine().decoder(0).pictures_drawn() > 0; }, 8s));
   }
 

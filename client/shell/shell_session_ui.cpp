@@ -1,15 +1,10 @@
 #include "client/shell/shell_session_ui.h"
 
-#include <QLineEdit>
-
 #include "client/shell/alarm_center.h"
 #include "client/shell/buzzer.h"
-#include "client/shell/hover_button.h"
-#include "client/shell/lower_panels.h"
-#include "client/shell/main_window.h"
-#include "client/shell/message_box.h"
-#include "client/shell/ptz_preset_panel.h"
+#include "client/shell/shell_window.h"
 #include "client/shell/ui_thread.h"
+#include "client/shell/wait_indicator.h"
 
 namespace shell {
 namespace {
@@ -26,6 +21,12 @@ BoxIcon ToBoxIcon(sessions::MessageIcon icon) {
 
 }  // namespace
 
+void CShellSessionUi::ShowPanelOf(sessions::ConnectionState state) {
+  window_.SetPanel(state == sessions::ConnectionState::kLiveLoggedOn    ? LowerPanel::kDvr
+                   : state == sessions::ConnectionState::kAwaitingLogon ? LowerPanel::kLogonPrompt
+                                                                        : LowerPanel::kConnect);
+}
+
 void CShellSessionUi::ReportConnectionState(int slot, sessions::ConnectionState state) {
   RunOnUiThread([this, slot, state] {
     if (slot < 0 || slot >= 4) return;
@@ -35,16 +36,15 @@ void CShellSessionUi::ReportConnectionState(int slot, sessions::ConnectionState 
     const int selected = selected_ ? selected_() : slot;
     if (slot != selected || window_.mode() != ViewerMode::kRemoteLive) return;
     switch (state) {
-      case sessions::ConnectionState::kAwaitingLogon: window_.SetPanel(2); break;
-      case sessions::ConnectionState::kLiveLoggedOn: window_.SetPanel(3); break;
       case sessions::ConnectionState::kIdle:
         // The connection is over: its fields start afresh.
-        window_.connect_panel()->ClearFields();
-        window_.logon_prompt()->user_edit()->clear();
-        window_.logon_prompt()->password_edit()->clear();
-        window_.SetPanel(1);
+        window_.ClearConnectFields();
+        window_.ClearLogonFields();
+        ShowPanelOf(state);
         break;
-      case sessions::ConnectionState::kFailed: window_.SetPanel(1); break;
+      case sessions::ConnectionState::kAwaitingLogon:
+      case sessions::ConnectionState::kLiveLoggedOn:
+      case sessions::ConnectionState::kFailed: ShowPanelOf(state); break;
       case sessions::ConnectionState::kConnecting:
       case sessions::ConnectionState::kSearchLoggedOn: break;
     }
@@ -54,7 +54,7 @@ void CShellSessionUi::ReportConnectionState(int slot, sessions::ConnectionState 
 void CShellSessionUi::AddEventLog(uint32_t colour, const std::string& text) { window_.AddEventLog(colour, text); }
 
 void CShellSessionUi::ShowMessage(const std::string& text, sessions::MessageIcon icon) {
-  RunOnUiThread([this, &text, icon] { ShowMessageBox(&window_, text, ToBoxIcon(icon)); });
+  RunOnUiThread([this, &text, icon] { window_.ShowMessage(text, ToBoxIcon(icon)); });
 }
 
 void CShellSessionUi::ShowBusy(int text_id) { window_.wait().Show(text_id); }
@@ -62,15 +62,12 @@ void CShellSessionUi::HideBusy() { window_.wait().Hide(); }
 
 sessions::LogonFields CShellSessionUi::ReadLogonFields() {
   sessions::LogonFields fields;
-  RunOnUiThread([this, &fields] {
-    fields.user_name = window_.logon_prompt()->user_edit()->text().toStdString();
-    fields.password = window_.logon_prompt()->password_edit()->text().toStdString();
-  });
+  RunOnUiThread([this, &fields] { fields = window_.ReadLogonFields(); });
   return fields;
 }
 
 void CShellSessionUi::ClearPasswordField() {
-  RunOnUiThread([this] { window_.logon_prompt()->password_edit()->clear(); });
+  RunOnUiThread([this] { window_.ClearLogonPassword(); });
 }
 
 void CShellSessionUi::PlayWarningBeeps() { StartWarningBeeps(); }
@@ -84,16 +81,9 @@ void CShellSessionUi::StopBuzzer(int alarm_id) { window_.alarms().StopBuzzer(ala
 
 void CShellSessionUi::ShowSelectedSlot(int slot, bool recording) {
   RunOnUiThread([this, slot, recording] {
-    for (int i = 0; i < 4; ++i) window_.button(1040 + i)->SetLatched(i == slot);
-    window_.button(1088)->SetLatched(recording);
-    if (slot >= 0 && slot < 4) {
-      const auto state = states_[slot];
-      if (window_.mode() == ViewerMode::kRemoteLive) {
-        window_.SetPanel(state == sessions::ConnectionState::kLiveLoggedOn ? 3
-                         : state == sessions::ConnectionState::kAwaitingLogon ? 2
-                                                                               : 1);
-      }
-    }
+    for (int i = 0; i < 4; ++i) window_.LatchButton(DvrButton(i), i == slot);
+    window_.LatchButton(ControlId::kRecord, recording);
+    if (slot >= 0 && slot < 4 && window_.mode() == ViewerMode::kRemoteLive) ShowPanelOf(states_[slot]);
     if (changed_) changed_();
   });
 }
@@ -101,53 +91,55 @@ void CShellSessionUi::ShowSelectedSlot(int slot, bool recording) {
 void CShellSessionUi::ShowLayoutCells(int first_cell, int count) {
   RunOnUiThread([this, first_cell, count] {
     for (int cell = 0; cell < 16; ++cell) {
-      window_.button(106 + cell)->SetLatched(cell >= first_cell && cell < first_cell + count);
+      window_.LatchButton(CameraButton(cell), cell >= first_cell && cell < first_cell + count);
     }
     // The layout button follows the layout, whoever changed it: 1, 4, 8 or 16 cells.
-    window_.LatchLayoutButton(count <= 1 ? 1095 : count <= 4 ? 1096 : count <= 9 ? 1097 : 1098);
+    window_.LatchLayoutButton(count <= 1   ? ControlId::kLayout1Ch
+                              : count <= 4 ? ControlId::kLayout4Ch
+                              : count <= 9 ? ControlId::kLayout8Ch
+                                           : ControlId::kLayout16Ch);
     if (changed_) changed_();
   });
 }
 
 void CShellSessionUi::ShowRotation(bool running) {
-  RunOnUiThread([this, running] { window_.button(1124)->SetLatched(running); });
+  RunOnUiThread([this, running] { window_.LatchButton(ControlId::kRotation, running); });
 }
 
 void CShellSessionUi::ShowRecording(bool on) {
-  RunOnUiThread([this, on] { window_.button(1088)->SetLatched(on); });
+  RunOnUiThread([this, on] { window_.LatchButton(ControlId::kRecord, on); });
 }
 
 void CShellSessionUi::EnableRecording(bool enabled) {
   RunOnUiThread([this, enabled] {
-    window_.button(1088)->setEnabled(enabled);
-    if (!enabled) window_.button(1088)->SetLatched(false);
+    window_.EnableButton(ControlId::kRecord, enabled);
+    if (!enabled) window_.LatchButton(ControlId::kRecord, false);
   });
 }
 
 void CShellSessionUi::ResetConnectionControls() {
   RunOnUiThread([this] {
-    window_.connect_panel()->ClearFields();
-    window_.dvr_panel()->ShowChannels({}, 0);
-    window_.button(1088)->SetLatched(false);
-    window_.button(1088)->setEnabled(false);
+    window_.ClearConnectFields();
+    window_.ShowDvrChannels({}, 0);
+    window_.LatchButton(ControlId::kRecord, false);
+    window_.EnableButton(ControlId::kRecord, false);
     const int selected = selected_ ? selected_() : 0;
     // A DVR of another slot waiting for its logon keeps its prompt.
     if (window_.mode() == ViewerMode::kRemoteLive && selected >= 0 && selected < 4 &&
         states_[selected] != sessions::ConnectionState::kAwaitingLogon) {
-      window_.logon_prompt()->user_edit()->clear();
-      window_.logon_prompt()->password_edit()->clear();
-      window_.SetPanel(1);
+      window_.ClearLogonFields();
+      window_.SetPanel(LowerPanel::kConnect);
     }
     if (changed_) changed_();
   });
 }
 
 void CShellSessionUi::EnablePanTiltArrows(uint8_t arrows) {
-  RunOnUiThread([this, arrows] { window_.channel_panel()->EnableArrows(arrows); });
+  RunOnUiThread([this, arrows] { window_.EnablePanTiltArrows(arrows); });
 }
 
 void CShellSessionUi::HidePtzPresetPanel() {
-  RunOnUiThread([this] { window_.ptz_preset_panel()->hide(); });
+  RunOnUiThread([this] { window_.ShowPtzPresets(false); });
 }
 
 }  // namespace shell

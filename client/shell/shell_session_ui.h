@@ -1,5 +1,5 @@
 // CShellSessionUi: what the DVR sessions see of the user interface, carried
-// out with the main window's widgets. Calls from worker threads are handed
+// out through the main window's interface. Calls from worker threads are handed
 // to the user-interface thread and return when they have run there; alarm
 // boxes wait on their own threads.
 //
@@ -14,11 +14,11 @@
 
 namespace shell {
 
-class CMainWindow;
+class IShellWindow;
 
 class CShellSessionUi : public sessions::ISessionUi {
  public:
-  explicit CShellSessionUi(CMainWindow& window) : window_(window) {}
+  explicit CShellSessionUi(IShellWindow& window) : window_(window) {}
 
   // Which slot's state the window shows: the selected one.
   void SetSelectedSlotSource(std::function<int()> selected) { selected_ = std::move(selected); }
@@ -61,7 +61,10 @@ class CShellSessionUi : public sessions::ISessionUi {
   void HidePtzPresetPanel() override;
 
  private:
-  CMainWindow& window_;
+  // Shows the panel of a slot's state: logon prompt, DVR panel or connect panel.
+  void ShowPanelOf(sessions::ConnectionState state);
+
+  IShellWindow& window_;
   std::function<int()> selected_;
   std::function<void(int, sessions::ConnectionState)> listener_;
   std::function<void()> changed_;

@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+#include "client/shell/control_ids.h"
+
 namespace shell::skin {
 namespace {
 
@@ -43,65 +45,67 @@ struct FaceSet {
 std::vector<FaceSet> BuildFaceSets() {
   std::vector<FaceSet> sets;
   int next = res::kFirstFaceSet;
-  auto own = [&](int control, int w, int h, const char* label, Glyph glyph, bool danger = false) {
-    sets.push_back({control, {next, next + 2, next + 1, next + 3}, w, h, label, glyph, danger});
+  using enum ControlId;
+  // `control` is a ControlId, or -1 for a set no main-window control owns.
+  auto own = [&](auto control, int w, int h, const char* label, Glyph glyph, bool danger = false) {
+    sets.push_back({static_cast<int>(control), {next, next + 2, next + 1, next + 3}, w, h, label, glyph, danger});
     next += 4;
   };
-  own(1000, 83, 63, "LIVE", Glyph::kLive);
-  own(1001, 83, 64, "SEARCH", Glyph::kSearch);
-  own(1002, 83, 63, "LOCAL", Glyph::kLocal);
-  own(1003, 83, 63, "REMOVABLE", Glyph::kRemovable);
-  own(1004, 30, 30, "", Glyph::kHelp);
-  own(1005, 30, 30, "", Glyph::kMinimize);
-  own(1006, 30, 30, "", Glyph::kClose);
-  own(1007, 30, 30, "", Glyph::kPower, true);
-  own(1009, 43, 43, "", Glyph::kCamera);
-  own(1008, 43, 43, "", Glyph::kPrinter);
-  own(1010, 43, 43, "", Glyph::kGear);
-  own(1040, 61, 21, "DVR 1", Glyph::kText);
-  own(1041, 61, 21, "DVR 2", Glyph::kText);
-  own(1042, 61, 21, "DVR 3", Glyph::kText);
-  own(1043, 61, 21, "DVR 4", Glyph::kText);
-  own(1063, 43, 43, "", Glyph::kStatus);
-  own(1064, 43, 43, "", Glyph::kLog);
-  own(1065, 43, 43, "", Glyph::kPreset);
-  own(1066, 43, 43, "", Glyph::kBook);
-  own(1067, 56, 56, "", Glyph::kDisconnect, true);
-  own(1252, 68, 22, "LIGHT", Glyph::kText);
-  own(1079, 23, 23, "", Glyph::kFastReverse);
-  own(1080, 23, 23, "", Glyph::kReverse);
-  own(1081, 23, 23, "", Glyph::kFrameBack);
-  own(1082, 23, 23, "", Glyph::kStop);
-  own(1083, 23, 23, "", Glyph::kFrameForward);
-  own(1084, 29, 29, "", Glyph::kPlay);
-  own(1085, 23, 23, "", Glyph::kFastForward);
-  own(1088, 23, 23, "", Glyph::kRecord, true);
-  own(1087, 15, 15, "", Glyph::kUp);
-  own(1086, 15, 15, "", Glyph::kDown);
-  own(1095, 74, 46, "1", Glyph::kGrid1);
-  own(1096, 50, 79, "4", Glyph::kGrid4);
-  own(1097, 74, 48, "8", Glyph::kGrid9);
-  own(1098, 50, 79, "16", Glyph::kGrid16);
-  own(1099, 74, 79, "PTZ", Glyph::kPtz);
-  own(1104, 74, 79, "CH", Glyph::kChannels);
-  own(1100, 74, 46, "", Glyph::kUp);
-  own(1101, 50, 79, "", Glyph::kLeft);
-  own(1102, 50, 79, "", Glyph::kRight);
-  own(1103, 74, 48, "", Glyph::kDown);
-  own(1106, 43, 43, "MOVE", Glyph::kText);
-  own(1107, 43, 43, "ZOOM", Glyph::kText);
-  own(1108, 43, 43, "FOCUS", Glyph::kText);
-  own(1124, 43, 43, "", Glyph::kRotate);
-  own(1112, 68, 22, "SELECT", Glyph::kText);
-  own(1113, 68, 22, "TIME", Glyph::kText);
-  own(1114, 68, 22, "DOWNLOAD", Glyph::kText);
+  own(kLiveMode, 83, 63, "LIVE", Glyph::kLive);
+  own(kSearchMode, 83, 64, "SEARCH", Glyph::kSearch);
+  own(kLocalMode, 83, 63, "LOCAL", Glyph::kLocal);
+  own(kRemovableMode, 83, 63, "REMOVABLE", Glyph::kRemovable);
+  own(kHelp, 30, 30, "", Glyph::kHelp);
+  own(kMinimize, 30, 30, "", Glyph::kMinimize);
+  own(kClose, 30, 30, "", Glyph::kClose);
+  own(kTurnOff, 30, 30, "", Glyph::kPower, true);
+  own(kCapture, 43, 43, "", Glyph::kCamera);
+  own(kPrint, 43, 43, "", Glyph::kPrinter);
+  own(kSetup, 43, 43, "", Glyph::kGear);
+  own(kDvr1, 61, 21, "DVR 1", Glyph::kText);
+  own(DvrButton(1), 61, 21, "DVR 2", Glyph::kText);
+  own(DvrButton(2), 61, 21, "DVR 3", Glyph::kText);
+  own(kDvr4, 61, 21, "DVR 4", Glyph::kText);
+  own(kDvrStatus, 43, 43, "", Glyph::kStatus);
+  own(kLogFile, 43, 43, "", Glyph::kLog);
+  own(kPtzPreset, 43, 43, "", Glyph::kPreset);
+  own(kAddressBook, 43, 43, "", Glyph::kBook);
+  own(kDisconnect, 56, 56, "", Glyph::kDisconnect, true);
+  own(kLight, 68, 22, "LIGHT", Glyph::kText);
+  own(kFastReverse, 23, 23, "", Glyph::kFastReverse);
+  own(kReversePlay, 23, 23, "", Glyph::kReverse);
+  own(kFrameBack, 23, 23, "", Glyph::kFrameBack);
+  own(kStop, 23, 23, "", Glyph::kStop);
+  own(kFrameForward, 23, 23, "", Glyph::kFrameForward);
+  own(kPlay, 29, 29, "", Glyph::kPlay);
+  own(kFastForward, 23, 23, "", Glyph::kFastForward);
+  own(kRecord, 23, 23, "", Glyph::kRecord, true);
+  own(kSpeedUp, 15, 15, "", Glyph::kUp);
+  own(kSpeedDown, 15, 15, "", Glyph::kDown);
+  own(kLayout1Ch, 74, 46, "1", Glyph::kGrid1);
+  own(kLayout4Ch, 50, 79, "4", Glyph::kGrid4);
+  own(kLayout8Ch, 74, 48, "8", Glyph::kGrid9);
+  own(kLayout16Ch, 50, 79, "16", Glyph::kGrid16);
+  own(kPtz, 74, 79, "PTZ", Glyph::kPtz);
+  own(kChannels, 74, 79, "CH", Glyph::kChannels);
+  own(kArrowUp, 74, 46, "", Glyph::kUp);
+  own(kArrowLeft, 50, 79, "", Glyph::kLeft);
+  own(kArrowRight, 50, 79, "", Glyph::kRight);
+  own(kArrowDown, 74, 48, "", Glyph::kDown);
+  own(kPanTilt, 43, 43, "MOVE", Glyph::kText);
+  own(kZoom, 43, 43, "ZOOM", Glyph::kText);
+  own(kFocus, 43, 43, "FOCUS", Glyph::kText);
+  own(kRotation, 43, 43, "", Glyph::kRotate);
+  own(kFileSelect, 68, 22, "SELECT", Glyph::kText);
+  own(kTimeSelect, 68, 22, "TIME", Glyph::kText);
+  own(kDownload, 68, 22, "DOWNLOAD", Glyph::kText);
   own(-1, 20, 20, "...", Glyph::kText);  // browse buttons of the dialogs
   // Sets whose numbers the resource file gives.
-  sets.push_back({1048, {185, 187, 186, 437}, 68, 22, "CONNECT", Glyph::kText});
-  sets.push_back({1049, {185, 187, 186, 437}, 68, 22, "CONNECT", Glyph::kText});
-  sets.push_back({1051, {201, 203, 202, 438}, 28, 28, "", Glyph::kBook});
-  sets.push_back({1052, {204, 206, 205, 439}, 28, 28, "", Glyph::kBook});
-  sets.push_back({1059, {207, 209, 208, 482}, 68, 22, "OK", Glyph::kText});
+  sets.push_back({ToInt(kTelephoneConnect), {185, 187, 186, 437}, 68, 22, "CONNECT", Glyph::kText});
+  sets.push_back({ToInt(kEthernetConnect), {185, 187, 186, 437}, 68, 22, "CONNECT", Glyph::kText});
+  sets.push_back({ToInt(kTelephoneBook), {201, 203, 202, 438}, 28, 28, "", Glyph::kBook});
+  sets.push_back({ToInt(kEthernetBook), {204, 206, 205, 439}, 28, 28, "", Glyph::kBook});
+  sets.push_back({ToInt(kLogonOk), {207, 209, 208, 482}, 68, 22, "OK", Glyph::kText});
   sets.push_back({0, {421, 423, 422, 483}, 68, 22, "CANCEL", Glyph::kText});
   sets.push_back({0, {464, 466, 465, 467}, 68, 22, "ADD", Glyph::kText});
   sets.push_back({0, {472, 474, 473, 475}, 68, 22, "MODIFY", Glyph::kText});
@@ -111,7 +115,7 @@ std::vector<FaceSet> BuildFaceSets() {
   static const char* kNumbers[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "16"};
   for (int n = 1; n <= 16; ++n) {
     const int base = 299 + 4 * (n - 1);
-    sets.push_back({105 + n, {base, base + 2, base + 1, base + 3}, 30, 31, kNumbers[n - 1], Glyph::kText});
+    sets.push_back({ToInt(CameraButton(n - 1)), {base, base + 2, base + 1, base + 3}, 30, 31, kNumbers[n - 1], Glyph::kText});
   }
   // Presets 3 to 6 have pictures of their own; 1, 2, 7 and 8 share the cameras'.
   const int preset_bases[] = {1239, 1243, 1247, 1251};

@@ -1,0 +1,66 @@
+// IShellWindow: what a viewer and the sessions' user interface may ask of
+// the main window. They say what should show; which widget shows it stays
+// the window's business.
+//
+// Threads: user-interface thread, except mode() and AddEventLog, which any
+// thread may call (AddEventLog returns once the line is appended).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "client/sessions/session_ui.h"
+#include "client/shell/connect_panel.h"
+#include "client/shell/control_ids.h"
+#include "client/shell/message_box.h"
+#include "client/shell/mode_view.h"
+
+class QWidget;
+
+namespace shell {
+
+class CAlarmCenter;
+class CWaitIndicator;
+
+class IShellWindow {
+ public:
+  virtual ~IShellWindow() = default;
+
+  virtual ViewerMode mode() const = 0;
+  virtual void SetPanel(LowerPanel panel) = 0;
+  virtual void AddEventLog(unsigned colour, const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& text, BoxIcon icon) = 0;
+  virtual CWaitIndicator& wait() = 0;
+  virtual CAlarmCenter& alarms() = 0;
+  // The Address Book dialog on one of its lists.
+  virtual void OpenAddressBook(ListKind list) = 0;
+
+  // The parent of the controls a viewer hosts.
+  virtual QWidget* host() = 0;
+  // The video control of the remote modes, placed in its area.
+  virtual void AttachVideo(QWidget* video) = 0;
+  // The video control's device analysis: non-zero = capable.
+  virtual void OnVideoCardAnalysis(int performance) = 0;
+
+  // The connect panel's fields and the logon prompt's.
+  virtual void ClearConnectFields() = 0;
+  virtual sessions::LogonFields ReadLogonFields() const = 0;
+  virtual void ClearLogonFields() = 0;
+  virtual void ClearLogonPassword() = 0;
+
+  // Buttons by control ID; an ID the window does not have is ignored.
+  virtual bool IsButtonEnabled(ControlId id) const = 0;
+  virtual void EnableButton(ControlId id, bool enabled) = 0;
+  virtual void LatchButton(ControlId id, bool latched) = 0;
+  // Shows one channel-layout button pressed, the others of its group released.
+  virtual void LatchLayoutButton(ControlId id) = 0;
+
+  // The pan/tilt flags of the selected DVR's eight channels.
+  virtual void ShowDvrChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) = 0;
+  // Enables the PTZ arrows given (bits: up 1, down 2, left 4, right 8).
+  virtual void EnablePanTiltArrows(uint8_t arrows) = 0;
+  virtual void ShowPtzPresets(bool shown) = 0;
+};
+
+}  // namespace shell
