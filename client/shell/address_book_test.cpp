@@ -7,7 +7,7 @@
 
 #include "client/shell/address_book_dialog.h"
 #include "client/shell/address_entry_dialog.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "platform/string_table.h"
 
 namespace shell {

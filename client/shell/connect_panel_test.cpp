@@ -6,7 +6,7 @@
 
 #include "client/shell/connect_panel.h"
 #include "client/shell/hover_button.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 
 namespace shell {
 namespace {

@@ -7,13 +7,13 @@
 #include <condition_variable>
 #include <thread>
 
-#include "client/sessions/thread_starved_child.h"
 #include "client/shell/alarm_center.h"
 #include "client/shell/buzzer.h"
 #include "client/shell/event_log.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "client/shell/wait_indicator.h"
 #include "platform/string_table.h"
+#include "platform/testing/thread_starved_child.h"
 
 namespace shell {
 namespace {

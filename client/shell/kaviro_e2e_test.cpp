@@ -16,7 +16,7 @@
 #include "client/shell/live_mode.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"

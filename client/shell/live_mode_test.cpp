@@ -14,7 +14,7 @@
 #include "client/shell/hover_button.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "client/shell/wait_indicator.h"
 #include "platform/trace.h"
 

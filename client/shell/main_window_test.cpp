@@ -18,9 +18,9 @@
 #include "client/shell/ptz_preset_panel.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/select_device_dialog.h"
-#include "client/shell/shell_test_support.h"
 #include "client/shell/shell_viewer.h"
 #include "client/shell/splash_screen.h"
+#include "client/shell/testing/shell_test_support.h"
 
 namespace shell {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "client/shell/message_box.h"
-#include "client/shell/shell_test_support.h"
 #include "client/shell/skin_artwork.h"
 #include "client/shell/skinned_widgets.h"
+#include "client/shell/testing/shell_test_support.h"
 
 namespace shell {
 namespace {

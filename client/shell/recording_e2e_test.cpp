@@ -17,11 +17,11 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
 #include "client/shell/settings_keys.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "platform/registry.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace shell {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "client/shell/settings_keys.h"
 #include "client/shell/setup_dialog.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "platform/registry.h"
 
 namespace shell {

@@ -1,4 +1,4 @@
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 
 #include <cstdlib>
 #include <thread>
