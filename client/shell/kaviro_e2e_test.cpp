@@ -40,6 +40,7 @@ class KaviroEndToEndTest : public ::testing::Test {
     SetAudioOutputOverride(false);
     SetToneHook([](int, int) {});
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
     window_->show();

@@ -55,6 +55,7 @@ class LiveFailuresTest : public ::testing::Test {
     SetAudioOutputOverride(false);
     SetToneHook([](int, int) {});
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     live_ = std::make_unique<CLiveMode>(*window_, [this](const std::string&, int, int, int) {
       return dvr_answers_ping_.load() ? 1 : 0;
     });

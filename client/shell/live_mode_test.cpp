@@ -36,6 +36,7 @@ class LiveModeTest : public ::testing::Test {
     testing::App();
     SetAudioOutputOverride(false);
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     // The ping is shared with the workers, which may outlive a failed test.
     live_ = std::make_unique<CLiveMode>(*window_, [ping = ping_](const std::string&, int, int, int cancel_fd) {
       ++ping->started;

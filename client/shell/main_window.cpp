@@ -13,7 +13,7 @@
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/lower_panels.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/select_device_dialog.h"
@@ -76,7 +76,7 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   slider_->SetRange(0, 3600, false);
   slider_->setEnabled(false);
 
-  connect_panel_ = new CConnectPanel(this, kLowerOrigin);
+  connect_panel_ = new CConnectPanel(this, dialogs_, kLowerOrigin);
   logon_prompt_ = new CLogonPrompt(this, kLowerOrigin);
   dvr_panel_ = new CDvrPanel(this, kLowerOrigin);
   file_panel_ = new CPanelBase(this, kLowerOrigin);
@@ -179,10 +179,7 @@ void CMainWindow::Latch(int group_first_id, int control_id) {
 
 void CMainWindow::LatchLayoutButton(int control_id) { Latch(kLayoutGroup, control_id); }
 
-int CMainWindow::RunDialog(QWidget& dialog) {
-  if (run_dialog_) return run_dialog_(dialog);
-  return static_cast<QDialog&>(dialog).exec();
-}
+int CMainWindow::RunDialog(QDialog& dialog) { return dialogs_.RunModal(dialog); }
 
 void CMainWindow::OnCommand(int id) {
   if (IShellViewer* viewer = Viewer(mode_.load())) viewer->OnCommand(id);
@@ -345,7 +342,7 @@ void CMainWindow::OnRemovablePosition(int position) {
 void CMainWindow::OnVideoCardAnalysis(int performance) {
   video_card_capable_ = performance != 0;
   if (!video_card_capable_) {
-    ShowMessageBox(this, platform::LoadString(332), BoxIcon::kInformation);
+    dialogs_.ShowMessageBox(this, platform::LoadString(332), BoxIcon::kInformation);
   }
   if (mode_.load() == 1) ShowDvrButtons(4);
 }
@@ -357,13 +354,13 @@ void CMainWindow::OnConnectRequest(const ConnectionRequest& request) {
 }
 
 void CMainWindow::OpenAddressBook(ListKind list) {
-  CAddressBookDialog dialog(this, list);
+  CAddressBookDialog dialog(this, dialogs_, list);
   RunDialog(dialog);
   connect_panel_->FillCombos();
 }
 
 void CMainWindow::OpenSetup() {
-  CSetupDialog dialog(this, modems_ ? modems_() : std::vector<std::string>{});
+  CSetupDialog dialog(this, dialogs_, modems_ ? modems_() : std::vector<std::string>{});
   RunDialog(dialog);
 }
 
@@ -378,9 +375,10 @@ bool CMainWindow::RunSelectDevice() {
   if (answer != CSelectDeviceDialog::kHardDisk && answer != CSelectDeviceDialog::kCompactDisk) return false;
   // The removable viewer opens the device on entry and reports its own failures.
   if (Viewer(4) != nullptr) return true;
-  ShowMessageBox(this, answer == CSelectDeviceDialog::kHardDisk ? "Can not find Removable hard disk drive !!!"
-                                                                  : "Can not find Backup CD !!!",
-                 BoxIcon::kError);
+  dialogs_.ShowMessageBox(this,
+                          answer == CSelectDeviceDialog::kHardDisk ? "Can not find Removable hard disk drive !!!"
+                                                                   : "Can not find Backup CD !!!",
+                          BoxIcon::kError);
   return false;
 }
 

@@ -20,7 +20,10 @@
 
 #include "client/shell/alarm_center.h"
 #include "client/shell/connect_panel.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/wait_indicator.h"
+
+class QDialog;
 
 namespace shell {
 
@@ -88,13 +91,11 @@ class CMainWindow : public QWidget {
   CHoverButton* button(int control_id) const;
   CWaitIndicator& wait() { return wait_; }
   CAlarmCenter& alarms() { return alarms_; }
+  // Every question to the operator, the window's own and its dialogs'.
+  COperatorDialogs& dialogs() { return dialogs_; }
 
   // Modem names for the Setup dialog (the modem link's device list).
   void SetModemSource(std::function<std::vector<std::string>()> source) { modems_ = std::move(source); }
-  // Tests answer the modal dialogs here instead of an operator: the runner
-  // gets the dialog's title and returns what the dialog would.
-  using DialogRunner = std::function<int(QWidget& dialog)>;
-  void SetDialogRunner(DialogRunner runner) { run_dialog_ = std::move(runner); }
 
  signals:
   // Turn Off, or Close in Idle: the program ends.
@@ -112,7 +113,7 @@ class CMainWindow : public QWidget {
   void Wire(CPanelBase* panel);
   void Latch(int group_first_id, int control_id);
   IShellViewer* Viewer(int mode) const;
-  int RunDialog(QWidget& dialog);
+  int RunDialog(QDialog& dialog);
   void OnModeButton(int control_id);
   void OnClose();
   void OnConnectRequest(const ConnectionRequest& request);
@@ -138,9 +139,9 @@ class CMainWindow : public QWidget {
   QWidget* file_panel_;
   QWidget* video_ = nullptr;
   CWaitIndicator wait_;
-  CAlarmCenter alarms_;
+  COperatorDialogs dialogs_;
+  CAlarmCenter alarms_{dialogs_};
   std::function<std::vector<std::string>()> modems_;
-  DialogRunner run_dialog_;
   QPoint drag_start_;
 };
 

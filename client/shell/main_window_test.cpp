@@ -126,7 +126,7 @@ TEST_F(MainWindowTest, EscapeAndEnterNeverReachTheWindowOrItsChildren) {
 }
 
 TEST_F(MainWindowTest, DvrThreeAndFourStayHiddenUntilTheVideoCardIsCapable) {
-  testing::BoxRecorder boxes;
+  testing::BoxRecorder boxes(window_->dialogs());
   for (int mode_button : {1000, 1001, 1000}) {
     window_->OnCommand(mode_button);
     EXPECT_FALSE(window_->button(1042)->isVisible());
@@ -146,7 +146,7 @@ TEST_F(MainWindowTest, DvrThreeAndFourStayHiddenUntilTheVideoCardIsCapable) {
 
 TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipTheEnds) {
   StubViewer removable;
-  window_->SetDialogRunner([](QWidget& dialog) {
+  window_->dialogs().SetDialogHook([](QWidget& dialog) {
     return dialog.windowTitle() == "Select removable device" ? int(QDialog::Rejected) : 0;
   });
   window_->OnCommand(1003);
@@ -154,7 +154,7 @@ TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipT
   EXPECT_EQ(window_->latched(1000), 0);
 
   window_->SetViewer(ViewerMode::kRemovablePlayer, &removable);
-  window_->SetDialogRunner([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
+  window_->dialogs().SetDialogHook([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
   window_->OnCommand(1003);
   ASSERT_EQ(window_->mode(), ViewerMode::kRemovablePlayer);
   EXPECT_EQ(removable.entered, 1);
@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, CommandsReachTheViewerFirstAndGroupsLatchLikeRadios) {
 
 TEST_F(MainWindowTest, SetupAndAboutRunTheirDialogs) {
   std::vector<QString> titles;
-  window_->SetDialogRunner([&](QWidget& dialog) {
+  window_->dialogs().SetDialogHook([&](QWidget& dialog) {
     titles.push_back(dialog.windowTitle());
     if (auto* version = dialog.findChild<QLabel*>("version")) titles.push_back(version->text());
     return int(QDialog::Rejected);

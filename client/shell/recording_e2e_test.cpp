@@ -41,6 +41,7 @@ class RecordingEndToEndTest : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
     window_->show();

@@ -7,7 +7,7 @@
 #include "client/shell/hover_button.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
 #include "client/shell/ui_thread.h"
 
@@ -54,7 +54,7 @@ void CShellSessionUi::ReportConnectionState(int slot, sessions::ConnectionState 
 void CShellSessionUi::AddEventLog(uint32_t colour, const std::string& text) { window_.AddEventLog(colour, text); }
 
 void CShellSessionUi::ShowMessage(const std::string& text, sessions::MessageIcon icon) {
-  RunOnUiThread([this, &text, icon] { ShowMessageBox(&window_, text, ToBoxIcon(icon)); });
+  RunOnUiThread([this, &text, icon] { window_.dialogs().ShowMessageBox(&window_, text, ToBoxIcon(icon)); });
 }
 
 void CShellSessionUi::ShowBusy(int text_id) { window_.wait().Show(text_id); }
