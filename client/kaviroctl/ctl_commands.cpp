@@ -13,8 +13,8 @@
 #include "client/kaviroctl/ctl_services.h"
 #include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
-#include "client/shell/settings_keys.h"
 #include "platform/registry.h"
+#include "platform/settings_keys.h"
 
 namespace kaviroctl {
 
@@ -243,8 +243,8 @@ class TemporaryVideoFolder {
     if (error) return;
     if (const char* current = std::getenv("KAVIRO_REGISTRY")) previous_ = current;
     setenv("KAVIRO_REGISTRY", (dir_ + "/registry.db").c_str(), 1);
-    const auto key = platform::RegistryKey::Create(shell::kVideoPathKey);
-    ok_ = key && key->WriteString(shell::kSavePathValue, absolute.string() + "/") == 0;
+    const auto key = platform::RegistryKey::Create(platform::settings::kVideoPathKey);
+    ok_ = key && key->WriteString(platform::settings::kSavePathValue, absolute.string() + "/") == 0;
   }
   ~TemporaryVideoFolder() {
     if (previous_.empty()) {

@@ -19,7 +19,7 @@
 #include "platform/tcp_socket.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace kaviroctl {
 namespace {

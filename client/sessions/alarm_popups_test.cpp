@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "client/sessions/thread_starved_child.h"
+#include "platform/testing/thread_starved_child.h"
 
 namespace sessions {
 namespace {

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "client/sessions/live_viewer.h"
-#include "client/sessions/session_test_support.h"
+#include "client/sessions/testing/session_test_support.h"
 #include "platform/result_codes.h"
 #include "platform/tcp_socket.h"
 #include "platform/trace.h"

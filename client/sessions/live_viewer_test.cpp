@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "client/sessions/session_test_support.h"
+#include "client/sessions/testing/session_test_support.h"
 #include "platform/result_codes.h"
 #include "platform/trace.h"
 #include "protocol/command_codes.h"

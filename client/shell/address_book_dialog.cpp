@@ -8,7 +8,7 @@
 
 #include "client/shell/address_entry_dialog.h"
 #include "client/shell/hover_button.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "platform/string_table.h"
 
 namespace shell {
@@ -24,9 +24,10 @@ constexpr ListPlace kPlaces[] = {{123, 74, 460, 461}, {264, 218, 462, 463}, {405
 
 }  // namespace
 
-CAddressBookDialog::CAddressBookDialog(QWidget* parent, ListKind active)
+CAddressBookDialog::CAddressBookDialog(QWidget* parent, COperatorDialogs& dialogs, ListKind active)
     : CSkinnedDialog(parent, skin::res::kAddressBookBackground, QSize(751, 584),
                      QString::fromUtf8(platform::LoadString(154))),
+      dialogs_(dialogs),
       active_(active) {
   for (int i = 0; i < 3; ++i) {
     const auto kind = static_cast<ListKind>(i);
@@ -115,29 +116,25 @@ std::string CAddressBookDialog::SelectedAlias() const {
   return selected.isEmpty() ? std::string() : selected.front()->text(0).toStdString();
 }
 
-int CAddressBookDialog::RunEntry(CAddressEntryDialog& dialog) {
-  return run_entry_ ? run_entry_(dialog) : dialog.exec();
-}
-
 void CAddressBookDialog::OnAdd() {
-  CAddressEntryDialog dialog(this, active_);
-  if (RunEntry(dialog) == QDialog::Accepted) Refill(active_);
+  CAddressEntryDialog dialog(this, dialogs_, active_);
+  if (dialogs_.RunModal(dialog) == QDialog::Accepted) Refill(active_);
 }
 
 void CAddressBookDialog::OnModify() {
   const std::string alias = SelectedAlias();
   if (alias.empty()) {
-    ShowMessageBox(this, platform::LoadString(136), BoxIcon::kWarning);
+    dialogs_.ShowMessageBox(this, platform::LoadString(136), BoxIcon::kWarning);
     return;
   }
-  CAddressEntryDialog dialog(this, active_, alias);
-  if (RunEntry(dialog) == QDialog::Accepted) Refill(active_);
+  CAddressEntryDialog dialog(this, dialogs_, active_, alias);
+  if (dialogs_.RunModal(dialog) == QDialog::Accepted) Refill(active_);
 }
 
 void CAddressBookDialog::OnDelete() {
   const std::string alias = SelectedAlias();
   if (alias.empty()) {
-    ShowMessageBox(this, platform::LoadString(136), BoxIcon::kNone);
+    dialogs_.ShowMessageBox(this, platform::LoadString(136), BoxIcon::kNone);
     return;
   }
   // No confirmation: the entry goes at once.

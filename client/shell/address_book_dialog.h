@@ -8,6 +8,7 @@
 #include <array>
 
 #include "client/shell/address_book_store.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/skinned_widgets.h"
 
 class QTreeWidget;
@@ -18,21 +19,18 @@ class CHoverButton;
 
 class CAddressBookDialog : public CSkinnedDialog {
  public:
-  CAddressBookDialog(QWidget* parent, ListKind active);
+  CAddressBookDialog(QWidget* parent, COperatorDialogs& dialogs, ListKind active);
 
   ListKind active() const { return active_; }
   void SetActive(ListKind kind);
   QTreeWidget* list(ListKind kind) const { return lists_[static_cast<int>(kind)]; }
   void Refill(ListKind kind);
 
-  // The buttons' handlers. Add and Modify run the entry dialog modally;
-  // `run_entry` lets a test drive that dialog before it returns.
+  // The buttons' handlers. Add and Modify run the entry dialog modally,
+  // through the dialogs' door so that a test can drive it.
   void OnAdd();
   void OnModify();
   void OnDelete();
-
-  using EntryRunner = std::function<int(class CAddressEntryDialog&)>;
-  void SetEntryRunner(EntryRunner runner) { run_entry_ = std::move(runner); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -40,12 +38,11 @@ class CAddressBookDialog : public CSkinnedDialog {
  private:
   // The alias of the active list's selected row, or empty.
   std::string SelectedAlias() const;
-  int RunEntry(CAddressEntryDialog& dialog);
 
+  COperatorDialogs& dialogs_;
   ListKind active_;
   std::array<QTreeWidget*, 3> lists_{};
   std::array<QLabel*, 3> selectors_{};
-  EntryRunner run_entry_;
 };
 
 }  // namespace shell

@@ -7,7 +7,7 @@
 
 #include "client/shell/address_book_dialog.h"
 #include "client/shell/address_entry_dialog.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "platform/string_table.h"
 
 namespace shell {
@@ -27,11 +27,12 @@ class AddressBookTest : public ::testing::Test {
   }
 
   testing::ScratchRegistry registry_;
+  COperatorDialogs dialogs_;
 };
 
 TEST_F(AddressBookTest, EthernetChecksComeInTheirOrder) {
-  testing::BoxRecorder boxes;
-  CAddressEntryDialog dialog(nullptr, ListKind::kEthernet);
+  testing::BoxRecorder boxes(dialogs_);
+  CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kEthernet);
   EXPECT_EQ(dialog.port_edit()->text(), "2000");
   EXPECT_EQ(dialog.Validate(), 130);  // empty address reads as 0.0.0.0
   FillEthernet(dialog, "", "10.0.0.5", "0");
@@ -65,8 +66,8 @@ TEST_F(AddressBookTest, EthernetChecksComeInTheirOrder) {
 }
 
 TEST_F(AddressBookTest, PortThatIsNotAWholeNumberIsRefusedFirst) {
-  testing::BoxRecorder boxes;
-  CAddressEntryDialog dialog(nullptr, ListKind::kEthernet);
+  testing::BoxRecorder boxes(dialogs_);
+  CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kEthernet);
   FillEthernet(dialog, "dvr", "10.0.0.5", "40x");
   dialog.OnOk();
   ASSERT_EQ(boxes.count(), 1u);
@@ -75,8 +76,8 @@ TEST_F(AddressBookTest, PortThatIsNotAWholeNumberIsRefusedFirst) {
 }
 
 TEST_F(AddressBookTest, AddressOrPortPastItsRangeIsRefusedNotStoredAsAnother) {
-  testing::BoxRecorder boxes;
-  CAddressEntryDialog dialog(nullptr, ListKind::kEthernet);
+  testing::BoxRecorder boxes(dialogs_);
+  CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kEthernet);
   FillEthernet(dialog, "dvr", "", "");
   // Typed as the operator would: both fields let these stand.
   QTest::keyClicks(dialog.ip_edit(), "300.1.2.3");
@@ -105,7 +106,7 @@ TEST_F(AddressBookTest, AddressOrPortPastItsRangeIsRefusedNotStoredAsAnother) {
   EXPECT_EQ(entry->ip, "255.255.255.255");
   EXPECT_EQ(entry->port, 65535u);
 
-  CAddressEntryDialog domain(nullptr, ListKind::kDomainName);
+  CAddressEntryDialog domain(nullptr, dialogs_, ListKind::kDomainName);
   domain.alias_edit()->setText("cloud");
   domain.host_edit()->setText("localhost");
   domain.port_edit()->setText("65536");
@@ -116,8 +117,8 @@ TEST_F(AddressBookTest, AddressOrPortPastItsRangeIsRefusedNotStoredAsAnother) {
 }
 
 TEST_F(AddressBookTest, TelephoneLengthsAndTheLocalNumberRoundTrip) {
-  testing::BoxRecorder boxes;
-  CAddressEntryDialog dialog(nullptr, ListKind::kTelephone);
+  testing::BoxRecorder boxes(dialogs_);
+  CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kTelephone);
   dialog.alias_edit()->setText("site");
   dialog.user_edit()->setText("u");
   dialog.password_edit()->setText("p");
@@ -137,7 +138,7 @@ TEST_F(AddressBookTest, TelephoneLengthsAndTheLocalNumberRoundTrip) {
   EXPECT_EQ(boxes.count(), 0u);
   EXPECT_EQ(AddressBookStore::Read(ListKind::kTelephone, "site")->ip, "--1234-5678");
 
-  CAddressEntryDialog modify(nullptr, ListKind::kTelephone, "site");
+  CAddressEntryDialog modify(nullptr, dialogs_, ListKind::kTelephone, "site");
   EXPECT_TRUE(modify.local_check()->isChecked());
   EXPECT_FALSE(modify.country_edit()->isEnabled());
   EXPECT_EQ(modify.major_edit()->text(), "1234");
@@ -146,10 +147,10 @@ TEST_F(AddressBookTest, TelephoneLengthsAndTheLocalNumberRoundTrip) {
 }
 
 TEST_F(AddressBookTest, ModifyUnderANewAliasMovesTheEntryAndAFailedCheckKeepsIt) {
-  testing::BoxRecorder boxes;
+  testing::BoxRecorder boxes(dialogs_);
   AddressBookStore::Write(ListKind::kEthernet, {"old", "10.0.0.1", 2000, "admin", "pw"});
   {
-    CAddressEntryDialog dialog(nullptr, ListKind::kEthernet, "old");
+    CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kEthernet, "old");
     EXPECT_EQ(dialog.windowTitle(), "Kaviro - Modify to Address book");
     EXPECT_EQ(dialog.confirm_edit()->text(), "pw");
     dialog.alias_edit()->setText("new");
@@ -169,7 +170,7 @@ TEST_F(AddressBookTest, ModifyUnderANewAliasMovesTheEntryAndAFailedCheckKeepsIt)
 
 TEST_F(AddressBookTest, SavingUnderAnExistingAliasOverwritesIt) {
   AddressBookStore::Write(ListKind::kEthernet, {"dvr", "10.0.0.1", 2000, "a", "b"});
-  CAddressEntryDialog dialog(nullptr, ListKind::kEthernet);
+  CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kEthernet);
   FillEthernet(dialog, "dvr", "10.0.0.9", "2000");
   dialog.OnOk();
   EXPECT_EQ(AddressBookStore::Count(ListKind::kEthernet), 1u);
@@ -177,7 +178,7 @@ TEST_F(AddressBookTest, SavingUnderAnExistingAliasOverwritesIt) {
 }
 
 TEST_F(AddressBookTest, DomainNameNeedsAHostAndAPort) {
-  CAddressEntryDialog dialog(nullptr, ListKind::kDomainName);
+  CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kDomainName);
   dialog.alias_edit()->setText("cloud");
   dialog.user_edit()->setText("u");
   dialog.password_edit()->setText("p");
@@ -191,8 +192,8 @@ TEST_F(AddressBookTest, DialogListsRowsAndRefusesModifyAndDeleteWithoutSelection
   AddressBookStore::Write(ListKind::kEthernet, {"b-dvr", "10.0.0.2", 0x10000 + 2000, "admin", "secret"});
   AddressBookStore::Write(ListKind::kEthernet, {"a-dvr", "10.0.0.1", 2000, "admin", "secret"});
   AddressBookStore::Write(ListKind::kTelephone, {"phone", "82-2-123-4567", 2000, "u", "p"});
-  testing::BoxRecorder boxes;
-  CAddressBookDialog dialog(nullptr, ListKind::kEthernet);
+  testing::BoxRecorder boxes(dialogs_);
+  CAddressBookDialog dialog(nullptr, dialogs_, ListKind::kEthernet);
   EXPECT_EQ(dialog.windowTitle(), "Kaviro - Address Book");
   QTreeWidget* ethernet = dialog.list(ListKind::kEthernet);
   ASSERT_EQ(ethernet->topLevelItemCount(), 2);
@@ -219,7 +220,8 @@ TEST_F(AddressBookTest, DialogListsRowsAndRefusesModifyAndDeleteWithoutSelection
   dialog.SetActive(ListKind::kTelephone);
   EXPECT_TRUE(dialog.list(ListKind::kTelephone)->isEnabled());
   EXPECT_FALSE(ethernet->isEnabled());
-  dialog.SetEntryRunner([](CAddressEntryDialog& entry) {
+  dialogs_.SetDialogHook([](QDialog& dialog) {
+    auto& entry = static_cast<CAddressEntryDialog&>(dialog);
     EXPECT_EQ(entry.kind(), ListKind::kTelephone);
     entry.alias_edit()->setText("second");
     entry.country_edit()->setText("82");

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "client/shell/hover_button.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "platform/string_table.h"
 
 namespace shell {
@@ -30,9 +30,11 @@ int BackgroundOf(ListKind kind) {
 
 }  // namespace
 
-CAddressEntryDialog::CAddressEntryDialog(QWidget* parent, ListKind kind, const std::string& alias)
+CAddressEntryDialog::CAddressEntryDialog(QWidget* parent, COperatorDialogs& dialogs, ListKind kind,
+                                         const std::string& alias)
     : CSkinnedDialog(parent, BackgroundOf(kind), QSize(600, 420),
                      QString::fromUtf8(platform::LoadString(alias.empty() ? 158 : 157))),
+      dialogs_(dialogs),
       kind_(kind),
       old_alias_(alias) {
   int row = 0;
@@ -158,12 +160,12 @@ void CAddressEntryDialog::OnOk() {
     bool whole = false;
     const int port = port_->text().toInt(&whole);
     if (!whole || port < 0) {
-      ShowMessageBox(this, "Please enter an integer.", BoxIcon::kError);
+      dialogs_.ShowMessageBox(this, "Please enter an integer.", BoxIcon::kError);
       return;
     }
   }
   if (const int failure = Validate(); failure != 0) {
-    ShowMessageBox(this, platform::LoadString(failure), BoxIcon::kError);
+    dialogs_.ShowMessageBox(this, platform::LoadString(failure), BoxIcon::kError);
     return;
   }
   AddressEntry entry;

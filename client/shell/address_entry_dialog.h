@@ -6,6 +6,7 @@
 #pragma once
 
 #include "client/shell/address_book_store.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/skinned_widgets.h"
 
 class QCheckBox;
@@ -18,7 +19,7 @@ class CHoverButton;
 class CAddressEntryDialog : public CSkinnedDialog {
  public:
   // An empty `alias` adds; otherwise the entry of that alias is modified.
-  CAddressEntryDialog(QWidget* parent, ListKind kind, const std::string& alias = {});
+  CAddressEntryDialog(QWidget* parent, COperatorDialogs& dialogs, ListKind kind, const std::string& alias = {});
 
   ListKind kind() const { return kind_; }
   bool modifying() const { return !old_alias_.empty(); }
@@ -51,6 +52,7 @@ class CAddressEntryDialog : public CSkinnedDialog {
   void OnLocalToggled(bool checked);
   bool IpInRange() const;
 
+  COperatorDialogs& dialogs_;
   const ListKind kind_;
   const std::string old_alias_;
   QLineEdit* alias_ = nullptr;

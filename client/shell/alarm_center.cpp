@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/ui_thread.h"
 
 namespace shell {
@@ -16,7 +16,7 @@ bool CAlarmCenter::ShowAlarm(int alarm_id, const std::string& caption, const std
     if (auto [box, fresh] = boxes_.try_emplace(alarm_id); fresh) box->second.text = text;
   }
   open_.fetch_add(1);
-  const BoxAnswer answer = ShowOwnerlessMessageBox(text, caption, BoxIcon::kWarning, [this, alarm_id](QMessageBox& box) {
+  const BoxAnswer answer = dialogs_.ShowOwnerlessMessageBox(text, caption, BoxIcon::kWarning, [this, alarm_id](QMessageBox& box) {
     {
       std::lock_guard guard(lock_);
       boxes_[alarm_id].open = &box;
@@ -73,7 +73,7 @@ void CAlarmCenter::StopBuzzer(int alarm_id) {
 }
 
 void CAlarmCenter::DismissAll() {
-  RunOnUiThread([] { DismissOwnerlessBoxes(); });
+  RunOnUiThread([this] { dialogs_.DismissOwnerlessBoxes(); });
 }
 
 int CAlarmCenter::buzzer_count() const {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "client/shell/buzzer.h"
+#include "client/shell/operator_dialogs.h"
 
 class QMessageBox;
 
@@ -25,7 +26,8 @@ namespace shell {
 
 class CAlarmCenter {
  public:
-  CAlarmCenter() = default;
+  // The boxes are asked through `dialogs`, which outlives this object.
+  explicit CAlarmCenter(COperatorDialogs& dialogs) : dialogs_(dialogs) {}
   ~CAlarmCenter();
   CAlarmCenter(const CAlarmCenter&) = delete;
   CAlarmCenter& operator=(const CAlarmCenter&) = delete;
@@ -51,6 +53,7 @@ class CAlarmCenter {
   };
   void ShowText(int alarm_id);
 
+  COperatorDialogs& dialogs_;
   mutable std::mutex lock_;
   std::map<int, std::unique_ptr<CBuzzer>> buzzers_;  // guarded by lock_
   std::map<int, Box> boxes_;                         // guarded by lock_

@@ -9,7 +9,7 @@
 
 #include "client/shell/control_ids.h"
 #include "client/shell/hover_button.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/skinned_widgets.h"
 
 namespace shell {
@@ -30,7 +30,8 @@ T* CConnectPanel::Place(T* widget, int x, int y, int w, int h) {
   return widget;
 }
 
-CConnectPanel::CConnectPanel(QWidget* parent, QPoint origin) : QWidget(parent), origin_(origin) {
+CConnectPanel::CConnectPanel(QWidget* parent, COperatorDialogs& dialogs, QPoint origin)
+    : QWidget(parent), dialogs_(dialogs), origin_(origin) {
   setStyleSheet(SkinStyleSheet());
   // The captions stand in for the label pictures, at their sizes.
   auto caption = [this](const char* text, int x, int y, int w, int h) {
@@ -176,7 +177,7 @@ void CConnectPanel::OnEthernetCombo(int index) {
     if (const auto resolved = ResolveLastIpv4(address)) {
       address = *resolved;
     } else {
-      ShowMessageBox(this, kResolveFailed, BoxIcon::kError);
+      dialogs_.ShowMessageBox(this, kResolveFailed, BoxIcon::kError);
     }
   }
   ip_->setText(QString::fromStdString(address));

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "client/shell/address_book_store.h"
+#include "client/shell/operator_dialogs.h"
 
 class QComboBox;
 class QLabel;
@@ -37,7 +38,7 @@ class CConnectPanel : public QWidget {
  public:
   // `origin`: where the panel's top-left corner lies in the main window; the
   // children are placed by main-window coordinates.
-  CConnectPanel(QWidget* parent, QPoint origin);
+  CConnectPanel(QWidget* parent, COperatorDialogs& dialogs, QPoint origin);
 
   bool ethernet_selected() const { return ethernet_selected_; }
   int manual_port() const { return manual_port_; }
@@ -78,6 +79,7 @@ class CConnectPanel : public QWidget {
   T* Place(T* widget, int x, int y, int w, int h);
   void EnableHalf(bool ethernet, bool enabled);
 
+  COperatorDialogs& dialogs_;
   const QPoint origin_;
   bool ethernet_selected_ = true;
   int manual_port_ = 2000;

@@ -6,7 +6,7 @@
 
 #include "client/shell/connect_panel.h"
 #include "client/shell/hover_button.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 
 namespace shell {
 namespace {
@@ -19,9 +19,10 @@ class ConnectPanelTest : public ::testing::Test {
     AddressBookStore::Write(ListKind::kDomainName, {"local", "localhost", 4200, "op", "secret"});
     AddressBookStore::Write(ListKind::kDomainName, {"nowhere", "no-such-host.invalid", 4300, "op", "x"});
     AddressBookStore::Write(ListKind::kTelephone, {"site", "--1234-5678", 2000, "u", "p"});
-    panel_ = std::make_unique<CConnectPanel>(nullptr, QPoint(103, 604));
+    panel_ = std::make_unique<CConnectPanel>(nullptr, dialogs_, QPoint(103, 604));
   }
   testing::ScratchRegistry registry_;
+  COperatorDialogs dialogs_;
   std::unique_ptr<CConnectPanel> panel_;
 };
 
@@ -75,7 +76,7 @@ TEST_F(ConnectPanelTest, EntriesFillAndLockTheFieldsAndCarryTheirCredentials) {
 }
 
 TEST_F(ConnectPanelTest, UnresolvableHostShowsTheMessageAndKeepsTheName) {
-  testing::BoxRecorder boxes;
+  testing::BoxRecorder boxes(dialogs_);
   panel_->ethernet_combo()->setCurrentIndex(3);
   panel_->OnEthernetCombo(3);
   ASSERT_EQ(boxes.count(), 1u);

@@ -7,13 +7,13 @@
 #include <condition_variable>
 #include <thread>
 
-#include "client/sessions/thread_starved_child.h"
 #include "client/shell/alarm_center.h"
 #include "client/shell/buzzer.h"
 #include "client/shell/event_log.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "client/shell/wait_indicator.h"
 #include "platform/string_table.h"
+#include "platform/testing/thread_starved_child.h"
 
 namespace shell {
 namespace {
@@ -152,8 +152,8 @@ TEST_F(AlarmTest, BeepsThatCannotGetAThreadAreSkippedNotFatal) {
 TEST_F(AlarmTest, ARepeatedAlarmShowsItsNewestTextInItsOpenBox) {
   testing::ScratchRegistry registry;
   SetAudioOutputOverride(false);
-  SetMessageBoxHook({});
-  CAlarmCenter alarms;
+  COperatorDialogs dialogs;
+  CAlarmCenter alarms(dialogs);
   // The count may overtake the box on its way to the screen.
   alarms.UpdateAlarm(7, "raised twice");
   std::atomic<bool> ok{false};
@@ -182,8 +182,8 @@ TEST_F(AlarmTest, ARepeatedAlarmShowsItsNewestTextInItsOpenBox) {
 TEST_F(AlarmTest, TwoAlarmsShowTwoIndependentBoxes) {
   testing::ScratchRegistry registry;
   SetAudioOutputOverride(false);
-  SetMessageBoxHook({});
-  CAlarmCenter alarms;
+  COperatorDialogs dialogs;
+  CAlarmCenter alarms(dialogs);
   std::atomic<int> answered_ok{0};
   auto raise = [&](int id, const char* caption) {
     return std::thread([&, id, caption] {
@@ -194,7 +194,7 @@ TEST_F(AlarmTest, TwoAlarmsShowTwoIndependentBoxes) {
   };
   std::thread first = raise(1, "Sensor Alarm Out");
   std::thread second = raise(2, "Motion Alarm Out");
-  ASSERT_TRUE(testing::PumpUntil([&] { return OpenOwnerlessBoxCount() == 2; }));
+  ASSERT_TRUE(testing::PumpUntil([&] { return dialogs.OpenOwnerlessBoxCount() == 2; }));
   EXPECT_EQ(alarms.open_count(), 2);
   EXPECT_EQ(alarms.buzzer_count(), 2);
   // Answering one leaves the other up.

@@ -16,7 +16,7 @@
 #include "client/shell/live_mode.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -40,6 +40,7 @@ class KaviroEndToEndTest : public ::testing::Test {
     SetAudioOutputOverride(false);
     SetToneHook([](int, int) {});
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
     window_->show();

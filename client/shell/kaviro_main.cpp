@@ -22,7 +22,7 @@
 #include "client/shell/connect_panel.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/settings_keys.h"
 #include "client/shell/splash_screen.h"
@@ -135,7 +135,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!SocketsUsable()) {
-    shell::ShowMessageBox(nullptr, platform::LoadString(103), shell::BoxIcon::kNone);
+    // No window yet to own the question: the box stands alone.
+    shell::COperatorDialogs dialogs;
+    dialogs.ShowMessageBox(nullptr, platform::LoadString(103), shell::BoxIcon::kNone);
     return 1;
   }
 

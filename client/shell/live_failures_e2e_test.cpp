@@ -22,7 +22,7 @@
 #include "client/shell/live_mode.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "platform/tcp_socket.h"
 #include "tools/dvremu/dvr_emulator.h"
 
@@ -55,6 +55,7 @@ class LiveFailuresTest : public ::testing::Test {
     SetAudioOutputOverride(false);
     SetToneHook([](int, int) {});
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     live_ = std::make_unique<CLiveMode>(*window_, [this](const std::string&, int, int, int) {
       return dvr_answers_ping_.load() ? 1 : 0;
     });

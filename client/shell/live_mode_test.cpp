@@ -14,7 +14,7 @@
 #include "client/shell/hover_button.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "client/shell/wait_indicator.h"
 #include "platform/trace.h"
 
@@ -36,6 +36,7 @@ class LiveModeTest : public ::testing::Test {
     testing::App();
     SetAudioOutputOverride(false);
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     // The ping is shared with the workers, which may outlive a failed test.
     live_ = std::make_unique<CLiveMode>(*window_, [ping = ping_](const std::string&, int, int, int cancel_fd) {
       ++ping->started;

@@ -14,7 +14,7 @@
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/lower_panels.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/select_device_dialog.h"
@@ -97,7 +97,7 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   slider_->SetRange(0, 3600, false);
   slider_->setEnabled(false);
 
-  connect_panel_ = new CConnectPanel(this, kLowerOrigin);
+  connect_panel_ = new CConnectPanel(this, dialogs_, kLowerOrigin);
   logon_prompt_ = new CLogonPrompt(this, kLowerOrigin);
   dvr_panel_ = new CDvrPanel(this, kLowerOrigin);
   file_panel_ = new CPanelBase(this, kLowerOrigin);
@@ -201,10 +201,7 @@ void CMainWindow::Latch(ControlId group_first, std::optional<ControlId> id) {
 
 void CMainWindow::LatchLayoutButton(ControlId id) { Latch(kLayout1Ch, id); }
 
-int CMainWindow::RunDialog(QWidget& dialog) {
-  if (run_dialog_) return run_dialog_(dialog);
-  return static_cast<QDialog&>(dialog).exec();
-}
+int CMainWindow::RunDialog(QDialog& dialog) { return dialogs_.RunModal(dialog); }
 
 void CMainWindow::OnCommand(ControlId id) {
   if (IShellViewer* viewer = CurrentViewer()) viewer->OnCommand(id);
@@ -330,7 +327,7 @@ void CMainWindow::OnRemovablePosition(int position) {
 void CMainWindow::OnVideoCardAnalysis(int performance) {
   video_card_capable_ = performance != 0;
   if (!video_card_capable_) {
-    ShowMessageBox(this, platform::LoadString(332), BoxIcon::kInformation);
+    dialogs_.ShowMessageBox(this, platform::LoadString(332), BoxIcon::kInformation);
   }
   ShowDvrButtons(view_.dvr_buttons);
 }
@@ -340,7 +337,7 @@ void CMainWindow::OnConnectRequest(const ConnectionRequest& request) {
   if (IShellViewer* viewer = CurrentViewer()) viewer->OnConnectRequest(request);
 }
 
-void CMainWindow::ShowMessage(const std::string& text, BoxIcon icon) { ShowMessageBox(this, text, icon); }
+void CMainWindow::ShowMessage(const std::string& text, BoxIcon icon) { dialogs_.ShowMessageBox(this, text, icon); }
 
 void CMainWindow::ClearConnectFields() { connect_panel_->ClearFields(); }
 
@@ -380,13 +377,13 @@ void CMainWindow::ShowPtzPresets(bool shown) {
 }
 
 void CMainWindow::OpenAddressBook(ListKind list) {
-  CAddressBookDialog dialog(this, list);
+  CAddressBookDialog dialog(this, dialogs_, list);
   RunDialog(dialog);
   connect_panel_->FillCombos();
 }
 
 void CMainWindow::OpenSetup() {
-  CSetupDialog dialog(this, modems_ ? modems_() : std::vector<std::string>{});
+  CSetupDialog dialog(this, dialogs_, modems_ ? modems_() : std::vector<std::string>{});
   RunDialog(dialog);
 }
 
@@ -401,9 +398,10 @@ bool CMainWindow::RunSelectDevice() {
   if (answer != CSelectDeviceDialog::kHardDisk && answer != CSelectDeviceDialog::kCompactDisk) return false;
   // The removable viewer opens the device on entry and reports its own failures.
   if (CurrentViewer() != nullptr) return true;
-  ShowMessageBox(this, answer == CSelectDeviceDialog::kHardDisk ? "Can not find Removable hard disk drive !!!"
-                                                                  : "Can not find Backup CD !!!",
-                 BoxIcon::kError);
+  dialogs_.ShowMessageBox(this,
+                          answer == CSelectDeviceDialog::kHardDisk ? "Can not find Removable hard disk drive !!!"
+                                                                   : "Can not find Backup CD !!!",
+                          BoxIcon::kError);
   return false;
 }
 

@@ -26,7 +26,10 @@
 #include "client/shell/control_ids.h"
 #include "client/shell/mode_view.h"
 #include "client/shell/shell_window.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/wait_indicator.h"
+
+class QDialog;
 
 namespace shell {
 
@@ -105,13 +108,11 @@ class CMainWindow : public QWidget, public IShellWindow {
   CHoverButton* button(ControlId id) const;
   CWaitIndicator& wait() override { return wait_; }
   CAlarmCenter& alarms() override { return alarms_; }
+  // Every question to the operator, the window's own and its dialogs'.
+  COperatorDialogs& dialogs() { return dialogs_; }
 
   // Modem names for the Setup dialog (the modem link's device list).
   void SetModemSource(std::function<std::vector<std::string>()> source) { modems_ = std::move(source); }
-  // Tests answer the modal dialogs here instead of an operator: the runner
-  // gets the dialog's title and returns what the dialog would.
-  using DialogRunner = std::function<int(QWidget& dialog)>;
-  void SetDialogRunner(DialogRunner runner) { run_dialog_ = std::move(runner); }
 
  signals:
   // Turn Off, or Close in Idle: the program ends.
@@ -133,7 +134,7 @@ class CMainWindow : public QWidget, public IShellWindow {
   IShellViewer* CurrentViewer() const { return Viewer(mode()); }
   // The declaration of a mode: its viewer's, or the built-in one.
   ModeView ViewOf(ViewerMode mode) const;
-  int RunDialog(QWidget& dialog);
+  int RunDialog(QDialog& dialog);
   void OnModeButton(ControlId id, ViewerMode mode);
   void OnClose();
   void OnConnectRequest(const ConnectionRequest& request);
@@ -160,9 +161,9 @@ class CMainWindow : public QWidget, public IShellWindow {
   CPanelBase* file_panel_;
   QWidget* video_ = nullptr;
   CWaitIndicator wait_;
-  CAlarmCenter alarms_;
+  COperatorDialogs dialogs_;
+  CAlarmCenter alarms_{dialogs_};
   std::function<std::vector<std::string>()> modems_;
-  DialogRunner run_dialog_;
   QPoint drag_start_;
 };
 

@@ -18,9 +18,9 @@
 #include "client/shell/ptz_preset_panel.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/select_device_dialog.h"
-#include "client/shell/shell_test_support.h"
 #include "client/shell/shell_viewer.h"
 #include "client/shell/splash_screen.h"
+#include "client/shell/testing/shell_test_support.h"
 
 namespace shell {
 namespace {
@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, EscapeAndEnterNeverReachTheWindowOrItsChildren) {
 }
 
 TEST_F(MainWindowTest, DvrThreeAndFourStayHiddenUntilTheVideoCardIsCapable) {
-  testing::BoxRecorder boxes;
+  testing::BoxRecorder boxes(window_->dialogs());
   for (ControlId mode_button : {ControlId::kLiveMode, ControlId::kSearchMode, ControlId::kLiveMode}) {
     window_->OnCommand(mode_button);
     EXPECT_FALSE(window_->button(DvrButton(2))->isVisible());
@@ -149,7 +149,7 @@ TEST_F(MainWindowTest, DvrThreeAndFourStayHiddenUntilTheVideoCardIsCapable) {
 
 TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipTheEnds) {
   StubViewer removable{kRemovablePlayerView};
-  window_->SetDialogRunner([](QWidget& dialog) {
+  window_->dialogs().SetDialogHook([](QWidget& dialog) {
     return dialog.windowTitle() == "Select removable device" ? int(QDialog::Rejected) : 0;
   });
   window_->OnCommand(ControlId::kRemovableMode);
@@ -157,7 +157,7 @@ TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipT
   EXPECT_FALSE(window_->latched(ControlId::kLiveMode));
 
   window_->SetViewer(ViewerMode::kRemovablePlayer, &removable);
-  window_->SetDialogRunner([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
+  window_->dialogs().SetDialogHook([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
   window_->OnCommand(ControlId::kRemovableMode);
   ASSERT_EQ(window_->mode(), ViewerMode::kRemovablePlayer);
   EXPECT_EQ(removable.entered, 1);
@@ -170,7 +170,7 @@ TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipT
 }
 
 TEST_F(MainWindowTest, ThePlayerModesShowTheFilePanelWithTheirOwnButtons) {
-  window_->SetDialogRunner([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
+  window_->dialogs().SetDialogHook([](QWidget&) { return CSelectDeviceDialog::kHardDisk; });
   StubViewer removable{kRemovablePlayerView};
   window_->SetViewer(ViewerMode::kRemovablePlayer, &removable);
   struct Expected {
@@ -263,7 +263,7 @@ TEST_F(MainWindowTest, CommandsReachTheViewerFirstAndGroupsLatchLikeRadios) {
 
 TEST_F(MainWindowTest, SetupAndAboutRunTheirDialogs) {
   std::vector<QString> titles;
-  window_->SetDialogRunner([&](QWidget& dialog) {
+  window_->dialogs().SetDialogHook([&](QWidget& dialog) {
     titles.push_back(dialog.windowTitle());
     if (auto* version = dialog.findChild<QLabel*>("version")) titles.push_back(version->text());
     return int(QDialog::Rejected);

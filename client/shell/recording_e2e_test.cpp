@@ -17,11 +17,11 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
 #include "client/shell/settings_keys.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "platform/registry.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace shell {
 namespace {
@@ -41,6 +41,7 @@ class RecordingEndToEndTest : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     window_ = std::make_unique<CMainWindow>();
+    boxes_.Answer(window_->dialogs());
     live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
     window_->show();

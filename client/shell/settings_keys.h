@@ -1,25 +1,15 @@
-// Where Kaviro keeps its configuration in the store, and the installation
-// step that creates those keys with their defaults.
+// The installation step that creates Kaviro's keys in the store with their
+// defaults.
 #pragma once
 
 #include <string>
 
+#include "platform/settings_keys.h"
+
 namespace shell {
 
-inline constexpr const char* kProductKey = "Software\\Veldmark\\Kaviro\\1.0.0.0";
-inline constexpr const char* kAddressBookKey = "Software\\Veldmark\\Kaviro\\1.0.0.0\\Address Book";
-inline constexpr const char* kEthernetListKey =
-    "Software\\Veldmark\\Kaviro\\1.0.0.0\\Address Book\\Ethernet";
-inline constexpr const char* kTelephoneListKey =
-    "Software\\Veldmark\\Kaviro\\1.0.0.0\\Address Book\\Telephone";
-inline constexpr const char* kDomainNameListKey =
-    "Software\\Veldmark\\Kaviro\\1.0.0.0\\Address Book\\DomainName";
-inline constexpr const char* kVideoPathKey = "Software\\Veldmark\\Kaviro\\1.0.0.0\\Storage Path\\Video";
-inline constexpr const char* kImagePathKey = "Software\\Veldmark\\Kaviro\\1.0.0.0\\Storage Path\\Image";
-inline constexpr const char* kLocalSettingKey = "Software\\Veldmark\\Kaviro\\1.0.0.0\\Local Setting";
-inline constexpr const char* kSavePathValue = "SavePath01";
-inline constexpr const char* kModemValue = "Modem";
-inline constexpr const char* kBuzzerPathValue = "BuzzerPath";
+// The key paths, under the names the shell has always used.
+using namespace platform::settings;
 
 // The folder under which the default storage folders lie:
 // $XDG_DATA_HOME/kaviro, else ~/.local/share/kaviro.

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "client/shell/hover_button.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/settings_keys.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
@@ -26,9 +26,10 @@ void WriteValue(const char* key_path, const char* name, const std::string& value
 
 }  // namespace
 
-CSetupDialog::CSetupDialog(QWidget* parent, const std::vector<std::string>& modems)
+CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std::vector<std::string>& modems)
     : CSkinnedDialog(parent, skin::res::kSetupBackground, QSize(597, 535),
                      QString::fromUtf8(platform::LoadString(161))),
+      dialogs_(dialogs),
       video_(new QLineEdit(this)),
       image_(new QLineEdit(this)),
       wave_(new QLineEdit(this)),
@@ -78,7 +79,7 @@ CSetupDialog::CSetupDialog(QWidget* parent, const std::vector<std::string>& mode
 }
 
 void CSetupDialog::BrowseFolder(QLineEdit* edit, int title_id) {
-  const auto folder = BrowseForFolder(this, platform::LoadString(title_id));
+  const auto folder = dialogs_.BrowseForFolder(this, platform::LoadString(title_id));
   if (!folder) return;
   std::string path = *folder;
   // Folder paths end with a separator, as consumers append file names.
@@ -90,7 +91,7 @@ void CSetupDialog::OnBrowseVideo() { BrowseFolder(video_, 124); }
 void CSetupDialog::OnBrowseImage() { BrowseFolder(image_, 125); }
 
 void CSetupDialog::OnBrowseWave() {
-  const auto file = ChooseOpenFile(this, "Open", "Wave Files (*.wav)", wave_->text().toStdString());
+  const auto file = dialogs_.ChooseOpenFile(this, "Open", "Wave Files (*.wav)", wave_->text().toStdString());
   if (!file) return;
   // Only a lower-case "wav" extension is taken.
   if (QFileInfo(QString::fromStdString(*file)).suffix() != "wav") return;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/skinned_widgets.h"
 
 class QComboBox;
@@ -17,7 +18,7 @@ namespace shell {
 
 class CSetupDialog : public CSkinnedDialog {
  public:
-  CSetupDialog(QWidget* parent, const std::vector<std::string>& modems);
+  CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std::vector<std::string>& modems);
 
   void OnBrowseVideo();
   void OnBrowseImage();
@@ -32,6 +33,7 @@ class CSetupDialog : public CSkinnedDialog {
  private:
   void BrowseFolder(QLineEdit* edit, int title_id);
 
+  COperatorDialogs& dialogs_;
   QLineEdit* video_;
   QLineEdit* image_;
   QLineEdit* wave_;

@@ -5,7 +5,7 @@
 
 #include "client/shell/settings_keys.h"
 #include "client/shell/setup_dialog.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 #include "platform/registry.h"
 
 namespace shell {
@@ -22,14 +22,14 @@ class SetupDialogTest : public ::testing::Test {
     platform::RegistryKey::Open(kLocalSettingKey)->WriteString(kModemValue, "USB Modem");
     platform::RegistryKey::Open(kLocalSettingKey)->WriteString(kBuzzerPathValue, "/tmp/alarm.wav");
   }
-  void TearDown() override { SetChooserHook({}); }
   testing::ScratchRegistry registry_;
+  COperatorDialogs dialogs_;
 };
 
 TEST_F(SetupDialogTest, OkWithoutChangesRewritesTheSameValues) {
   const std::string video = Value(kVideoPathKey, kSavePathValue);
   const std::string image = Value(kImagePathKey, kSavePathValue);
-  CSetupDialog dialog(nullptr, {"ttyS0 Modem", "USB Modem", "usb modem"});
+  CSetupDialog dialog(nullptr, dialogs_, {"ttyS0 Modem", "USB Modem", "usb modem"});
   EXPECT_EQ(dialog.windowTitle(), "Kaviro - Setup");
   EXPECT_EQ(dialog.modem_combo()->currentText(), "USB Modem");  // exact comparison
   dialog.OnOk();
@@ -40,7 +40,7 @@ TEST_F(SetupDialogTest, OkWithoutChangesRewritesTheSameValues) {
 }
 
 TEST_F(SetupDialogTest, NoModemsLeavesTheModemAndClearedEditsStoreEmptyTexts) {
-  CSetupDialog dialog(nullptr, {});
+  CSetupDialog dialog(nullptr, dialogs_, {});
   EXPECT_EQ(dialog.modem_combo()->count(), 0);
   dialog.image_edit()->clear();
   dialog.OnOk();
@@ -50,14 +50,14 @@ TEST_F(SetupDialogTest, NoModemsLeavesTheModemAndClearedEditsStoreEmptyTexts) {
 
 TEST_F(SetupDialogTest, UnknownStoredModemSelectsTheFirst) {
   platform::RegistryKey::Open(kLocalSettingKey)->WriteString(kModemValue, "gone");
-  CSetupDialog dialog(nullptr, {"first", "second"});
+  CSetupDialog dialog(nullptr, dialogs_, {"first", "second"});
   EXPECT_EQ(dialog.modem_combo()->currentIndex(), 0);
 }
 
 TEST_F(SetupDialogTest, WaveFileMustEndInLowerCaseWav) {
-  CSetupDialog dialog(nullptr, {});
+  CSetupDialog dialog(nullptr, dialogs_, {});
   std::string answer = "/sounds/ALARM.WAV";
-  SetChooserHook([&](const std::string&) { return std::optional<std::string>(answer); });
+  dialogs_.SetChooserHook([&](const std::string&) { return std::optional<std::string>(answer); });
   dialog.OnBrowseWave();
   EXPECT_EQ(dialog.wave_edit()->text(), "/tmp/alarm.wav");
   answer = "/sounds/alarm.wav";
@@ -66,22 +66,22 @@ TEST_F(SetupDialogTest, WaveFileMustEndInLowerCaseWav) {
 }
 
 TEST_F(SetupDialogTest, FolderBrowserAppendsASeparatorAndCancelChangesNothing) {
-  CSetupDialog dialog(nullptr, {});
+  CSetupDialog dialog(nullptr, dialogs_, {});
   std::string title;
-  SetChooserHook([&](const std::string& asked) {
+  dialogs_.SetChooserHook([&](const std::string& asked) {
     title = asked;
     return std::optional<std::string>("/srv/video");
   });
   dialog.OnBrowseVideo();
   EXPECT_EQ(title, "Video record file save folder path !!!");
   EXPECT_EQ(dialog.video_edit()->text(), "/srv/video/");
-  SetChooserHook([](const std::string&) { return std::optional<std::string>(); });
+  dialogs_.SetChooserHook([](const std::string&) { return std::optional<std::string>(); });
   dialog.OnBrowseImage();
   EXPECT_NE(dialog.image_edit()->text(), "");
 }
 
 TEST_F(SetupDialogTest, CancelWritesNothing) {
-  CSetupDialog dialog(nullptr, {"x"});
+  CSetupDialog dialog(nullptr, dialogs_, {"x"});
   dialog.wave_edit()->setText("/changed.wav");
   dialog.reject();
   EXPECT_EQ(Value(kLocalSettingKey, kBuzzerPathValue), "/tmp/alarm.wav");

@@ -6,9 +6,9 @@
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/select_device_dialog.h"
-#include "client/shell/shell_test_support.h"
 #include "client/shell/skin_artwork.h"
 #include "client/shell/splash_screen.h"
+#include "client/shell/testing/shell_test_support.h"
 
 namespace shell {
 namespace {

@@ -16,12 +16,12 @@
 #include "platform/trace.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/frame_painter.h"
-#include "viewer_control/control/layout_check.h"
 #include "viewer_control/control/rgb_video_view.h"
+#include "viewer_control/control/testing/layout_check.h"
 #include "viewer_control/control/video_view.h"
 #include "viewer_control/control/vistrel_factory.h"
 #include "viewer_control/control/yuv_converter.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace vistrel {
 namespace {

@@ -8,7 +8,7 @@
 #include "platform/result_codes.h"
 #include "platform/trace.h"
 #include "viewer_control/engine/mpeg4_decoder.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace vistrel {
 namespace {

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/registry.h"
+#include "platform/settings_keys.h"
 #include "platform/trace.h"
 #include "viewer_control/engine/picture_user_data.h"
 
@@ -74,9 +75,9 @@ std::optional<std::string> MakeRecordFolder(const std::string& folder, Recording
 }
 
 std::optional<std::string> RecordFolderName(const std::tm& now) {
-  auto key = platform::RegistryKey::Open(kVideoStorageKey);
+  auto key = platform::RegistryKey::Open(platform::settings::kVideoPathKey);
   if (!key) return std::nullopt;
-  std::string folder = key->ReadString(kVideoStorageValue).value_or("");
+  std::string folder = key->ReadString(platform::settings::kSavePathValue).value_or("");
   // An empty path would put recordings wherever the program happens to run.
   if (folder.empty()) return std::nullopt;
   if (folder.back() != '/') folder += '/';

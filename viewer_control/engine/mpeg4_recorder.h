@@ -30,10 +30,6 @@ namespace vistrel {
 inline constexpr size_t kVolHeaderSize = 19;
 using VolHeader = std::array<uint8_t, kVolHeaderSize>;
 
-// The registry key and value naming the folder that recordings go under.
-inline constexpr const char* kVideoStorageKey = "Software\\veldmark\\Kaviro\\1.0.0.0\\Storage Path\\Video";
-inline constexpr const char* kVideoStorageValue = "SavePath01";
-
 // The folder of a recording started at `now`: the configured video folder,
 // then "YYYYMMDDhhmmss/". Nothing when the key cannot be opened or names no folder.
 std::optional<std::string> RecordFolderName(const std::tm& now);

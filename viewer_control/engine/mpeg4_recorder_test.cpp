@@ -12,7 +12,7 @@
 #include "platform/result_codes.h"
 #include "platform/trace.h"
 #include "protocol/stream_codes.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 #include "viewer_control/engine/vistrel_engine.h"
 
 namespace vistrel {

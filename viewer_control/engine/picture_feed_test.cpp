@@ -17,7 +17,7 @@
 #include "platform/trace.h"
 #include "viewer_control/engine/decoder_channel.h"
 #include "viewer_control/engine/picture_user_data.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace vistrel {
 namespace {

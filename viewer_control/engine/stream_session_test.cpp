@@ -13,7 +13,7 @@
 #include "platform/trace.h"
 #include "protocol/packet_header.h"
 #include "protocol/stream_codes.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 #include "viewer_control/engine/vistrel_engine.h"
 
 namespace vistrel {

@@ -17,7 +17,7 @@
 #include "platform/trace.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/frame_painter.h"
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace vistrel {
 namespace {

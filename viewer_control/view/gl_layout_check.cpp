@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-#include "viewer_control/control/layout_check.h"
+#include "viewer_control/control/testing/layout_check.h"
 #include "viewer_control/control/vistrel_ctl.h"
 
 namespace vistrel {

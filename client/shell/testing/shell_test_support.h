@@ -1,16 +1,18 @@
 // Test support for the shell: the QApplication, a private configuration
-// store per test, and answering hooks that record what the operator saw.
+// store per test, and answers in the operator's place that record what the
+// operator would have seen.
 #pragma once
 
 #include <QApplication>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 
 namespace shell::testing {
 
@@ -30,18 +32,26 @@ class ScratchRegistry {
   std::string path_;
 };
 
-// Answers every message box with `answer` and keeps what was shown.
+// Answers every message box of the doors it is given with `answer` and keeps
+// what was shown. The record is shared with the doors' hooks, so either may
+// go first; a door keeps answering with it for the rest of its life.
 class BoxRecorder {
  public:
   explicit BoxRecorder(BoxAnswer answer = BoxAnswer::kOk);
-  ~BoxRecorder();
+  explicit BoxRecorder(COperatorDialogs& dialogs, BoxAnswer answer = BoxAnswer::kOk);
+  void Answer(COperatorDialogs& dialogs);
+
   std::vector<BoxRequest> boxes() const;
   std::vector<std::string> texts() const;
   size_t count() const;
 
  private:
-  mutable std::mutex lock_;
-  std::vector<BoxRequest> boxes_;
+  struct Record {
+    std::mutex lock;
+    std::vector<BoxRequest> boxes;  // guarded by lock
+  };
+  BoxAnswer answer_;
+  std::shared_ptr<Record> record_ = std::make_shared<Record>();
 };
 
 }  // namespace shell::testing

@@ -1,4 +1,4 @@
-#include "viewer_control/control/layout_check.h"
+#include "viewer_control/control/testing/layout_check.h"
 
 #include <gtest/gtest.h>
 

@@ -10,20 +10,18 @@
 #include <thread>
 #include <vector>
 
-#include "client/shell/message_box.h"
-#include "client/shell/shell_test_support.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/skin_artwork.h"
 #include "client/shell/skinned_widgets.h"
+#include "client/shell/testing/shell_test_support.h"
 
 namespace shell {
 namespace {
 
-class MessageBoxTest : public ::testing::Test {
+class OperatorDialogsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing::App();
-    SetMessageBoxHook({});
-  }
+  void SetUp() override { testing::App(); }
+  COperatorDialogs dialogs_;
 };
 
 std::vector<QMessageBox*> VisibleBoxes() {
@@ -45,12 +43,12 @@ double Contrast(const QColor& a, const QColor& b) {
   return la > lb ? la / lb : lb / la;
 }
 
-TEST_F(MessageBoxTest, OwnerlessBoxesLeaveTheWindowUsableAndDoNotHideEachOther) {
+TEST_F(OperatorDialogsTest, OwnerlessBoxesLeaveTheWindowUsableAndDoNotHideEachOther) {
   std::vector<std::thread> alarms;
   for (int i = 0; i < 3; ++i) {
-    alarms.emplace_back([] { ShowOwnerlessMessageBox("alarm", "Sensor Alarm Out", BoxIcon::kWarning); });
+    alarms.emplace_back([this] { dialogs_.ShowOwnerlessMessageBox("alarm", "Sensor Alarm Out", BoxIcon::kWarning); });
   }
-  ASSERT_TRUE(testing::PumpUntil([] { return OpenOwnerlessBoxCount() == 3; }));
+  ASSERT_TRUE(testing::PumpUntil([this] { return dialogs_.OpenOwnerlessBoxCount() == 3; }));
   // No box is modal: the main window's buttons still work.
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   std::vector<QMessageBox*> boxes = VisibleBoxes();
@@ -62,11 +60,11 @@ TEST_F(MessageBoxTest, OwnerlessBoxesLeaveTheWindowUsableAndDoNotHideEachOther) 
     EXPECT_GE(step.x(), 20) << i;
     EXPECT_GE(step.y(), 20) << i;
   }
-  DismissOwnerlessBoxes();
+  dialogs_.DismissOwnerlessBoxes();
   for (std::thread& alarm : alarms) alarm.join();
 }
 
-TEST_F(MessageBoxTest, ABoxOpenedFromASkinnedDialogStaysLegible) {
+TEST_F(OperatorDialogsTest, ABoxOpenedFromASkinnedDialogStaysLegible) {
   CSkinnedDialog dialog(nullptr, skin::res::kSetupBackground, QSize(597, 535), "Kaviro - Setup");
   dialog.show();
   double text_contrast = 0;
@@ -85,9 +83,24 @@ TEST_F(MessageBoxTest, ABoxOpenedFromASkinnedDialogStaysLegible) {
     button_contrast = Contrast(ok->palette().color(ok->foregroundRole()), button.pixelColor(4, button.height() / 2));
     box->done(QMessageBox::Ok);
   });
-  ShowMessageBox(&dialog, "Please, The IP Address to confirm.", BoxIcon::kError);
+  dialogs_.ShowMessageBox(&dialog, "Please, The IP Address to confirm.", BoxIcon::kError);
   EXPECT_GE(text_contrast, 4.5);
   EXPECT_GE(button_contrast, 4.5);
+}
+
+TEST_F(OperatorDialogsTest, EachDoorAnswersWithItsOwnHooksOnly) {
+  COperatorDialogs other;
+  testing::BoxRecorder mine(dialogs_, BoxAnswer::kCancel);
+  testing::BoxRecorder theirs(other, BoxAnswer::kOk);
+  EXPECT_EQ(other.ShowMessageBox(nullptr, "from the other window", BoxIcon::kError), BoxAnswer::kOk);
+  std::thread alarm([this] {
+    EXPECT_EQ(dialogs_.ShowOwnerlessMessageBox("alarm", "Sensor Alarm Out", BoxIcon::kWarning), BoxAnswer::kCancel);
+  });
+  alarm.join();
+  EXPECT_EQ(theirs.texts(), std::vector<std::string>{"from the other window"});
+  ASSERT_EQ(mine.count(), 1u);
+  EXPECT_EQ(mine.boxes()[0].caption, "Sensor Alarm Out");
+  EXPECT_EQ(dialogs_.OpenOwnerlessBoxCount(), 0);
 }
 
 }  // namespace

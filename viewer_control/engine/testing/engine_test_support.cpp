@@ -1,4 +1,4 @@
-#include "viewer_control/engine/test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/registry.h"
+#include "platform/settings_keys.h"
 #include "platform/tcp_socket.h"
 #include "protocol/packet_header.h"
 #include "protocol/stream_codes.h"
@@ -278,8 +279,8 @@ bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 void UseVideoFolder(const std::string& dir, const std::string& video_folder) {
   std::filesystem::create_directories(dir);
   setenv("KAVIRO_REGISTRY", (dir + "/registry.db").c_str(), 1);
-  auto key = platform::RegistryKey::Create("Software\\Veldmark\\Kaviro\\1.0.0.0\\Storage Path\\Video");
-  if (key) key->WriteString("SavePath01", video_folder);
+  auto key = platform::RegistryKey::Create(platform::settings::kVideoPathKey);
+  if (key) key->WriteString(platform::settings::kSavePathValue, video_folder);
 }
 
 }  // namespace vistrel::test

@@ -1,4 +1,4 @@
-#include "client/shell/shell_test_support.h"
+#include "client/shell/testing/shell_test_support.h"
 
 #include <cstdlib>
 #include <thread>
@@ -42,31 +42,33 @@ ScratchRegistry::~ScratchRegistry() {
   unsetenv("KAVIRO_REGISTRY");
 }
 
-BoxRecorder::BoxRecorder(BoxAnswer answer) {
-  SetMessageBoxHook([this, answer](const BoxRequest& request) {
-    std::lock_guard guard(lock_);
-    boxes_.push_back(request);
+BoxRecorder::BoxRecorder(BoxAnswer answer) : answer_(answer) {}
+
+BoxRecorder::BoxRecorder(COperatorDialogs& dialogs, BoxAnswer answer) : answer_(answer) { Answer(dialogs); }
+
+void BoxRecorder::Answer(COperatorDialogs& dialogs) {
+  dialogs.SetBoxHook([record = record_, answer = answer_](const BoxRequest& request) {
+    std::lock_guard guard(record->lock);
+    record->boxes.push_back(request);
     return answer;
   });
 }
 
-BoxRecorder::~BoxRecorder() { SetMessageBoxHook({}); }
-
 std::vector<BoxRequest> BoxRecorder::boxes() const {
-  std::lock_guard guard(lock_);
-  return boxes_;
+  std::lock_guard guard(record_->lock);
+  return record_->boxes;
 }
 
 std::vector<std::string> BoxRecorder::texts() const {
-  std::lock_guard guard(lock_);
+  std::lock_guard guard(record_->lock);
   std::vector<std::string> texts;
-  for (const BoxRequest& box : boxes_) texts.push_back(box.text);
+  for (const BoxRequest& box : record_->boxes) texts.push_back(box.text);
   return texts;
 }
 
 size_t BoxRecorder::count() const {
-  std::lock_guard guard(lock_);
-  return boxes_.size();
+  std::lock_guard guard(record_->lock);
+  return record_->boxes.size();
 }
 
 }  // namespace shell::testing

@@ -1,4 +1,4 @@
-#include "client/sessions/session_test_support.h"
+#include "client/sessions/testing/session_test_support.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,7 @@
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -13,22 +14,6 @@
 
 namespace shell {
 namespace {
-
-std::mutex g_hook_lock;
-BoxHook g_box_hook;          // guarded by g_hook_lock
-ChooserHook g_chooser_hook;  // guarded by g_hook_lock
-// Ownerless boxes still open; user-interface thread only.
-std::vector<QPointer<QMessageBox>> g_open_boxes;
-
-BoxHook CurrentBoxHook() {
-  std::lock_guard guard(g_hook_lock);
-  return g_box_hook;
-}
-
-ChooserHook CurrentChooserHook() {
-  std::lock_guard guard(g_hook_lock);
-  return g_chooser_hook;
-}
 
 QMessageBox::Icon ToQtIcon(BoxIcon icon) {
   switch (icon) {
@@ -64,25 +49,12 @@ std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const BoxRequest& request)
   return box;
 }
 
-// The newest ownerless box still open, other than `except`.
-QMessageBox* NewestOpenBox(const QMessageBox* except) {
-  for (auto it = g_open_boxes.rbegin(); it != g_open_boxes.rend(); ++it) {
+// The newest of `boxes` still open, other than `except`.
+QMessageBox* NewestOpenBox(const std::vector<QPointer<QMessageBox>>& boxes, const QMessageBox* except) {
+  for (auto it = boxes.rbegin(); it != boxes.rend(); ++it) {
     if (*it && *it != except && (*it)->isVisible()) return *it;
   }
   return nullptr;
-}
-
-// Steps a new box down and right of the newest one still open, so that none
-// hides another; back to the screen's top-left corner when it would leave it.
-void Cascade(QMessageBox& box) {
-  const QMessageBox* newest = NewestOpenBox(&box);
-  if (newest == nullptr) return;
-  QPoint place = newest->pos() + kCascadeStep;
-  if (const QScreen* screen = newest->screen()) {
-    const QRect area = screen->availableGeometry();
-    if (!area.contains(QRect(place, box.frameGeometry().size()))) place = area.topLeft() + kCascadeStep;
-  }
-  box.move(place);
 }
 
 bool OnUiThread() {
@@ -92,26 +64,64 @@ bool OnUiThread() {
 
 }  // namespace
 
-void SetMessageBoxHook(BoxHook hook) {
-  std::lock_guard guard(g_hook_lock);
-  g_box_hook = std::move(hook);
+void COperatorDialogs::SetBoxHook(BoxHook hook) {
+  std::lock_guard guard(hook_lock_);
+  box_hook_ = std::move(hook);
 }
 
-void SetChooserHook(ChooserHook hook) {
-  std::lock_guard guard(g_hook_lock);
-  g_chooser_hook = std::move(hook);
+void COperatorDialogs::SetChooserHook(ChooserHook hook) {
+  std::lock_guard guard(hook_lock_);
+  chooser_hook_ = std::move(hook);
 }
 
-BoxAnswer ShowMessageBox(QWidget* parent, const std::string& text, BoxIcon icon, const std::string& caption,
-                         BoxButtons buttons) {
+void COperatorDialogs::SetDialogHook(DialogHook hook) {
+  std::lock_guard guard(hook_lock_);
+  dialog_hook_ = std::move(hook);
+}
+
+BoxHook COperatorDialogs::CurrentBoxHook() const {
+  std::lock_guard guard(hook_lock_);
+  return box_hook_;
+}
+
+ChooserHook COperatorDialogs::CurrentChooserHook() const {
+  std::lock_guard guard(hook_lock_);
+  return chooser_hook_;
+}
+
+DialogHook COperatorDialogs::CurrentDialogHook() const {
+  std::lock_guard guard(hook_lock_);
+  return dialog_hook_;
+}
+
+// Steps a new box down and right of the newest one still open, so that none
+// hides another; back to the screen's top-left corner when it would leave it.
+void COperatorDialogs::Cascade(QMessageBox& box) const {
+  const QMessageBox* newest = NewestOpenBox(open_boxes_, &box);
+  if (newest == nullptr) return;
+  QPoint place = newest->pos() + kCascadeStep;
+  if (const QScreen* screen = newest->screen()) {
+    const QRect area = screen->availableGeometry();
+    if (!area.contains(QRect(place, box.frameGeometry().size()))) place = area.topLeft() + kCascadeStep;
+  }
+  box.move(place);
+}
+
+int COperatorDialogs::RunModal(QDialog& dialog) {
+  if (const DialogHook hook = CurrentDialogHook()) return hook(dialog);
+  return dialog.exec();
+}
+
+BoxAnswer COperatorDialogs::ShowMessageBox(QWidget* parent, const std::string& text, BoxIcon icon,
+                                           const std::string& caption, BoxButtons buttons) {
   const BoxRequest request{text, caption, icon, buttons};
   if (const BoxHook hook = CurrentBoxHook()) return hook(request);
   auto box = MakeBox(parent, request);
   return box->exec() == QMessageBox::Ok ? BoxAnswer::kOk : BoxAnswer::kCancel;
 }
 
-BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
-                                   const std::function<void(QMessageBox&)>& on_open) {
+BoxAnswer COperatorDialogs::ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
+                                                    const std::function<void(QMessageBox&)>& on_open) {
   const BoxRequest request{text, caption, icon, BoxButtons::kOk};
   if (const BoxHook hook = CurrentBoxHook()) return hook(request);
   QCoreApplication* app = QCoreApplication::instance();
@@ -120,7 +130,7 @@ BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& ca
   std::future<BoxAnswer> result = answer->get_future();
   // Each box is modeless and has no owner, so it neither blocks the main
   // window nor the other boxes; only the calling thread waits for it.
-  auto open = [request, answer, on_open] {
+  auto open = [this, request, answer, on_open] {
     QMessageBox* box = MakeBox(nullptr, request).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
     // A message box makes itself application modal unless told otherwise.
@@ -137,7 +147,7 @@ BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& ca
         answer->set_value(BoxAnswer::kCancel);
       }
     });
-    g_open_boxes.emplace_back(box);
+    open_boxes_.emplace_back(box);
     if (on_open) on_open(*box);
     box->show();
     Cascade(*box);
@@ -153,21 +163,21 @@ BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& ca
   return result.get();
 }
 
-void DismissOwnerlessBoxes() {
-  auto boxes = std::move(g_open_boxes);
-  g_open_boxes.clear();
+void COperatorDialogs::DismissOwnerlessBoxes() {
+  auto boxes = std::move(open_boxes_);
+  open_boxes_.clear();
   for (auto& box : boxes) {
     if (box) box->done(QMessageBox::Cancel);
   }
 }
 
-int OpenOwnerlessBoxCount() {
+int COperatorDialogs::OpenOwnerlessBoxCount() const {
   int count = 0;
-  for (auto& box : g_open_boxes) count += box && box->isVisible() ? 1 : 0;
+  for (const auto& box : open_boxes_) count += box && box->isVisible() ? 1 : 0;
   return count;
 }
 
-std::optional<std::string> BrowseForFolder(QWidget* parent, const std::string& title) {
+std::optional<std::string> COperatorDialogs::BrowseForFolder(QWidget* parent, const std::string& title) {
   if (const ChooserHook hook = CurrentChooserHook()) return hook(title);
   const QString folder = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), QDir::homePath(),
                                                            QFileDialog::ShowDirsOnly);
@@ -175,8 +185,8 @@ std::optional<std::string> BrowseForFolder(QWidget* parent, const std::string& t
   return folder.toStdString();
 }
 
-std::optional<std::string> ChooseOpenFile(QWidget* parent, const std::string& title, const std::string& filter,
-                                          const std::string& initial) {
+std::optional<std::string> COperatorDialogs::ChooseOpenFile(QWidget* parent, const std::string& title,
+                                                            const std::string& filter, const std::string& initial) {
   if (const ChooserHook hook = CurrentChooserHook()) return hook(title);
   const QString file = QFileDialog::getOpenFileName(parent, QString::fromStdString(title),
                                                     QString::fromStdString(initial), QString::fromStdString(filter));
