@@ -52,7 +52,7 @@ class LiveViewerTest : public ::testing::Test {
     // The control asked to connect, or a box that says why not.
     PumpUntil([&] { return control_.connects() > connects || ui_.messages().size() > messages; });
     if (viewer_->cells().CellsOf(slot).empty()) return false;
-    viewer_->OnControlConnect(slot, 0);
+    viewer_->Connect(slot, 0);  // the control's Connect event
     return viewer_->IsActive(slot);
   }
 

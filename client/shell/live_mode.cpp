@@ -25,7 +25,7 @@ std::optional<sessions::Arrow> ArrowOf(int control_id) {
 
 CLiveMode::CLiveMode(CMainWindow& window, sessions::Pinger pinger)
     : window_(window), ui_(window), vistrel_(std::make_unique<CVistrelAdapter>(&window)) {
-  viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, vistrel_.get(), std::move(pinger));
+  viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, vistrel_->methods(), std::move(pinger));
   vistrel_->AttachViewer(viewer_.get());
   ui_.SetSelectedSlotSource([this] { return viewer_->selected_slot(); });
   ui_.SetStateListener([this](int slot, sessions::ConnectionState state) {
