@@ -576,7 +576,9 @@ void CLiveSession::OnBypassReply(protocol::ByteReader payload) {
   viewer_.PostToOwnerThread([this, copy] {
     if (channel_count_ <= 0) return;  // the slot went down meanwhile
     vistrel::IVistrelControl* control = viewer_.control();
-    if (control == nullptr || control->SetRecordEventType(index_, copy) != vistrel::ControlResult::kDone) Trace("[LIVE DVR %d] vistrel control record event type setting failed !!!", index_);
+    if (control == nullptr || control->SetRecordEventType(index_, copy) != vistrel::ControlResult::kDone) {
+      Trace("[LIVE DVR %d] vistrel control record event type setting failed !!!", index_);
+    }
   });
 }
 
