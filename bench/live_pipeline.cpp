@@ -145,10 +145,10 @@ EngineRun RunEngine(int width, int height, bool unpaced, std::chrono::millisecon
     bool started = true;
     for (int s = 0; s < 4; ++s) {
       const uint8_t map[16] = {uint8_t(s * 4), uint8_t(s * 4 + 1), uint8_t(s * 4 + 2), uint8_t(s * 4 + 3)};
-      engine.SetStreamSessionInfo(s, map, 4, 1, nullptr);
+      engine.SetStreamSessionInfo(s, map, 4, 1);
       started = started && dvrs[s].stream_port != 0 &&
                 engine.ConnectStreamPort(s, "127.0.0.1", static_cast<short>(dvrs[s].stream_port), "admin",
-                                         "1234", nullptr) == 0;
+                                         "1234") == vistrel::ControlResult::kDone;
     }
     // Warm up until every slot has shown pictures.
     const auto deadline = Clock::now() + std::chrono::seconds(15);
@@ -171,7 +171,7 @@ EngineRun RunEngine(int width, int height, bool unpaced, std::chrono::millisecon
       run.resident_kb = ResidentKilobytes();
       run.ok = run.pictures > 0;
     }
-    engine.DisconnectAllStreamPort(nullptr);
+    engine.DisconnectAllStreamPort();
   }
   for (auto& dvr : dvrs) StopDvr(dvr);
   return run;

@@ -269,17 +269,16 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
     err << "cannot set the video folder\n";
     return static_cast<int>(Outcome::kFailed);
   }
-  short result = 0;
-  sessions::IVistrelControl& control = link.control();
+  vistrel::IVistrelControl& control = link.control();
   const auto started = std::chrono::steady_clock::now();
   // A write that fails ends the run: what follows could not be recorded.
-  if (control.SetMpeg4Recording(0, 1, &result) >= 0) {
+  if (control.SetMpeg4Recording(0, 1) == vistrel::ControlResult::kDone) {
     link.Pump([&] { return !link.connected() || !control.RecordingFailureText(0).empty(); },
               std::chrono::seconds(options.seconds));
   }
   const bool stayed = link.connected();
   const auto recorded = std::chrono::steady_clock::now() - started;
-  control.SetMpeg4Recording(0, 0, &result);
+  control.SetMpeg4Recording(0, 0);
   const std::string failure = control.RecordingFailureText(0);
 
   std::vector<std::filesystem::path> files;

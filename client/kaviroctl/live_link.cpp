@@ -39,10 +39,9 @@ std::vector<std::string> WatchedTexts() {
 }  // namespace
 
 LiveLink::LiveLink(bool quiet)
-    : trace_(WatchedTexts()), ui_(quiet), engine_(nullptr, &frames_), control_(engine_) {
-  viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, &control_);
-  control_.AttachViewer(viewer_.get());
-  engine_.SetEventSink(&control_);
+    : trace_(WatchedTexts()), ui_(quiet), engine_(nullptr, &frames_) {
+  viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, &engine_);
+  engine_.SetEventSink(viewer_.get());
 }
 
 LiveLink::~LiveLink() {
@@ -51,7 +50,6 @@ LiveLink::~LiveLink() {
   // them releases its alarm; the viewer then joins their threads.
   ui_.Release();
   engine_.SetEventSink(nullptr);
-  control_.AttachViewer(nullptr);
   viewer_.reset();
 }
 

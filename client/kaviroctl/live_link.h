@@ -12,7 +12,6 @@
 #include <string>
 
 #include "client/kaviroctl/console_ui.h"
-#include "client/kaviroctl/engine_control.h"
 #include "client/kaviroctl/frame_capture.h"
 #include "client/sessions/live_viewer.h"
 #include "platform/trace.h"
@@ -64,7 +63,7 @@ class LiveLink {
   // The display slot that shows a stream channel (1-based).
   int SlotOfChannel(int channel) const;
   FrameCapture& frames() { return frames_; }
-  sessions::IVistrelControl& control() { return control_; }
+  vistrel::IVistrelControl& control() { return engine_; }
   sessions::CLiveViewer& viewer() { return *viewer_; }
   ConsoleUi& ui() { return ui_; }
   bool Traced(LinkTrace line) const;
@@ -78,7 +77,6 @@ class LiveLink {
   ConsoleUi ui_;
   FrameCapture frames_;
   vistrel::VistrelEngine engine_;
-  EngineControl control_;
   std::unique_ptr<sessions::CLiveViewer> viewer_;
 };
 

@@ -65,10 +65,9 @@ int LiveLayouts::Align4x4() {
 }
 
 bool LiveLayouts::CallControl(int slot, int start_cell, Layout layout) {
-  IVistrelControl* control = viewer_.control();
-  short result = 0;
-  if (control != nullptr) control->SetAlignChannelMode(start_cell, static_cast<int>(layout), &result);
-  if (result != 1) {
+  vistrel::IVistrelControl* control = viewer_.control();
+  if (control == nullptr ||
+      control->SetAlignChannelMode(start_cell, static_cast<int>(layout)) != vistrel::ControlResult::kDone) {
     Trace("[LIVE DVR %d] vistrel control change channel align mode failed.", slot);
     return false;
   }
@@ -163,9 +162,8 @@ void LiveLayouts::ShowSlot(int slot) {
   (layout == Layout::k3x3 ? start_3x3_ : start_2x2_) = first;
   Trace("Active Channel: start channel %d, Channel of row %d", first, static_cast<int>(layout));
   viewer_.ui().ShowLayoutCells(first, layout == Layout::k3x3 ? 8 : 4);
-  IVistrelControl* control = viewer_.control();
-  short result = 0;
-  if (control != nullptr) control->SetAlignChannelMode(first, static_cast<int>(layout), &result);
+  vistrel::IVistrelControl* control = viewer_.control();
+  if (control != nullptr) control->SetAlignChannelMode(first, static_cast<int>(layout));
 }
 
 void LiveLayouts::ToggleRotation() {

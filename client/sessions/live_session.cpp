@@ -213,7 +213,7 @@ int CLiveSession::SendChannelChange(uint8_t mask) {
 }
 
 int CLiveSession::ConnectViewerControl() {
-  IVistrelControl* control = viewer_.control();
+  vistrel::IVistrelControl* control = viewer_.control();
   if (control == nullptr) {
     Trace("[LIVE DVR %d] vistrel control is destroy.", index_);
     return E_FAIL;
@@ -228,12 +228,10 @@ int CLiveSession::ConnectViewerControl() {
     user_name = info_.user_name;
     password = info_.password;
   }
-  short result = 0;
-  control->SetStreamSessionInfo(index_, cells.data(), channel_count_, 1, &result);
-  result = 0;
-  control->ConnectStreamPort(index_, address, static_cast<short>(info_.port + 1), user_name,
-                             password, &result);
-  if (result != 1) {
+  control->SetStreamSessionInfo(index_, cells, channel_count_, 1);
+  const vistrel::ControlResult result = control->ConnectStreamPort(
+      index_, address, static_cast<uint16_t>(info_.port + 1), user_name, password);
+  if (result != vistrel::ControlResult::kDone) {
     Trace("[LIVE DVR %d] vistrel control connection failed.", index_);
     return E_FAIL;
   }
@@ -242,10 +240,9 @@ int CLiveSession::ConnectViewerControl() {
 }
 
 int CLiveSession::DisconnectViewerControl() {
-  IVistrelControl* control = viewer_.control();
-  short result = 0;
-  if (control != nullptr) control->DisconnectStreamPort(index_, &result);
-  if (result != 1) {
+  vistrel::IVistrelControl* control = viewer_.control();
+  // A session the control does not hold connected counts as a failure too.
+  if (control == nullptr || control->DisconnectStreamPort(index_) != vistrel::ControlResult::kDone) {
     Trace("[LIVE DVR %d] vistrel control disconnection failed.", index_);
     return E_FAIL;
   }
@@ -578,10 +575,10 @@ void CLiveSession::OnBypassReply(protocol::ByteReader payload) {
   // for this worker while it waits for the owner thread.
   viewer_.PostToOwnerThread([this, copy] {
     if (channel_count_ <= 0) return;  // the slot went down meanwhile
-    IVistrelControl* control = viewer_.control();
-    short result = 0;
-    if (control != nullptr) control->SetRecordEventType(index_, copy.data(), &result);
-    if (result != 1) Trace("[LIVE DVR %d] vistrel control record event type setting failed !!!", index_);
+    vistrel::IVistrelControl* control = viewer_.control();
+    if (control == nullptr || control->SetRecordEventType(index_, copy) != vistrel::ControlResult::kDone) {
+      Trace("[LIVE DVR %d] vistrel control record event type setting failed !!!", index_);
+    }
   });
 }
 

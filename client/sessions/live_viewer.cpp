@@ -11,7 +11,7 @@
 
 namespace sessions {
 
-CLiveViewer::CLiveViewer(ISessionUi& ui, IVistrelControl* control, Pinger pinger, QObject* parent)
+CLiveViewer::CLiveViewer(ISessionUi& ui, vistrel::IVistrelControl* control, Pinger pinger, QObject* parent)
     : QObject(parent),
       ui_(ui),
       control_(control),
@@ -120,10 +120,9 @@ void CLiveViewer::ToggleRecording() {
   if (!slots_[slot].active) return;
   const bool on = !slots_[slot].recording;
   Trace(on ? "[LIVE DVR %d] File Recording Start..." : "[LIVE DVR %d] File Recording Stop...", slot);
-  short result = 0;
   if (control_ == nullptr) {
     Trace("[LIVE DVR %d] Mpeg4StreamCtl is destroy !!!", slot);
-  } else if (control_->SetMpeg4Recording(slot, on ? 1 : 0, &result) < 0 && on) {
+  } else if (control_->SetMpeg4Recording(slot, on ? 1 : 0) != vistrel::ControlResult::kDone && on) {
     // Nothing is being recorded: the button stays off and the operator learns why.
     ui_.ShowRecording(false);
     ui_.ShowMessage("DVR " + std::to_string(slot + 1) + ", Recording failed.\n" +
@@ -140,8 +139,7 @@ void CLiveViewer::StopRecording(int slot) {
   slots_[slot].recording = false;
   if (slot == selected_slot_) ui_.ShowRecording(false);
   Trace("[LIVE DVR %d] File Recording Stop...", slot);
-  short result = 0;
-  if (control_ != nullptr) control_->SetMpeg4Recording(slot, 0, &result);
+  if (control_ != nullptr) control_->SetMpeg4Recording(slot, 0);
 }
 
 bool CLiveViewer::DispatchServiceReply(int slot, uint32_t code, std::span<const uint8_t> payload) {
@@ -180,32 +178,31 @@ void CLiveViewer::ResetSessions() {
   for (auto& session : sessions_) session->Reset(deadline);
 }
 
-void CLiveViewer::OnControlConnect(int session, int) {
-  if (session < 0 || session >= kSlotCount) return;
-  slots_[session].awaiting_authentication = true;
-  sessions_[session]->OnStreamPortConnected();
+void CLiveViewer::Connect(int nSessionOfNum, int) {
+  if (nSessionOfNum < 0 || nSessionOfNum >= kSlotCount) return;
+  slots_[nSessionOfNum].awaiting_authentication = true;
+  sessions_[nSessionOfNum]->OnStreamPortConnected();
 }
 
-void CLiveViewer::OnControlClose(const std::function<bool(int slot)>& stream_up, int) {
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    if (sessions_[slot]->stream_connected() && !stream_up(slot)) sessions_[slot]->OnStreamPortClosed();
-  }
+void CLiveViewer::Close(int nSessionOfNum, int) {
+  if (nSessionOfNum < 0 || nSessionOfNum >= kSlotCount) return;
+  // A stream already disconnected on our side has nothing left to end.
+  if (sessions_[nSessionOfNum]->stream_connected()) sessions_[nSessionOfNum]->OnStreamPortClosed();
 }
 
-void CLiveViewer::OnControlRecordingFailed(int session, int) {
+void CLiveViewer::AuthenticationResult(int nSessionOfNum, int) {
+  if (nSessionOfNum < 0 || nSessionOfNum >= kSlotCount) return;
+  if (!slots_[nSessionOfNum].awaiting_authentication) return;
+  slots_[nSessionOfNum].awaiting_authentication = false;
+  sessions_[nSessionOfNum]->OnStreamAuthenticated();
+}
+
+void CLiveViewer::RecordingFailed(int nSessionOfNum, int) {
+  const int session = nSessionOfNum;
   if (session < 0 || session >= kSlotCount || !slots_[session].recording) return;
   const std::string why = control_ != nullptr ? control_->RecordingFailureText(session) : std::string();
   StopRecording(session);
   ui_.AddEventLog(kAlertColour, "[ALERT] DVR" + std::to_string(session + 1) + ", Recording stopped: " + why);
-}
-
-void CLiveViewer::OnControlAuthenticationResult(int) {
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    if (!slots_[slot].awaiting_authentication) continue;
-    slots_[slot].awaiting_authentication = false;
-    sessions_[slot]->OnStreamAuthenticated();
-    return;
-  }
 }
 
 }  // namespace sessions

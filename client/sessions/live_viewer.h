@@ -1,7 +1,7 @@
 // CLiveViewer: the live mode's logic over the four DVR slots. It owns the four
 // live sessions, shares the control's 16 cells among them, keeps each slot's
-// keep-alive timer, routes the control's events to the slots and carries out
-// the disconnect command. The layouts and rotation (LiveLayouts), pan/tilt
+// keep-alive timer, takes the control's events for the slots they name and
+// carries out the disconnect command. The layouts and rotation (LiveLayouts), pan/tilt
 // (PtzControl), the DVR services and alarms (DvrServices, AlarmPopups) are
 // its parts; recording and slot selection are its own.
 //
@@ -29,19 +29,20 @@
 #include "client/sessions/live_session.h"
 #include "client/sessions/ptz_control.h"
 #include "client/sessions/session_ui.h"
-#include "client/sessions/vistrel_control.h"
+#include "viewer_control/engine/vistrel_control.h"
+#include "viewer_control/engine/vistrel_events.h"
 
 class QTimer;
 
 namespace sessions {
 
-class CLiveViewer : public QObject {
+class CLiveViewer : public QObject, public vistrel::IVistrelEvents {
  public:
-  CLiveViewer(ISessionUi& ui, IVistrelControl* control, Pinger pinger = {}, QObject* parent = nullptr);
+  CLiveViewer(ISessionUi& ui, vistrel::IVistrelControl* control, Pinger pinger = {}, QObject* parent = nullptr);
   ~CLiveViewer() override;
 
   CLiveSession& session(int slot) { return *sessions_.at(slot); }
-  IVistrelControl* control() const { return control_; }
+  vistrel::IVistrelControl* control() const { return control_; }
   const CellAllocator& cells() const { return cells_; }
   int selected_slot() const { return selected_slot_; }
   ISessionUi& ui() { return ui_; }
@@ -89,16 +90,15 @@ class CLiveViewer : public QObject {
   // connecting are stopped too. Waits 5,000 ms at most for the workers.
   void DisconnectAll();
 
-  // The control's events. Close and AuthenticationResult carry no session
-  // index: Close concerns the slots whose stream the viewer counts as up but
-  // `stream_up` says is down; AuthenticationResult the slot that connected its
-  // stream port and awaits the stream logon's result (the lowest, if several).
-  void OnControlConnect(int session, int result);
-  void OnControlClose(const std::function<bool(int slot)>& stream_up, int result);
-  void OnControlAuthenticationResult(int result);
+  // The control's events, each for the slot of its session index (owner
+  // thread). A Close ends the slot whose stream was up; an
+  // AuthenticationResult counts only for a slot whose stream port connected.
+  void Connect(int nSessionOfNum, int nResult) override;
+  void Close(int nSessionOfNum, int nResult) override;
+  void AuthenticationResult(int nSessionOfNum, int nResult) override;
   // A write of the session's recording failed: the recording goes off and
   // the event log says why.
-  void OnControlRecordingFailed(int session, int error);
+  void RecordingFailed(int nSessionOfNum, int nResult) override;
 
  private:
   struct SlotRecord {
@@ -113,7 +113,7 @@ class CLiveViewer : public QObject {
   void ResetSessions();
 
   ISessionUi& ui_;
-  IVistrelControl* control_;
+  vistrel::IVistrelControl* control_;
   CellAllocator cells_;
   std::array<SlotRecord, kSlotCount> slots_{};
   std::array<QTimer*, kSlotCount> keep_alive_{};

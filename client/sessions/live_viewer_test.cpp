@@ -52,7 +52,7 @@ class LiveViewerTest : public ::testing::Test {
     // The control asked to connect, or a box that says why not.
     PumpUntil([&] { return control_.connects() > connects || ui_.messages().size() > messages; });
     if (viewer_->cells().CellsOf(slot).empty()) return false;
-    viewer_->OnControlConnect(slot, 0);
+    viewer_->Connect(slot, 0);  // the control's Connect event
     return viewer_->IsActive(slot);
   }
 
@@ -268,6 +268,40 @@ TEST_F(LiveViewerTest, RecordingFollowsTheSelectedSlotAndEndsWithTheStream) {
   EXPECT_EQ(control_.recordings(), (std::vector<std::pair<int, int>>{{0, 1}, {0, 0}}));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] File Recording Stop..."));
   EXPECT_EQ(viewer_->selected_slot(), 1);  // the first slot still streaming
+}
+
+// The control names the session of each event; two slots waiting for their
+// stream logon each get their own result.
+TEST_F(LiveViewerTest, AnAuthenticationResultStartsTheChannelsOfItsOwnSlot) {
+  auto& four = Dvr(4);
+  ASSERT_TRUE(Connect(0, four));
+  ASSERT_TRUE(Connect(1, four, "user2"));
+  viewer_->AuthenticationResult(2, 0);  // a slot that never connected its stream
+  viewer_->AuthenticationResult(1, 0);
+  EXPECT_EQ(Masks(four, "user2", 1), (Bytes{0x0F}));
+  EXPECT_EQ(MasksUpToMarker(four, 0), (Bytes{0xAA}));  // slot 0 still waits for its own
+  viewer_->AuthenticationResult(0, 0);
+  EXPECT_EQ(Masks(four, "admin", 2), (Bytes{0xAA, 0x0F}));
+  // A second result for a slot already started asks for nothing more.
+  viewer_->AuthenticationResult(1, 0);
+  EXPECT_EQ(MasksUpToMarker(four, 1, "user2"), (Bytes{0x0F, 0xAA}));
+}
+
+TEST_F(LiveViewerTest, ACloseEndsOnlyTheSlotItNames) {
+  auto& four = Dvr(4);
+  ASSERT_TRUE(Connect(0, four));
+  ASSERT_TRUE(Connect(1, four, "user2"));
+  viewer_->Close(3, 0);  // no stream there: nothing to end
+  EXPECT_TRUE(viewer_->session(0).stream_connected());
+  EXPECT_TRUE(viewer_->session(1).stream_connected());
+
+  viewer_->Close(1, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !viewer_->session(1).connected(); }));
+  EXPECT_FALSE(viewer_->IsActive(1));
+  EXPECT_TRUE(viewer_->session(0).connected());
+  EXPECT_TRUE(viewer_->IsActive(0));
+  EXPECT_EQ(viewer_->selected_slot(), 0);
+  EXPECT_EQ(viewer_->cells().CellsOf(0), (Bytes{0, 1, 2, 3}));
 }
 
 TEST(LiveViewerLeaving, SlotsStillPingingAreStoppedSideBySideWithinOneBound) {

@@ -24,7 +24,7 @@ std::optional<sessions::Arrow> ArrowOf(ControlId id) {
 
 CLiveMode::CLiveMode(IShellWindow& window, sessions::Pinger pinger)
     : window_(window), ui_(window), vistrel_(std::make_unique<CVistrelAdapter>(window.host())) {
-  viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, vistrel_.get(), std::move(pinger));
+  viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, vistrel_->methods(), std::move(pinger));
   vistrel_->AttachViewer(viewer_.get());
   ui_.SetSelectedSlotSource([this] { return viewer_->selected_slot(); });
   ui_.SetStateListener([this](int slot, sessions::ConnectionState state) {

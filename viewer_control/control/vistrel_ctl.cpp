@@ -14,16 +14,50 @@
 
 namespace vistrel {
 
-// The engine's events, re-emitted as the control's signals.
+namespace {
+
+void SetOut(short* pVal, short value) {
+  if (pVal != nullptr) *pVal = value;
+}
+
+// A typed result as automation hosts see it.
+int32_t Automation(ControlResult result, short* pVal) {
+  switch (result) {
+    case ControlResult::kDone:
+      SetOut(pVal, 1);
+      return S_OK;
+    case ControlResult::kNotConnected:
+      return S_OK;
+    case ControlResult::kRefused:
+    case ControlResult::kFailed:
+      break;
+  }
+  SetOut(pVal, 0);
+  return E_FAIL;
+}
+
+}  // namespace
+
+// The engine's events, handed to the project's host with their session index
+// and then emitted as the automation signals, which pass the index of Close
+// and AuthenticationResult as 0.
 class EventRelay : public IVistrelEvents {
  public:
   explicit EventRelay(VistrelCtl* control) : control_(control) {}
-  void Connect(int nSessionOfNum, int nResult) override { emit control_->Connect(nSessionOfNum, nResult); }
-  void Close(int nSessionOfNum, int nResult) override { emit control_->Close(nSessionOfNum, nResult); }
+  void Connect(int nSessionOfNum, int nResult) override {
+    if (control_->host_ != nullptr) control_->host_->Connect(nSessionOfNum, nResult);
+    emit control_->Connect(nSessionOfNum, nResult);
+  }
+  void Close(int nSessionOfNum, int nResult) override {
+    if (control_->host_ != nullptr) control_->host_->Close(nSessionOfNum, nResult);
+    emit control_->Close(0, 0);
+  }
   void AuthenticationResult(int nSessionOfNum, int nResult) override {
-    emit control_->AuthenticationResult(nSessionOfNum, nResult);
+    if (control_->host_ != nullptr) control_->host_->AuthenticationResult(nSessionOfNum, nResult);
+    emit control_->AuthenticationResult(0, 0);
   }
   void RecordingFailed(int nSessionOfNum, int nResult) override {
+    if (control_->host_ != nullptr) control_->host_->RecordingFailed(nSessionOfNum, nResult);
     emit control_->RecordingFailed(nSessionOfNum, nResult);
   }
 
@@ -72,48 +106,88 @@ void VistrelCtl::PushLayout() {
   view_->SetLayout(layout);
 }
 
-int32_t VistrelCtl::ConnectStreamPort(int nSessionOfNum, const QString& bstrIPAddress, short nPort,
-                                      const QString& bstrUserName, const QString& bstrPassword,
-                                      short* pVal) {
-  return engine_->ConnectStreamPort(nSessionOfNum, bstrIPAddress.toLocal8Bit().toStdString(), nPort,
-                                    bstrUserName.toLocal8Bit().toStdString(),
-                                    bstrPassword.toLocal8Bit().toStdString(), pVal);
+ControlResult VistrelCtl::ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress, uint16_t nPort,
+                                            const std::string& bstrUserName, const std::string& bstrPassword) {
+  return engine_->ConnectStreamPort(nSessionOfNum, bstrIPAddress, nPort, bstrUserName, bstrPassword);
 }
 
-int32_t VistrelCtl::DisconnectStreamPort(int nSessionOfNum, short* pVal) {
-  const int32_t result = engine_->DisconnectStreamPort(nSessionOfNum, pVal);
+ControlResult VistrelCtl::DisconnectStreamPort(int nSessionOfNum) {
+  const ControlResult result = engine_->DisconnectStreamPort(nSessionOfNum);
   PushLayout();  // the caption colours of the session's slots were reset
   return result;
 }
 
-int32_t VistrelCtl::DisconnectAllStreamPort(short* pVal) {
-  const int32_t result = engine_->DisconnectAllStreamPort(pVal);
+ControlResult VistrelCtl::DisconnectAllStreamPort() {
+  const ControlResult result = engine_->DisconnectAllStreamPort();
   PushLayout();
   return result;
 }
 
+ControlResult VistrelCtl::SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
+                                               int nChannelOfNum, int nVideoStreamMode) {
+  const ControlResult result =
+      engine_->SetStreamSessionInfo(nSessionOfNum, varDstChannel, nChannelOfNum, nVideoStreamMode);
+  if (result == ControlResult::kDone) PushLayout();
+  return result;
+}
+
+ControlResult VistrelCtl::SetAlignChannelMode(int nDstChannel, int nChannelPerRow) {
+  const ControlResult result = engine_->SetAlignChannelMode(nDstChannel, nChannelPerRow);
+  if (result == ControlResult::kDone) PushLayout();
+  return result;
+}
+
+ControlResult VistrelCtl::SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType) {
+  const ControlResult result = engine_->SetRecordEventType(nSessionOfNum, varRecType);
+  if (result == ControlResult::kDone) PushLayout();
+  return result;
+}
+
+ControlResult VistrelCtl::SetMpeg4Recording(int nSessionOfIndex, int nRecording) {
+  return engine_->SetMpeg4Recording(nSessionOfIndex, nRecording);
+}
+
+std::string VistrelCtl::RecordingFailureText(int nSessionOfIndex) {
+  return engine_->RecordingFailureText(nSessionOfIndex);
+}
+
+int32_t VistrelCtl::ConnectStreamPort(int nSessionOfNum, const QString& bstrIPAddress, short nPort,
+                                      const QString& bstrUserName, const QString& bstrPassword,
+                                      short* pVal) {
+  return Automation(ConnectStreamPort(nSessionOfNum, bstrIPAddress.toLocal8Bit().toStdString(),
+                                      static_cast<uint16_t>(nPort), bstrUserName.toLocal8Bit().toStdString(),
+                                      bstrPassword.toLocal8Bit().toStdString()),
+                    pVal);
+}
+
+int32_t VistrelCtl::DisconnectStreamPort(int nSessionOfNum, short* pVal) {
+  const ControlResult result = DisconnectStreamPort(nSessionOfNum);
+  if (result != ControlResult::kFailed) return Automation(result, pVal);
+  // A disconnect that failed still released the session's slots.
+  SetOut(pVal, 0);
+  return S_OK;
+}
+
+int32_t VistrelCtl::DisconnectAllStreamPort(short* pVal) {
+  (void)pVal;  // not written
+  return DisconnectAllStreamPort() == ControlResult::kDone ? S_OK : E_FAIL;
+}
+
 int32_t VistrelCtl::SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
                                          int nChannelOfNum, int nVideoStreamMode, short* pVal) {
-  const int32_t result =
-      engine_->SetStreamSessionInfo(nSessionOfNum, varDstChannel, nChannelOfNum, nVideoStreamMode, pVal);
-  if (result >= 0) PushLayout();
-  return result;
+  return Automation(SetStreamSessionInfo(nSessionOfNum, varDstChannel, nChannelOfNum, nVideoStreamMode), pVal);
 }
 
 int32_t VistrelCtl::SetAlignChannelMode(int nDstChannel, int nChannelPerRow, short* pVal) {
-  const int32_t result = engine_->SetAlignChannelMode(nDstChannel, nChannelPerRow, pVal);
-  if (result >= 0) PushLayout();
-  return result;
+  return Automation(SetAlignChannelMode(nDstChannel, nChannelPerRow), pVal);
 }
 
 int32_t VistrelCtl::SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType, short* pVal) {
-  const int32_t result = engine_->SetRecordEventType(nSessionOfNum, varRecType, pVal);
-  if (result >= 0) PushLayout();
-  return result;
+  return Automation(SetRecordEventType(nSessionOfNum, varRecType), pVal);
 }
 
 int32_t VistrelCtl::SetMpeg4Recording(int nSessionOfIndex, int nRecording, short* pVal) {
-  return engine_->SetMpeg4Recording(nSessionOfIndex, nRecording, pVal);
+  return Automation(SetMpeg4Recording(nSessionOfIndex, nRecording), pVal);
 }
 
 void VistrelCtl::ToggleSelection(const QPoint& point) {

@@ -336,7 +336,17 @@ TEST_F(ControlTest, LayoutsPastSlotSixteenLeaveTheirExtraCellsBlank) {
   CheckLayoutsPastSlotSixteen(*control);
 }
 
+// The project's own host hears which session it was; automation hosts hear 0.
 TEST_F(ControlTest, CloseCarriesZeroWhicheverSessionClosed) {
+  struct Host : IVistrelEvents {
+    void Connect(int session, int) override { connected = session; }
+    void Close(int session, int result) override { closed = {closed.count + 1, session, result}; }
+    void AuthenticationResult(int session, int) override { authenticated = session; }
+    int connected = -1;
+    int authenticated = -1;
+    Recorded closed;
+  } host;
+  control->SetEventSink(&host);
   StartDvr(4);
   const uint8_t map[16] = {8, 9, 10, 11};
   short out = 0;
@@ -344,11 +354,43 @@ TEST_F(ControlTest, CloseCarriesZeroWhicheverSessionClosed) {
   ASSERT_EQ(Connect(3, &out), S_OK);
   ASSERT_TRUE(test::PumpUntil([&] { return authentications.count > 0; }, 5s));
   EXPECT_EQ(connects.first, 3);
+  EXPECT_EQ(authentications.first, 0);
+  EXPECT_EQ(host.connected, 3);
+  EXPECT_EQ(host.authenticated, 3);
   dvr->Drop(dvremu::Target::kStream);
   ASSERT_TRUE(test::PumpUntil([&] { return closes.count > 0; }, 5s));
   EXPECT_EQ(closes.first, 0);
   EXPECT_EQ(closes.second, 0);
+  EXPECT_EQ(host.closed.count, 1);
+  EXPECT_EQ(host.closed.first, 3);
+  EXPECT_EQ(host.closed.second, 0);
   EXPECT_FALSE(control->engine().session(3).connected());
+  control->SetEventSink(nullptr);
+}
+
+// Sessions outside 0-3 are refused alike through both surfaces.
+TEST_F(ControlTest, SessionsOutsideTheirRangeFailWithZero) {
+  const uint8_t map[16] = {0, 1, 2, 3};
+  for (int session : {-1, 4}) {
+    short out = 7;
+    EXPECT_EQ(control->ConnectStreamPort(session, "127.0.0.1", 4001, "a", "b", &out), E_FAIL);
+    EXPECT_EQ(out, 0);
+    out = 7;
+    EXPECT_EQ(control->DisconnectStreamPort(session, &out), E_FAIL);
+    EXPECT_EQ(out, 0);
+    out = 7;
+    EXPECT_EQ(control->SetStreamSessionInfo(session, map, 4, 1, &out), E_FAIL);
+    EXPECT_EQ(out, 0);
+    out = 7;
+    EXPECT_EQ(control->SetMpeg4Recording(session, 1, &out), E_FAIL);
+    EXPECT_EQ(out, 0);
+    EXPECT_EQ(control->DisconnectStreamPort(session), ControlResult::kRefused);
+    EXPECT_EQ(control->SetMpeg4Recording(session, 1), ControlResult::kRefused);
+  }
+  // Nothing to disconnect: S_OK and pVal not written.
+  short out = 7;
+  EXPECT_EQ(control->DisconnectAllStreamPort(&out), S_OK);
+  EXPECT_EQ(out, 7);
 }
 
 }  // namespace

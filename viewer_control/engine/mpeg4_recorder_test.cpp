@@ -199,8 +199,7 @@ class SessionRecordingTest : public RecorderTest {
     test::UseVideoFolder(dir_.string(), folder() + "video");
     engine_.SetLocalTime([this] { return now_; });
     const uint8_t map[16] = {4, 5, 6, 7};
-    int16_t out = 0;
-    ASSERT_EQ(engine_.SetStreamSessionInfo(1, map, 4, kStreamLive, &out), 0);
+    ASSERT_EQ(engine_.SetStreamSessionInfo(1, map, 4, kStreamLive), ControlResult::kDone);
   }
   void TearDown() override {
     unsetenv("KAVIRO_REGISTRY");
@@ -237,9 +236,7 @@ class SessionRecordingTest : public RecorderTest {
 };
 
 TEST_F(SessionRecordingTest, FilesGoIntoAFolderNamedFromTheLocalTime) {
-  int16_t out = 7;
-  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), 0);
-  EXPECT_EQ(out, 1);
+  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1), ControlResult::kDone);
   const std::string recording = folder() + "video/20261208163533/";
   for (const char* name : {"000", "001", "002", "003"}) {
     EXPECT_TRUE(fs::exists(recording + name + ".rmp")) << name;
@@ -253,11 +250,11 @@ TEST_F(SessionRecordingTest, FilesGoIntoAFolderNamedFromTheLocalTime) {
 // is up: the file begins at the first I picture after the VOL and decodes.
 TEST_F(SessionRecordingTest, ARecordingStartedBeforeTheVolDecodes) {
   test::StreamEncoder encoder(352, 240);
-  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1), ControlResult::kDone);
   Feed(encoder.Picture(2, 0));  // cannot be decoded without the VOL: not recorded
   Feed(encoder.vol_packet());
   for (int number = 0; number < 3; ++number) Feed(encoder.Picture(2, number, static_cast<uint8_t>(60 + number)));
-  engine_.SetMpeg4Recording(1, 0, nullptr);
+  engine_.SetMpeg4Recording(1, 0);
 
   const Bytes rmp = ReadFile(folder() + "video/20261208163533/001.rmp");
   ASSERT_GT(rmp.size(), 24u);
@@ -270,7 +267,7 @@ TEST_F(SessionRecordingTest, ARecordingStartedBeforeTheVolDecodes) {
 TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
   test::StreamEncoder encoder(352, 240);
   Feed(encoder.vol_packet());
-  engine_.SetMpeg4Recording(1, 1, nullptr);
+  engine_.SetMpeg4Recording(1, 1);
   Feed(Packet(1, 0));
   const std::string first = folder() + "video/20261208163533/000.rmp";
   const auto first_size = fs::file_size(first);
@@ -279,7 +276,7 @@ TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
 
   // In the same second the time name is taken: the new recording gets a
   // folder of its own and the earlier files keep what they hold.
-  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1), ControlResult::kDone);
   Feed(Packet(1, 0));
   EXPECT_EQ(fs::file_size(first), first_size);
   const std::string second = folder() + "video/20261208163533_2/000.rmp";
@@ -289,7 +286,7 @@ TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
   EXPECT_EQ(Bytes(second_header.begin() + 5, second_header.begin() + 24), encoder.vol_packet());
 
   now_.tm_sec = 34;
-  engine_.SetMpeg4Recording(1, 1, nullptr);
+  engine_.SetMpeg4Recording(1, 1);
   Feed(Packet(1, 0));
   EXPECT_EQ(fs::file_size(second), 24 + Packet(1, 0).size() - 2);
   EXPECT_EQ(fs::file_size(folder() + "video/20261208163534/000.rmp"), 24 + Packet(1, 0).size() - 2);
@@ -298,9 +295,7 @@ TEST_F(SessionRecordingTest, SwitchingOnAgainClosesTheEarlierFilesFirst) {
 
 TEST_F(SessionRecordingTest, WithoutTheRegistryKeyNothingIsRecorded) {
   setenv("KAVIRO_REGISTRY", (dir_ / "other.db").c_str(), 1);
-  int16_t out = 7;
-  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), E_FAIL);
-  EXPECT_EQ(out, 0);
+  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1), ControlResult::kFailed);
   EXPECT_FALSE(engine_.session(1).recording());
   EXPECT_FALSE(fs::exists(folder() + "video"));
   ASSERT_TRUE(engine_.session(1).recording_failure());
@@ -309,9 +304,7 @@ TEST_F(SessionRecordingTest, WithoutTheRegistryKeyNothingIsRecorded) {
 
 TEST_F(SessionRecordingTest, AFolderThatCannotBeMadeFailsAndSaysWhy) {
   std::ofstream(folder() + "video") << "a file, not a folder";
-  int16_t out = 7;
-  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1, &out), E_FAIL);
-  EXPECT_EQ(out, 0);
+  EXPECT_EQ(engine_.SetMpeg4Recording(1, 1), ControlResult::kFailed);
   EXPECT_FALSE(engine_.session(1).recording());
   EXPECT_TRUE(trace.Contains("[MPEG4 DECODER] Record file foder create failed !!!"));
   ASSERT_TRUE(engine_.session(1).recording_failure());
@@ -319,12 +312,12 @@ TEST_F(SessionRecordingTest, AFolderThatCannotBeMadeFailsAndSaysWhy) {
 }
 
 TEST_F(SessionRecordingTest, ADiskFullFromTheStartRecordsNothingAndFails) {
-  int32_t result;
+  ControlResult result = ControlResult::kDone;
   {
     test::FileSizeLimit full(0);
-    result = engine_.SetMpeg4Recording(1, 1, nullptr);
+    result = engine_.SetMpeg4Recording(1, 1);
   }
-  EXPECT_EQ(result, E_FAIL);
+  EXPECT_EQ(result, ControlResult::kFailed);
   EXPECT_FALSE(engine_.session(1).recording());
   ASSERT_TRUE(engine_.session(1).recording_failure());
   EXPECT_EQ(engine_.session(1).recording_failure()->path, folder() + "video/20261208163533/000.rmp");
@@ -334,7 +327,7 @@ TEST_F(SessionRecordingTest, ADiskFullFromTheStartRecordsNothingAndFails) {
 TEST_F(SessionRecordingTest, AWriteThatFailsLaterIsReportedOnceWithItsFile) {
   test::StreamEncoder encoder(352, 240);
   Feed(encoder.vol_packet());
-  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1), ControlResult::kDone);
   Feed(Packet(1, 0));
   Feed(Packet(2, 0));
   {
@@ -351,7 +344,7 @@ TEST_F(SessionRecordingTest, AWriteThatFailsLaterIsReportedOnceWithItsFile) {
 
   // A new recording is heard of again.
   now_.tm_sec = 40;
-  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1, nullptr), 0);
+  ASSERT_EQ(engine_.SetMpeg4Recording(1, 1), ControlResult::kDone);
   EXPECT_FALSE(engine_.session(1).recording_failure());
   Feed(Packet(1, 0));
   {

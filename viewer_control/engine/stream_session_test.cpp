@@ -79,7 +79,7 @@ class SessionProtocolTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const uint8_t map[16] = {8, 9, 10, 11};
-    ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, kStreamLive, nullptr), S_OK);
+    ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, kStreamLive), ControlResult::kDone);
     engine.SetFrameSink(&sink);
   }
   StreamSession& session() { return engine.session(0); }
@@ -167,13 +167,13 @@ class StreamSocketTest : public ::testing::Test {
     test::EnsureApplication();
     const uint8_t map[16] = {0, 1, 2, 3};
     for (int index = 0; index < kSessionCount; ++index) {
-      ASSERT_EQ(engine.SetStreamSessionInfo(index, map, 4, kStreamLive, nullptr), S_OK);
+      ASSERT_EQ(engine.SetStreamSessionInfo(index, map, 4, kStreamLive), ControlResult::kDone);
     }
     engine.SetFrameSink(&sink);
   }
-  int32_t Connect(int index, int16_t* out = nullptr) {
+  ControlResult Connect(int index) {
     return engine.ConnectStreamPort(index, "127.0.0.1", static_cast<short>(dvr.port()), "admin",
-                                    "1234", out);
+                                    "1234");
   }
 
   platform::TraceCapture trace;
@@ -184,9 +184,7 @@ class StreamSocketTest : public ::testing::Test {
 };
 
 TEST_F(StreamSocketTest, LiveLogonRaisesItsEventsOnTheOwnerThread) {
-  int16_t out = 0;
-  ASSERT_EQ(Connect(2, &out), S_OK);
-  EXPECT_EQ(out, 1);
+  ASSERT_EQ(Connect(2), ControlResult::kDone);
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 1; }));
   EXPECT_EQ(events.events[0], (Event{"Connect", 2, 0}));
@@ -198,7 +196,7 @@ TEST_F(StreamSocketTest, LiveLogonRaisesItsEventsOnTheOwnerThread) {
   ASSERT_TRUE(dvr.SendPacket(stream::LOGON_RESULT, Bytes{0}));
   EXPECT_EQ(dvr.ReadSome(), Concat(Header(1, stream::RCVREADY), Bytes{0x40}));  // one write
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("AuthenticationResult") == 1; }));
-  EXPECT_EQ(events.events[1], (Event{"AuthenticationResult", 0, 0}));
+  EXPECT_EQ(events.events[1], (Event{"AuthenticationResult", 2, 0}));
 
   // The decoders start on the owner thread while the receive thread waits, so
   // the picture sent together with the VOL packet is already decoded.
@@ -209,13 +207,13 @@ TEST_F(StreamSocketTest, LiveLogonRaisesItsEventsOnTheOwnerThread) {
   ASSERT_TRUE(dvr.Send(both));
   ASSERT_TRUE(test::PumpUntil([&] { return sink.pictures[1].load() == 1; }));
   EXPECT_TRUE(events.all_on_owner);
-  EXPECT_EQ(engine.DisconnectStreamPort(2, &out), S_OK);
+  EXPECT_EQ(engine.DisconnectStreamPort(2), ControlResult::kDone);
 }
 
 TEST_F(StreamSocketTest, RecordedStreamAsksForTheRecordingAndRaisesNoAuthentication) {
   const uint8_t map[16] = {4};
-  ASSERT_EQ(engine.SetStreamSessionInfo(1, map, 1, kStreamRecorded, nullptr), S_OK);
-  ASSERT_EQ(Connect(1), S_OK);
+  ASSERT_EQ(engine.SetStreamSessionInfo(1, map, 1, kStreamRecorded), ControlResult::kDone);
+  ASSERT_EQ(Connect(1), ControlResult::kDone);
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 1; }));
   ASSERT_TRUE(dvr.SendPacket(stream::REQ_AUTHENTICATION));
@@ -230,18 +228,18 @@ TEST_F(StreamSocketTest, RecordedStreamAsksForTheRecordingAndRaisesNoAuthenticat
   ASSERT_TRUE(test::PumpUntil([&] { return sink.pictures[4].load() == 1; }));
   EXPECT_EQ(events.Count("AuthenticationResult"), 0u);
   EXPECT_TRUE(trace.Contains("[STREAM SESSION 1] Mpeg4 record stream receive ready !!!"));
-  engine.DisconnectAllStreamPort(nullptr);
+  engine.DisconnectAllStreamPort();
 }
 
-TEST_F(StreamSocketTest, ADroppedConnectionRaisesCloseWithZerosAndEndsTheThread) {
-  ASSERT_EQ(Connect(3), S_OK);
+TEST_F(StreamSocketTest, ADroppedConnectionRaisesCloseForItsSessionAndEndsTheThread) {
+  ASSERT_EQ(Connect(3), ControlResult::kDone);
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 1; }));
   ASSERT_TRUE(dvr.LiveLogon());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("AuthenticationResult") == 1; }));
   dvr.DropClient();
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Close") == 1; }));
-  EXPECT_EQ(events.events.back(), (Event{"Close", 0, 0}));
+  EXPECT_EQ(events.events.back(), (Event{"Close", 3, 0}));
   ASSERT_TRUE(trace.WaitFor("[STREAM SOCKET] Stream port thread end !!!", 2s));
   ASSERT_TRUE(test::PumpUntil([&] { return !engine.session(3).running(); }));
   EXPECT_EQ(engine.session(3).stream_type(), kStreamLive);
@@ -249,15 +247,14 @@ TEST_F(StreamSocketTest, ADroppedConnectionRaisesCloseWithZerosAndEndsTheThread)
   EXPECT_EQ(events.Count("Close"), 1u);
 
   // The session can connect again.
-  ASSERT_EQ(Connect(3), S_OK);
+  ASSERT_EQ(Connect(3), ControlResult::kDone);
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 2; }));
-  engine.DisconnectAllStreamPort(nullptr);
+  engine.DisconnectAllStreamPort();
 }
 
 TEST_F(StreamSocketTest, StopWhileBlockedInReceiveEndsWithinTheBoundAndRaisesNoClose) {
-  int16_t out = 0;
-  ASSERT_EQ(Connect(0), S_OK);
+  ASSERT_EQ(Connect(0), ControlResult::kDone);
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 1; }));
   ASSERT_TRUE(dvr.LiveLogon());
@@ -265,9 +262,8 @@ TEST_F(StreamSocketTest, StopWhileBlockedInReceiveEndsWithinTheBoundAndRaisesNoC
   std::this_thread::sleep_for(50ms);  // the thread waits in its receive
 
   const auto begun = std::chrono::steady_clock::now();
-  EXPECT_EQ(engine.DisconnectStreamPort(0, &out), S_OK);
+  EXPECT_EQ(engine.DisconnectStreamPort(0), ControlResult::kDone);
   EXPECT_LT(std::chrono::steady_clock::now() - begun, 1000ms);
-  EXPECT_EQ(out, 1);
   EXPECT_FALSE(engine.session(0).running());
   EXPECT_TRUE(trace.Contains("[STREAM SOCKET] disconnect signal enable !!!"));
   EXPECT_FALSE(trace.Contains("Terminating it."));
@@ -276,18 +272,18 @@ TEST_F(StreamSocketTest, StopWhileBlockedInReceiveEndsWithinTheBoundAndRaisesNoC
 }
 
 TEST_F(StreamSocketTest, ADisconnectFromInsideAnEventHandlerDoesNotDeadlock) {
-  int16_t out = 0;
+  ControlResult out = ControlResult::kRefused;
   std::chrono::steady_clock::duration took{};
   events.on_event = [&](const std::string& name) {
     if (name != "Connect") return;
     const auto begun = std::chrono::steady_clock::now();
-    engine.DisconnectStreamPort(1, &out);
+    out = engine.DisconnectStreamPort(1);
     took = std::chrono::steady_clock::now() - begun;
   };
-  ASSERT_EQ(Connect(1), S_OK);
+  ASSERT_EQ(Connect(1), ControlResult::kDone);
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 1; }));
-  EXPECT_EQ(out, 1);
+  EXPECT_EQ(out, ControlResult::kDone);
   EXPECT_LT(took, 1000ms);
   EXPECT_FALSE(engine.session(1).running());
   EXPECT_FALSE(trace.Contains("Terminating it."));
@@ -311,7 +307,7 @@ class BlockingSink : public IFrameSink {
 TEST_F(StreamSocketTest, AThreadThatDoesNotEndInTimeIsLeftHarmless) {
   BlockingSink blocking;
   engine.SetFrameSink(0, &blocking);
-  ASSERT_EQ(Connect(0), S_OK);
+  ASSERT_EQ(Connect(0), ControlResult::kDone);
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 1; }));
   ASSERT_TRUE(dvr.LiveLogon());
@@ -321,15 +317,13 @@ TEST_F(StreamSocketTest, AThreadThatDoesNotEndInTimeIsLeftHarmless) {
   ASSERT_TRUE(dvr.SendPacket(stream::LIVE_VIDEO_DATA, encoder.Picture(1, 0)));
   ASSERT_TRUE(test::PumpUntil([&] { return blocking.entered.load(); }));
 
-  int16_t out = 0;
-  EXPECT_EQ(engine.DisconnectStreamPort(0, &out), S_OK);
-  EXPECT_EQ(out, 1);
+  EXPECT_EQ(engine.DisconnectStreamPort(0), ControlResult::kDone);
   EXPECT_TRUE(trace.Contains("[STREAM SOCKET] Stream receive thread proc not exiting. Terminating it."));
   EXPECT_FALSE(engine.session(0).running());
   // A new connection waits for the old thread to be gone.
   const uint8_t map[16] = {0, 1, 2, 3};
-  ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, kStreamLive, nullptr), S_OK);
-  EXPECT_EQ(Connect(0, &out), S_OK);
+  ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, kStreamLive), ControlResult::kDone);
+  EXPECT_EQ(Connect(0), ControlResult::kDone);
   EXPECT_TRUE(trace.Contains("[STREAM SOCKET] Stream port thread end !!!"));
   ASSERT_TRUE(dvr.Accept());
   ASSERT_TRUE(test::PumpUntil([&] { return events.Count("Connect") == 2; }));
@@ -337,9 +331,7 @@ TEST_F(StreamSocketTest, AThreadThatDoesNotEndInTimeIsLeftHarmless) {
 }
 
 TEST_F(StreamSocketTest, ARefusedConnectionRaisesNothing) {
-  int16_t out = 0;  // port 1: nobody listens there
-  ASSERT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 1, "admin", "1234", &out), S_OK);
-  EXPECT_EQ(out, 1);
+  ASSERT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 1, "admin", "1234"), ControlResult::kDone);
   ASSERT_TRUE(trace.WaitFor("[STREAM SOCKET] Stream port thread exit !!!", 2s));
   EXPECT_TRUE(trace.Contains("[STREAM SOCKET] Failed to connect stream socket at StreamRecvThreadProc() : "
                              "error code(0x0000274D)"));

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/result_codes.h"
 #include "platform/trace.h"
 #include "viewer_control/engine/owner_relay.h"
 
@@ -14,15 +13,6 @@ constexpr ChannelList kUnsetList = {
     -1};
 
 bool ValidSession(int index) { return index >= 0 && index < kSessionCount; }
-
-void SetOut(int16_t* out, int16_t value) {
-  if (out != nullptr) *out = value;
-}
-
-int32_t Fail(int16_t* out) {
-  SetOut(out, 0);
-  return E_FAIL;
-}
 
 }  // namespace
 
@@ -57,21 +47,20 @@ void VistrelEngine::SetLocalTime(std::function<std::tm()> now) {
   for (auto& session : sessions_) session.SetLocalTime(now);
 }
 
-int32_t VistrelEngine::ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress,
-                                         short nPort, const std::string& bstrUserName,
-                                         const std::string& bstrPassword, int16_t* pVal) {
-  if (!ValidSession(nSessionOfNum)) return Fail(pVal);
+ControlResult VistrelEngine::ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress,
+                                         uint16_t nPort, const std::string& bstrUserName,
+                                         const std::string& bstrPassword) {
+  if (!ValidSession(nSessionOfNum)) return ControlResult::kRefused;
   std::lock_guard lock(lock_);
   StreamSession& session = sessions_[nSessionOfNum];
   // A session still connecting counts as connected: a second thread on it
   // would share its buffers.
-  if (session.running()) return Fail(pVal);
-  if (session.Connect(bstrUserName, bstrPassword, bstrIPAddress, static_cast<uint16_t>(nPort)) < 0) {
+  if (session.running()) return ControlResult::kRefused;
+  if (session.Connect(bstrUserName, bstrPassword, bstrIPAddress, nPort) < 0) {
     Trace("Failed to connection stream port.");
-    return Fail(pVal);
+    return ControlResult::kFailed;
   }
-  SetOut(pVal, 1);
-  return S_OK;
+  return ControlResult::kDone;
 }
 
 void VistrelEngine::CloseDecoders(int index) {
@@ -84,16 +73,15 @@ void VistrelEngine::CloseDecoders(int index) {
   }
 }
 
-int32_t VistrelEngine::DisconnectStreamPort(int nSessionOfNum, int16_t* pVal) {
-  if (!ValidSession(nSessionOfNum)) return Fail(pVal);
+ControlResult VistrelEngine::DisconnectStreamPort(int nSessionOfNum) {
+  if (!ValidSession(nSessionOfNum)) return ControlResult::kRefused;
   std::lock_guard lock(lock_);
   StreamSession& session = sessions_[nSessionOfNum];
-  if (!session.running()) return S_OK;
+  if (!session.running()) return ControlResult::kNotConnected;
+  ControlResult result = ControlResult::kDone;
   if (session.Disconnect() < 0) {
     Trace("Failed to disconnection stream port.");
-    SetOut(pVal, 0);
-  } else {
-    SetOut(pVal, 1);
+    result = ControlResult::kFailed;
   }
   CloseDecoders(nSessionOfNum);
   ChannelList& list = channel_lists_[nSessionOfNum];
@@ -105,45 +93,46 @@ int32_t VistrelEngine::DisconnectStreamPort(int nSessionOfNum, int16_t* pVal) {
   }
   list.entries.fill(0);
   list.count = 0;
-  return S_OK;
+  return result;
 }
 
-int32_t VistrelEngine::DisconnectAllStreamPort(int16_t* pVal) {
-  (void)pVal;  // not written
+ControlResult VistrelEngine::DisconnectAllStreamPort() {
   std::lock_guard lock(lock_);
-  int32_t result = S_OK;
+  ControlResult result = ControlResult::kDone;
   for (int index = 0; index < kSessionCount; ++index) {
     if (!sessions_[index].running()) continue;
-    result = sessions_[index].Disconnect();
-    if (result < 0) Trace("Failed to disconnection stream port.");
+    result = ControlResult::kDone;
+    if (sessions_[index].Disconnect() < 0) {
+      Trace("Failed to disconnection stream port.");
+      result = ControlResult::kFailed;
+    }
     CloseDecoders(index);
   }
   channel_lists_.fill(kUnsetList);
   return result;
 }
 
-int32_t VistrelEngine::SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
-                                            int nChannelOfNum, int nVideoStreamMode, int16_t* pVal) {
+ControlResult VistrelEngine::SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
+                                                  int nChannelOfNum, int nVideoStreamMode) {
   if (!ValidSession(nSessionOfNum) || nChannelOfNum < 1 || nChannelOfNum > kDisplaySlots ||
       varDstChannel.size() < static_cast<size_t>(nChannelOfNum)) {
-    return Fail(pVal);
+    return ControlResult::kRefused;
   }
   const auto map = varDstChannel.first(static_cast<size_t>(nChannelOfNum));
   if (std::any_of(map.begin(), map.end(), [](uint8_t slot) { return slot >= kDisplaySlots; })) {
-    return Fail(pVal);
+    return ControlResult::kRefused;
   }
   sessions_[nSessionOfNum].SetSessionInfo(map, nChannelOfNum, nVideoStreamMode);
   ChannelList& list = channel_lists_[nSessionOfNum];
   std::copy(map.begin(), map.end(), list.entries.begin());
   list.count = nChannelOfNum;
   video_stream_mode_ = nVideoStreamMode;
-  SetOut(pVal, 1);
-  return S_OK;
+  return ControlResult::kDone;
 }
 
-int32_t VistrelEngine::SetAlignChannelMode(int nDstChannel, int nChannelPerRow, int16_t* pVal) {
+ControlResult VistrelEngine::SetAlignChannelMode(int nDstChannel, int nChannelPerRow) {
   if (nDstChannel < 0 || nDstChannel >= kDisplaySlots || nChannelPerRow < 1 || nChannelPerRow > 4) {
-    return Fail(pVal);
+    return ControlResult::kRefused;
   }
   {
     std::lock_guard lock(lock_);
@@ -151,38 +140,34 @@ int32_t VistrelEngine::SetAlignChannelMode(int nDstChannel, int nChannelPerRow, 
     first_slot_ = nDstChannel;
     channels_per_row_ = nChannelPerRow;
   }
-  SetOut(pVal, 1);
-  return S_OK;
+  return ControlResult::kDone;
 }
 
-int32_t VistrelEngine::SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType,
-                                          int16_t* pVal) {
-  if (!ValidSession(nSessionOfNum)) return Fail(pVal);
+ControlResult VistrelEngine::SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType) {
+  if (!ValidSession(nSessionOfNum)) return ControlResult::kRefused;
   const ChannelList& list = channel_lists_[nSessionOfNum];
-  if (list.count <= 0) return Fail(pVal);
+  if (list.count <= 0) return ControlResult::kRefused;
   const int first = list.entries[0];
   // The bytes must exist and land inside the sixteen slots.
   if (varRecType.size() < static_cast<size_t>(list.count) || first + list.count > kDisplaySlots) {
-    return Fail(pVal);
+    return ControlResult::kRefused;
   }
   std::copy_n(varRecType.begin(), list.count, record_event_types_.begin() + first);
-  SetOut(pVal, 1);
-  return S_OK;
+  return ControlResult::kDone;
 }
 
-int32_t VistrelEngine::SetMpeg4Recording(int nSessionOfIndex, int nRecording, int16_t* pVal) {
-  if (!ValidSession(nSessionOfIndex)) return Fail(pVal);
+ControlResult VistrelEngine::SetMpeg4Recording(int nSessionOfIndex, int nRecording) {
+  if (!ValidSession(nSessionOfIndex)) return ControlResult::kRefused;
   // Nothing recorded is never reported as a recording.
   if (!sessions_[nSessionOfIndex].SetRecording(nRecording != 0, video_stream_mode_ == kStreamLive)) {
-    return Fail(pVal);
+    return ControlResult::kFailed;
   }
-  SetOut(pVal, 1);
-  return S_OK;
+  return ControlResult::kDone;
 }
 
-std::string VistrelEngine::RecordingFailureText(int session) const {
-  if (!ValidSession(session)) return {};
-  const auto failure = sessions_[session].recording_failure();
+std::string VistrelEngine::RecordingFailureText(int nSessionOfIndex) {
+  if (!ValidSession(nSessionOfIndex)) return {};
+  const auto failure = sessions_[nSessionOfIndex].recording_failure();
   return failure ? failure->Text() : std::string();
 }
 
@@ -197,16 +182,14 @@ void VistrelEngine::SessionConnected(int index, IStreamTransport& transport) {
 }
 
 void VistrelEngine::SessionClosed(int index, IStreamTransport& transport) {
-  (void)index;  // the event does not carry it
-  RunOnOwner(transport, [this] {
-    if (events_ != nullptr) events_->Close(0, 0);
+  RunOnOwner(transport, [this, index] {
+    if (events_ != nullptr) events_->Close(index, 0);
   });
 }
 
 void VistrelEngine::SessionAuthenticated(int index, IStreamTransport& transport) {
-  (void)index;
-  RunOnOwner(transport, [this] {
-    if (events_ != nullptr) events_->AuthenticationResult(0, 0);
+  RunOnOwner(transport, [this, index] {
+    if (events_ != nullptr) events_->AuthenticationResult(index, 0);
   });
 }
 

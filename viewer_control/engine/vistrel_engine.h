@@ -1,7 +1,6 @@
 // The engine of the viewer control, without widgets: four stream sessions,
 // sixteen decoder channels (one per display slot) and the recorders, driven by
-// the seven methods of IVistrelCtl with their names, arguments and results
-// (S_OK / E_FAIL, out values 1 / 0, and what each leaves untouched).
+// the methods of IVistrelControl (vistrel_control.h).
 //
 // Threads: the engine belongs to the thread that constructs it (the owner),
 // which must run a Qt event loop. Every method is called on the owner thread.
@@ -35,6 +34,7 @@
 #include "viewer_control/engine/decoder_channel.h"
 #include "viewer_control/engine/frame_sink.h"
 #include "viewer_control/engine/stream_session.h"
+#include "viewer_control/engine/vistrel_control.h"
 #include "viewer_control/engine/vistrel_events.h"
 
 namespace vistrel {
@@ -50,7 +50,7 @@ struct ChannelList {
   int32_t count;
 };
 
-class VistrelEngine final : private IStreamSessionHost {
+class VistrelEngine final : public IVistrelControl, private IStreamSessionHost {
  public:
   explicit VistrelEngine(IVistrelEvents* events = nullptr, IFrameSink* frames = nullptr);
   ~VistrelEngine() override;
@@ -64,21 +64,21 @@ class VistrelEngine final : private IStreamSessionHost {
   // The clock that names recording folders (tests move it).
   void SetLocalTime(std::function<std::tm()> now);
 
-  // --- IVistrelCtl; every pVal may be null (then nothing is written).
-  int32_t ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress, short nPort,
-                            const std::string& bstrUserName, const std::string& bstrPassword,
-                            int16_t* pVal);
-  int32_t DisconnectStreamPort(int nSessionOfNum, int16_t* pVal);
-  int32_t DisconnectAllStreamPort(int16_t* pVal);
-  // `varDstChannel`: entry k is the display slot (0-15) of stream channel k+1.
-  int32_t SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
-                               int nChannelOfNum, int nVideoStreamMode, int16_t* pVal);
-  int32_t SetAlignChannelMode(int nDstChannel, int nChannelPerRow, int16_t* pVal);
-  // `varRecType`: one byte per channel of the session.
-  int32_t SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType, int16_t* pVal);
-  // Switching on fails (E_FAIL, pVal 0) when no channel's files could be
-  // made; session(i).recording_failure() then says why.
-  int32_t SetMpeg4Recording(int nSessionOfIndex, int nRecording, int16_t* pVal);
+  // --- IVistrelControl. Sessions outside 0-3, counts outside 1-16 and
+  // display slots above 15 are refused.
+  ControlResult ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress, uint16_t nPort,
+                                  const std::string& bstrUserName, const std::string& bstrPassword) override;
+  ControlResult DisconnectStreamPort(int nSessionOfNum) override;
+  ControlResult DisconnectAllStreamPort() override;
+  ControlResult SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel, int nChannelOfNum,
+                                     int nVideoStreamMode) override;
+  ControlResult SetAlignChannelMode(int nDstChannel, int nChannelPerRow) override;
+  ControlResult SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType) override;
+  // Switching on is refused when no channel's files could be made;
+  // RecordingFailureText then says why.
+  ControlResult SetMpeg4Recording(int nSessionOfIndex, int nRecording) override;
+  // RecordingFailure::Text() of the session's recording, "" while nothing failed.
+  std::string RecordingFailureText(int nSessionOfIndex) override;
 
   // --- State for the renderer, the tools and tests (owner thread).
   DecoderChannel& decoder(int slot) { return decoders_[slot]; }
@@ -89,8 +89,6 @@ class VistrelEngine final : private IStreamSessionHost {
   int first_slot() const { return first_slot_; }
   int channels_per_row() const { return channels_per_row_; }
   int selected_cell() const { return selected_cell_; }
-  // RecordingFailure::Text() of the session's recording, "" while nothing failed.
-  std::string RecordingFailureText(int session) const;
   void set_selected_cell(int cell) { selected_cell_ = cell; }
 
  private:

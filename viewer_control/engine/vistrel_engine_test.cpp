@@ -113,62 +113,43 @@ TEST_F(EngineTest, ArgumentsOutsideTheirRangesFailWithZero) {
   const uint8_t map[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
   const uint8_t bad_map[4] = {0, 1, 16, 3};
   for (int session : {-1, 4}) {
-    int16_t out = 5;
-    EXPECT_EQ(engine.ConnectStreamPort(session, "127.0.0.1", 4001, "a", "b", &out), E_FAIL);
-    EXPECT_EQ(out, 0);
-    out = 5;
-    EXPECT_EQ(engine.DisconnectStreamPort(session, &out), E_FAIL);
-    EXPECT_EQ(out, 0);
-    out = 5;
-    EXPECT_EQ(engine.SetStreamSessionInfo(session, map, 4, 1, &out), E_FAIL);
-    EXPECT_EQ(out, 0);
-    out = 5;
-    EXPECT_EQ(engine.SetMpeg4Recording(session, 1, &out), E_FAIL);
-    EXPECT_EQ(out, 0);
+    EXPECT_EQ(engine.ConnectStreamPort(session, "127.0.0.1", 4001, "a", "b"), ControlResult::kRefused);
+    EXPECT_EQ(engine.DisconnectStreamPort(session), ControlResult::kRefused);
+    EXPECT_EQ(engine.SetStreamSessionInfo(session, map, 4, 1), ControlResult::kRefused);
+    EXPECT_EQ(engine.SetMpeg4Recording(session, 1), ControlResult::kRefused);
   }
-  int16_t out = 5;
-  EXPECT_EQ(engine.SetStreamSessionInfo(0, map, 17, 1, &out), E_FAIL);
-  EXPECT_EQ(engine.SetStreamSessionInfo(0, map, 0, 1, &out), E_FAIL);
-  EXPECT_EQ(engine.SetStreamSessionInfo(0, bad_map, 4, 1, &out), E_FAIL);
-  EXPECT_EQ(engine.SetStreamSessionInfo(0, std::span(map, 2), 4, 1, &out), E_FAIL);
-  EXPECT_EQ(out, 0);
+  EXPECT_EQ(engine.SetStreamSessionInfo(0, map, 17, 1), ControlResult::kRefused);
+  EXPECT_EQ(engine.SetStreamSessionInfo(0, map, 0, 1), ControlResult::kRefused);
+  EXPECT_EQ(engine.SetStreamSessionInfo(0, bad_map, 4, 1), ControlResult::kRefused);
+  EXPECT_EQ(engine.SetStreamSessionInfo(0, std::span(map, 2), 4, 1), ControlResult::kRefused);
   EXPECT_EQ(engine.channel_list(0).count, -1);
 }
 
 TEST_F(EngineTest, ConnectNeedsCredentialsAndStartsNothingWithoutAnAddressOrPort) {
-  int16_t out = 5;
-  EXPECT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 4001, "", "1234", &out), E_FAIL);
-  EXPECT_EQ(out, 0);
-  EXPECT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 4001, "admin", "", &out), E_FAIL);
+  EXPECT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 4001, "", "1234"), ControlResult::kFailed);
+  EXPECT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 4001, "admin", ""), ControlResult::kFailed);
   EXPECT_TRUE(trace.Contains("[STREAM SESSION 0] UserName, Password is empty !!!"));
   EXPECT_EQ(trace.Count("Failed to connection stream port."), 2u);
   EXPECT_FALSE(engine.session(0).running());
 
-  out = 5;
-  EXPECT_EQ(engine.ConnectStreamPort(1, "", 4001, "admin", "1234", &out), S_OK);
-  EXPECT_EQ(out, 1);
-  EXPECT_EQ(engine.ConnectStreamPort(1, "127.0.0.1", 0, "admin", "1234", &out), S_OK);
+  EXPECT_EQ(engine.ConnectStreamPort(1, "", 4001, "admin", "1234"), ControlResult::kDone);
+  EXPECT_EQ(engine.ConnectStreamPort(1, "127.0.0.1", 0, "admin", "1234"), ControlResult::kDone);
   EXPECT_FALSE(engine.session(1).running());
-  // Never connected: success, and the out value is left as the caller set it.
-  out = 7;
-  EXPECT_EQ(engine.DisconnectStreamPort(1, &out), S_OK);
-  EXPECT_EQ(out, 7);
+  // Never connected: nothing to do (automation hosts see S_OK, pVal untouched).
+  EXPECT_EQ(engine.DisconnectStreamPort(1), ControlResult::kNotConnected);
   test::PumpUntil([] { return false; }, 50ms);
   EXPECT_EQ(events.connects, 0);
 }
 
 TEST_F(EngineTest, LayoutChangesOnlyWithinItsRanges) {
-  int16_t out = 5;
   engine.set_selected_cell(4);
   for (auto [first, per_row] : {std::pair{16, 2}, {0, 0}, {0, 5}, {-1, 2}}) {
-    EXPECT_EQ(engine.SetAlignChannelMode(first, per_row, &out), E_FAIL);
-    EXPECT_EQ(out, 0);
+    EXPECT_EQ(engine.SetAlignChannelMode(first, per_row), ControlResult::kRefused);
   }
   EXPECT_EQ(engine.first_slot(), 0);
   EXPECT_EQ(engine.channels_per_row(), 3);
   EXPECT_EQ(engine.selected_cell(), 4);
-  EXPECT_EQ(engine.SetAlignChannelMode(12, 2, &out), S_OK);
-  EXPECT_EQ(out, 1);
+  EXPECT_EQ(engine.SetAlignChannelMode(12, 2), ControlResult::kDone);
   EXPECT_EQ(engine.first_slot(), 12);
   EXPECT_EQ(engine.channels_per_row(), 2);
   EXPECT_EQ(engine.selected_cell(), -1);
@@ -176,15 +157,12 @@ TEST_F(EngineTest, LayoutChangesOnlyWithinItsRanges) {
 
 TEST_F(EngineTest, RecordEventTypesNeedTheSessionsChannels) {
   const uint8_t types[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  int16_t out = 5;
-  EXPECT_EQ(engine.SetRecordEventType(2, types, &out), E_FAIL);
-  EXPECT_EQ(out, 0);
+  EXPECT_EQ(engine.SetRecordEventType(2, types), ControlResult::kRefused);
 
   const uint8_t map[16] = {8, 9, 10, 11};
-  ASSERT_EQ(engine.SetStreamSessionInfo(2, map, 4, 1, &out), S_OK);
+  ASSERT_EQ(engine.SetStreamSessionInfo(2, map, 4, 1), ControlResult::kDone);
   EXPECT_EQ(engine.video_stream_mode(), 1);
-  EXPECT_EQ(engine.SetRecordEventType(2, types, &out), S_OK);
-  EXPECT_EQ(out, 1);
+  EXPECT_EQ(engine.SetRecordEventType(2, types), ControlResult::kDone);
   EXPECT_EQ(engine.record_event_type(7), 0xFF);
   EXPECT_EQ(engine.record_event_type(8), 1);
   EXPECT_EQ(engine.record_event_type(11), 4);
@@ -192,13 +170,13 @@ TEST_F(EngineTest, RecordEventTypesNeedTheSessionsChannels) {
 
   // Bytes that would run past slot 15 are refused.
   const uint8_t late[16] = {14, 15, 0, 1};
-  ASSERT_EQ(engine.SetStreamSessionInfo(3, late, 4, 1, &out), S_OK);
-  EXPECT_EQ(engine.SetRecordEventType(3, types, &out), E_FAIL);
+  ASSERT_EQ(engine.SetStreamSessionInfo(3, late, 4, 1), ControlResult::kDone);
+  EXPECT_EQ(engine.SetRecordEventType(3, types), ControlResult::kRefused);
 
-  EXPECT_EQ(engine.DisconnectAllStreamPort(&out), S_OK);
+  EXPECT_EQ(engine.DisconnectAllStreamPort(), ControlResult::kDone);
   EXPECT_EQ(engine.channel_list(2).count, -1);
   EXPECT_EQ(engine.channel_list(2).entries[0], 0xFF);
-  EXPECT_EQ(engine.SetRecordEventType(2, types, &out), E_FAIL);
+  EXPECT_EQ(engine.SetRecordEventType(2, types), ControlResult::kRefused);
 }
 
 // --- Against the emulator.
@@ -216,12 +194,12 @@ class EmulatorTest : public EngineTest {
     std::string error;
     ASSERT_TRUE(dvr_->Start(&error)) << error;
   }
-  int32_t Connect(int session, int16_t* out = nullptr) {
+  ControlResult Connect(int session) {
     return engine.ConnectStreamPort(session, "127.0.0.1", static_cast<short>(dvr_->stream_port()),
-                                    "admin", "1234", out);
+                                    "admin", "1234");
   }
   void TearDown() override {
-    engine.DisconnectAllStreamPort(nullptr);
+    engine.DisconnectAllStreamPort();
     if (dvr_) dvr_->Stop();
   }
   // The mapped slot shows its channel's picture, not another one's.
@@ -245,9 +223,8 @@ class EmulatorTest : public EngineTest {
 TEST_F(EmulatorTest, FourChannelsReachTheirSlotsThroughTheChannelMap) {
   StartDvr(4);
   const uint8_t map[16] = {12, 4, 9, 0};
-  int16_t out = 0;
-  ASSERT_EQ(engine.SetStreamSessionInfo(2, map, 4, 1, &out), S_OK);
-  ASSERT_EQ(Connect(2, &out), S_OK);
+  ASSERT_EQ(engine.SetStreamSessionInfo(2, map, 4, 1), ControlResult::kDone);
+  ASSERT_EQ(Connect(2), ControlResult::kDone);
   ASSERT_TRUE(test::PumpUntil([&] {
     return pictures.count(12) > 0 && pictures.count(4) > 0 && pictures.count(9) > 0 && pictures.count(0) > 0;
   }, 5s));
@@ -257,17 +234,14 @@ TEST_F(EmulatorTest, FourChannelsReachTheirSlotsThroughTheChannelMap) {
   EXPECT_EQ(pictures.count(1), 0);
 
   // A second connect leaves the running one alone.
-  EXPECT_EQ(Connect(2, &out), E_FAIL);
-  EXPECT_EQ(out, 0);
+  EXPECT_EQ(Connect(2), ControlResult::kRefused);
   const int before = pictures.count(12);
   ASSERT_TRUE(test::PumpUntil([&] { return pictures.count(12) > before + 3; }));
 
   const uint8_t types[4] = {1, 1, 1, 1};
-  ASSERT_EQ(engine.SetRecordEventType(2, types, &out), S_OK);
+  ASSERT_EQ(engine.SetRecordEventType(2, types), ControlResult::kDone);
   EXPECT_EQ(engine.record_event_type(15), 1);
-  out = 9;
-  EXPECT_EQ(engine.DisconnectStreamPort(2, &out), S_OK);
-  EXPECT_EQ(out, 1);
+  EXPECT_EQ(engine.DisconnectStreamPort(2), ControlResult::kDone);
   EXPECT_FALSE(engine.decoder(12).is_open());
   EXPECT_EQ(pictures.closed(), (std::vector<int>{12, 4, 9, 0}));
   // From the first entry's slot on, as many slots as the list counts.
@@ -279,8 +253,8 @@ TEST_F(EmulatorTest, FourChannelsReachTheirSlotsThroughTheChannelMap) {
 TEST_F(EmulatorTest, EightChannelsOfTwoSizesOnTwoSessions) {
   StartDvr(8, 704, 480);
   const uint8_t map[16] = {0, 2, 4, 6, 8, 10, 12, 14};
-  ASSERT_EQ(engine.SetStreamSessionInfo(1, map, 8, 1, nullptr), S_OK);
-  ASSERT_EQ(Connect(1), S_OK);
+  ASSERT_EQ(engine.SetStreamSessionInfo(1, map, 8, 1), ControlResult::kDone);
+  ASSERT_EQ(Connect(1), ControlResult::kDone);
   ASSERT_TRUE(test::PumpUntil([&] {
     for (int k = 0; k < 8; ++k) {
       if (pictures.count(map[k]) == 0) return false;
@@ -298,14 +272,14 @@ TEST_F(EmulatorTest, ARecordingHoldsWholeGroupsFromAnIPicture) {
   fs::remove_all(dir);
   test::UseVideoFolder(dir, dir + "/video/");
   const uint8_t map[16] = {0, 1, 2, 3};
-  ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, 1, nullptr), S_OK);
-  ASSERT_EQ(Connect(0), S_OK);
+  ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, 1), ControlResult::kDone);
+  ASSERT_EQ(Connect(0), ControlResult::kDone);
   ASSERT_TRUE(test::PumpUntil([&] { return pictures.count(3) > 0; }, 5s));
-  engine.SetMpeg4Recording(0, 1, nullptr);
+  engine.SetMpeg4Recording(0, 1);
   const std::string rmp = engine.session(0).recorder_path(3);
   ASSERT_FALSE(rmp.empty());
   ASSERT_TRUE(test::PumpUntil([&] { return pictures.count(3) > 75; }, 8s));
-  engine.SetMpeg4Recording(0, 0, nullptr);
+  engine.SetMpeg4Recording(0, 0);
 
   std::ifstream in(rmp, std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});

@@ -246,46 +246,23 @@ bool RecordingUi::busy() const {
   return busy_;
 }
 
-int32_t RecordingControl::ConnectStreamPort(int, const std::string&, short, const std::string&,
-                                            const std::string&, short* result) {
+vistrel::ControlResult RecordingControl::ConnectStreamPort(int, const std::string&, uint16_t,
+                                                          const std::string&, const std::string&) {
   std::lock_guard guard(lock_);
   ++connects_;
-  *result = 1;
-  return 0;
+  return Result::kDone;
 }
 
-int32_t RecordingControl::DisconnectStreamPort(int, short* result) {
-  *result = 1;
-  return 0;
-}
-
-int32_t RecordingControl::DisconnectAllStreamPort(short* result) {
-  *result = 1;
-  return 0;
-}
-
-int32_t RecordingControl::SetStreamSessionInfo(int, const uint8_t*, int, int, short* result) {
-  *result = 1;
-  return 0;
-}
-
-int32_t RecordingControl::SetAlignChannelMode(int start_cell, int layout, short* result) {
+vistrel::ControlResult RecordingControl::SetAlignChannelMode(int start_cell, int layout) {
   std::lock_guard guard(lock_);
   aligns_.emplace_back(start_cell, layout);
-  *result = 1;
-  return 0;
+  return Result::kDone;
 }
 
-int32_t RecordingControl::SetRecordEventType(int, const uint8_t*, short* result) {
-  *result = 1;
-  return 0;
-}
-
-int32_t RecordingControl::SetMpeg4Recording(int session, int recording, short* result) {
+vistrel::ControlResult RecordingControl::SetMpeg4Recording(int session, int recording) {
   std::lock_guard guard(lock_);
   recordings_.emplace_back(session, recording);
-  *result = 1;
-  return 0;
+  return Result::kDone;
 }
 
 std::vector<std::pair<int, int>> RecordingControl::aligns() const {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "client/sessions/session_ui.h"
-#include "client/sessions/vistrel_control.h"
+#include "viewer_control/engine/vistrel_control.h"
 #include "tools/dvremu/dvr_emulator.h"
 
 namespace sessions::testing {
@@ -94,16 +94,17 @@ class RecordingUi : public ISessionUi {
 
 // The viewer control's methods, answered with success and remembered; its
 // events are raised by the test through the live viewer.
-class RecordingControl : public IVistrelControl {
+class RecordingControl : public vistrel::IVistrelControl {
  public:
-  int32_t ConnectStreamPort(int session, const std::string&, short, const std::string&,
-                            const std::string&, short* result) override;
-  int32_t DisconnectStreamPort(int, short* result) override;
-  int32_t DisconnectAllStreamPort(short* result) override;
-  int32_t SetStreamSessionInfo(int, const uint8_t*, int, int, short* result) override;
-  int32_t SetAlignChannelMode(int start_cell, int layout, short* result) override;
-  int32_t SetRecordEventType(int, const uint8_t*, short* result) override;
-  int32_t SetMpeg4Recording(int session, int recording, short* result) override;
+  using Result = vistrel::ControlResult;
+  Result ConnectStreamPort(int session, const std::string&, uint16_t, const std::string&,
+                           const std::string&) override;
+  Result DisconnectStreamPort(int) override { return Result::kDone; }
+  Result DisconnectAllStreamPort() override { return Result::kDone; }
+  Result SetStreamSessionInfo(int, std::span<const uint8_t>, int, int) override { return Result::kDone; }
+  Result SetAlignChannelMode(int start_cell, int layout) override;
+  Result SetRecordEventType(int, std::span<const uint8_t>) override { return Result::kDone; }
+  Result SetMpeg4Recording(int session, int recording) override;
   std::string RecordingFailureText(int) override { return {}; }
 
   // (start cell, layout) of every SetAlignChannelMode, oldest first.
