@@ -13,7 +13,7 @@
 #include "client/sessions/session_ui.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/control_ids.h"
-#include "client/shell/message_box.h"
+#include "client/shell/operator_dialogs.h"
 #include "client/shell/mode_view.h"
 
 class QWidget;
