@@ -108,8 +108,9 @@ class CCommandSession : public ICommandSocketOwner {
  public:
   // `texts` must outlive the session. Timers hang on `timer_parent` and run
   // on its thread, the owner thread.
-  CCommandSession(int index, const CommandSessionTexts& texts, CommandSocketVariant variant, int stop_wait_ms,
-                  ICommandSessionHost& host, ISessionUi& ui, QObject& timer_parent, Pinger pinger);
+  CCommandSession(int index, const CommandSessionTexts& texts, CommandSocketVariant variant,
+                  int stop_wait_ms, ICommandSessionHost& host, ISessionUi& ui,
+                  QObject& timer_parent, Pinger pinger);
   ~CCommandSession() override;
   CCommandSession(const CCommandSession&) = delete;
   CCommandSession& operator=(const CCommandSession&) = delete;
@@ -139,8 +140,6 @@ class CCommandSession : public ICommandSocketOwner {
   void StopKeepAlive();
   bool IsKeepAliveRunning() const;
   int KeepAlivePeriodMs() const;
-  // Over a modem, waits for the DVR's stop reply before the line is hung up.
-  void StartStopWait();
   // The common head of the stop procedure: the stop wait and the keep-alive end.
   void EndTimers();
 
@@ -152,12 +151,6 @@ class CCommandSession : public ICommandSocketOwner {
   // Worker thread, while a reply is handled: a refusal by the administrator
   // alerts and disconnects once the reply is done.
   bool CheckResult(uint8_t result);
-  // The administrator took the DVR over: alert and disconnect after the reply.
-  void AdminTookOver();
-  // The disconnect command, queued once the reply in hand has been handled.
-  void DisconnectAfterReply();
-  // Reports `state` for this session and keeps it for the main window.
-  void EnterState(ConnectionState state);
 
   // ICommandSocketOwner, on the worker thread.
   void OnConnect(int error) override;
@@ -173,6 +166,14 @@ class CCommandSession : public ICommandSocketOwner {
   };
   Credentials credentials() const;
   void set_stream_connected(bool up) { info_.stream_connected = up ? 1 : 0; }
+  // Reports `state` for this session and keeps it for the main window.
+  void EnterState(ConnectionState state);
+  // Over a modem, waits for the DVR's stop reply before the line is hung up
+  // (owner thread).
+  void StartStopWait();
+  // The disconnect command, queued once the reply in hand has been handled
+  // (worker thread).
+  void DisconnectAfterReply();
 
  private:
   void Dispatch(const protocol::PacketView& packet);
@@ -182,6 +183,8 @@ class CCommandSession : public ICommandSocketOwner {
   void OnDvrNotice(std::span<const uint8_t> payload);
   void ConnectFailed();
   void CloseProcedure();
+  // The administrator took the DVR over: alert and disconnect after the reply.
+  void AdminTookOver();
 
   const int index_;
   const CommandSessionTexts& texts_;
