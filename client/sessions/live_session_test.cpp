@@ -203,6 +203,48 @@ TEST_F(LiveSessionTest, RepliesTooShortForTheirResultByteFail) {
   close(listener);
 }
 
+// Empty notices and an empty ByPass reply once read as kind 0 and success:
+// the first beeped and disconnected, the second claimed success. Each is
+// malformed and costs only its packet.
+TEST_F(LiveSessionTest, EmptyNoticesAndByPassRepliesCostOnlyTheirPacket) {
+  uint16_t port = 0;
+  const int listener = platform::ListenOnLoopback(0, &port);
+  ASSERT_GE(listener, 0);
+  CLiveSession& session = viewer_->session(2);
+  ASSERT_EQ(session.SetLogonData("127.0.0.1", port, "admin", "1234", true), 0);
+  const int peer = accept(listener, nullptr, nullptr);
+  ASSERT_GE(peer, 0);
+  ASSERT_TRUE(PumpUntil([&] { return session.connected(); }));
+  for (const uint32_t code : {protocol::cmd::DVR_NOTICE, protocol::cmd::ADMIN_NOTICE,
+                              protocol::cmd::BYPASS_REPLY, protocol::cmd::RESP_LIVESTREAM}) {
+    const auto header = protocol::BuildHeader(protocol::PortKind::kCommand, 0, code);
+    ASSERT_EQ(send(peer, header.data(), header.size(), MSG_NOSIGNAL), static_cast<ssize_t>(header.size()));
+  }
+  // A success without its sub-code is cut short as well.
+  auto bypass = protocol::BuildHeader(protocol::PortKind::kCommand, 1, protocol::cmd::BYPASS_REPLY);
+  std::vector<uint8_t> bytes(bypass.begin(), bypass.end());
+  bytes.push_back(protocol::result::kSuccess);
+  // Then a notice that is only told: once it shows, a disconnect queued by
+  // the packets before it would have run.
+  const auto notice = protocol::BuildHeader(protocol::PortKind::kCommand, 1, protocol::cmd::DVR_NOTICE);
+  bytes.insert(bytes.end(), notice.begin(), notice.end());
+  bytes.push_back(4);
+  ASSERT_EQ(send(peer, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  const std::string told = "[ALERT] The modem user connects and video frame comes to be low.";
+  ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog(told); }));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 2] Malformed DVR notice (0 bytes) !!!"));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 2] Malformed ByPass reply (0 bytes) !!!"));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 2] Malformed ByPass reply (1 bytes) !!!"));
+  EXPECT_FALSE(trace_.Contains("[LIVE DVR 2] ByPass command succeeded !!!"));
+  EXPECT_TRUE(session.connected());
+  EXPECT_EQ(ui_.beeps(), 0);
+  EXPECT_EQ(ui_.log().size(), 1u);
+  EXPECT_EQ(session.channel_count(), 0);
+  viewer_->DisconnectSlot(2);
+  close(peer);
+  close(listener);
+}
+
 TEST_F(LiveSessionTest, ResetWhileTheWorkerWaitsForTheOwnerThreadIsPrompt) {
   CLiveSession& session = Connect(0);
   // Without events being processed, the worker blocks handing the end of

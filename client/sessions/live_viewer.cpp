@@ -4,7 +4,6 @@
 
 #include <QMetaObject>
 #include <QThread>
-#include <QTimer>
 
 #include "platform/string_table.h"
 #include "platform/trace.h"
@@ -21,14 +20,6 @@ CLiveViewer::CLiveViewer(ISessionUi& ui, vistrel::IVistrelControl* control, Ping
       ptz_(std::make_unique<PtzControl>(*this)) {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     sessions_[slot] = std::make_unique<CLiveSession>(slot, *this, ui, pinger);
-    keep_alive_[slot] = new QTimer(this);
-    QObject::connect(keep_alive_[slot], &QTimer::timeout, this, [this, slot] {
-      if (slots_[slot].active || sessions_[slot]->connected()) {
-        sessions_[slot]->SendKeepAlive();
-      } else {
-        keep_alive_[slot]->stop();
-      }
-    });
   }
 }
 
@@ -84,20 +75,6 @@ void CLiveViewer::ReleaseCells(int slot) {
 void CLiveViewer::SetChannelFlags(int slot, const std::array<uint8_t, 8>& flags) {
   slots_[slot].pan_tilt = flags;
 }
-
-void CLiveViewer::StartKeepAlive(int slot) {
-  keep_alive_[slot]->start(sessions_[slot]->over_modem() ? kModemKeepAliveMs : kNetworkKeepAliveMs);
-  Trace("[LIVE DVR %d] Start keep alive message !!!", slot);
-}
-
-void CLiveViewer::StopKeepAlive(int slot) {
-  keep_alive_[slot]->stop();
-  Trace("[LIVE DVR %d] Stop keep alive message !!!", slot);
-}
-
-bool CLiveViewer::IsKeepAliveRunning(int slot) const { return keep_alive_[slot]->isActive(); }
-
-int CLiveViewer::KeepAlivePeriodMs(int slot) const { return keep_alive_[slot]->interval(); }
 
 void CLiveViewer::StreamStarted(int slot) {
   slots_[slot].active = true;
@@ -159,7 +136,7 @@ void CLiveViewer::DisconnectSlot(int slot) {
 void CLiveViewer::DisconnectAll() {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     StopRecording(slot);
-    StopKeepAlive(slot);
+    sessions_[slot]->StopKeepAlive();
     sessions_[slot]->DisconnectAtOnce();
   }
   ResetSessions();

@@ -32,8 +32,6 @@
 #include "viewer_control/engine/vistrel_control.h"
 #include "viewer_control/engine/vistrel_events.h"
 
-class QTimer;
-
 namespace sessions {
 
 class CLiveViewer : public QObject, public vistrel::IVistrelEvents {
@@ -69,10 +67,8 @@ class CLiveViewer : public QObject, public vistrel::IVistrelEvents {
   int AssignCells(int slot, int channel_count);
   void ReleaseCells(int slot);
   void SetChannelFlags(int slot, const std::array<uint8_t, 8>& flags);
-  void StartKeepAlive(int slot);
-  void StopKeepAlive(int slot);
-  bool IsKeepAliveRunning(int slot) const;
-  int KeepAlivePeriodMs(int slot) const;
+  bool IsKeepAliveRunning(int slot) const { return sessions_.at(slot)->IsKeepAliveRunning(); }
+  int KeepAlivePeriodMs(int slot) const { return sessions_.at(slot)->KeepAlivePeriodMs(); }
   void StreamStarted(int slot);
   void ResetControls();
   bool IsRecording(int slot) const { return slots_.at(slot).recording; }
@@ -116,7 +112,6 @@ class CLiveViewer : public QObject, public vistrel::IVistrelEvents {
   vistrel::IVistrelControl* control_;
   CellAllocator cells_;
   std::array<SlotRecord, kSlotCount> slots_{};
-  std::array<QTimer*, kSlotCount> keep_alive_{};
   std::array<std::unique_ptr<CLiveSession>, kSlotCount> sessions_;
   int selected_slot_ = 0;
   std::unique_ptr<AlarmPopups> alarms_;  // ended after the sessions' workers, before the sessions
