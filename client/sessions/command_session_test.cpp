@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "client/sessions/owner_call.h"
-#include "client/sessions/session_test_support.h"
+#include "client/sessions/testing/session_test_support.h"
 #include "platform/trace.h"
 #include "protocol/command_codes.h"
 
