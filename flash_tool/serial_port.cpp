@@ -109,9 +109,7 @@ bool SerialPort::Open(const std::string& device, int baud, int port_number, Noti
   state->name = name_;
   state->capture = capture_;
   state->connected = true;
-  try {
-    thread_ = std::thread(&SerialPort::ThreadWatchComm, state);
-  } catch (const std::system_error&) {
+  if (!thread_.Start([state] { ThreadWatchComm(state); })) {
     return fail("thread");  // closing the state closes the device again
   }
   state_ = std::move(state);
@@ -123,19 +121,10 @@ void SerialPort::Close() {
   if (!state_) return;
   state_->connected = false;
   state_->wake.Set();
-  if (thread_.joinable()) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kJoinTimeoutMs);
-    while (!state_->finished.load() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (state_->finished.load()) {
-      thread_.join();
-    } else {
-      // It co-owns the state, so it may finish on its own later.
-      Trace("[TARVEK] ThreadWatchComm of %s did not end in time", name_.c_str());
-      thread_.detach();
-    }
-  }
-  if (state_->finished.load()) {
+  // Given up, it co-owns the state, so it may finish on its own later.
+  const bool ended = thread_.JoinWithin(std::chrono::milliseconds(kJoinTimeoutMs));
+  if (!ended) Trace("[TARVEK] ThreadWatchComm of %s did not end in time", name_.c_str());
+  if (ended) {
     ::tcflush(state_->fd, TCIOFLUSH);
     ::close(state_->fd);
     state_->fd = -1;
@@ -212,7 +201,6 @@ void SerialPort::ThreadWatchComm(std::shared_ptr<Shared> state) {
     if (received > 0 && state->notify && !state->notify_pending.exchange(true))
       state->notify(state->port_index);
   }
-  state->finished = true;
 }
 
 }  // namespace tarvek

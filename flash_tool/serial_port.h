@@ -4,7 +4,7 @@
 // UI thread. ThreadWatchComm reads the line, fills the ring, writes the capture
 // file and calls the notification; it never touches the view. What both sides
 // reach lives in a shared state so that a thread that outlives its bounded
-// join (and is detached) still only touches memory it co-owns:
+// join (and is given up) still only touches memory it co-owns:
 //   - ring: single producer (thread), single consumer (UI thread);
 //   - connected, notify_pending: atomics;
 //   - the capture file: a CaptureSink with its own lock.
@@ -18,10 +18,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "flash_tool/receive_ring.h"
+#include "platform/bounded_worker.h"
 #include "platform/close_event.h"
 
 namespace tarvek {
@@ -86,7 +86,6 @@ class SerialPort {
     int fd = -1;
     std::atomic<bool> connected{false};
     std::atomic<bool> notify_pending{false};
-    std::atomic<bool> finished{false};
     ReceiveRing ring;
     platform::CloseEvent wake;
     Notify notify;
@@ -98,7 +97,7 @@ class SerialPort {
   static void ThreadWatchComm(std::shared_ptr<Shared> state);
 
   std::shared_ptr<Shared> state_;
-  std::thread thread_;
+  platform::BoundedWorker thread_;
   std::string name_;
   int baud_ = 0;
   std::shared_ptr<CaptureSink> capture_;
