@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include <QObject>
+
+#include "platform/owner_thread_call.h"
 #include "platform/result_codes.h"
 #include "platform/trace.h"
-#include "viewer_control/engine/owner_relay.h"
 
 namespace vistrel {
 namespace {
@@ -27,7 +29,7 @@ int32_t Fail(int16_t* out) {
 }  // namespace
 
 VistrelEngine::VistrelEngine(IVistrelEvents* events, IFrameSink* frames)
-    : events_(events), relay_(std::make_unique<OwnerRelay>()) {
+    : events_(events), owner_(std::make_unique<QObject>()) {
   channel_lists_.fill(kUnsetList);
   record_event_types_.fill(0xFF);
   for (int slot = 0; slot < kDisplaySlots; ++slot) decoders_[slot].Bind(slot);
@@ -187,7 +189,8 @@ std::string VistrelEngine::RecordingFailureText(int session) const {
 }
 
 void VistrelEngine::RunOnOwner(IStreamTransport& transport, std::function<void()> handler) {
-  relay_->Call(std::move(handler), [&transport] { return transport.StopRequested(); });
+  platform::CallOnOwnerThread(owner_.get(), std::move(handler), [&transport] { return transport.StopRequested(); },
+                              platform::BegunWork::kLeave);
 }
 
 void VistrelEngine::SessionConnected(int index, IStreamTransport& transport) {
