@@ -26,6 +26,7 @@ BoundedWorker& BoundedWorker::operator=(BoundedWorker&& other) noexcept {
 }
 
 bool BoundedWorker::Start(std::function<void()> body) {
+  if (thread_.joinable()) JoinUntil(Clock::now());
   auto exit = std::make_shared<Exit>();
   try {
     thread_ = std::thread([exit, body = std::move(body)]() mutable {

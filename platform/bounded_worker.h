@@ -8,9 +8,9 @@
 // what it co-owns (a shared block) once its owner may have given it up, and an
 // owner that gives a thread up must not free anything the body still uses.
 //
-// Threads: Start, JoinUntil and the destructor are called by the owner, on one
-// thread at a time; finished and WaitFinished may be called from any thread,
-// also after the thread was given up.
+// Threads: every method is called by the owner, one call at a time, as for
+// any object it owns; finished and WaitFinished also after the thread was
+// given up. Only the body runs on the worker thread.
 #pragma once
 
 #include <chrono>
@@ -33,7 +33,7 @@ class BoundedWorker {
   BoundedWorker& operator=(const BoundedWorker&) = delete;
 
   // Runs `body` on a new thread; false (and nothing runs) when the system
-  // gives no thread. A previous thread must have been joined or given up.
+  // gives no thread. A previous thread still running is given up first.
   bool Start(std::function<void()> body);
 
   // A thread was started and is neither joined nor given up.

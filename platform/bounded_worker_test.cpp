@@ -60,6 +60,18 @@ TEST(BoundedWorkerTest, ANeverStartedWorkerHasNothingToWaitFor) {
   worker.WaitFinished();  // returns at once
 }
 
+TEST(BoundedWorkerTest, StartingAgainGivesUpAThreadStillRunning) {
+  std::promise<void> release;
+  std::shared_future<void> gate = release.get_future().share();
+  BoundedWorker worker;
+  ASSERT_TRUE(worker.Start([gate] { gate.wait(); }));
+  std::atomic<bool> second{false};
+  ASSERT_TRUE(worker.Start([&] { second = true; }));
+  EXPECT_TRUE(worker.JoinWithin(10s));
+  EXPECT_TRUE(second);
+  release.set_value();
+}
+
 TEST(BoundedWorkerTest, AMovedWorkerKeepsItsThread) {
   std::atomic<bool> ran{false};
   BoundedWorker first;
