@@ -7,12 +7,12 @@
 namespace tarvek {
 
 LenkViewLogic::LenkViewLogic(ToolConfig config, ToolDialogs& dialogs, ViewObserver* observer,
-                             SerialPort::Notify notify)
+                             platform::SerialPort::Notify notify)
     : config_(std::move(config)),
       dialogs_(dialogs),
       observer_(observer),
       notify_(std::move(notify)),
-      capture_(std::make_shared<CaptureSink>()),
+      capture_(std::make_shared<platform::CaptureSink>()),
       machine_(*this, dialogs, config_.DnappPath()) {
   port_.SetCapture(capture_);
   terminal_.SetInsert([this](const std::string& text) {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "flash_tool/download_machine.h"
-#include "flash_tool/serial_port.h"
 #include "flash_tool/terminal_buffer.h"
 #include "flash_tool/tool_config.h"
 #include "flash_tool/tool_dialogs.h"
+#include "platform/serial_port.h"
 
 namespace tarvek {
 
@@ -40,7 +40,7 @@ inline constexpr const char* kTxtFilter = "download file (*.txt)|*.txt||";
 class LenkViewLogic : public DownloadHost {
  public:
   LenkViewLogic(ToolConfig config, ToolDialogs& dialogs, ViewObserver* observer,
-                SerialPort::Notify notify);
+                platform::SerialPort::Notify notify);
   ~LenkViewLogic() override;
 
   // Program start: the folder, the initial panes.
@@ -89,9 +89,9 @@ class LenkViewLogic : public DownloadHost {
   ToolConfig config_;
   ToolDialogs& dialogs_;
   ViewObserver* observer_;  // may be null
-  SerialPort::Notify notify_;
-  std::shared_ptr<CaptureSink> capture_;
-  SerialPort port_;
+  platform::SerialPort::Notify notify_;
+  std::shared_ptr<platform::CaptureSink> capture_;
+  platform::SerialPort port_{"[TARVEK]"};
   DownloadMachine machine_;
   TerminalBuffer terminal_;
 

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "flash_tool/lenk_view_logic.h"
-#include "flash_tool/receive_ring.h"
 
 namespace tarvek {
 namespace {
@@ -179,31 +178,6 @@ TEST_F(LenkViewLogicTest, CaptureKeepsEveryReceivedByte) {
   EXPECT_EQ(boxes_.back(), "File open error");
   view_->SaveTerminalText();
   EXPECT_EQ(boxes_.back(), "File open error");
-}
-
-TEST(ReceiveRing, HoldsAtMost8191BytesAndDropsTheRest) {
-  ReceiveRing ring;
-  for (int i = 0; i < 9000; ++i) ring.Push(static_cast<uint8_t>(i));
-  EXPECT_EQ(ring.Size(), 8191u);
-  EXPECT_EQ(ring.Dropped(), 9000u - 8191u);
-  std::vector<uint8_t> out;
-  EXPECT_EQ(ring.Drain(out), 8191u);
-  EXPECT_EQ(out.back(), static_cast<uint8_t>(8190));
-  EXPECT_TRUE(ring.Push(1));
-}
-
-TEST(ReceiveRing, OneProducerOneConsumerKeepOrder) {
-  ReceiveRing ring;
-  constexpr int kBytes = 200000;
-  std::thread producer([&] {
-    for (int i = 0; i < kBytes; ++i) {
-      while (!ring.Push(static_cast<uint8_t>(i % 251))) std::this_thread::yield();
-    }
-  });
-  std::vector<uint8_t> out;
-  while (out.size() < static_cast<size_t>(kBytes)) ring.Drain(out);
-  producer.join();
-  for (int i = 0; i < kBytes; ++i) ASSERT_EQ(out[i], i % 251) << i;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include "client/sessions/alarm_popups.h"
 
+#include <cerrno>
 #include <chrono>
-#include <system_error>
+#include <cstring>
 
 #include "platform/string_table.h"
 #include "platform/trace.h"
@@ -17,19 +18,14 @@ constexpr int kMotionBoxText = 149;
 AlarmPopups::AlarmPopups(ISessionUi& ui) : ui_(ui), state_(std::make_shared<State>()) {}
 
 AlarmPopups::~AlarmPopups() {
-  std::unique_lock guard(state_->lock);
-  state_->closed = true;
-  state_->idle.wait_for(guard, std::chrono::milliseconds(kJoinTimeoutMs), [this] { return state_->open == 0; });
-  guard.unlock();
-  std::lock_guard threads(threads_lock_);
-  for (BoxThread& box : threads_) {
-    // An unanswered box keeps its thread; it no longer reaches the session.
-    if (box.answered->load()) {
-      box.thread.join();
-    } else {
-      box.thread.detach();
-    }
+  {
+    std::lock_guard guard(state_->lock);
+    state_->closed = true;
   }
+  // A box left up keeps its thread; it no longer reaches the session.
+  const auto deadline = platform::BoundedWorker::Clock::now() + std::chrono::milliseconds(kJoinTimeoutMs);
+  std::lock_guard threads(threads_lock_);
+  for (platform::BoundedWorker& box : threads_) box.JoinUntil(deadline);
 }
 
 AlarmBox AlarmPopups::MakeBox(int id, int dvr_number, AlarmKind kind, int number, int repeats) {
@@ -52,10 +48,8 @@ AlarmBox AlarmPopups::MakeBox(int id, int dvr_number, AlarmKind kind, int number
 void AlarmPopups::Raise(int dvr_number, AlarmKind kind, int number, std::function<void()> release) {
   const AlarmKey key{dvr_number, kind, number};
   std::lock_guard threads(threads_lock_);
-  std::erase_if(threads_, [](BoxThread& finished) {
-    if (!finished.answered->load()) return false;
-    finished.thread.join();
-    return true;
+  std::erase_if(threads_, [](platform::BoundedWorker& box) {
+    return box.finished() && box.JoinWithin(std::chrono::milliseconds(0));
   });
   // The alarm travels to its thread by value: a second alarm arriving before
   // the first box is up must not change what the first box says.
@@ -73,18 +67,16 @@ void AlarmPopups::Raise(int dvr_number, AlarmKind kind, int number, std::functio
     state_->pending[key] = Pending{box.id, 0};
     ++state_->open;
   }
-  auto answered = std::make_shared<std::atomic<bool>>(false);
-  threads_.reserve(threads_.size() + 1);
-  try {
-    threads_.push_back({std::thread(Run, state_, &ui_, box, std::move(release), answered), answered});
-  } catch (const std::system_error& error) {
+  platform::BoundedWorker thread;
+  if (!thread.Start([state = state_, ui = &ui_, box, release = std::move(release)] { Run(state, ui, box, release); })) {
     // The alert line is in the event log already; only the box is lost.
-    Trace("Alarm box of DVR-%d not shown: %s", dvr_number, error.what());
+    Trace("Alarm box of DVR-%d not shown: %s", dvr_number, std::strerror(EAGAIN));
     std::lock_guard guard(state_->lock);
     state_->pending.erase(key);
     --state_->open;
-    state_->idle.notify_all();
+    return;
   }
+  threads_.push_back(std::move(thread));
 }
 
 int AlarmPopups::open_boxes() const {
@@ -92,13 +84,11 @@ int AlarmPopups::open_boxes() const {
   return state_->open;
 }
 
-void AlarmPopups::Run(std::shared_ptr<State> state, ISessionUi* ui, AlarmBox box,
-                      std::function<void()> release, std::shared_ptr<std::atomic<bool>> answered) {
+void AlarmPopups::Run(const std::shared_ptr<State>& state, ISessionUi* ui, const AlarmBox& box,
+                      const std::function<void()>& release) {
   ui->StartBuzzer(box.id);
   Trace("%s", box.text.c_str());
   const bool acknowledged = ui->ShowAlarm(box);
-  // Answered: from here the thread ends promptly, so it can be joined.
-  answered->store(true);
   {
     std::lock_guard guard(state->lock);
     // The next alarm of this number opens a box of its own.
@@ -109,7 +99,6 @@ void AlarmPopups::Run(std::shared_ptr<State> state, ISessionUi* ui, AlarmBox box
   ui->StopBuzzer(box.id);
   std::lock_guard guard(state->lock);
   --state->open;
-  state->idle.notify_all();
 }
 
 }  // namespace sessions

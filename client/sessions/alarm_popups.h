@@ -19,23 +19,21 @@
 // Lifetime: the release operation reaches a session, so it runs under
 // `state->lock` and only while the object lives; the destructor marks the
 // state closed under that lock (no release can start afterwards), then joins
-// the threads whose boxes were answered and detaches the others,
-// which touch only the shared state and the user interface from then on.
-// The user interface must outlive this object.
+// the threads that end within 1,000 ms and gives the others up (a box still
+// up, a buzzer that does not stop); they touch only the shared state and the
+// user interface from then on. The user interface must outlive this object.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "client/sessions/session_ui.h"
+#include "platform/bounded_worker.h"
 
 namespace sessions {
 
@@ -70,19 +68,15 @@ class AlarmPopups {
     int open = 0;                         // guarded by lock
     int next_id = 1;                      // guarded by lock
     std::map<AlarmKey, Pending> pending;  // guarded by lock; the boxes up
-    std::condition_variable idle;
   };
-  struct BoxThread {
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> answered;  // the box returned
-  };
-  static void Run(std::shared_ptr<State> state, ISessionUi* ui, AlarmBox box,
-                  std::function<void()> release, std::shared_ptr<std::atomic<bool>> answered);
+  static void Run(const std::shared_ptr<State>& state, ISessionUi* ui, const AlarmBox& box,
+                  const std::function<void()>& release);
 
   ISessionUi& ui_;
   std::shared_ptr<State> state_;
   std::mutex threads_lock_;
-  std::vector<BoxThread> threads_;  // guarded by threads_lock_; finished ones joined at the next Raise
+  // Guarded by threads_lock_; finished ones are joined at the next Raise.
+  std::vector<platform::BoundedWorker> threads_;
 };
 
 }  // namespace sessions

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -148,6 +150,38 @@ TEST_F(AlarmPopupsTest, AThreadThatCannotStartCostsOnlyItsBox) {
     popups.Raise(1, AlarmKind::kSensor, 2, {});
     return popups.open_boxes() == 0 && ui.shown().empty();
   }));
+}
+
+// A buzzer that does not stop must not hold up the user interface that closes
+// the popups: the thread whose box was answered is given up at the bound.
+class StuckBuzzerUi : public HeldBoxesUi {
+ public:
+  void StopBuzzer(int id) override {
+    HeldBoxesUi::StopBuzzer(id);
+    stop_called.set_value();
+    release.get_future().wait();
+    // The last the thread does with this object.
+    returned.set_value();
+  }
+  std::promise<void> stop_called;
+  std::promise<void> release;
+  std::promise<void> returned;
+};
+
+TEST(AlarmPopupsLifetimeTest, ClosingGivesUpABoxThreadWhoseBuzzerDoesNotStop) {
+  StuckBuzzerUi ui;
+  auto popups = std::make_unique<AlarmPopups>(ui);
+  popups->Raise(1, AlarmKind::kSensor, 3, {});
+  ASSERT_TRUE(ui.WaitForShown(1));
+  ui.Answer(ui.shown()[0].id, true);
+  ASSERT_EQ(ui.stop_called.get_future().wait_for(30s), std::future_status::ready);
+
+  auto closing = std::async(std::launch::async, [&] { popups.reset(); });
+  const bool closed = closing.wait_for(30s) == std::future_status::ready;
+  ui.release.set_value();
+  closing.wait();
+  EXPECT_TRUE(closed);
+  ui.returned.get_future().wait();
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <shared_mutex>
 
 #include "client/sessions/ping.h"
@@ -36,10 +35,6 @@ struct CCommandSocket::Shared {
   // A send of another thread timed out: the DVR reads nothing any more.
   std::atomic<bool> lost{false};
   std::atomic<ICommandSocketOwner*> owner{nullptr};
-
-  std::mutex done_lock;
-  std::condition_variable done_signal;
-  bool done = false;  // protected by done_lock
 
   const char* prefix() const {
     return variant == CommandSocketVariant::kLive ? "[COMMAND SOCKET]" : "[SEARCH COMMANDSOCKET]";
@@ -108,9 +103,7 @@ int CCommandSocket::Open(const std::string& address, uint16_t port) {
     std::lock_guard guard(shared_lock_);
     shared_ = shared;
   }
-  try {
-    worker_ = std::thread(&CCommandSocket::Worker, shared);
-  } catch (const std::system_error&) {
+  if (!worker_.Start([shared] { Worker(shared); })) {
     Trace("%s Can't create command receive thread !!!", prefix());
     std::lock_guard guard(shared_lock_);
     shared_.reset();
@@ -139,16 +132,10 @@ int CCommandSocket::CloseSocket(std::chrono::steady_clock::time_point deadline) 
   std::shared_ptr<Shared> shared = CurrentShared();
   shared->RequestStop();
 
-  std::unique_lock done(shared->done_lock);
-  const bool ended = shared->done_signal.wait_until(done, deadline, [&] { return shared->done; });
-  done.unlock();
-  if (ended) {
-    worker_.join();
-  } else {
+  if (!worker_.JoinUntil(deadline)) {
     Trace("%s command receive thread proc not exiting. Terminating it.", prefix());
     shared->owner = nullptr;
     shared->socket.Shutdown();
-    worker_.detach();
   }
   std::lock_guard guard(shared_lock_);
   shared_.reset();
@@ -289,9 +276,6 @@ void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
 
   s.CloseSocket();
   Trace("%s command port thread exit !!!", prefix);
-  std::lock_guard done(s.done_lock);
-  s.done = true;
-  s.done_signal.notify_all();
 }
 
 }  // namespace sessions

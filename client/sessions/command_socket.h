@@ -17,8 +17,8 @@
 // Ownership: the worker's state (socket, close event, flags, owner pointer)
 // lives in a shared block that the worker and this object both hold. The worker
 // closes the socket on its way out; CloseSocket joins it, or, when it does not
-// end within 5,000 ms, detaches it after clearing the owner and shutting the
-// socket down, so a late worker touches only the shared block.
+// end within 5,000 ms, gives it up (platform::BoundedWorker), clears the owner
+// and shuts the socket down, so a late worker touches only the shared block.
 #pragma once
 
 #include <chrono>
@@ -28,8 +28,8 @@
 #include <mutex>
 #include <span>
 #include <string>
-#include <thread>
 
+#include "platform/bounded_worker.h"
 #include "protocol/packet_sender.h"
 
 namespace sessions {
@@ -100,7 +100,7 @@ class CCommandSocket : public protocol::PacketChannel {
   std::mutex control_lock_;  // serialises Open and CloseSocket
   mutable std::mutex shared_lock_;
   std::shared_ptr<Shared> shared_;  // protected by shared_lock_
-  std::thread worker_;              // touched only under control_lock_
+  platform::BoundedWorker worker_;  // touched only under control_lock_
 };
 
 }  // namespace sessions

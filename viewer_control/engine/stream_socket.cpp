@@ -7,9 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
-#include <system_error>
 
 #include "platform/close_event.h"
 #include "platform/result_codes.h"
@@ -83,7 +81,6 @@ class StreamConnection final : public IStreamTransport {
             static_cast<unsigned>(error));
       Cleanup();
       Trace("[STREAM SOCKET] Stream port thread exit !!!");
-      MarkExited();
       return;
     }
     Trace("[STREAM SOCKET] connect function call !!!");
@@ -108,7 +105,6 @@ class StreamConnection final : public IStreamTransport {
     }
     Cleanup();
     Trace("[STREAM SOCKET] Stream port thread end !!!");
-    MarkExited();
   }
 
   // Owner thread.
@@ -120,19 +116,6 @@ class StreamConnection final : public IStreamTransport {
       socket_.Shutdown();
     }
     stop_event_.Set();
-  }
-
-  bool WaitExited(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(exit_lock_);
-    return exit_cv_.wait_for(lock, timeout, [this] { return exited_; });
-  }
-  void WaitExited() {
-    std::unique_lock lock(exit_lock_);
-    exit_cv_.wait(lock, [this] { return exited_; });
-  }
-  bool exited() const {
-    std::lock_guard lock(exit_lock_);
-    return exited_;
   }
 
  private:
@@ -168,12 +151,6 @@ class StreamConnection final : public IStreamTransport {
     connected_.store(false, std::memory_order_release);
   }
 
-  void MarkExited() {
-    std::lock_guard lock(exit_lock_);
-    exited_ = true;
-    exit_cv_.notify_all();
-  }
-
   IStreamSocketClient& client_;
   const std::string address_;
   const uint16_t port_;
@@ -182,9 +159,6 @@ class StreamConnection final : public IStreamTransport {
   platform::CloseEvent stop_event_;
   std::atomic<bool> connected_{false};
   std::atomic<bool> stop_{false};
-  mutable std::mutex exit_lock_;
-  std::condition_variable exit_cv_;
-  bool exited_ = false;  // guarded by exit_lock_
 };
 
 StreamSocket::StreamSocket(IStreamSocketClient& client) : client_(client) {}
@@ -192,24 +166,24 @@ StreamSocket::StreamSocket(IStreamSocketClient& client) : client_(client) {}
 StreamSocket::~StreamSocket() {
   if (running()) Stop();
   Reap();
-  // A detached thread still calls the session; it must be gone before it is.
-  for (auto& connection : lingering_) connection->WaitExited();
+  // A thread given up still calls the session; it must be gone before it is.
+  for (const auto& lingering : lingering_) lingering.WaitFinished();
 }
 
-bool StreamSocket::running() const { return connection_ && !connection_->exited(); }
+bool StreamSocket::running() const { return connection_ && !thread_.finished(); }
 
 bool StreamSocket::connected() const { return connection_ && connection_->IsConnected(); }
 
 void StreamSocket::Reap() {
-  if (connection_ && connection_->exited()) {
-    if (thread_.joinable()) thread_.join();
+  if (connection_ && thread_.finished()) {
+    thread_.JoinWithin(std::chrono::milliseconds(0));
     connection_.reset();
   }
 }
 
 bool StreamSocket::WaitForLingering() {
-  std::erase_if(lingering_, [](const auto& connection) {
-    return connection->WaitExited(std::chrono::milliseconds(kStopTimeoutMs));
+  std::erase_if(lingering_, [](const platform::BoundedWorker& lingering) {
+    return lingering.WaitFinished(std::chrono::milliseconds(kStopTimeoutMs));
   });
   return lingering_.empty();
 }
@@ -226,9 +200,7 @@ int32_t StreamSocket::Start(const std::string& address, uint16_t port) {
     Trace("[STREAM SOCKET] Can't create stream socket !!!");
     return E_FAIL;
   }
-  try {
-    thread_ = std::thread([connection] { connection->Run(); });
-  } catch (const std::system_error&) {
+  if (!thread_.Start([connection] { connection->Run(); })) {
     Trace("[STREAM SOCKET] Can't create stream receive thread !!!");
     return E_FAIL;
   }
@@ -240,12 +212,9 @@ int32_t StreamSocket::Stop() {
   Reap();
   if (!connection_) return E_FAIL;
   connection_->RequestStop();
-  if (connection_->WaitExited(std::chrono::milliseconds(kStopTimeoutMs))) {
-    thread_.join();
-  } else {
+  if (!thread_.JoinWithin(std::chrono::milliseconds(kStopTimeoutMs))) {
     Trace("[STREAM SOCKET] Stream receive thread proc not exiting. Terminating it.");
-    thread_.detach();
-    lingering_.push_back(connection_);
+    lingering_.push_back(std::move(thread_));
   }
   connection_.reset();
   return S_OK;

@@ -10,7 +10,7 @@
 // Stopping: Stop sets the connection's stop flag, clears its connected flag,
 // wakes the thread (an eventfd it polls beside the socket, and a shutdown of
 // the socket for a send in progress) and joins it within 1,000 ms. A thread
-// that does not end in time (a frame sink that does not return) is detached;
+// that does not end in time (a frame sink that does not return) is given up;
 // it holds its own reference to the connection, so the socket stays valid
 // until it ends, and it leaves at its next check of the stop flag. Such a
 // lingering thread still uses the session: Start refuses to begin another
@@ -21,8 +21,9 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "platform/bounded_worker.h"
 
 namespace vistrel {
 
@@ -81,8 +82,9 @@ class StreamSocket {
 
   IStreamSocketClient& client_;
   std::shared_ptr<StreamConnection> connection_;
-  std::thread thread_;
-  std::vector<std::shared_ptr<StreamConnection>> lingering_;
+  platform::BoundedWorker thread_;
+  // Threads given up by Stop; each still holds its connection.
+  std::vector<platform::BoundedWorker> lingering_;
 };
 
 }  // namespace vistrel

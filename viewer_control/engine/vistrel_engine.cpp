@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include <QObject>
+
+#include "platform/owner_thread_call.h"
 #include "platform/trace.h"
-#include "viewer_control/engine/owner_relay.h"
 
 namespace vistrel {
 namespace {
@@ -17,7 +19,7 @@ bool ValidSession(int index) { return index >= 0 && index < kSessionCount; }
 }  // namespace
 
 VistrelEngine::VistrelEngine(IVistrelEvents* events, IFrameSink* frames)
-    : events_(events), relay_(std::make_unique<OwnerRelay>()) {
+    : events_(events), owner_(std::make_unique<QObject>()) {
   channel_lists_.fill(kUnsetList);
   record_event_types_.fill(0xFF);
   for (int slot = 0; slot < kDisplaySlots; ++slot) decoders_[slot].Bind(slot);
@@ -172,7 +174,8 @@ std::string VistrelEngine::RecordingFailureText(int nSessionOfIndex) {
 }
 
 void VistrelEngine::RunOnOwner(IStreamTransport& transport, std::function<void()> handler) {
-  relay_->Call(std::move(handler), [&transport] { return transport.StopRequested(); });
+  platform::CallOnOwnerThread(owner_.get(), std::move(handler), [&transport] { return transport.StopRequested(); },
+                              platform::BegunWork::kLeave);
 }
 
 void VistrelEngine::SessionConnected(int index, IStreamTransport& transport) {

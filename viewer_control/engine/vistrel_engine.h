@@ -8,7 +8,8 @@
 // records and decodes; decoded pictures go to the frame sink on that thread.
 // Events (Connect, Close, AuthenticationResult, RecordingFailed) and the
 // decoder start of a new VOL header are run on the owner thread while the
-// receive thread waits, as the control's window messages were (OwnerRelay). A disconnect on the owner
+// receive thread waits, as the control's window messages were (platform::CallOnOwnerThread; the
+// handlers own what they use, so begun ones may be left). A disconnect on the owner
 // thread, even from inside an event handler, cancels such a wait, so it ends
 // within its 1,000 ms bound and no event of that session is raised after it.
 // A frame sink that does not return is the one thing that can hold a receive
@@ -37,9 +38,10 @@
 #include "viewer_control/engine/vistrel_control.h"
 #include "viewer_control/engine/vistrel_events.h"
 
+class QObject;
+
 namespace vistrel {
 
-class OwnerRelay;
 
 inline constexpr int kSessionCount = 4;
 inline constexpr int kDisplaySlots = 16;
@@ -107,7 +109,7 @@ class VistrelEngine final : public IVistrelControl, private IStreamSessionHost {
 
   IVistrelEvents* events_;
   std::array<IFrameSink*, kDisplaySlots> frame_sinks_{};
-  std::unique_ptr<OwnerRelay> relay_;
+  std::unique_ptr<QObject> owner_;  // lives on the owner thread; handlers are queued to it
   std::mutex lock_;
 
   std::array<ChannelList, kSessionCount> channel_lists_;

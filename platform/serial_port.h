@@ -1,11 +1,13 @@
-// The serial port of the tool's view and its receive thread ThreadWatchComm.
+// A serial port (Tarvek's line to a DVR's boot monitor, the modem link's
+// line) and its receive thread ThreadWatchComm.
 //
 // Threads: Open, Close, Write, DrainReceived and the capture calls run on the
-// UI thread. ThreadWatchComm reads the line, fills the ring, writes the capture
-// file and calls the notification; it never touches the view. What both sides
-// reach lives in a shared state so that a thread that outlives its bounded
-// join (and is detached) still only touches memory it co-owns:
-//   - ring: single producer (thread), single consumer (UI thread);
+// owner's thread (the UI thread). ThreadWatchComm reads the line, fills the
+// ring, writes the capture file and calls the notification; it never touches
+// the owner's objects. What both sides reach lives in a shared state so that
+// a thread that outlives its bounded join (and is given up) still only
+// touches memory it co-owns:
+//   - ring: single producer (thread), single consumer (owner's thread);
 //   - connected, notify_pending: atomics;
 //   - the capture file: a CaptureSink with its own lock.
 #pragma once
@@ -18,13 +20,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "flash_tool/receive_ring.h"
+#include "platform/bounded_worker.h"
 #include "platform/close_event.h"
+#include "platform/receive_ring.h"
 
-namespace tarvek {
+namespace platform {
 
 // The capture file: every received byte, unchanged. Switched on and off by
 // the UI thread, written by ThreadWatchComm; `lock_` guards `file_`.
@@ -46,10 +48,11 @@ class SerialPort {
  public:
   // Called on ThreadWatchComm after a burst of received bytes, with the port
   // index (port number - 1). It must only hand over to the UI thread; it is
-  // not called again until the UI thread has drained the ring.
+  // not called again until the owner has drained the ring.
   using Notify = std::function<void(int port_index)>;
 
-  SerialPort() = default;
+  // `trace_tag` opens the port's trace lines, "[TARVEK]" for Tarvek's.
+  explicit SerialPort(std::string trace_tag) : trace_tag_(std::move(trace_tag)) {}
   ~SerialPort();
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
@@ -86,9 +89,8 @@ class SerialPort {
     int fd = -1;
     std::atomic<bool> connected{false};
     std::atomic<bool> notify_pending{false};
-    std::atomic<bool> finished{false};
     ReceiveRing ring;
-    platform::CloseEvent wake;
+    CloseEvent wake;
     Notify notify;
     int port_index = 0;
     std::string name;
@@ -98,7 +100,8 @@ class SerialPort {
   static void ThreadWatchComm(std::shared_ptr<Shared> state);
 
   std::shared_ptr<Shared> state_;
-  std::thread thread_;
+  const std::string trace_tag_;
+  BoundedWorker thread_;
   std::string name_;
   int baud_ = 0;
   std::shared_ptr<CaptureSink> capture_;
@@ -107,4 +110,4 @@ class SerialPort {
 // The termios speed constant for a baud rate, 0 when the rate is unsupported.
 unsigned SpeedForBaud(int baud);
 
-}  // namespace tarvek
+}  // namespace platform

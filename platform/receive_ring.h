@@ -1,7 +1,7 @@
-// The receive ring between the serial watch thread and the UI thread.
+// The receive ring between a serial port's watch thread and its reader.
 //
 // Threads: exactly one producer (ThreadWatchComm calls Push) and one consumer
-// (the UI thread calls Drain). Each index is written by one side only and read
+// (the owner's thread calls Drain). Each index is written by one side only and read
 // by the other with acquire/release ordering, so no lock is needed.
 // It holds at most 8,191 bytes; a byte offered to a full ring is dropped.
 #pragma once
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tarvek {
+namespace platform {
 
 class ReceiveRing {
  public:
@@ -61,4 +61,4 @@ class ReceiveRing {
   std::atomic<size_t> dropped_{0};
 };
 
-}  // namespace tarvek
+}  // namespace platform

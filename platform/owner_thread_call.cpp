@@ -1,4 +1,4 @@
-#include "client/sessions/owner_call.h"
+#include "platform/owner_thread_call.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -9,25 +9,23 @@
 #include <memory>
 #include <mutex>
 
-#include "client/sessions/command_socket.h"
-
-namespace sessions {
+namespace platform {
 namespace {
-
-constexpr auto kStopCheckPeriod = std::chrono::milliseconds(10);
 
 struct PendingCall {
   std::mutex lock;
   std::condition_variable done_signal;
   bool started = false;    // guarded by lock
   bool done = false;       // guarded by lock
-  bool abandoned = false;  // guarded by lock
+  bool abandoned = false;  // guarded by lock; the caller left before the start
 };
 
 }  // namespace
 
-bool CallOnOwnerThread(QObject* owner, std::function<void()> work) {
+bool CallOnOwnerThread(QObject* owner, std::function<void()> work, const std::function<bool()>& cancelled,
+                       BegunWork begun) {
   if (QThread::currentThread() == owner->thread()) {
+    if (cancelled && cancelled()) return false;
     work();
     return true;
   }
@@ -49,15 +47,14 @@ bool CallOnOwnerThread(QObject* owner, std::function<void()> work) {
 
   std::unique_lock guard(call->lock);
   while (!call->done) {
-    // Work already begun on the owner thread is waited for: the owner is not
-    // closing our socket while it runs it.
-    if (!call->started && CCommandSocket::CurrentWorkerStopRequested()) {
+    const bool may_leave = !call->started || begun == BegunWork::kLeave;
+    if (may_leave && cancelled && cancelled()) {
       call->abandoned = true;
       return false;
     }
-    call->done_signal.wait_for(guard, kStopCheckPeriod);
+    call->done_signal.wait_for(guard, std::chrono::milliseconds(kCancelCheckMs));
   }
   return true;
 }
 
-}  // namespace sessions
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "flash_tool/serial_port.h"
+#include "platform/serial_port.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,7 +12,7 @@
 
 #include "platform/trace.h"
 
-namespace tarvek {
+namespace platform {
 namespace {
 
 constexpr int kJoinTimeoutMs = 1000;
@@ -70,7 +70,7 @@ bool SerialPort::Open(const std::string& device, int baud, int port_number, Noti
                       std::string* error) {
   Close();
   auto fail = [&](const char* why) {
-    Trace("[TARVEK] open %s (%s) failed: %s", device.c_str(), name_.c_str(), why);
+    Trace("%s open %s (%s) failed: %s", trace_tag_.c_str(), device.c_str(), name_.c_str(), why);
     if (error) *error = why;
     return false;
   };
@@ -109,13 +109,11 @@ bool SerialPort::Open(const std::string& device, int baud, int port_number, Noti
   state->name = name_;
   state->capture = capture_;
   state->connected = true;
-  try {
-    thread_ = std::thread(&SerialPort::ThreadWatchComm, state);
-  } catch (const std::system_error&) {
+  if (!thread_.Start([state] { ThreadWatchComm(state); })) {
     return fail("thread");  // closing the state closes the device again
   }
   state_ = std::move(state);
-  Trace("[TARVEK] %s open on %s at %d baud", name_.c_str(), device.c_str(), baud);
+  Trace("%s %s open on %s at %d baud", trace_tag_.c_str(), name_.c_str(), device.c_str(), baud);
   return true;
 }
 
@@ -123,25 +121,16 @@ void SerialPort::Close() {
   if (!state_) return;
   state_->connected = false;
   state_->wake.Set();
-  if (thread_.joinable()) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kJoinTimeoutMs);
-    while (!state_->finished.load() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    if (state_->finished.load()) {
-      thread_.join();
-    } else {
-      // It co-owns the state, so it may finish on its own later.
-      Trace("[TARVEK] ThreadWatchComm of %s did not end in time", name_.c_str());
-      thread_.detach();
-    }
-  }
-  if (state_->finished.load()) {
+  // Given up, it co-owns the state, so it may finish on its own later.
+  const bool ended = thread_.JoinWithin(std::chrono::milliseconds(kJoinTimeoutMs));
+  if (!ended) Trace("%s ThreadWatchComm of %s did not end in time", trace_tag_.c_str(), name_.c_str());
+  if (ended) {
     ::tcflush(state_->fd, TCIOFLUSH);
     ::close(state_->fd);
     state_->fd = -1;
   }
   state_.reset();
-  Trace("[TARVEK] %s closed", name_.c_str());
+  Trace("%s %s closed", trace_tag_.c_str(), name_.c_str());
 }
 
 size_t SerialPort::Write(const uint8_t* bytes, size_t count) {
@@ -159,14 +148,14 @@ size_t SerialPort::Write(const uint8_t* bytes, size_t count) {
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      Trace("[TARVEK] write on %s failed: %s", name_.c_str(), std::strerror(errno));
+      Trace("%s write on %s failed: %s", trace_tag_.c_str(), name_.c_str(), std::strerror(errno));
       ::tcflush(fd, TCOFLUSH);  // clear the error state for the next write
       return 0;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
-      Trace("[TARVEK] write on %s timed out after %zu of %zu bytes", name_.c_str(), written, count);
+      Trace("%s write on %s timed out after %zu of %zu bytes", trace_tag_.c_str(), name_.c_str(), written, count);
       break;
     }
     pollfd pfd{fd, POLLOUT, 0};
@@ -212,7 +201,6 @@ void SerialPort::ThreadWatchComm(std::shared_ptr<Shared> state) {
     if (received > 0 && state->notify && !state->notify_pending.exchange(true))
       state->notify(state->port_index);
   }
-  state->finished = true;
 }
 
-}  // namespace tarvek
+}  // namespace platform
