@@ -9,6 +9,8 @@
 
 #include "client/sessions/dvr_status_block.h"
 #include "client/sessions/log_page.h"
+#include "protocol/command_codes.h"
+#include "protocol/command_replies.h"
 #include "protocol/service_replies.h"
 
 namespace {
@@ -59,8 +61,40 @@ void Light(Payload payload) {
   if (light && payload.empty()) __builtin_trap();
 }
 
+// Command-port replies: nothing decodes from an empty payload, and a success
+// carries every field that follows its result byte.
+void Logon(Payload payload) {
+  const auto reply = protocol::DecodeLogonResult(payload);
+  if (reply && payload.empty()) __builtin_trap();
+  if (reply && reply->result == protocol::result::kSuccess && payload.size() < 2) __builtin_trap();
+}
+
+void LiveStream(Payload payload) {
+  const auto reply = protocol::DecodeLiveStreamReply(payload);
+  if (reply && payload.empty()) __builtin_trap();
+  if (reply && reply->result == protocol::result::kSuccess && payload.size() < 3) __builtin_trap();
+}
+
+void Bypass(Payload payload) {
+  const auto reply = protocol::DecodeBypassReply(payload);
+  if (!reply) return;
+  if (payload.empty() || (reply->result == protocol::result::kSuccess && !reply->sub_code)) __builtin_trap();
+  if (reply->data.size() > payload.size()) __builtin_trap();
+  if (!reply->data.empty() && (reply->data.data() < payload.data() ||
+                               reply->data.data() + reply->data.size() > payload.data() + payload.size())) {
+    __builtin_trap();
+  }
+}
+
+void SingleByte(Payload payload) {
+  for (const auto reply : {protocol::DecodeChannelChangeReply(payload), protocol::DecodeStopLiveStreamReply(payload),
+                           protocol::DecodeNotice(payload)}) {
+    if (reply && payload.empty()) __builtin_trap();
+  }
+}
+
 constexpr void (*kDecoders[])(Payload) = {
-    Status, Setting, LogPage, Alarm, Light,
+    Status, Setting, LogPage, Alarm, Light, Logon, LiveStream, Bypass, SingleByte,
 };
 
 }  // namespace

@@ -18,7 +18,7 @@
 
 namespace kaviroctl {
 
-const char kUsage[] =
+const char kUsageText[] =
     "Usage: kaviroctl COMMAND [options]\n"
     "commands:\n"
     "  probe      log on, print the channel count and pan/tilt mask, then the\n"
@@ -317,7 +317,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CtlOptions options;
   std::string error;
   if (!Parse(args, &options, &error)) {
-    err << "kaviroctl: " << error << "\n" << kUsage;
+    err << "kaviroctl: " << error << "\n" << kUsageText;
     return static_cast<int>(Outcome::kUsage);
   }
   if ((options.command == "snapshot" || options.command == "record") && !MakeOutputFolder(options.out, err)) {

@@ -8,7 +8,7 @@
 
 namespace kaviroctl {
 
-extern const char kUsage[];
+extern const char kUsageText[];
 
 // Runs one command line (without the program name); returns the exit code.
 // Must be called on a thread with a QCoreApplication.

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) {
     if (arg == "--trace") setenv("KAVIRO_TRACE", "stderr", 1);
     if (arg == "--help" || arg == "-h") {
-      std::cout << kaviroctl::kUsage;
+      std::cout << kaviroctl::kUsageText;
       return 0;
     }
   }

@@ -213,7 +213,7 @@ void GlVideoView::paintGL() {
       textures.height = planes.height;
       planes.changed = true;
     }
-    const uint8_t* data[3] = {planes.data.data(),
+    const uint8_t* plane_data[3] = {planes.data.data(),
                               planes.data.data() + static_cast<size_t>(planes.width) * planes.height,
                               planes.data.data() + static_cast<size_t>(planes.width) * planes.height +
                                   static_cast<size_t>(planes.width / 2) * (planes.height / 2)};
@@ -223,7 +223,7 @@ void GlVideoView::paintGL() {
       glBindTexture(GL_TEXTURE_2D, textures.ids[i]);
       if (planes.changed) {
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, sizes[i][0], sizes[i][1], GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                        data[i]);
+                        plane_data[i]);
       }
     }
     planes.changed = false;
