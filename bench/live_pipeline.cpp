@@ -87,8 +87,7 @@ void StopDvr(const Dvr& dvr) {
 double ProcessCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 long ResidentKilobytes() {
@@ -147,8 +146,8 @@ EngineRun RunEngine(int width, int height, bool unpaced, std::chrono::millisecon
       const uint8_t map[16] = {uint8_t(s * 4), uint8_t(s * 4 + 1), uint8_t(s * 4 + 2), uint8_t(s * 4 + 3)};
       engine.SetStreamSessionInfo(s, map, 4, 1);
       started = started && dvrs[s].stream_port != 0 &&
-                engine.ConnectStreamPort(s, "127.0.0.1", static_cast<short>(dvrs[s].stream_port), "admin",
-                                         "1234") == vistrel::ControlResult::kDone;
+                engine.ConnectStreamPort(s, "127.0.0.1", static_cast<short>(dvrs[s].stream_port), "admin", "1234") ==
+                    vistrel::ControlResult::kDone;
     }
     // Warm up until every slot has shown pictures.
     const auto deadline = Clock::now() + std::chrono::seconds(15);
@@ -280,8 +279,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("paced 16 x 30 fps 352x240: %ld pictures/s, CPU %.1f %% of one core, resident %.1f MB\n",
-              static_cast<long>(paced.pictures / paced.wall_seconds),
-              100.0 * paced.cpu_seconds / paced.wall_seconds, paced.resident_kb / 1024.0);
+              static_cast<long>(paced.pictures / paced.wall_seconds), 100.0 * paced.cpu_seconds / paced.wall_seconds,
+              paced.resident_kb / 1024.0);
 
   double ratio_352 = 0;
   for (auto [width, height] : {std::pair{704, 480}, {352, 240}}) {
@@ -302,12 +301,12 @@ int main(int argc, char** argv) {
     const double engine_us = Micros(engine.cpu_seconds, engine.pictures);
     const double bare_us = Micros(bare.cpu_seconds, bare.pictures);
     const double warm_us = Micros(warm.cpu_seconds, warm.pictures);
-    std::printf("unpaced %dx%d: engine %.1f us/picture (%ld pictures, %.0f/s, resident %.1f MB); "
-                "bare decoder %.1f us/picture as four sessions, %.1f one channel at a time (%ld pictures); "
-                "ratio %.3f (%.3f)\n",
-                width, height, engine_us, engine.pictures, engine.pictures / engine.wall_seconds,
-                engine.resident_kb / 1024.0, bare_us, warm_us, bare.pictures, engine_us / bare_us,
-                engine_us / warm_us);
+    std::printf(
+        "unpaced %dx%d: engine %.1f us/picture (%ld pictures, %.0f/s, resident %.1f MB); "
+        "bare decoder %.1f us/picture as four sessions, %.1f one channel at a time (%ld pictures); "
+        "ratio %.3f (%.3f)\n",
+        width, height, engine_us, engine.pictures, engine.pictures / engine.wall_seconds, engine.resident_kb / 1024.0,
+        bare_us, warm_us, bare.pictures, engine_us / bare_us, engine_us / warm_us);
     if (width == 352) ratio_352 = engine_us / bare_us;
   }
   std::printf("ratio %.3f\n", ratio_352);

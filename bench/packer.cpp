@@ -56,9 +56,7 @@ std::vector<uint8_t> FirmwareLike(size_t size) {
   return image;
 }
 
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Runs `gzip -6 -c input > output` and returns its wall time, or -1.
 double TimeGzip(const std::string& input, const std::string& output) {
@@ -113,10 +111,10 @@ int main() {
   const size_t packed_size = packed.header.packed_length + tarvek::kPackedHeaderSize;
 
   std::printf("input    %zu bytes, firmware-like (code, strings, zero fill)\n", image.size());
-  std::printf("packer   %.3f s  %7.1f MB/s  packed %zu bytes (%.1f%%)\n", pack_seconds,
-              megabytes / pack_seconds, packed_size, 100.0 * static_cast<double>(packed_size) / static_cast<double>(image.size()));
-  std::printf("gzip -6  %.3f s  %7.1f MB/s  packed %lld bytes (%.1f%%)\n", gzip_seconds,
-              megabytes / gzip_seconds, static_cast<long long>(gz_info.st_size),
+  std::printf("packer   %.3f s  %7.1f MB/s  packed %zu bytes (%.1f%%)\n", pack_seconds, megabytes / pack_seconds,
+              packed_size, 100.0 * static_cast<double>(packed_size) / static_cast<double>(image.size()));
+  std::printf("gzip -6  %.3f s  %7.1f MB/s  packed %lld bytes (%.1f%%)\n", gzip_seconds, megabytes / gzip_seconds,
+              static_cast<long long>(gz_info.st_size),
               100.0 * static_cast<double>(gz_info.st_size) / static_cast<double>(image.size()));
   std::printf("ratio %.3f\n", pack_seconds / gzip_seconds);
 

@@ -32,9 +32,7 @@ double CpuSeconds() {
 
 struct Picture {
   std::vector<uint8_t> y, u, v;
-  vistrel::PlanarPicture planes() const {
-    return {y.data(), u.data(), v.data(), kWidth, kWidth / 2, kWidth, kHeight};
-  }
+  vistrel::PlanarPicture planes() const { return {y.data(), u.data(), v.data(), kWidth, kWidth / 2, kWidth, kHeight}; }
 };
 
 // Sixteen different pictures with detail in every plane.
@@ -74,8 +72,8 @@ int main(int argc, char** argv) {
   }
   const double ours_us = (CpuSeconds() - start) * 1e6 / (rounds * kSlots);
 
-  SwsContext* sws = sws_getContext(kWidth, kHeight, AV_PIX_FMT_YUV420P, kWidth, kHeight, AV_PIX_FMT_BGR24,
-                                   SWS_POINT, nullptr, nullptr, nullptr);
+  SwsContext* sws = sws_getContext(kWidth, kHeight, AV_PIX_FMT_YUV420P, kWidth, kHeight, AV_PIX_FMT_BGR24, SWS_POINT,
+                                   nullptr, nullptr, nullptr);
   if (sws == nullptr) {
     std::fprintf(stderr, "render: libswscale refused the conversion\n");
     return 1;

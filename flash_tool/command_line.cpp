@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <new>
 #include <fstream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -45,10 +45,9 @@ int Pack(const char* input, const char* output, std::FILE* out, std::FILE* err) 
   const PackFileResult result = PackFile(input, output, out == stdout && ::isatty(STDOUT_FILENO));
   switch (result.status) {
     case PackFileStatus::kOk:
-      std::fprintf(out, "%s: %u bytes packed into %u bytes (%u with the header), checksum 0x%08X\n",
-                   input, result.header.unpacked_length, result.header.packed_length,
-                   result.header.packed_length + static_cast<unsigned>(kPackedHeaderSize),
-                   result.header.checksum);
+      std::fprintf(out, "%s: %u bytes packed into %u bytes (%u with the header), checksum 0x%08X\n", input,
+                   result.header.unpacked_length, result.header.packed_length,
+                   result.header.packed_length + static_cast<unsigned>(kPackedHeaderSize), result.header.checksum);
       return kExitOk;
     case PackFileStatus::kInputNotFound:
       std::fprintf(err, "tarvek: %s: cannot open the input: %s\n", input, std::strerror(errno));

@@ -77,8 +77,8 @@ class DownloadEndToEnd : public ::testing::Test {
       if (request.kind == DialogKind::kMessage) boxes_.push_back(request.text);
       return DialogAnswer{true, next_file_};
     });
-    view_ = std::make_unique<LenkViewLogic>(ToolConfig(home_.string()), dialogs_, nullptr,
-                                            [this](int) { queue_.Post(); });
+    view_ =
+        std::make_unique<LenkViewLogic>(ToolConfig(home_.string()), dialogs_, nullptr, [this](int) { queue_.Post(); });
     view_->Start();
   }
   void TearDown() override {
@@ -94,8 +94,10 @@ class DownloadEndToEnd : public ::testing::Test {
   std::optional<bootmon::DownloadReport> PumpUntilReport(size_t count) {
     const auto deadline = std::chrono::steady_clock::now() + 15s;
     while (std::chrono::steady_clock::now() < deadline) {
-      if (queue_.Wait(20ms)) view_->OnPortNotification(0);
-      else view_->OnFlushTimer();
+      if (queue_.Wait(20ms))
+        view_->OnPortNotification(0);
+      else
+        view_->OnFlushTimer();
       if (monitor_->report_count() > count) {
         // Take up the monitor's closing lines too.
         for (int i = 0; i < 10; ++i) {

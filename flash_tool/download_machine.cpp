@@ -12,8 +12,15 @@ namespace {
 
 bool IsLoadLetter(uint8_t byte) {
   switch (byte) {
-    case 'A': case 'S': case 'T': case 'a': case 's': case 't': return true;
-    default: return false;
+    case 'A':
+    case 'S':
+    case 'T':
+    case 'a':
+    case 's':
+    case 't':
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -108,9 +115,12 @@ void DownloadMachine::Step(uint8_t byte) {
       state_ = kPromptSeen;
       return;
     case 'g':
-      if (state_ == kBootLoad) state_ = BootOnGo();
-      else if (state_ == kAppLoad) state_ = ApplicationOnGo();
-      else EchoAndIdle(byte);
+      if (state_ == kBootLoad)
+        state_ = BootOnGo();
+      else if (state_ == kAppLoad)
+        state_ = ApplicationOnGo();
+      else
+        EchoAndIdle(byte);
       return;
     case 'r':
       if (state_ != kLengthSent) return EchoAndIdle(byte);
@@ -180,8 +190,8 @@ int DownloadMachine::ApplicationOnGo() {
     dialogs_.Message("\nFile not found (2)\n");
     return kIdle;
   }
-  Trace("[TARVEK] packed %s: %u -> %u bytes, checksum 0x%08X", target_path_.c_str(),
-        packed.header.unpacked_length, packed.header.packed_length, packed.header.checksum);
+  Trace("[TARVEK] packed %s: %u -> %u bytes, checksum 0x%08X", target_path_.c_str(), packed.header.unpacked_length,
+        packed.header.packed_length, packed.header.checksum);
   image_.reset();
   if (SendLengthOf(File(std::fopen(dnapp_path_.c_str(), "rb")), dnapp_path_)) return kLengthSent;
   dialogs_.Error("File not found");
@@ -215,8 +225,7 @@ void DownloadMachine::SendImage() {
     progress->SetPercent(whole_blocks ? static_cast<int>(static_cast<uint64_t>(i) * 100 / whole_blocks) : 0);
     const size_t n = std::fread(block.data(), 1, kBlockSize, image_.get());
     for (size_t k = 0; k < n; ++k) checksum_ += block[k];
-    if (n > 0 && host_.SendToPort(block.data(), n) != n)
-      Trace("[TARVEK] block %u: the write failed or timed out", i);
+    if (n > 0 && host_.SendToPort(block.data(), n) != n) Trace("[TARVEK] block %u: the write failed or timed out", i);
     ++blocks_sent_;
     progress->SetPosition(static_cast<int>(i));
   }

@@ -55,8 +55,8 @@ class DownloadMachineTest : public ::testing::Test {
   }
   std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = (dir_ / name).string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
   }
   std::vector<uint8_t> Sent() {
@@ -72,9 +72,8 @@ class DownloadMachineTest : public ::testing::Test {
   std::vector<std::string> boxes_;
   std::vector<std::string> captions_;
   bool answer_yes_ = true;
-  DownloadMachine machine_{host_, dialogs_, (fs::temp_directory_path() /
-                                             ("tarvek_dnapp_" + std::to_string(::getpid()) + ".bin"))
-                                                .string()};
+  DownloadMachine machine_{
+      host_, dialogs_, (fs::temp_directory_path() / ("tarvek_dnapp_" + std::to_string(::getpid()) + ".bin")).string()};
 };
 
 TEST_F(DownloadMachineTest, PromptAndLetterArmTheLoadCommands) {
@@ -261,11 +260,12 @@ TEST_F(DownloadMachineTest, CancelStopsBetweenBlocksAndKeepsState) {
     std::vector<int>* percents = nullptr;
   };
   std::vector<int> percents;
-  dialogs_.SetAnswerHook([](const DialogRequest&) { return DialogAnswer{}; }, [&] {
-    auto view = std::make_unique<CancelAfterTwo>();
-    view->percents = &percents;
-    return view;
-  });
+  dialogs_.SetAnswerHook([](const DialogRequest&) { return DialogAnswer{}; },
+                         [&] {
+                           auto view = std::make_unique<CancelAfterTwo>();
+                           view->percents = &percents;
+                           return view;
+                         });
   machine_.SetKnownTarget(WriteFile("boot.bin", std::vector<uint8_t>(5 * 4096, 2)));
   Feed(">S#g");
   Sent();

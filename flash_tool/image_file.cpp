@@ -63,11 +63,13 @@ ImageRead ReadImageFile(const std::string& path, uint64_t limit) {
 
 std::string RefusalText(ImageReadStatus status, uint64_t limit) {
   switch (status) {
-    case ImageReadStatus::kNotRegularFile: return "is not a regular file";
+    case ImageReadStatus::kNotRegularFile:
+      return "is not a regular file";
     case ImageReadStatus::kTooLarge:
       return "is larger than the " + std::to_string(limit) + " bytes an image can hold";
     case ImageReadStatus::kOk:
-    case ImageReadStatus::kCannotOpen: break;
+    case ImageReadStatus::kCannotOpen:
+      break;
   }
   return "cannot be read";
 }

@@ -19,7 +19,7 @@ inline constexpr uint64_t kLargestPackedImage = 32 + 0xFFFFFFFFull;
 
 enum class ImageReadStatus {
   kOk = 1,
-  kCannotOpen,      // errno says why
+  kCannotOpen,  // errno says why
   kNotRegularFile,
   kTooLarge,
 };

@@ -99,9 +99,8 @@ std::vector<uint8_t> ImagePacker::Pack(std::span<const uint8_t> input, const Pac
   while (lookahead > 0) {
     size_t length = match_length_ < lookahead ? match_length_ : lookahead;
     if (length > 2) {
-      const uint8_t code[2] = {
-          static_cast<uint8_t>(match_position_ >> 4),
-          static_cast<uint8_t>(((match_position_ & 0x0F) << 4) | (length - kMinMatch))};
+      const uint8_t code[2] = {static_cast<uint8_t>(match_position_ >> 4),
+                               static_cast<uint8_t>(((match_position_ & 0x0F) << 4) | (length - kMinMatch))};
       AppendCode(code, 2, false);
     } else {
       AppendCode(&window_[s], 1, true);
@@ -140,16 +139,15 @@ std::vector<uint8_t> ImagePacker::Pack(std::span<const uint8_t> input, const Pac
   return out;
 }
 
-PackFileResult PackFile(const std::string& input_path, const std::string& output_path,
-                        bool print_progress) {
+PackFileResult PackFile(const std::string& input_path, const std::string& output_path, bool print_progress) {
   PackFileResult result;
   // The input is read before the output is created, so packing a file onto
   // itself cannot destroy it.
   ImageRead read = ReadImageFile(input_path, kLargestUnpackedImage);
   result.input = read.status;
   if (read.status != ImageReadStatus::kOk) {
-    result.status = read.status == ImageReadStatus::kCannotOpen ? PackFileStatus::kInputNotFound
-                                                                : PackFileStatus::kInputRefused;
+    result.status =
+        read.status == ImageReadStatus::kCannotOpen ? PackFileStatus::kInputNotFound : PackFileStatus::kInputRefused;
     return result;
   }
   const std::vector<uint8_t> input = std::move(read.bytes);
@@ -170,8 +168,8 @@ PackFileResult PackFile(const std::string& input_path, const std::string& output
   const std::vector<uint8_t> packed = packer.Pack(input, progress);
   result.header.packed_length = static_cast<uint32_t>(packed.size() - kPackedHeaderSize);
   result.header.unpacked_length = static_cast<uint32_t>(input.size());
-  result.header.checksum = static_cast<uint32_t>(packed[28] | packed[29] << 8 | packed[30] << 16 |
-                                                 static_cast<uint32_t>(packed[31]) << 24);
+  result.header.checksum =
+      static_cast<uint32_t>(packed[28] | packed[29] << 8 | packed[30] << 16 | static_cast<uint32_t>(packed[31]) << 24);
   out.write(reinterpret_cast<const char*>(packed.data()), static_cast<std::streamsize>(packed.size()));
   out.flush();
   if (!out) result.status = PackFileStatus::kWriteFailed;

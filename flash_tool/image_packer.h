@@ -82,10 +82,10 @@ class ImagePacker {
 // Result of packing one file into another.
 enum class PackFileStatus {
   kOk = 1,
-  kInputNotFound,    // the input could not be opened
-  kInputRefused,     // not a regular file, or too large for the format
-  kOutputNotCreated, // the output could not be created
-  kWriteFailed,      // the output was created but not written in full
+  kInputNotFound,     // the input could not be opened
+  kInputRefused,      // not a regular file, or too large for the format
+  kOutputNotCreated,  // the output could not be created
+  kWriteFailed,       // the output was created but not written in full
 };
 
 struct PackFileResult {
@@ -97,7 +97,6 @@ struct PackFileResult {
 // Packs the file `input_path` into `output_path`, created anew. Read errors
 // count as end of input. Progress lines "(%3d%%)\r" go to standard output
 // when `print_progress` is set.
-PackFileResult PackFile(const std::string& input_path, const std::string& output_path,
-                        bool print_progress);
+PackFileResult PackFile(const std::string& input_path, const std::string& output_path, bool print_progress);
 
 }  // namespace tarvek

@@ -25,7 +25,9 @@ std::vector<uint8_t> FirmwareLike(size_t size, uint32_t seed) {
   data.reserve(size);
   while (data.size() < size) {
     switch (random() % 3) {
-      case 0: data.insert(data.end(), random() % 300, 0); break;
+      case 0:
+        data.insert(data.end(), random() % 300, 0);
+        break;
       case 1:
         for (int i = random() % 200; i > 0; --i) data.push_back(static_cast<uint8_t>(random()));
         break;
@@ -83,14 +85,13 @@ TEST(ImagePacker, ProgressEvery8192InputBytes) {
 TEST(ImagePacker, RoundTripsManySizesAndContents) {
   ImagePacker packer;  // reused: each Pack starts from a clean state
   std::mt19937 random(99);
-  for (size_t size : {0u, 1u, 2u, 3u, 17u, 18u, 19u, 4095u, 4096u, 4097u, 4114u, 8192u, 12289u,
-                      1u << 20}) {
+  for (size_t size : {0u, 1u, 2u, 3u, 17u, 18u, 19u, 4095u, 4096u, 4097u, 4114u, 8192u, 12289u, 1u << 20}) {
     std::vector<uint8_t> noise(size);
     for (auto& byte : noise) byte = static_cast<uint8_t>(random());
     std::vector<uint8_t> text(size);
     for (size_t i = 0; i < size; ++i) text[i] = "boot: load image at 0x8000\n"[i % 27];
-    for (const auto& input : {noise, text, FirmwareLike(size, static_cast<uint32_t>(size)),
-                              std::vector<uint8_t>(size, 0)}) {
+    for (const auto& input :
+         {noise, text, FirmwareLike(size, static_cast<uint32_t>(size)), std::vector<uint8_t>(size, 0)}) {
       const std::vector<uint8_t> packed = packer.Pack(input);
       const UnpackResult result = UnpackImage(packed);
       ASSERT_TRUE(result.ok()) << "size " << size << ": " << result.message;

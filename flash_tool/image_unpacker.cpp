@@ -51,21 +51,20 @@ UnpackResult UnpackImage(std::span<const uint8_t> packed_file) {
   const std::span<const uint8_t> stream = packed_file.subspan(kPackedHeaderSize);
   if (result.header.packed_length != stream.size()) {
     return Fail(std::move(result), UnpackError::kBadPackedLength,
-                Format("packed length %llu disagrees with the %llu bytes after the header",
-                       result.header.packed_length, stream.size()));
+                Format("packed length %llu disagrees with the %llu bytes after the header", result.header.packed_length,
+                       stream.size()));
   }
   // Every code of one or two bytes yields at most 18 bytes, so more output
   // than nine times the stream is a lie; refusing it also bounds the memory.
   if (static_cast<uint64_t>(result.header.unpacked_length) > static_cast<uint64_t>(stream.size()) * 9) {
     return Fail(std::move(result), UnpackError::kBadUnpackedLength,
-                Format("unpacked length %llu is impossible for a %llu-byte code stream",
-                       result.header.unpacked_length, stream.size()));
+                Format("unpacked length %llu is impossible for a %llu-byte code stream", result.header.unpacked_length,
+                       stream.size()));
   }
   const uint32_t sum = PackedChecksum(packed_file);
   if (sum != result.header.checksum) {
     return Fail(std::move(result), UnpackError::kBadChecksum,
-                Format("checksum 0x%08llX disagrees with the header's 0x%08llX", sum,
-                       result.header.checksum));
+                Format("checksum 0x%08llX disagrees with the header's 0x%08llX", sum, result.header.checksum));
   }
 
   const size_t wanted = result.header.unpacked_length;
@@ -94,13 +93,11 @@ UnpackResult UnpackImage(std::span<const uint8_t> packed_file) {
         // the stream's bytes.
         if (out.size() < kWindowSize && position >= out.size()) {
           return Fail(std::move(result), UnpackError::kMatchBeforeData,
-                      Format("match at window position %llu before byte %llu was produced",
-                             position, out.size()));
+                      Format("match at window position %llu before byte %llu was produced", position, out.size()));
         }
         if (length > wanted - out.size()) {
           return Fail(std::move(result), UnpackError::kOverrun,
-                      Format("match of %llu bytes runs past the announced length %llu", length,
-                             wanted));
+                      Format("match of %llu bytes runs past the announced length %llu", length, wanted));
         }
         for (size_t i = 0; i < length; ++i) {
           const uint8_t byte = ring[(position + i) & (kWindowSize - 1)];

@@ -15,15 +15,15 @@ namespace tarvek {
 
 enum class UnpackError {
   kNone = 1,
-  kTooShort,          // fewer than 32 bytes: no header
-  kBadFormat,         // the format field is not 2
-  kBadPackedLength,   // the packed length disagrees with the bytes after the header
-  kBadUnpackedLength, // more output announced than the code stream could produce
-  kBadChecksum,       // the byte sum disagrees with the header
-  kTruncated,         // the code stream ends before the announced output
-  kMatchBeforeData,   // a match refers to bytes not yet produced
-  kOverrun,           // a match runs past the announced output
-  kTrailingBytes,     // bytes follow the end of the code stream
+  kTooShort,           // fewer than 32 bytes: no header
+  kBadFormat,          // the format field is not 2
+  kBadPackedLength,    // the packed length disagrees with the bytes after the header
+  kBadUnpackedLength,  // more output announced than the code stream could produce
+  kBadChecksum,        // the byte sum disagrees with the header
+  kTruncated,          // the code stream ends before the announced output
+  kMatchBeforeData,    // a match refers to bytes not yet produced
+  kOverrun,            // a match runs past the announced output
+  kTrailingBytes,      // bytes follow the end of the code stream
 };
 
 struct UnpackResult {

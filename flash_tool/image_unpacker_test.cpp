@@ -66,8 +66,7 @@ TEST(ImageUnpacker, RejectsDamagedCodeStreams) {
   const std::vector<uint8_t> full = {0xFF, 1, 2, 3, 4, 5, 6, 7, 8};
   EXPECT_TRUE(UnpackImage(Packed({0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 0}, 8)).ok());
   EXPECT_TRUE(UnpackImage(Packed(full, 8)).ok());  // a monitor only needs the bytes
-  EXPECT_EQ(UnpackImage(Packed({0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 8)).error,
-            UnpackError::kTrailingBytes);
+  EXPECT_EQ(UnpackImage(Packed({0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 8)).error, UnpackError::kTrailingBytes);
 }
 
 TEST(ImageUnpacker, OverlappingMatchRepeatsTheLastBytes) {

@@ -52,9 +52,7 @@ void LenkViewLogic::ReturnFocus() {
   if (observer_) observer_->FocusToMainWindow();
 }
 
-size_t LenkViewLogic::SendToPort(const uint8_t* bytes, size_t count) {
-  return port_.Write(bytes, count);
-}
+size_t LenkViewLogic::SendToPort(const uint8_t* bytes, size_t count) { return port_.Write(bytes, count); }
 
 void LenkViewLogic::Connect() {
   const std::optional<PortSetting> setting = config_.ReadPortSetting();
@@ -74,8 +72,7 @@ void LenkViewLogic::Connect() {
   char name[32];
   std::snprintf(name, sizeof name, "COM%d", setting->port);
   std::string why;
-  const bool opened = port_.Open(config_.DeviceForPort(setting->port), setting->baud, setting->port,
-                                 notify_, &why);
+  const bool opened = port_.Open(config_.DeviceForPort(setting->port), setting->baud, setting->port, notify_, &why);
   if (opened) {
     connected_ = true;
     SetTitle(std::string("Port ") + name + " Initialization success");

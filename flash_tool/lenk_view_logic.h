@@ -39,8 +39,7 @@ inline constexpr const char* kTxtFilter = "download file (*.txt)|*.txt||";
 
 class LenkViewLogic : public DownloadHost {
  public:
-  LenkViewLogic(ToolConfig config, ToolDialogs& dialogs, ViewObserver* observer,
-                platform::SerialPort::Notify notify);
+  LenkViewLogic(ToolConfig config, ToolDialogs& dialogs, ViewObserver* observer, platform::SerialPort::Notify notify);
   ~LenkViewLogic() override;
 
   // Program start: the folder, the initial panes.

@@ -23,9 +23,7 @@ constexpr int kFlushIntervalMs = 500;
 constexpr int kRecentFiles = 4;
 
 // Where the most-recently-used list lives, as the original framework kept it.
-QSettings RecentSettings() {
-  return QSettings("Local AppWizard-Generated Applications", "Tarvek");
-}
+QSettings RecentSettings() { return QSettings("Local AppWizard-Generated Applications", "Tarvek"); }
 
 }  // namespace
 
@@ -44,7 +42,10 @@ MainFrame::MainFrame(const std::string& home)
   // still queued for a deleted frame.
   logic_ = std::make_unique<LenkViewLogic>(ToolConfig(home), dialogs_, this, [this](int port_index) {
     QMetaObject::invokeMethod(
-        this, [this, port_index] { if (logic_) logic_->OnPortNotification(port_index); },
+        this,
+        [this, port_index] {
+          if (logic_) logic_->OnPortNotification(port_index);
+        },
         Qt::QueuedConnection);
   });
   view_->SetLogic(logic_.get());
@@ -89,7 +90,8 @@ void MainFrame::BuildMenus() {
   connect(status_toggle, &QAction::toggled, statusBar(), &QWidget::setVisible);
   QAction* clear = view->addAction("C&lear screen", QKeySequence("Ctrl+X"), this, [this] { logic_->ClearScreen(); });
   view->addAction("&Font", this, [this] { ChooseFont(); });
-  view->addAction("Sc&roll", this, [this] { view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum()); });
+  view->addAction("Sc&roll", this,
+                  [this] { view_->verticalScrollBar()->setValue(view_->verticalScrollBar()->maximum()); });
 
   QMenu* port = menuBar()->addMenu("&Port");
   port->addAction("Port &Setting", this, [this] { EditPortSetting(); });
@@ -170,8 +172,10 @@ void MainFrame::FocusToMainWindow() {
 }
 
 void MainFrame::FlushTimerChanged(bool running) {
-  if (running) flush_timer_->start();
-  else flush_timer_->stop();
+  if (running)
+    flush_timer_->start();
+  else
+    flush_timer_->stop();
 }
 
 }  // namespace tarvek

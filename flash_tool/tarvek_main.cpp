@@ -8,8 +8,8 @@
 #include "build_version.h"
 #include "flash_tool/command_line.h"
 #include "flash_tool/main_frame.h"
-#include "flash_tool/tool_icon.h"
 #include "flash_tool/tool_config.h"
+#include "flash_tool/tool_icon.h"
 
 namespace {
 

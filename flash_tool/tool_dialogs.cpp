@@ -41,8 +41,7 @@ void ToolDialogs::Message(const std::string& text, const std::string& caption, B
 }
 
 bool ToolDialogs::AskBootCode() {
-  return Ask({DialogKind::kBootCode, "Are you selecting boot.bin code???", "Boot code",
-              BoxIcon::kQuestion, ""})
+  return Ask({DialogKind::kBootCode, "Are you selecting boot.bin code???", "Boot code", BoxIcon::kQuestion, ""})
       .accepted;
 }
 
@@ -60,8 +59,10 @@ std::optional<std::string> ToolDialogs::ChooseSaveFile(const std::string& filter
 
 std::unique_ptr<ProgressView> ToolDialogs::OpenProgress() {
   std::unique_ptr<ProgressView> view;
-  if (hook_progress_) view = hook_progress_();
-  else if (!hook_ && presenter_progress_) view = presenter_progress_();
+  if (hook_progress_)
+    view = hook_progress_();
+  else if (!hook_ && presenter_progress_)
+    view = presenter_progress_();
   if (!view) view = std::make_unique<SilentProgress>();
   return view;
 }

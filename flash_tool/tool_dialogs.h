@@ -60,8 +60,7 @@ class ToolDialogs {
   // A test's answers; they take precedence over the presenter.
   void SetAnswerHook(Answerer hook, ProgressFactory progress = {});
 
-  void Message(const std::string& text, const std::string& caption = "",
-               BoxIcon icon = BoxIcon::kNone);
+  void Message(const std::string& text, const std::string& caption = "", BoxIcon icon = BoxIcon::kNone);
   // "Error" with a stop icon: the tool's usual refusal.
   void Error(const std::string& text) { Message(text, "Error", BoxIcon::kStop); }
   bool AskBootCode();

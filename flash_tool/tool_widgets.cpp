@@ -18,8 +18,7 @@ namespace {
 
 constexpr int kBauds[] = {115200, 57600, 38400, 19200};
 
-QGroupBox* RadioGroup(const QString& title, const QStringList& labels, QButtonGroup* group,
-                      QWidget* parent) {
+QGroupBox* RadioGroup(const QString& title, const QStringList& labels, QButtonGroup* group, QWidget* parent) {
   auto* box = new QGroupBox(title, parent);
   auto* layout = new QVBoxLayout(box);
   for (int i = 0; i < labels.size(); ++i) {
@@ -38,10 +37,14 @@ QString QtFilter(const std::string& filter) {
 
 QMessageBox::Icon QtIcon(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::kStop: return QMessageBox::Critical;
-    case BoxIcon::kQuestion: return QMessageBox::Question;
-    case BoxIcon::kInformation: return QMessageBox::Information;
-    case BoxIcon::kNone: break;
+    case BoxIcon::kStop:
+      return QMessageBox::Critical;
+    case BoxIcon::kQuestion:
+      return QMessageBox::Question;
+    case BoxIcon::kInformation:
+      return QMessageBox::Information;
+    case BoxIcon::kNone:
+      break;
   }
   return QMessageBox::NoIcon;
 }

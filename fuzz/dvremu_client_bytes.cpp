@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   address.sin_port = htons(Dvr().command_port());
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
     const auto logon = protocol::PayloadWriter().cstring("admin").cstring("1234").take();
-    const auto header = protocol::BuildHeader(protocol::PortKind::kCommand,
-                                              static_cast<uint16_t>(logon.size()), protocol::cmd::AUTH_DATA);
+    const auto header = protocol::BuildHeader(protocol::PortKind::kCommand, static_cast<uint16_t>(logon.size()),
+                                              protocol::cmd::AUTH_DATA);
     SendAll(fd, header);
     SendAll(fd, logon);
     SendAll(fd, std::span(data, size));

@@ -72,8 +72,7 @@ class FuzzHost : public vistrel::IStreamSessionHost {
 };
 
 void AppendPacket(std::vector<uint8_t>* out, uint32_t code, std::span<const uint8_t> payload) {
-  const auto header = protocol::BuildHeader(protocol::PortKind::kStream,
-                                            static_cast<uint16_t>(payload.size()), code);
+  const auto header = protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
   out->insert(out->end(), header.begin(), header.end());
   out->insert(out->end(), payload.begin(), payload.end());
 }
@@ -89,8 +88,9 @@ std::vector<uint8_t> PicturesStream(std::span<const uint8_t> data) {
     const size_t wanted = data[pos] * 8u;
     ++pos;
     const size_t length = std::min(wanted, data.size() - pos);
-    std::vector<uint8_t> payload = {0, 0, 1, 0xB2, 1, 0, 0, static_cast<uint8_t>(number % 30),
-                                    0, 0, 0, 0, 0, 0, 126, 12, 8, 16, 35, 33, 0, 0, 1, 0xB6};
+    std::vector<uint8_t> payload = {0, 0,  1,  0xB2, 1, 0, 0,   static_cast<uint8_t>(number % 30),
+                                    0, 0,  0,  0,    0, 0, 126, 12,
+                                    8, 16, 35, 33,   0, 0, 1,   0xB6};
     payload.insert(payload.end(), data.begin() + static_cast<ptrdiff_t>(pos),
                    data.begin() + static_cast<ptrdiff_t>(pos + length));
     pos += length;

@@ -48,7 +48,8 @@ class OwnerThreadCallTest : public ::testing::Test {
 TEST_F(OwnerThreadCallTest, WorkRunsOnTheOwnerThreadWhileTheCallerWaits) {
   QThread* ran_on = nullptr;
   auto result = std::async(std::launch::async, [&] {
-    return CallOnOwnerThread(&owner, [&] { ran_on = QThread::currentThread(); }, Cancelled());
+    return CallOnOwnerThread(
+        &owner, [&] { ran_on = QThread::currentThread(); }, Cancelled());
   });
   ASSERT_TRUE(PumpUntil([&] { return Ready(result); }));
   EXPECT_TRUE(result.get());
@@ -57,18 +58,21 @@ TEST_F(OwnerThreadCallTest, WorkRunsOnTheOwnerThreadWhileTheCallerWaits) {
 
 TEST_F(OwnerThreadCallTest, OnTheOwnerThreadWorkRunsAtOnceUnlessAlreadyCancelled) {
   int runs = 0;
-  EXPECT_TRUE(CallOnOwnerThread(&owner, [&] { ++runs; }, Cancelled()));
+  EXPECT_TRUE(CallOnOwnerThread(
+      &owner, [&] { ++runs; }, Cancelled()));
   EXPECT_TRUE(CallOnOwnerThread(&owner, [&] { ++runs; }, {}));
   EXPECT_EQ(runs, 2);
   cancelled = true;
-  EXPECT_FALSE(CallOnOwnerThread(&owner, [&] { ++runs; }, Cancelled()));
+  EXPECT_FALSE(CallOnOwnerThread(
+      &owner, [&] { ++runs; }, Cancelled()));
   EXPECT_EQ(runs, 2);
 }
 
 TEST_F(OwnerThreadCallTest, ACancelBeforeTheWorkBeginsEndsTheWaitAndTheWorkNeverRuns) {
   auto ran = std::make_shared<std::atomic<bool>>(false);
   auto result = std::async(std::launch::async, [&] {
-    return CallOnOwnerThread(&owner, [ran] { *ran = true; }, Cancelled(), BegunWork::kLeave);
+    return CallOnOwnerThread(
+        &owner, [ran] { *ran = true; }, Cancelled(), BegunWork::kLeave);
   });
   // The owner runs no events: the caller waits until it is cancelled.
   EXPECT_EQ(result.wait_for(50ms), std::future_status::timeout);

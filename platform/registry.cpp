@@ -112,8 +112,7 @@ void BindText(sqlite3_stmt* stmt, int index, std::string_view text) {
 }
 
 // The stored value of `name` if it has the expected type.
-std::optional<std::vector<uint8_t>> ReadValue(const std::string& key, std::string_view name,
-                                              ValueType type) {
+std::optional<std::vector<uint8_t>> ReadValue(const std::string& key, std::string_view name, ValueType type) {
   Session session(false);
   if (!session.ok() || !session.KeyExists(key)) return std::nullopt;
   Statement stmt = session.Prepare("SELECT type, data FROM vals WHERE key = ? AND name = ?");
@@ -127,8 +126,7 @@ std::optional<std::vector<uint8_t>> ReadValue(const std::string& key, std::strin
   return std::vector<uint8_t>(data, data + size);
 }
 
-int WriteValue(const std::string& key, std::string_view name, ValueType type,
-               const void* data, size_t size) {
+int WriteValue(const std::string& key, std::string_view name, ValueType type, const void* data, size_t size) {
   Session session(true);
   if (!session.ok() || !session.KeyExists(key)) return kRegistryFailure;
   Statement stmt = session.Prepare(
@@ -226,8 +224,8 @@ std::optional<std::string> RegistryKey::SubKeyName(size_t index) const {
   Session session(false);
   if (!session.ok()) return std::nullopt;
   // The registry orders sub-keys by their upper-cased names.
-  Statement stmt = session.Prepare(
-      "SELECT name FROM keys WHERE parent = ? ORDER BY upper(name), name LIMIT 1 OFFSET ?");
+  Statement stmt =
+      session.Prepare("SELECT name FROM keys WHERE parent = ? ORDER BY upper(name), name LIMIT 1 OFFSET ?");
   if (!stmt) return std::nullopt;
   BindText(stmt.get(), 1, path_);
   sqlite3_bind_int64(stmt.get(), 2, static_cast<sqlite3_int64>(index));

@@ -33,8 +33,7 @@ class RegistryKey {
 
   const std::string& path() const { return path_; }
 
-  std::optional<std::string> ReadString(std::string_view name,
-                                        size_t limit = kRegistryStringLimit) const;
+  std::optional<std::string> ReadString(std::string_view name, size_t limit = kRegistryStringLimit) const;
   int WriteString(std::string_view name, std::string_view value) const;
   std::optional<uint32_t> ReadNumber(std::string_view name) const;
   int WriteNumber(std::string_view name, uint32_t value) const;

@@ -24,7 +24,7 @@ mode_t CurrentMask() {
 }
 
 mode_t ModeOf(const std::filesystem::path& path) {
-  struct stat info{};
+  struct stat info {};
   return stat(path.c_str(), &info) == 0 ? info.st_mode & 0777 : static_cast<mode_t>(-1);
 }
 
@@ -62,9 +62,8 @@ class MaskProbe {
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("kaviro-registry-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = std::filesystem::temp_directory_path() / ("kaviro-registry-" + std::to_string(getpid()) + "-" +
+                                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir_);
     setenv("KAVIRO_REGISTRY", (dir_ / "registry.db").c_str(), 1);
   }
@@ -89,7 +88,7 @@ TEST_F(RegistryTest, KeysCompareWithoutCaseAndValuesKeepTheirType) {
   EXPECT_EQ(key->ReadNumber("Port"), 0x12345u);
   EXPECT_FALSE(key->ReadString("Missing"));
 
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(stat(RegistryFilePath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 }

@@ -23,12 +23,18 @@ constexpr unsigned char kXoff = 19;
 
 unsigned SpeedForBaud(int baud) {
   switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return 0;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    case 115200:
+      return B115200;
+    default:
+      return 0;
   }
 }
 
@@ -66,8 +72,7 @@ SerialPort::Shared::~Shared() {
 
 SerialPort::~SerialPort() { Close(); }
 
-bool SerialPort::Open(const std::string& device, int baud, int port_number, Notify notify,
-                      std::string* error) {
+bool SerialPort::Open(const std::string& device, int baud, int port_number, Notify notify, std::string* error) {
   Close();
   auto fail = [&](const char* why) {
     Trace("%s open %s (%s) failed: %s", trace_tag_.c_str(), device.c_str(), name_.c_str(), why);
@@ -137,8 +142,8 @@ size_t SerialPort::Write(const uint8_t* bytes, size_t count) {
   if (!IsConnected() || count == 0) return 0;
   const int fd = state_->fd;
   // The write time-out of the line: 230,400 / baud ms per byte.
-  const auto budget = std::chrono::milliseconds(
-      static_cast<long long>(count) * 230400 / (baud_ > 0 ? baud_ : 115200) + 1);
+  const auto budget =
+      std::chrono::milliseconds(static_cast<long long>(count) * 230400 / (baud_ > 0 ? baud_ : 115200) + 1);
   const auto deadline = std::chrono::steady_clock::now() + budget;
   size_t written = 0;
   while (written < count) {
@@ -152,8 +157,8 @@ size_t SerialPort::Write(const uint8_t* bytes, size_t count) {
       ::tcflush(fd, TCOFLUSH);  // clear the error state for the next write
       return 0;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
       Trace("%s write on %s timed out after %zu of %zu bytes", trace_tag_.c_str(), name_.c_str(), written, count);
       break;
@@ -198,8 +203,7 @@ void SerialPort::ThreadWatchComm(std::shared_ptr<Shared> state) {
       if (state->capture) state->capture->Write(chunk, static_cast<size_t>(n));
       received += static_cast<size_t>(n);
     }
-    if (received > 0 && state->notify && !state->notify_pending.exchange(true))
-      state->notify(state->port_index);
+    if (received > 0 && state->notify && !state->notify_pending.exchange(true)) state->notify(state->port_index);
   }
 }
 

@@ -60,8 +60,7 @@ class SerialPort {
   // Opens `device` as "COM<port_number>" at `baud`, 8N1 with XON/XOFF, and
   // starts ThreadWatchComm. On failure the port stays closed and `error`
   // says why ("thread" when the receive thread could not be started).
-  bool Open(const std::string& device, int baud, int port_number, Notify notify,
-            std::string* error = nullptr);
+  bool Open(const std::string& device, int baud, int port_number, Notify notify, std::string* error = nullptr);
   // Clears the connected flag, stops the thread (waiting at most 1,000 ms)
   // and releases the device.
   void Close();
@@ -72,9 +71,7 @@ class SerialPort {
   // Writes all of `bytes` unless the line's write time-out (230,400 / baud
   // ms per byte) passes first; returns the bytes written, 0 on an error.
   size_t Write(const uint8_t* bytes, size_t count);
-  size_t Write(const std::string& text) {
-    return Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  }
+  size_t Write(const std::string& text) { return Write(reinterpret_cast<const uint8_t*>(text.data()), text.size()); }
 
   // Appends everything received so far and re-arms the notification.
   size_t DrainReceived(std::vector<uint8_t>& out);

@@ -54,7 +54,7 @@ class SerialPortTest : public ::testing::Test {
   std::string slave_path_;
   std::mutex lock_;
   std::condition_variable changed_;
-  int notifications_ = 0;     // guarded by lock_
+  int notifications_ = 0;    // guarded by lock_
   int notified_index_ = -1;  // guarded by lock_
 };
 

@@ -22,8 +22,7 @@ struct SocketEvents {
 // a close event. Called by the socket's single worker thread.
 class SocketEventWaiter {
  public:
-  SocketEventWaiter(TcpSocket& socket, CloseEvent& close_event)
-      : socket_(socket), close_event_(close_event) {}
+  SocketEventWaiter(TcpSocket& socket, CloseEvent& close_event) : socket_(socket), close_event_(close_event) {}
 
   // The next wait reports the completion of a connect in progress.
   void ExpectConnect() { connecting_ = true; }

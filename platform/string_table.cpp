@@ -13,10 +13,12 @@ const std::unordered_map<int, const char*>& Table() {
       {89, "Size"},
       {90, "Date"},
       {100, "%01d%01d:%01d%01d:%01d%01d/%01d%01d:%01d%01d:%01d%01d"},
-      {101, "Program will be terminated due to an error. If you desktop is not set to 16-bit or "
-            "32-bit color, retry after change to 16-bit or 32-bit color."},
-      {102, "Failed to create a DirectDraw object supporting IDirectDraw7 interface. This program "
-            "requires DirectX 7.0 or above."},
+      {101,
+       "Program will be terminated due to an error. If you desktop is not set to 16-bit or "
+       "32-bit color, retry after change to 16-bit or 32-bit color."},
+      {102,
+       "Failed to create a DirectDraw object supporting IDirectDraw7 interface. This program "
+       "requires DirectX 7.0 or above."},
       {103, "Network socket initialize failed !!!"},
       {104, "TOLVA"},
       {110, "Time-Time"},
@@ -44,10 +46,12 @@ const std::unordered_map<int, const char*>& Table() {
       {143, "Only the admin will be able to use the E-mail and Call service."},
       {144, "Software\\veldmark\\Kaviro\\1.0.0.0\\Storage Path\\Image"},
       {145, "Software\\veldmark\\Kaviro\\1.0.0.0\\Storage Path\\Video"},
-      {148, "\t\tWarning\nAlarm event occured at a remote-site (DVR-%d, Sensor-%d ). \nIf you want "
-            "to release alarm event, select 'OK'.\n"},
-      {149, "\t\tWarning\nAlarm event occured at a remote-site (DVR-%d, Motion Ch-%d ). \nIf you "
-            "want to release alarm event, select 'OK'.\n"},
+      {148,
+       "\t\tWarning\nAlarm event occured at a remote-site (DVR-%d, Sensor-%d ). \nIf you want "
+       "to release alarm event, select 'OK'.\n"},
+      {149,
+       "\t\tWarning\nAlarm event occured at a remote-site (DVR-%d, Motion Ch-%d ). \nIf you "
+       "want to release alarm event, select 'OK'.\n"},
       {153, "About for Kaviro"},
       {154, "Kaviro - Address Book"},
       {157, "Kaviro - Modify to Address book"},
@@ -177,8 +181,9 @@ const std::unordered_map<int, const char*>& Table() {
       {328, "[NOTICE] Logon failed."},
       {330, "DVR 3"},
       {331, "DVR 4"},
-      {332, "The video card which is in the process of using\nefficiency is low restricts a dvr "
-            "connection possibility."},
+      {332,
+       "The video card which is in the process of using\nefficiency is low restricts a dvr "
+       "connection possibility."},
       {333, "[NOTICE] The remote dvr's modem is busy."},
       {334, "[EVENT] Play Speed x2"},
       {335, "[EVENT] Play Speed x1"},

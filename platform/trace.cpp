@@ -19,7 +19,7 @@ std::atomic<uint32_t> g_counter{0};
 // The sink: opened once from $KAVIRO_TRACE, plus the in-process captures.
 struct Sink {
   std::mutex lock;
-  FILE* file = nullptr;  // protected by lock
+  FILE* file = nullptr;                           // protected by lock
   std::vector<platform::TraceCapture*> captures;  // protected by lock
 
   Sink() {
@@ -120,8 +120,7 @@ std::vector<std::string> TraceCapture::Lines() const {
 
 size_t TraceCapture::Count(std::string_view text) const {
   std::lock_guard guard(TheSink().lock);
-  return std::count_if(entries_.begin(), entries_.end(),
-                       [&](const Entry& entry) { return entry.text == text; });
+  return std::count_if(entries_.begin(), entries_.end(), [&](const Entry& entry) { return entry.text == text; });
 }
 
 bool TraceCapture::Contains(std::string_view text) const { return Count(text) > 0; }

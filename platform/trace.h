@@ -55,7 +55,7 @@ class TraceCapture {
     std::string line;
   };
   const std::vector<std::string> watched_;  // empty: every text is kept
-  std::vector<Entry> entries_;  // guarded by the trace sink's lock
+  std::vector<Entry> entries_;              // guarded by the trace sink's lock
 };
 
 // Opens a trace file for appending. A new one is readable by its owner only:

@@ -58,7 +58,7 @@ TEST(Trace, NewTraceFileIsOwnerOnlyAndAnExistingOneIsAppendedTo) {
   ASSERT_NE(file, nullptr);
   std::fputs("one\n", file);
   std::fclose(file);
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 

@@ -52,13 +52,9 @@ std::optional<BypassReply> DecodeBypassReply(std::span<const uint8_t> payload) {
   return reply;
 }
 
-std::optional<uint8_t> DecodeChannelChangeReply(std::span<const uint8_t> payload) {
-  return FirstByte(payload);
-}
+std::optional<uint8_t> DecodeChannelChangeReply(std::span<const uint8_t> payload) { return FirstByte(payload); }
 
-std::optional<uint8_t> DecodeStopLiveStreamReply(std::span<const uint8_t> payload) {
-  return FirstByte(payload);
-}
+std::optional<uint8_t> DecodeStopLiveStreamReply(std::span<const uint8_t> payload) { return FirstByte(payload); }
 
 std::optional<uint8_t> DecodeNotice(std::span<const uint8_t> payload) { return FirstByte(payload); }
 

@@ -40,8 +40,7 @@ TEST(Payload, BcdFromTextAndNumbers) {
   // REQ_JUMPSTREAM to minute 5 and to minute 45; REQ_MONTHINFO for March 2004.
   EXPECT_EQ(PayloadWriter().u8(sub::kJumpStream).bcd(5).bytes(), (std::vector<uint8_t>{0x10, 0x05}));
   EXPECT_EQ(PayloadWriter().u8(sub::kJumpStream).bcd(45).bytes(), (std::vector<uint8_t>{0x10, 0x45}));
-  EXPECT_EQ(PayloadWriter().u8(sub::kMonthInfo).bcd(2004).bcd(3).bytes(),
-            (std::vector<uint8_t>{0x19, 0x04, 0x03}));
+  EXPECT_EQ(PayloadWriter().u8(sub::kMonthInfo).bcd(2004).bcd(3).bytes(), (std::vector<uint8_t>{0x19, 0x04, 0x03}));
 }
 
 TEST(Payload, IntegersAreLittleEndianAndTextsZeroTerminated) {

@@ -4,8 +4,7 @@
 
 namespace protocol {
 
-int SendPacket(PacketChannel& channel, PortKind kind, uint32_t code,
-               std::span<const uint8_t> payload) {
+int SendPacket(PacketChannel& channel, PortKind kind, uint32_t code, std::span<const uint8_t> payload) {
   if (payload.size() > kMaxFramedPayload) return E_FAIL;
   const HeaderBytes header = BuildHeader(kind, static_cast<uint16_t>(payload.size()), code);
   std::lock_guard guard(channel.send_lock());

@@ -25,7 +25,6 @@ class PacketChannel {
 };
 
 // 0, or E_FAIL when a send failed or the payload cannot be framed.
-int SendPacket(PacketChannel& channel, PortKind kind, uint32_t code,
-               std::span<const uint8_t> payload = {});
+int SendPacket(PacketChannel& channel, PortKind kind, uint32_t code, std::span<const uint8_t> payload = {});
 
 }  // namespace protocol

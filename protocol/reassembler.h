@@ -32,10 +32,10 @@ struct PacketView {
 class Reassembler {
  public:
   enum class Step {
-    kNeedMore,   // keep receiving into Wanted()
-    kPacket,     // Packet() holds a whole packet; call Reset() after handling it
-    kOversize,   // the announced payload exceeds the buffer: drop the connection
-    kResync,     // the header's magic did not match; bytes were skipped
+    kNeedMore,  // keep receiving into Wanted()
+    kPacket,    // Packet() holds a whole packet; call Reset() after handling it
+    kOversize,  // the announced payload exceeds the buffer: drop the connection
+    kResync,    // the header's magic did not match; bytes were skipped
   };
 
   explicit Reassembler(size_t max_payload);

@@ -70,8 +70,8 @@ TEST(Reassembler, BurstOfPacketsIsTakenOneByOneIncludingEmptyPayloads) {
   }
   Feeder feeder(kCommandMaxPayload);
   feeder.Feed(burst, burst.size());
-  EXPECT_EQ(feeder.codes, (std::vector<uint32_t>{cmd::REQ_AUTHENTICATION, cmd::LOGON_RESULT,
-                                                 cmd::KEEP_ALIVE, cmd::RESP_DVR_STATUS}));
+  EXPECT_EQ(feeder.codes,
+            (std::vector<uint32_t>{cmd::REQ_AUTHENTICATION, cmd::LOGON_RESULT, cmd::KEEP_ALIVE, cmd::RESP_DVR_STATUS}));
   EXPECT_TRUE(feeder.payloads[0].empty());
   EXPECT_EQ(feeder.payloads[3].size(), 500u);
 }

@@ -35,22 +35,22 @@ struct ResultReply {
 
 // The status block, fields in wire order. Numbers are big-endian on the wire.
 struct DvrStatusBlock {
-  std::string version;                    // 1: control 1157
-  std::string model;                      // 2: 1159
-  uint16_t capacity_gb = 0;               // 3: 1162, "%d GB"
-  uint16_t first_disk_gb = 0;             // 4: first number of 1165
-  uint16_t second_disk_gb = 0;            // 5: first number of 1166
-  std::string text6;                      // 6: 1167
-  std::string text7;                      // 7: 1168
-  std::string address;                    // 8: 1047, the DVR's address as text
+  std::string version;                       // 1: control 1157
+  std::string model;                         // 2: 1159
+  uint16_t capacity_gb = 0;                  // 3: 1162, "%d GB"
+  uint16_t first_disk_gb = 0;                // 4: first number of 1165
+  uint16_t second_disk_gb = 0;               // 5: first number of 1166
+  std::string text6;                         // 6: 1167
+  std::string text7;                         // 7: 1168
+  std::string address;                       // 8: 1047, the DVR's address as text
   std::array<uint8_t, 4> service_address{};  // 9: most significant byte first
-  uint8_t unused = 0;                     // 10
-  std::string email;                      // 11: edit 1163
-  uint8_t flag = 0;                       // 12: 1169, "ON" / "OFF"
-  std::string dvr_id;                     // 13: edit 1180
-  std::string call_number;                // 14: edit 1181
-  uint16_t first_disk_total_gb = 0;       // 15: second number of 1165
-  uint16_t second_disk_total_gb = 0;      // 16: second number of 1166
+  uint8_t unused = 0;                        // 10
+  std::string email;                         // 11: edit 1163
+  uint8_t flag = 0;                          // 12: 1169, "ON" / "OFF"
+  std::string dvr_id;                        // 13: edit 1180
+  std::string call_number;                   // 14: edit 1181
+  uint16_t first_disk_total_gb = 0;          // 15: second number of 1165
+  uint16_t second_disk_total_gb = 0;         // 16: second number of 1166
 };
 
 // The e-mail and call service setting: address, a zero byte, three
@@ -65,16 +65,16 @@ struct ServiceSettingBlock {
 inline constexpr size_t kLogRecordBytes = 10;
 
 struct DvrLogRecord {
-  uint8_t hour = 0;    // packed BCD
-  uint8_t minute = 0;  // packed BCD
-  uint8_t second = 0;  // packed BCD
-  uint16_t code = 0;   // high byte first on the wire
+  uint8_t hour = 0;                  // packed BCD
+  uint8_t minute = 0;                // packed BCD
+  uint8_t second = 0;                // packed BCD
+  uint16_t code = 0;                 // high byte first on the wire
   std::array<uint8_t, 4> address{};  // record bytes 6-9, shown as 9.8.7.6
 };
 
 struct DvrLogPage {
   uint32_t page_count = 0;
-  uint8_t declared_records = 0;  // the count the DVR announced
+  uint8_t declared_records = 0;       // the count the DVR announced
   std::vector<DvrLogRecord> records;  // the whole records present, at most the count
 };
 

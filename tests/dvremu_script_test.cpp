@@ -138,8 +138,8 @@ TEST_F(DvremuScriptTest, SleepPausesAndBadLinesAreRefused) {
   Run("# a comment");
   Run("");
   std::string error;
-  for (const char* bad : {"sensor", "sensor x", "sensor 3 4", "explode", "stall 10 nowhere",
-                          "garbage 0", "dvr-notice 300"}) {
+  for (const char* bad :
+       {"sensor", "sensor x", "sensor 3 4", "explode", "stall 10 nowhere", "garbage 0", "dvr-notice 300"}) {
     EXPECT_FALSE(runner_->Execute(bad, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }

@@ -181,8 +181,9 @@ TEST_F(DvremuServicesTest, PlaybackStreamsTheChosenFileWithItsClock) {
   while (video.Receive(300ms)) ++pictures;
   EXPECT_EQ(pictures, 4);
   EXPECT_EQ(Ask(cmd::REQ_FORWARD_PLAYBACK, {0x0A, 0x04}, cmd::RESP_SPEED_PLAYBACK).payload.at(0), 0);
-  EXPECT_EQ(Ask(cmd::REQ_JUMPSTREAM, {0x10, protocol::BcdFromNumber(file.start_minute + 1)},
-                cmd::RESP_JUMPSTREAM).payload.at(0), 0);
+  EXPECT_EQ(Ask(cmd::REQ_JUMPSTREAM, {0x10, protocol::BcdFromNumber(file.start_minute + 1)}, cmd::RESP_JUMPSTREAM)
+                .payload.at(0),
+            0);
   EXPECT_EQ(Ask(cmd::REQ_STOP_RECSTREAM, {0x33}, cmd::RESP_STOP_RECSTREAM).payload, std::vector<uint8_t>{0x33});
 
   protocol::PayloadWriter missing;

@@ -73,7 +73,8 @@ class TestClient : public protocol::PacketChannel {
   std::optional<Packet> Receive(std::chrono::milliseconds timeout = 3000ms) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) return std::nullopt;
       pollfd entry{fd_, POLLIN, 0};
       if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -101,7 +102,8 @@ class TestClient : public protocol::PacketChannel {
   std::optional<Packet> WaitFor(uint32_t code, std::chrono::milliseconds timeout = 3000ms) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-      auto packet = Receive(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
+      auto packet =
+          Receive(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
       if (!packet) return std::nullopt;
       if (packet->code == code) return packet;
     }
@@ -112,7 +114,8 @@ class TestClient : public protocol::PacketChannel {
     std::vector<uint8_t> bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < max) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) break;
       pollfd entry{fd_, POLLIN, 0};
       if (poll(&entry, 1, static_cast<int>(left.count())) <= 0) continue;

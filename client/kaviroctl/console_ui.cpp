@@ -9,18 +9,30 @@ namespace kaviroctl {
 
 const char* OutcomeText(Outcome outcome) {
   switch (outcome) {
-    case Outcome::kOk: return "ok";
-    case Outcome::kFailed: return "failed";
-    case Outcome::kUsage: return "usage";
-    case Outcome::kUnreachable: return "the DVR does not answer (unreachable host)";
-    case Outcome::kRefused: return "the DVR refused the connection";
-    case Outcome::kWrongUser: return "wrong user name";
-    case Outcome::kWrongPassword: return "wrong password";
-    case Outcome::kLogonFailed: return "logon failed";
-    case Outcome::kAdminBusy: return "the DVR's administrator is using it";
-    case Outcome::kTimeout: return "timed out";
-    case Outcome::kConnectionLost: return "connection lost";
-    case Outcome::kWriteFailed: return "recording write failed";
+    case Outcome::kOk:
+      return "ok";
+    case Outcome::kFailed:
+      return "failed";
+    case Outcome::kUsage:
+      return "usage";
+    case Outcome::kUnreachable:
+      return "the DVR does not answer (unreachable host)";
+    case Outcome::kRefused:
+      return "the DVR refused the connection";
+    case Outcome::kWrongUser:
+      return "wrong user name";
+    case Outcome::kWrongPassword:
+      return "wrong password";
+    case Outcome::kLogonFailed:
+      return "logon failed";
+    case Outcome::kAdminBusy:
+      return "the DVR's administrator is using it";
+    case Outcome::kTimeout:
+      return "timed out";
+    case Outcome::kConnectionLost:
+      return "connection lost";
+    case Outcome::kWriteFailed:
+      return "recording write failed";
   }
   return "failed";
 }
@@ -60,13 +72,13 @@ void ConsoleUi::ShowMessage(const std::string& text, sessions::MessageIcon) {
 bool ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {
   std::unique_lock guard(lock_);
   QueueWatchLine("alarm: " + alarm.caption + ", DVR " + std::to_string(alarm.dvr_number) +
-                         (alarm.kind == sessions::AlarmKind::kSensor ? ", sensor " : ", channel ") +
-                         std::to_string(alarm.number));
+                 (alarm.kind == sessions::AlarmKind::kSensor ? ", sensor " : ", channel ") +
+                 std::to_string(alarm.number));
   released_changed_.wait(guard, [this] { return acknowledge_ || released_; });
   if (acknowledge_) {
     QueueWatchLine("acknowledged: DVR " + std::to_string(alarm.dvr_number) + ", " +
-                           (alarm.kind == sessions::AlarmKind::kSensor ? "sensor " : "channel ") +
-                           std::to_string(alarm.number));
+                   (alarm.kind == sessions::AlarmKind::kSensor ? "sensor " : "channel ") +
+                   std::to_string(alarm.number));
   }
   return acknowledge_;
 }

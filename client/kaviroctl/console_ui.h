@@ -81,21 +81,21 @@ class ConsoleUi : public sessions::ISessionUi {
 
   const bool quiet_;
   mutable std::mutex lock_;
-  Outcome failure_ = Outcome::kOk;  // guarded by lock_
-  bool admin_alert_ = false;        // guarded by lock_
-  bool connect_failed_ = false;     // guarded by lock_
-  sessions::ConnectionState states_[4] = {};  // guarded by lock_
-  bool status_open_ = false;                   // guarded by lock_
-  bool log_open_ = false;                      // guarded by lock_
-  bool light_open_ = false;                    // guarded by lock_
+  Outcome failure_ = Outcome::kOk;                  // guarded by lock_
+  bool admin_alert_ = false;                        // guarded by lock_
+  bool connect_failed_ = false;                     // guarded by lock_
+  sessions::ConnectionState states_[4] = {};        // guarded by lock_
+  bool status_open_ = false;                        // guarded by lock_
+  bool log_open_ = false;                           // guarded by lock_
+  bool light_open_ = false;                         // guarded by lock_
   std::optional<sessions::DvrStatusBlock> status_;  // guarded by lock_
   std::optional<sessions::DvrLogPage> log_page_;    // guarded by lock_
   std::optional<uint8_t> light_;                    // guarded by lock_
-  bool acknowledge_ = false;                   // guarded by lock_
-  bool released_ = false;                      // guarded by lock_
+  bool acknowledge_ = false;                        // guarded by lock_
+  bool released_ = false;                           // guarded by lock_
   std::condition_variable released_changed_;
-  std::vector<std::string> watch_lines_;       // guarded by lock_
-  size_t watch_lines_left_out_ = 0;            // guarded by lock_
+  std::vector<std::string> watch_lines_;  // guarded by lock_
+  size_t watch_lines_left_out_ = 0;       // guarded by lock_
 };
 
 }  // namespace kaviroctl

@@ -221,8 +221,7 @@ int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::
     ++written;
   }
   if (!complete && !link.connected()) {
-    return ReportLoss(link, "; kept " + std::to_string(written) + " of " + std::to_string(channels) + " pictures",
-                      err);
+    return ReportLoss(link, "; kept " + std::to_string(written) + " of " + std::to_string(channels) + " pictures", err);
   }
   return complete && written == channels ? 0 : static_cast<int>(Outcome::kTimeout);
 }

@@ -19,10 +19,14 @@ struct PtzAction {
 
 // Zoom acts on the up and down arrows, focus on left and right.
 constexpr PtzAction kActions[] = {
-    {"up", PanTiltMode::kMove, Arrow::kUp},           {"down", PanTiltMode::kMove, Arrow::kDown},
-    {"left", PanTiltMode::kMove, Arrow::kLeft},       {"right", PanTiltMode::kMove, Arrow::kRight},
-    {"zoom-in", PanTiltMode::kZoom, Arrow::kUp},      {"zoom-out", PanTiltMode::kZoom, Arrow::kDown},
-    {"focus-near", PanTiltMode::kFocus, Arrow::kLeft}, {"focus-far", PanTiltMode::kFocus, Arrow::kRight},
+    {"up", PanTiltMode::kMove, Arrow::kUp},
+    {"down", PanTiltMode::kMove, Arrow::kDown},
+    {"left", PanTiltMode::kMove, Arrow::kLeft},
+    {"right", PanTiltMode::kMove, Arrow::kRight},
+    {"zoom-in", PanTiltMode::kZoom, Arrow::kUp},
+    {"zoom-out", PanTiltMode::kZoom, Arrow::kDown},
+    {"focus-near", PanTiltMode::kFocus, Arrow::kLeft},
+    {"focus-far", PanTiltMode::kFocus, Arrow::kRight},
 };
 
 int Failed() { return static_cast<int>(Outcome::kFailed); }
@@ -125,9 +129,9 @@ int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, s
   }
   out << "lights: " << Hex(*status) << "\n";
   for (int light = 1; light <= 4; ++light) {
-    const char* state = !sessions::LightExists(*status, light) ? "absent"
+    const char* state = !sessions::LightExists(*status, light)   ? "absent"
                         : sessions::LightShownOn(*status, light) ? "on"
-                                                                  : "off";
+                                                                 : "off";
     out << "light " << light << ": " << state << "\n";
   }
   return 0;

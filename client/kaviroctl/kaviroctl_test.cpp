@@ -128,8 +128,7 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
 // every channel's file still carries the VOL and decodes.
 TEST_F(KaviroctlTest, RecordWritesRecorderFilesThatDecode) {
   StartDvr(4);
-  ASSERT_EQ(Run({"record", "--password", "1234", "--seconds", "2", "--out", dir_.string()}), 0)
-      << err_.str();
+  ASSERT_EQ(Run({"record", "--password", "1234", "--seconds", "2", "--out", dir_.string()}), 0) << err_.str();
   const std::string text = out_.str();
   EXPECT_NE(text.find("000.rmp"), std::string::npos) << text;
   EXPECT_NE(text.find("003.rmg"), std::string::npos) << text;
@@ -184,10 +183,10 @@ TEST_F(KaviroctlTest, StatusPrintsEveryFieldOfTheStatusBlock) {
   StartDvr(8);
   ASSERT_EQ(Run({"status", "--password", "1234"}), 0) << err_.str();
   const std::string text = out_.str();
-  for (const char* line : {"version: 1.20.07\n", "model: DVR-8CH\n", "dvr address: 127.0.0.1\n",
-                           "capacity: 160 GB\n", "disk 1: 37GB/80GB\n", "disk 2: 12GB/80GB\n",
-                           "mode: Overwrite\n", "video: NTSC\n", "service: ON\n", "e-mail: dvr@example.com\n",
-                           "service address: 192.168.0.200\n", "dvr id: DVR-01\n", "call number: 0123456789\n"}) {
+  for (const char* line : {"version: 1.20.07\n", "model: DVR-8CH\n", "dvr address: 127.0.0.1\n", "capacity: 160 GB\n",
+                           "disk 1: 37GB/80GB\n", "disk 2: 12GB/80GB\n", "mode: Overwrite\n", "video: NTSC\n",
+                           "service: ON\n", "e-mail: dvr@example.com\n", "service address: 192.168.0.200\n",
+                           "dvr id: DVR-01\n", "call number: 0123456789\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << text;
   }
 }
@@ -202,7 +201,7 @@ TEST_F(KaviroctlTest, LogPrintsTheViewersColumnsAndThePage) {
   ASSERT_EQ(Run({"log", "--password", "1234", "--date", date}), 0) << err_.str();
   std::string text = out_.str();
   EXPECT_NE(text.find("page 1 / "), std::string::npos) << text;
-  EXPECT_NE(text.find(" : ") , std::string::npos);
+  EXPECT_NE(text.find(" : "), std::string::npos);
   EXPECT_NE(text.find("\tPower on\n"), std::string::npos) << text;
 
   ASSERT_EQ(Run({"log", "--password", "1234", "--date", date, "--page", "2"}), 0) << err_.str();
@@ -216,8 +215,7 @@ TEST_F(KaviroctlTest, LogPrintsTheViewersColumnsAndThePage) {
 TEST_F(KaviroctlTest, LightShowsAndSwitchesTheLights) {
   StartDvr(4);
   ASSERT_EQ(Run({"light", "--password", "1234"}), 0) << err_.str();
-  EXPECT_NE(out_.str().find("lights: 0xF5\nlight 1: on\nlight 2: off\nlight 3: on\nlight 4: off\n"),
-            std::string::npos)
+  EXPECT_NE(out_.str().find("lights: 0xF5\nlight 1: on\nlight 2: off\nlight 3: on\nlight 4: off\n"), std::string::npos)
       << out_.str();
   ASSERT_EQ(Run({"light", "--password", "1234", "--set", "0xF4"}), 0) << err_.str();
   EXPECT_NE(out_.str().find("lights: 0xF4\nlight 1: off\n"), std::string::npos) << out_.str();
@@ -308,8 +306,7 @@ TEST_F(KaviroctlTest, RecordEndsWithTheReasonWhenTheConnectionGoes) {
     std::filesystem::remove_all(dir_);
   }
   EXPECT_EQ(RunWithFault(record, [&] { dvr_->AdminNotice(0x11); }), static_cast<int>(Outcome::kAdminBusy));
-  EXPECT_NE(err_.str().find("kaviroctl: the DVR's administrator is using it after "), std::string::npos)
-      << err_.str();
+  EXPECT_NE(err_.str().find("kaviroctl: the DVR's administrator is using it after "), std::string::npos) << err_.str();
 }
 
 TEST_F(KaviroctlTest, WatchEndsWithTheReasonWhenTheConnectionGoes) {
@@ -329,8 +326,8 @@ TEST_F(KaviroctlTest, APeerThatAcceptsAndClosesIsALostConnectionNotATimeout) {
     const int accepted = accept(listener, nullptr, nullptr);
     if (accepted >= 0) close(accepted);
   });
-  const int code = RunCommand({"probe", "--password", "1234", "--port", std::to_string(port), "--timeout", "30"},
-                              out_, err_);
+  const int code =
+      RunCommand({"probe", "--password", "1234", "--port", std::to_string(port), "--timeout", "30"}, out_, err_);
   peer.join();
   close(listener);
   EXPECT_EQ(code, static_cast<int>(Outcome::kConnectionLost));

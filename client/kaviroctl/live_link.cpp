@@ -11,21 +11,29 @@
 namespace kaviroctl {
 namespace {
 
-constexpr LinkTrace kWatched[] = {LinkTrace::kStatusFailed, LinkTrace::kLogFailed, LinkTrace::kLightFailed,
+constexpr LinkTrace kWatched[] = {LinkTrace::kStatusFailed, LinkTrace::kLogFailed,   LinkTrace::kLightFailed,
                                   LinkTrace::kRefused,      LinkTrace::kUnreachable, LinkTrace::kLogonSent,
                                   LinkTrace::kLoggedOn,     LinkTrace::kStopped};
 
 std::string TraceText(LinkTrace line) {
   const std::string prefix = "[LIVE DVR 0] ";
   switch (line) {
-    case LinkTrace::kStatusFailed: return prefix + "response dvr status failed.";
-    case LinkTrace::kLogFailed: return prefix + "response log file by date failed.";
-    case LinkTrace::kLightFailed: return prefix + "response dvr light failed.";
-    case LinkTrace::kRefused: return prefix + sessions::ConnectErrorText(platform::kWsaConnRefused);
-    case LinkTrace::kUnreachable: return prefix + sessions::ConnectErrorText(platform::kWsaTimedOut);
-    case LinkTrace::kLogonSent: return prefix + "send authentication data(id, password...).";
-    case LinkTrace::kLoggedOn: return "[LIVESESSION 0] live session logon.";
-    case LinkTrace::kStopped: return prefix + "Response stop live stream !!!";
+    case LinkTrace::kStatusFailed:
+      return prefix + "response dvr status failed.";
+    case LinkTrace::kLogFailed:
+      return prefix + "response log file by date failed.";
+    case LinkTrace::kLightFailed:
+      return prefix + "response dvr light failed.";
+    case LinkTrace::kRefused:
+      return prefix + sessions::ConnectErrorText(platform::kWsaConnRefused);
+    case LinkTrace::kUnreachable:
+      return prefix + sessions::ConnectErrorText(platform::kWsaTimedOut);
+    case LinkTrace::kLogonSent:
+      return prefix + "send authentication data(id, password...).";
+    case LinkTrace::kLoggedOn:
+      return "[LIVESESSION 0] live session logon.";
+    case LinkTrace::kStopped:
+      return prefix + "Response stop live stream !!!";
   }
   return {};
 }
@@ -38,8 +46,7 @@ std::vector<std::string> WatchedTexts() {
 
 }  // namespace
 
-LiveLink::LiveLink(bool quiet)
-    : trace_(WatchedTexts()), ui_(quiet), engine_(nullptr, &frames_) {
+LiveLink::LiveLink(bool quiet) : trace_(WatchedTexts()), ui_(quiet), engine_(nullptr, &frames_) {
   viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, &engine_);
   engine_.SetEventSink(viewer_.get());
 }
@@ -68,11 +75,9 @@ Outcome LiveLink::Connect(const LinkTarget& target, std::chrono::seconds timeout
   if (session.SetLogonData(target.host, target.port, target.user, target.password, true) != 0) {
     return Outcome::kUsage;
   }
-  const bool settled = Pump(
-      [&] {
-        return ui_.failure() != Outcome::kOk || session.stream_connected() || Traced(LinkTrace::kStopped);
-      },
-      timeout);
+  const bool settled =
+      Pump([&] { return ui_.failure() != Outcome::kOk || session.stream_connected() || Traced(LinkTrace::kStopped); },
+           timeout);
   if (ui_.failure() != Outcome::kOk) {
     return ui_.connect_failed() ? ClassifyConnectFailure() : ui_.failure();
   }
@@ -90,9 +95,7 @@ bool LiveLink::PumpWhileConnected(std::chrono::milliseconds duration) {
   return !Pump([this] { return !connected(); }, duration) && connected();
 }
 
-Outcome LiveLink::LossOutcome() const {
-  return ui_.admin_took_over() ? Outcome::kAdminBusy : Outcome::kConnectionLost;
-}
+Outcome LiveLink::LossOutcome() const { return ui_.admin_took_over() ? Outcome::kAdminBusy : Outcome::kConnectionLost; }
 
 bool LiveLink::Traced(LinkTrace line) const { return trace_.Contains(TraceText(line)); }
 

@@ -29,9 +29,8 @@ std::string Clip(const std::string& text, size_t limit) { return text.substr(0, 
 
 }  // namespace
 
-CCommandSession::CCommandSession(int index, const CommandSessionTexts& texts,
-                                 CommandSocketVariant variant, int stop_wait_ms,
-                                 ICommandSessionHost& host, ISessionUi& ui, QObject& timer_parent,
+CCommandSession::CCommandSession(int index, const CommandSessionTexts& texts, CommandSocketVariant variant,
+                                 int stop_wait_ms, ICommandSessionHost& host, ISessionUi& ui, QObject& timer_parent,
                                  Pinger pinger)
     : index_(index),
       texts_(texts),
@@ -57,9 +56,8 @@ CCommandSession::CCommandSession(int index, const CommandSessionTexts& texts,
 
 CCommandSession::~CCommandSession() { socket_.CloseSocket(); }
 
-int CCommandSession::SetLogonData(const std::string& address, uint16_t port,
-                                  const std::string& user_name, const std::string& password,
-                                  bool network) {
+int CCommandSession::SetLogonData(const std::string& address, uint16_t port, const std::string& user_name,
+                                  const std::string& password, bool network) {
   if (address.empty()) return E_FAIL;
   // A session that is connecting or connected keeps its DVR; storing the new
   // address would only corrupt what its connection still uses.
@@ -73,8 +71,7 @@ int CCommandSession::SetLogonData(const std::string& address, uint16_t port,
   const char* kind = network ? "IP" : "Telephone Number";
 
   if (!user_name.empty() && !password.empty()) {
-    Trace(texts_.logon_data_full, index_,
-          kind, address.c_str(), connect_port, user_name.c_str(), kMaskedPassword);
+    Trace(texts_.logon_data_full, index_, kind, address.c_str(), connect_port, user_name.c_str(), kMaskedPassword);
     {
       std::lock_guard guard(info_lock_);
       info_.user_name = Clip(user_name, kTextLimit);
@@ -85,8 +82,7 @@ int CCommandSession::SetLogonData(const std::string& address, uint16_t port,
     info_.link = link;
     info_.logon_pending = 1;
   } else if (address != "0.0.0.0" && address != kBridgeAddress && port != 0) {
-    Trace(texts_.logon_data_address, index_, kind, address.c_str(),
-          connect_port);
+    Trace(texts_.logon_data_address, index_, kind, address.c_str(), connect_port);
     {
       std::lock_guard guard(info_lock_);
       info_.address = Clip(connect_address, kAddressLimit);
@@ -129,8 +125,7 @@ int CCommandSession::ConnectCommandPort() {
 void CCommandSession::SubmitLogon() {
   const LogonFields fields = ui_.ReadLogonFields();
   if (fields.user_name.empty() || fields.password.empty()) return;
-  Trace(texts_.logon_typed, index_, fields.user_name.c_str(),
-        kMaskedPassword);
+  Trace(texts_.logon_typed, index_, fields.user_name.c_str(), kMaskedPassword);
   {
     std::lock_guard guard(info_lock_);
     info_.user_name = Clip(fields.user_name, kTextLimit);
@@ -304,8 +299,8 @@ void CCommandSession::OnReceive() {
     case protocol::Reassembler::Step::kOversize:
       // Taking it would overrun the receive buffer; the stream cannot be
       // trusted past this point, so the connection goes.
-      Trace("[%s %d] packet of %zu bytes exceeds the receive buffer; connection dropped.", tag_,
-            index_, reassembler_.rejected_length());
+      Trace("[%s %d] packet of %zu bytes exceeds the receive buffer; connection dropped.", tag_, index_,
+            reassembler_.rejected_length());
       Trace("[%s %d] %s", tag_, index_, CloseErrorText(platform::kWsaConnAborted));
       CloseProcedure();
       socket_.CloseSocket();
@@ -322,11 +317,21 @@ void CCommandSession::Dispatch(const protocol::PacketView& packet) {
   const uint32_t code = packet.code();
   Trace(texts_.parse_code, index_, code);
   switch (code) {
-    case protocol::cmd::REQ_AUTHENTICATION: OnRequestAuthentication(); break;
-    case protocol::cmd::LOGON_RESULT: OnLogonResult(packet.payload()); break;
-    case protocol::cmd::ADMIN_NOTICE: OnAdminNotice(packet.payload()); break;
-    case protocol::cmd::DVR_NOTICE: OnDvrNotice(packet.payload()); break;
-    default: host_.OnReply(code, packet.payload()); break;
+    case protocol::cmd::REQ_AUTHENTICATION:
+      OnRequestAuthentication();
+      break;
+    case protocol::cmd::LOGON_RESULT:
+      OnLogonResult(packet.payload());
+      break;
+    case protocol::cmd::ADMIN_NOTICE:
+      OnAdminNotice(packet.payload());
+      break;
+    case protocol::cmd::DVR_NOTICE:
+      OnDvrNotice(packet.payload());
+      break;
+    default:
+      host_.OnReply(code, packet.payload());
+      break;
   }
   // Queued only now, behind everything the reply showed: the disconnect
   // closes this socket, and a hand-over still waiting would be given up.
@@ -373,8 +378,7 @@ void CCommandSession::OnLogonResult(std::span<const uint8_t> payload) {
                     MessageIcon::kError);
     ui_.AddEventLog(kNoticeColour, platform::LoadString(327));
   } else {
-    ui_.ShowMessage("The DVR could not log you on. Make sure your IP Address are correct.",
-                    MessageIcon::kError);
+    ui_.ShowMessage("The DVR could not log you on. Make sure your IP Address are correct.", MessageIcon::kError);
     ui_.AddEventLog(kNoticeColour, platform::LoadString(328));
   }
   // After the box and the notice: the reset closes the socket, which gives
@@ -397,11 +401,20 @@ void CCommandSession::OnDvrNotice(std::span<const uint8_t> payload) {
   }
   const char* text = "";
   switch (*kind) {
-    case 1: text = platform::LoadString(226); break;
-    case 2: text = platform::LoadString(227); break;
-    case 3: text = platform::LoadString(228); break;
-    case 4: text = platform::LoadString(229); break;
-    default: break;
+    case 1:
+      text = platform::LoadString(226);
+      break;
+    case 2:
+      text = platform::LoadString(227);
+      break;
+    case 3:
+      text = platform::LoadString(228);
+      break;
+    case 4:
+      text = platform::LoadString(229);
+      break;
+    default:
+      break;
   }
   ui_.AddEventLog(kAlertColour, text);
   Trace("[%s %d] %s", tag_, index_, text);

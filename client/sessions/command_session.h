@@ -61,10 +61,10 @@ struct SessionInfo {
 // The trace lines each mode words its own way, as printf formats that begin
 // with the session index (a %d). The core's other lines open with `tag`.
 struct CommandSessionTexts {
-  const char* tag;                  // "LIVE DVR" gives "[LIVE DVR 0] ..."
-  const char* logon_data_full;      // kind, address, port, user name, masked password
-  const char* logon_data_address;   // kind, address, port
-  const char* logon_typed;          // user name, masked password
+  const char* tag;                 // "LIVE DVR" gives "[LIVE DVR 0] ..."
+  const char* logon_data_full;     // kind, address, port, user name, masked password
+  const char* logon_data_address;  // kind, address, port
+  const char* logon_typed;         // user name, masked password
   const char* logon_send_failed;
   const char* auth_send_failed;
   const char* in_use;
@@ -73,7 +73,7 @@ struct CommandSessionTexts {
   const char* socket_connected;
   const char* socket_closed;
   const char* receive_failed;
-  const char* parse_code;           // the packet's code
+  const char* parse_code;  // the packet's code
   const char* auth_requested;
   const char* admin_notice;
   const char* keep_alive_sent;
@@ -108,9 +108,8 @@ class CCommandSession : public ICommandSocketOwner {
  public:
   // `texts` must outlive the session. Timers hang on `timer_parent` and run
   // on its thread, the owner thread.
-  CCommandSession(int index, const CommandSessionTexts& texts, CommandSocketVariant variant,
-                  int stop_wait_ms, ICommandSessionHost& host, ISessionUi& ui,
-                  QObject& timer_parent, Pinger pinger);
+  CCommandSession(int index, const CommandSessionTexts& texts, CommandSocketVariant variant, int stop_wait_ms,
+                  ICommandSessionHost& host, ISessionUi& ui, QObject& timer_parent, Pinger pinger);
   ~CCommandSession() override;
   CCommandSession(const CCommandSession&) = delete;
   CCommandSession& operator=(const CCommandSession&) = delete;
@@ -126,8 +125,8 @@ class CCommandSession : public ICommandSocketOwner {
   std::string user_name() const;
 
   // Commands of the owner thread.
-  int SetLogonData(const std::string& address, uint16_t port, const std::string& user_name,
-                   const std::string& password, bool network);
+  int SetLogonData(const std::string& address, uint16_t port, const std::string& user_name, const std::string& password,
+                   bool network);
   void SubmitLogon();
   int ConnectCommandPort();
   int Reset();
@@ -194,9 +193,9 @@ class CCommandSession : public ICommandSocketOwner {
   CCommandSocket socket_;
   SessionInfo info_;
   mutable std::mutex info_lock_;
-  protocol::Reassembler reassembler_;  // worker thread only, reset when stopped
+  protocol::Reassembler reassembler_;    // worker thread only, reset when stopped
   bool disconnect_after_reply_ = false;  // worker thread only
-  QTimer* keep_alive_ = nullptr;  // owner thread; owned by the timer parent's QObject tree
+  QTimer* keep_alive_ = nullptr;         // owner thread; owned by the timer parent's QObject tree
   QTimer* stop_wait_ = nullptr;
 };
 

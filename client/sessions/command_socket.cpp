@@ -169,9 +169,7 @@ int CCommandSocket::SendData(const uint8_t* buffer, size_t length, size_t* sent)
   return 0;
 }
 
-int CCommandSocket::SendBytes(std::span<const uint8_t> bytes) {
-  return SendData(bytes.data(), bytes.size(), nullptr);
-}
+int CCommandSocket::SendBytes(std::span<const uint8_t> bytes) { return SendData(bytes.data(), bytes.size(), nullptr); }
 
 int CCommandSocket::ReceiveData(uint8_t* buffer, size_t length, size_t* received) {
   if (received != nullptr) *received = 0;
@@ -214,8 +212,7 @@ void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
   } else if (reachable <= 0) {
     Trace("[COMMAND SOCKET] ping_trace function error !!!");
     if (ICommandSocketOwner* o = owner()) o->OnConnect(platform::kWsaTimedOut);
-  } else if (const int started = s.socket.StartConnect(address);
-             started != 0 && started != platform::kWsaWouldBlock) {
+  } else if (const int started = s.socket.StartConnect(address); started != 0 && started != platform::kWsaWouldBlock) {
     Trace("%s WSAEventSelect function error !!!", prefix);
     // Reported, so that the session does not wait in its connecting state.
     if (ICommandSocketOwner* o = owner()) o->OnConnect(started);

@@ -9,8 +9,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -170,8 +170,7 @@ TEST(CommandSocket, RefusedConnectReports10061) {
 TEST(CommandSocket, UnansweredPingReportsTimeOutWithoutConnecting) {
   platform::TraceCapture capture;
   Listener listener;
-  CCommandSocket socket(CommandSocketVariant::kSearch,
-                        [](const std::string&, int, int, int) { return 0; });
+  CCommandSocket socket(CommandSocketVariant::kSearch, [](const std::string&, int, int, int) { return 0; });
   RecordingOwner owner(socket);
   socket.SetOwner(&owner);
   ASSERT_EQ(socket.Open("127.0.0.1", listener.port()), 0);

@@ -92,11 +92,20 @@ int DvrServices::SendBypass(int slot, std::span<const uint8_t> payload) {
 
 bool DvrServices::HandleReply(int slot, uint32_t code, std::span<const uint8_t> payload) {
   switch (code) {
-    case cmd::SENSOR_ALARM: OnAlarm(slot, AlarmKind::kSensor, payload); return true;
-    case cmd::MOTION_ALARM: OnAlarm(slot, AlarmKind::kMotion, payload); return true;
-    case cmd::RESP_DVR_STATUS: OnStatus(slot, payload); return true;
-    case cmd::RESP_LOGFILE_BY_DATE: OnLogPage(slot, payload); return true;
-    default: return false;
+    case cmd::SENSOR_ALARM:
+      OnAlarm(slot, AlarmKind::kSensor, payload);
+      return true;
+    case cmd::MOTION_ALARM:
+      OnAlarm(slot, AlarmKind::kMotion, payload);
+      return true;
+    case cmd::RESP_DVR_STATUS:
+      OnStatus(slot, payload);
+      return true;
+    case cmd::RESP_LOGFILE_BY_DATE:
+      OnLogPage(slot, payload);
+      return true;
+    default:
+      return false;
   }
 }
 

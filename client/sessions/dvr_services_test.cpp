@@ -41,8 +41,8 @@ class DvrServicesTest : public ::testing::Test {
     EXPECT_EQ(session.SetLogonData("127.0.0.1", dvr_->command_port(), user, "1234", true), 0);
     // The record event types are the last thing the logon brings.
     EXPECT_TRUE(PumpUntil([&] {
-      return trace_.Count("[LIVE DVR " + std::to_string(slot) + "] vistrel control record event type setting failed !!!") >
-             records_before;
+      return trace_.Count("[LIVE DVR " + std::to_string(slot) +
+                          "] vistrel control record event type setting failed !!!") > records_before;
     }));
     return session;
   }
@@ -87,7 +87,8 @@ TEST_F(DvrServicesTest, EmailSettingOnlyForTheAdmin) {
   Connect(1, "admin");
   ASSERT_EQ(viewer_->services().SendEmailSetting(1, setting), 0);
   EXPECT_TRUE(ui_.HasLog("[EVENT] DVR Status Setting"));
-  ASSERT_TRUE(PumpUntil([&] { return ui_.HasMessageContaining("E-mail & Call Service Setting is success complete. !!!"); }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return ui_.HasMessageContaining("E-mail & Call Service Setting is success complete. !!!"); }));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 1] response e-mail setting."));
   const auto stored = dvr_->service_setting();
   EXPECT_EQ(stored.email, "ops@example.net");
@@ -149,7 +150,8 @@ TEST_F(DvrServicesTest, LightsAndTheirDialogClosingWithTheSlot) {
   ASSERT_TRUE(PumpUntil([&] { return ui_.light_states().size() == 2; }));
   EXPECT_EQ(ui_.light_states()[1], 0xF4);
   EXPECT_EQ(dvr_->lights(), 0xF4);
-  EXPECT_EQ(testing::Received(*dvr_, "admin", protocol::cmd::BYPASS).back(), (std::vector<uint8_t>{'t', 'w', 0x00, 0xF4}));
+  EXPECT_EQ(testing::Received(*dvr_, "admin", protocol::cmd::BYPASS).back(),
+            (std::vector<uint8_t>{'t', 'w', 0x00, 0xF4}));
 
   viewer_->DisconnectSlot(0);
   EXPECT_EQ(ui_.light_dialog_closes(), 1);

@@ -19,10 +19,10 @@ using DvrStatusBlock = protocol::DvrStatusBlock;
 using ServiceSettingBlock = protocol::ServiceSettingBlock;
 
 // The texts of the dialog's display fields.
-std::string CapacityText(const DvrStatusBlock& status);         // "80 GB"
-std::string FirstDiskText(const DvrStatusBlock& status);        // "16GB/80GB"
+std::string CapacityText(const DvrStatusBlock& status);   // "80 GB"
+std::string FirstDiskText(const DvrStatusBlock& status);  // "16GB/80GB"
 std::string SecondDiskText(const DvrStatusBlock& status);
-std::string FlagText(const DvrStatusBlock& status);             // "ON" / "OFF"
+std::string FlagText(const DvrStatusBlock& status);                // "ON" / "OFF"
 std::string DottedAddress(const std::array<uint8_t, 4>& address);  // most significant first
 
 // The settings as the status block reports them, for the dialog's edit fields.

@@ -32,10 +32,14 @@ LiveLayouts::~LiveLayouts() { rotation_->stop(); }
 
 int LiveLayouts::start_cell(Layout layout) const {
   switch (layout) {
-    case Layout::k1x1: return start_1x1_;
-    case Layout::k2x2: return start_2x2_;
-    case Layout::k3x3: return start_3x3_;
-    case Layout::k4x4: return 0;
+    case Layout::k1x1:
+      return start_1x1_;
+    case Layout::k2x2:
+      return start_2x2_;
+    case Layout::k3x3:
+      return start_3x3_;
+    case Layout::k4x4:
+      return 0;
   }
   return 0;
 }

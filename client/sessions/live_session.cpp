@@ -41,8 +41,8 @@ constexpr CommandSessionTexts kLiveTexts = {
 }  // namespace
 
 CLiveSession::CLiveSession(int index, CLiveViewer& viewer, ISessionUi& ui, Pinger pinger)
-    : CCommandSession(index, kLiveTexts, CommandSocketVariant::kLive, kModemStopWaitMs, *this, ui,
-                      viewer, std::move(pinger)),
+    : CCommandSession(index, kLiveTexts, CommandSocketVariant::kLive, kModemStopWaitMs, *this, ui, viewer,
+                      std::move(pinger)),
       viewer_(viewer),
       ui_(ui),
       channel_timer_(new QTimer(&viewer)) {
@@ -165,9 +165,7 @@ void CLiveSession::OnStreamAuthenticated() { channel_timer_->start(); }
 
 void CLiveSession::RunOnOwnerThread(const std::function<void()>& work) { viewer_.RunOnOwnerThread(work); }
 
-void CLiveSession::PostToOwnerThread(std::function<void()> work) {
-  viewer_.PostToOwnerThread(std::move(work));
-}
+void CLiveSession::PostToOwnerThread(std::function<void()> work) { viewer_.PostToOwnerThread(std::move(work)); }
 
 void CLiveSession::DisconnectCommand() { viewer_.DisconnectSlot(index()); }
 
@@ -192,10 +190,18 @@ void CLiveSession::OnLoggedOn(uint8_t) {
 void CLiveSession::OnReply(uint32_t code, std::span<const uint8_t> payload) {
   switch (code) {
     case protocol::cmd::BYPASS_REPLY:
-    case protocol::cmd::BYPASS_REPLY_2: OnBypassReply(payload); break;
-    case protocol::cmd::RESP_LIVESTREAM: OnLiveStream(payload); break;
-    case protocol::cmd::RESP_CHANNEL_CHANGE: OnChannelChange(payload); break;
-    case protocol::cmd::RESP_STOP_LIVESTREAM: OnStopLiveStream(payload); break;
+    case protocol::cmd::BYPASS_REPLY_2:
+      OnBypassReply(payload);
+      break;
+    case protocol::cmd::RESP_LIVESTREAM:
+      OnLiveStream(payload);
+      break;
+    case protocol::cmd::RESP_CHANNEL_CHANGE:
+      OnChannelChange(payload);
+      break;
+    case protocol::cmd::RESP_STOP_LIVESTREAM:
+      OnStopLiveStream(payload);
+      break;
     default:
       if (!viewer_.DispatchServiceReply(index(), code, payload)) {
         Trace("[LIVE DVR %d] Live Command Protocol error parse code : #%8x", index(), code);
@@ -230,9 +236,10 @@ void CLiveSession::OnLiveStream(std::span<const uint8_t> payload) {
   int assigned = -1;
   viewer_.RunOnOwnerThread([&] { assigned = viewer_.AssignCells(index(), count); });
   if (assigned < 0) {
-    ui_.ShowMessage("It will not be able to connect in the DVR. It passed over the maximum DVR "
-                    "connection possibility.",
-                    MessageIcon::kWarning);
+    ui_.ShowMessage(
+        "It will not be able to connect in the DVR. It passed over the maximum DVR "
+        "connection possibility.",
+        MessageIcon::kWarning);
     DisconnectAfterReply();
     return;
   }
@@ -250,8 +257,8 @@ void CLiveSession::RefuseChannelCount(int count) {
                 "connection is closed.",
                 index() + 1, count);
   ui_.ShowMessage(text, MessageIcon::kWarning);
-  std::snprintf(text, sizeof text, "[ALERT] DVR%d, %d channels are\nnot supported. network\ndisconnect.",
-                index() + 1, count);
+  std::snprintf(text, sizeof text, "[ALERT] DVR%d, %d channels are\nnot supported. network\ndisconnect.", index() + 1,
+                count);
   ui_.AddEventLog(kAlertColour, text);
   DisconnectAfterReply();
 }

@@ -60,9 +60,8 @@ TEST_F(LiveSessionTest, LogonAsksForTheStreamAndTakesCells) {
   EXPECT_EQ(viewer_->ChannelFlags(0), (std::array<uint8_t, 8>{1, 0, 1, 0, 0, 0, 0, 0}));
   EXPECT_TRUE(PumpUntil([&] { return trace_.Contains("[LIVE DVR 0] vistrel control is destroy."); }));
   EXPECT_EQ(viewer_->KeepAlivePeriodMs(0), kNetworkKeepAliveMs);
-  EXPECT_TRUE(trace_.Contains(
-      "[LIVE DVR 0] Live logon data IP : 127.0.0.1, Port : " + std::to_string(dvr_->command_port()) +
-      ", Username : admin, Password : ****"));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] Live logon data IP : 127.0.0.1, Port : " +
+                              std::to_string(dvr_->command_port()) + ", Username : admin, Password : ****"));
 
   EXPECT_EQ(session.ConnectCommandPort(), kAlreadyConnected);
   viewer_->DisconnectSlot(0);
@@ -132,7 +131,8 @@ TEST_F(LiveSessionTest, NoticesFromTheDvr) {
   ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
 
   dvr_->DvrNotice(4);  // a modem user: only told
-  ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog("[ALERT] The modem user connects and video frame comes to be low."); }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return ui_.HasLog("[ALERT] The modem user connects and video frame comes to be low."); }));
   EXPECT_TRUE(session.connected());
 
   dvr_->DvrNotice(3);  // too many connections: told, beeped and disconnected
@@ -144,8 +144,7 @@ TEST_F(LiveSessionTest, NoticesFromTheDvr) {
   ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
   dvr_->AdminNotice(0x11);
   ASSERT_TRUE(PumpUntil([&] { return !session.connected(); }));
-  EXPECT_TRUE(trace_.Contains(
-      "[LIVE DVR 0] The administrator is using the dvr system. pc client network disconnect."));
+  EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] The administrator is using the dvr system. pc client network disconnect."));
 }
 
 TEST_F(LiveSessionTest, DvrDroppingOrResettingTheConnectionFreesTheSlot) {
@@ -169,7 +168,8 @@ TEST_F(LiveSessionTest, GarbageIsSkippedButAnOversizedPacketCostsTheConnection) 
   ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
   dvr_->Garbage(dvremu::Target::kCommand, 40);
   dvr_->DvrNotice(4);
-  ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog("[ALERT] The modem user connects and video frame comes to be low."); }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return ui_.HasLog("[ALERT] The modem user connects and video frame comes to be low."); }));
   EXPECT_TRUE(session.connected());
 
   dvr_->Oversize(dvremu::Target::kCommand);
@@ -215,8 +215,8 @@ TEST_F(LiveSessionTest, EmptyNoticesAndByPassRepliesCostOnlyTheirPacket) {
   const int peer = accept(listener, nullptr, nullptr);
   ASSERT_GE(peer, 0);
   ASSERT_TRUE(PumpUntil([&] { return session.connected(); }));
-  for (const uint32_t code : {protocol::cmd::DVR_NOTICE, protocol::cmd::ADMIN_NOTICE,
-                              protocol::cmd::BYPASS_REPLY, protocol::cmd::RESP_LIVESTREAM}) {
+  for (const uint32_t code : {protocol::cmd::DVR_NOTICE, protocol::cmd::ADMIN_NOTICE, protocol::cmd::BYPASS_REPLY,
+                              protocol::cmd::RESP_LIVESTREAM}) {
     const auto header = protocol::BuildHeader(protocol::PortKind::kCommand, 0, code);
     ASSERT_EQ(send(peer, header.data(), header.size(), MSG_NOSIGNAL), static_cast<ssize_t>(header.size()));
   }
@@ -332,9 +332,9 @@ TEST(LiveSessionModem, TelephoneLinkGoesThroughTheLocalBridgePort) {
   CLiveViewer viewer(ui, nullptr);
   CLiveSession& session = viewer.session(1);
   ASSERT_EQ(session.SetLogonData("02-555-1234", 4000, "admin", "1234", false), 0);
-  EXPECT_TRUE(trace.Contains(
-      "[LIVE DVR 1] Live logon data Telephone Number : 02-555-1234, Port : 2000, Username : admin, "
-      "Password : ****"));
+  EXPECT_TRUE(
+      trace.Contains("[LIVE DVR 1] Live logon data Telephone Number : 02-555-1234, Port : 2000, Username : admin, "
+                     "Password : ****"));
   ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
   EXPECT_TRUE(session.over_modem());
   EXPECT_EQ(viewer.KeepAlivePeriodMs(1), kModemKeepAliveMs);

@@ -30,9 +30,7 @@ CLiveViewer::~CLiveViewer() {
   alarms_.reset();
 }
 
-void CLiveViewer::RunOnOwnerThread(const std::function<void()>& work) {
-  CallOnOwnerThread(this, work);
-}
+void CLiveViewer::RunOnOwnerThread(const std::function<void()>& work) { CallOnOwnerThread(this, work); }
 
 void CLiveViewer::PostToOwnerThread(std::function<void()> work) {
   QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
@@ -44,8 +42,8 @@ void CLiveViewer::SelectSlot(int slot) {
   const auto& flags = slots_[slot].pan_tilt;
   ui_.ReportConnectionState(slot, static_cast<ConnectionState>(sessions_[slot]->info().state.load()));
   ui_.ShowSelectedSlot(slot, slots_[slot].recording);
-  Trace("PTZ Camera Index(%d): 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X", slot,
-        flags[0], flags[1], flags[2], flags[3], flags[4], flags[5], flags[6], flags[7]);
+  Trace("PTZ Camera Index(%d): 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X, 0x%02X", slot, flags[0],
+        flags[1], flags[2], flags[3], flags[4], flags[5], flags[6], flags[7]);
 }
 
 void CLiveViewer::SelectSlotButton(int slot) {
@@ -72,9 +70,7 @@ void CLiveViewer::ReleaseCells(int slot) {
   }
 }
 
-void CLiveViewer::SetChannelFlags(int slot, const std::array<uint8_t, 8>& flags) {
-  slots_[slot].pan_tilt = flags;
-}
+void CLiveViewer::SetChannelFlags(int slot, const std::array<uint8_t, 8>& flags) { slots_[slot].pan_tilt = flags; }
 
 void CLiveViewer::StreamStarted(int slot) {
   slots_[slot].active = true;
@@ -102,8 +98,7 @@ void CLiveViewer::ToggleRecording() {
   } else if (control_->SetMpeg4Recording(slot, on ? 1 : 0) != vistrel::ControlResult::kDone && on) {
     // Nothing is being recorded: the button stays off and the operator learns why.
     ui_.ShowRecording(false);
-    ui_.ShowMessage("DVR " + std::to_string(slot + 1) + ", Recording failed.\n" +
-                        control_->RecordingFailureText(slot),
+    ui_.ShowMessage("DVR " + std::to_string(slot + 1) + ", Recording failed.\n" + control_->RecordingFailureText(slot),
                     MessageIcon::kError);
     return;
   }
@@ -123,8 +118,7 @@ bool CLiveViewer::DispatchServiceReply(int slot, uint32_t code, std::span<const 
   return services_->HandleReply(slot, code, payload);
 }
 
-bool CLiveViewer::DispatchBypassReply(int slot, bool succeeded, uint8_t sub_code,
-                                      std::span<const uint8_t> data) {
+bool CLiveViewer::DispatchBypassReply(int slot, bool succeeded, uint8_t sub_code, std::span<const uint8_t> data) {
   return services_->HandleBypass(slot, succeeded, sub_code, data);
 }
 
@@ -150,8 +144,7 @@ void CLiveViewer::ResetSessions() {
   // Every worker is told first and all are waited for within one bound, not
   // one bound after the other.
   for (auto& session : sessions_) session->RequestStop();
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(CCommandSocket::kStopTimeoutMs);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(CCommandSocket::kStopTimeoutMs);
   for (auto& session : sessions_) session->Reset(deadline);
 }
 

@@ -59,11 +59,13 @@ class LiveViewerTest : public ::testing::Test {
   // CHANNEL_CHANGE masks a user sent, waiting until there are `count`.
   Bytes Masks(dvremu::DvrEmulator& dvr, const std::string& user, size_t count) {
     Bytes masks;
-    PumpUntil([&] {
-      masks.clear();
-      for (const auto& payload : Received(dvr, user, protocol::cmd::CHANNEL_CHANGE)) masks.push_back(payload.at(0));
-      return masks.size() >= count;
-    }, 2s);
+    PumpUntil(
+        [&] {
+          masks.clear();
+          for (const auto& payload : Received(dvr, user, protocol::cmd::CHANNEL_CHANGE)) masks.push_back(payload.at(0));
+          return masks.size() >= count;
+        },
+        2s);
     return masks;
   }
 
@@ -72,10 +74,12 @@ class LiveViewerTest : public ::testing::Test {
   Bytes MasksUpToMarker(dvremu::DvrEmulator& dvr, int slot, const std::string& user = "admin") {
     viewer_->session(slot).SendChannelChange(0xAA);
     Bytes masks;
-    PumpUntil([&] {
-      masks = Masks(dvr, user, 0);
-      return !masks.empty() && masks.back() == 0xAA;
-    }, 2s);
+    PumpUntil(
+        [&] {
+          masks = Masks(dvr, user, 0);
+          return !masks.empty() && masks.back() == 0xAA;
+        },
+        2s);
     return masks;
   }
 
@@ -234,8 +238,9 @@ TEST_F(LiveViewerTest, PanTiltDrivesOnlyASingleShownCamera) {
   ASSERT_EQ(ptz.Preset(2, kPresetGo), 0);
   ASSERT_EQ(ptz.OnPresetMessage(1231, kPresetStoreCommand), 0);
   ASSERT_TRUE(PumpUntil([&] { return pantilts().size() >= 6; }));
-  EXPECT_EQ(pantilts(), (std::vector<Bytes>{{0x16, 3, 3}, {0x16, 3, 0}, {0x16, 3, 5}, {0x16, 3, 9},
-                                            {0x16, 0x23, 0x14}, {0x16, 0x43, 0x12}}));
+  EXPECT_EQ(pantilts(),
+            (std::vector<Bytes>{
+                {0x16, 3, 3}, {0x16, 3, 0}, {0x16, 3, 5}, {0x16, 3, 9}, {0x16, 0x23, 0x14}, {0x16, 0x43, 0x12}}));
   EXPECT_TRUE(trace_.Contains("Left button down"));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] Request pantilt moving."));
 

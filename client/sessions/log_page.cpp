@@ -15,8 +15,8 @@ struct CodeText {
 
 // Events of the logon class, by the code's low byte.
 constexpr CodeText kLogonEvents[] = {
-    {0x10, "Login failed"}, {0x11, "Login"},   {0x12, "Logout"},         {0x13, "Download"},
-    {0x14, "PTZ Control : Network"},           {0x15, "Command failed"}, {0x90, "No have log list"},
+    {0x10, "Login failed"},          {0x11, "Login"},          {0x12, "Logout"},           {0x13, "Download"},
+    {0x14, "PTZ Control : Network"}, {0x15, "Command failed"}, {0x90, "No have log list"},
 };
 
 // Every other event, by the whole code; a match replaces the logon text.
@@ -52,8 +52,8 @@ constexpr uint8_t kUnknownAddress = 255;
 std::string AddressText(const DvrLogRecord& record) {
   if (record.address[0] == kUnknownAddress) return "Unknown address";
   char text[16];
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", record.address[3], record.address[2],
-                record.address[1], record.address[0]);
+  std::snprintf(text, sizeof text, "%d.%d.%d.%d", record.address[3], record.address[2], record.address[1],
+                record.address[0]);
   return text;
 }
 

@@ -67,8 +67,7 @@ class Fd {
 };
 
 // Traces what came back; any datagram counts as a reply.
-void DecodeReply(const uint8_t* data, size_t size, bool with_ip_header, const sockaddr_in& from,
-                 uint16_t identifier) {
+void DecodeReply(const uint8_t* data, size_t size, bool with_ip_header, const sockaddr_in& from, uint16_t identifier) {
   char sender[INET_ADDRSTRLEN] = "";
   inet_ntop(AF_INET, &from.sin_addr, sender, sizeof sender);
   const size_t ip_length = with_ip_header && size > 0 ? (data[0] & 0x0F) * 4u : 0u;
@@ -136,8 +135,7 @@ int ping_trace(const std::string& address, int timeout_ms, int count, int cancel
   const uint16_t identifier = static_cast<uint16_t>(getpid());
 
   for (int sequence = 0; sequence < count; ++sequence) {
-    const auto request = sessions::BuildEchoRequest(identifier, static_cast<uint16_t>(sequence),
-                                                    TickCountMs());
+    const auto request = sessions::BuildEchoRequest(identifier, static_cast<uint16_t>(sequence), TickCountMs());
     const ssize_t written = sendto(fd, request.data(), request.size(), 0,
                                    reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
     if (written < 0) {
@@ -160,8 +158,8 @@ int ping_trace(const std::string& address, int timeout_ms, int count, int cancel
     }
     sockaddr_in from{};
     socklen_t from_length = sizeof from;
-    const ssize_t received = recvfrom(fd, receive_buffer.data(), receive_buffer.size(), 0,
-                                      reinterpret_cast<sockaddr*>(&from), &from_length);
+    const ssize_t received =
+        recvfrom(fd, receive_buffer.data(), receive_buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &from_length);
     if (received < 0) {
       const int error = platform::WsaErrorFromErrno(errno);
       if (error == platform::kWsaTimedOut || error == platform::kWsaWouldBlock) {

@@ -24,9 +24,12 @@ const char* const kUpTraces[] = {"Top button up", "Bottom button up", "Left butt
 // focus on left and right only.
 uint8_t ActionOf(PanTiltMode mode, Arrow arrow) {
   switch (mode) {
-    case PanTiltMode::kMove: return static_cast<uint8_t>(static_cast<int>(arrow) + 1);
-    case PanTiltMode::kZoom: return arrow == Arrow::kUp ? 6 : arrow == Arrow::kDown ? 5 : kNoAction;
-    case PanTiltMode::kFocus: return arrow == Arrow::kLeft ? 8 : arrow == Arrow::kRight ? 7 : kNoAction;
+    case PanTiltMode::kMove:
+      return static_cast<uint8_t>(static_cast<int>(arrow) + 1);
+    case PanTiltMode::kZoom:
+      return arrow == Arrow::kUp ? 6 : arrow == Arrow::kDown ? 5 : kNoAction;
+    case PanTiltMode::kFocus:
+      return arrow == Arrow::kLeft ? 8 : arrow == Arrow::kRight ? 7 : kNoAction;
   }
   return kNoAction;
 }
@@ -65,8 +68,8 @@ int PtzControl::Camera() const {
     if (camera < 1 || !owner || owner->first != slot) return 0;
     return flags[camera - 1] != 0 ? camera : 0;
   }
-  const bool single_dvr_layout = (layouts.layout() == Layout::k2x2 && channels == 4) ||
-                                 (layouts.layout() == Layout::k3x3 && channels == 8);
+  const bool single_dvr_layout =
+      (layouts.layout() == Layout::k2x2 && channels == 4) || (layouts.layout() == Layout::k3x3 && channels == 8);
   if (!single_dvr_layout) return 0;
   int camera = 0;
   for (int channel = 1; channel <= channels; ++channel) {

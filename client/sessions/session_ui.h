@@ -44,7 +44,7 @@ struct AlarmBox {
   int id = 0;
   int dvr_number = 0;  // 1-based
   AlarmKind kind = AlarmKind::kSensor;
-  int number = 0;      // sensor or channel, 1-8
+  int number = 0;  // sensor or channel, 1-8
   int repeats = 0;
   std::string caption;  // "Sensor Alarm Out" / "Motion Alarm Out"
   std::string text;

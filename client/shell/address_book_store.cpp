@@ -11,9 +11,12 @@ namespace shell {
 
 const char* AddressBookStore::ListKey(ListKind kind) {
   switch (kind) {
-    case ListKind::kEthernet: return kEthernetListKey;
-    case ListKind::kTelephone: return kTelephoneListKey;
-    case ListKind::kDomainName: return kDomainNameListKey;
+    case ListKind::kEthernet:
+      return kEthernetListKey;
+    case ListKind::kTelephone:
+      return kTelephoneListKey;
+    case ListKind::kDomainName:
+      return kDomainNameListKey;
   }
   return kEthernetListKey;
 }

@@ -21,9 +21,12 @@ constexpr int kRowHeight = 30;
 
 int BackgroundOf(ListKind kind) {
   switch (kind) {
-    case ListKind::kEthernet: return skin::res::kEthernetEntryBackground;
-    case ListKind::kTelephone: return skin::res::kTelephoneEntryBackground;
-    case ListKind::kDomainName: return skin::res::kDomainEntryBackground;
+    case ListKind::kEthernet:
+      return skin::res::kEthernetEntryBackground;
+    case ListKind::kTelephone:
+      return skin::res::kTelephoneEntryBackground;
+    case ListKind::kDomainName:
+      return skin::res::kDomainEntryBackground;
   }
   return skin::res::kEthernetEntryBackground;
 }
@@ -42,8 +45,7 @@ CAddressEntryDialog::CAddressEntryDialog(QWidget* parent, COperatorDialogs& dial
   if (kind == ListKind::kEthernet) {
     ip_ = AddEdit("IP Address", row++, 200);
     // Four numbers of at most three digits, as the address control allows.
-    ip_->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(R"(^(\d{0,3})(\.\d{0,3}){0,3}$)"), ip_));
+    ip_->setValidator(new QRegularExpressionValidator(QRegularExpression(R"(^(\d{0,3})(\.\d{0,3}){0,3}$)"), ip_));
   }
   if (kind == ListKind::kDomainName) host_ = AddEdit("Host Name", row++, 300);
   if (kind != ListKind::kTelephone) {
@@ -173,13 +175,16 @@ void CAddressEntryDialog::OnOk() {
   entry.user_name = user_->text().toStdString();
   entry.password = password_->text().toStdString();
   switch (kind_) {
-    case ListKind::kEthernet: entry.ip = IpText(); break;
-    case ListKind::kDomainName: entry.ip = host_->text().toStdString(); break;
+    case ListKind::kEthernet:
+      entry.ip = IpText();
+      break;
+    case ListKind::kDomainName:
+      entry.ip = host_->text().toStdString();
+      break;
     case ListKind::kTelephone:
-      entry.ip = local_->isChecked()
-                     ? JoinTelephone("", "", major_->text().toStdString(), minor_->text().toStdString())
-                     : JoinTelephone(country_->text().toStdString(), area_->text().toStdString(),
-                                     major_->text().toStdString(), minor_->text().toStdString());
+      entry.ip = local_->isChecked() ? JoinTelephone("", "", major_->text().toStdString(), minor_->text().toStdString())
+                                     : JoinTelephone(country_->text().toStdString(), area_->text().toStdString(),
+                                                     major_->text().toStdString(), minor_->text().toStdString());
       break;
   }
   if (port_ != nullptr) entry.port = static_cast<uint32_t>(port_->text().toInt());

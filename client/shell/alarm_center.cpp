@@ -16,13 +16,14 @@ bool CAlarmCenter::ShowAlarm(int alarm_id, const std::string& caption, const std
     if (auto [box, fresh] = boxes_.try_emplace(alarm_id); fresh) box->second.text = text;
   }
   open_.fetch_add(1);
-  const BoxAnswer answer = dialogs_.ShowOwnerlessMessageBox(text, caption, BoxIcon::kWarning, [this, alarm_id](QMessageBox& box) {
-    {
-      std::lock_guard guard(lock_);
-      boxes_[alarm_id].open = &box;
-    }
-    ShowText(alarm_id);
-  });
+  const BoxAnswer answer =
+      dialogs_.ShowOwnerlessMessageBox(text, caption, BoxIcon::kWarning, [this, alarm_id](QMessageBox& box) {
+        {
+          std::lock_guard guard(lock_);
+          boxes_[alarm_id].open = &box;
+        }
+        ShowText(alarm_id);
+      });
   open_.fetch_sub(1);
   std::lock_guard guard(lock_);
   boxes_.erase(alarm_id);
@@ -34,7 +35,8 @@ void CAlarmCenter::UpdateAlarm(int alarm_id, const std::string& text) {
     std::lock_guard guard(lock_);
     boxes_[alarm_id].text = text;
   }
-  QMetaObject::invokeMethod(&updates_, [this, alarm_id] { ShowText(alarm_id); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      &updates_, [this, alarm_id] { ShowText(alarm_id); }, Qt::QueuedConnection);
 }
 
 // User-interface thread.

@@ -27,8 +27,8 @@ CBitmapSlider::Picture CBitmapSlider::Load(int id, bool transparent, unsigned ke
   return picture;
 }
 
-void CBitmapSlider::SetChannelBitmaps(int channel_id, int active_id, bool transparent, unsigned key_colour,
-                                      int key_x, int key_y) {
+void CBitmapSlider::SetChannelBitmaps(int channel_id, int active_id, bool transparent, unsigned key_colour, int key_x,
+                                      int key_y) {
   channel_ = Load(channel_id, transparent, key_colour, key_x, key_y);
   channel_active_ = Load(active_id, transparent, key_colour, key_x, key_y);
   if (!channel_.pixmap.isNull()) resize(channel_.pixmap.size());

@@ -23,8 +23,7 @@ class CBitmapSlider : public QWidget {
   int control_id() const { return control_id_; }
 
   // The window takes the channel picture's size.
-  void SetChannelBitmaps(int channel_id, int active_id, bool transparent, unsigned key_colour, int key_x,
-                         int key_y);
+  void SetChannelBitmaps(int channel_id, int active_id, bool transparent, unsigned key_colour, int key_x, int key_y);
   void SetThumbBitmaps(int thumb_id, int active_id, bool transparent, unsigned key_colour, int key_x, int key_y);
   void SetRange(int minimum, int maximum, bool repaint);
   void SetPos(int position);

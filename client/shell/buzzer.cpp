@@ -1,9 +1,9 @@
 #include "client/shell/buzzer.h"
 
+#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QThread>
@@ -26,9 +26,9 @@ namespace shell {
 namespace {
 
 std::mutex g_lock;
-ToneHook g_tone_hook;                        // guarded by g_lock
-std::optional<bool> g_audio_override;        // guarded by g_lock
-std::vector<QSoundEffect*> g_playing;        // user-interface thread only
+ToneHook g_tone_hook;                  // guarded by g_lock
+std::optional<bool> g_audio_override;  // guarded by g_lock
+std::vector<QSoundEffect*> g_playing;  // user-interface thread only
 
 // A mono 16-bit wave file of one sine tone, written once per tone.
 QString ToneFile(int hz, int duration_ms) {
@@ -38,11 +38,20 @@ QString ToneFile(int hz, int duration_ms) {
   const int samples = kRate * duration_ms / 1000;
   QByteArray data;
   auto put16 = [&](uint16_t v) { data.append(char(v & 0xFF)).append(char(v >> 8)); };
-  auto put32 = [&](uint32_t v) { put16(uint16_t(v & 0xFFFF)); put16(uint16_t(v >> 16)); };
+  auto put32 = [&](uint32_t v) {
+    put16(uint16_t(v & 0xFFFF));
+    put16(uint16_t(v >> 16));
+  };
   data.append("RIFF");
   put32(36 + samples * 2);
   data.append("WAVEfmt ");
-  put32(16); put16(1); put16(1); put32(kRate); put32(kRate * 2); put16(2); put16(16);
+  put32(16);
+  put16(1);
+  put16(1);
+  put32(kRate);
+  put32(kRate * 2);
+  put16(2);
+  put16(16);
   data.append("data");
   put32(samples * 2);
   for (int i = 0; i < samples; ++i) {
@@ -132,10 +141,10 @@ class WarningBeeper {
 
   std::mutex lock_;
   std::condition_variable wake_;
-  std::thread thread_;     // guarded by lock_
-  bool running_ = false;   // guarded by lock_; the thread has not left Run
-  bool finishing_ = false; // guarded by lock_
-  int tones_left_ = 0;     // guarded by lock_
+  std::thread thread_;      // guarded by lock_
+  bool running_ = false;    // guarded by lock_; the thread has not left Run
+  bool finishing_ = false;  // guarded by lock_
+  int tones_left_ = 0;      // guarded by lock_
 };
 
 }  // namespace

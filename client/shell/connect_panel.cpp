@@ -206,8 +206,8 @@ std::optional<ConnectionRequest> CConnectPanel::EthernetRequest() {
   const int index = eth_combo_->currentIndex();
   if (index > 0) {
     const bool domain = eth_combo_->itemData(index).toInt() == kDomainEntry;
-    const auto entry =
-        AddressBookStore::Read(domain ? ListKind::kDomainName : ListKind::kEthernet, eth_combo_->currentText().toStdString());
+    const auto entry = AddressBookStore::Read(domain ? ListKind::kDomainName : ListKind::kEthernet,
+                                              eth_combo_->currentText().toStdString());
     if (!entry) return std::nullopt;
     request.port = static_cast<uint16_t>(entry->port & 0xFFFF);
     request.user_name = entry->user_name;

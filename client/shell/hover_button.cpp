@@ -49,10 +49,17 @@ void CHoverButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QPixmap* picture = &normal_;
   switch (CurrentFace()) {
-    case Face::kPressed: picture = &pressed_; break;
-    case Face::kHover: picture = &hover_; break;
-    case Face::kDisabled: picture = &disabled_; break;
-    case Face::kNormal: break;
+    case Face::kPressed:
+      picture = &pressed_;
+      break;
+    case Face::kHover:
+      picture = &hover_;
+      break;
+    case Face::kDisabled:
+      picture = &disabled_;
+      break;
+    case Face::kNormal:
+      break;
   }
   painter.drawPixmap(0, 0, *picture);
 }

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/event_log.h"
@@ -98,7 +97,8 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   panel->ip_edit()->setText("127.0.0.2");
   panel->port_edit()->setText(QString::number(four->command_port()));
   panel->ethernet_connect()->click();
-  ASSERT_TRUE(testing::PumpUntil([&] { return window_->panel() == LowerPanel::kLogonPrompt; }, std::chrono::seconds(5)));
+  ASSERT_TRUE(
+      testing::PumpUntil([&] { return window_->panel() == LowerPanel::kLogonPrompt; }, std::chrono::seconds(5)));
   window_->logon_prompt()->user_edit()->setText("admin");
   window_->logon_prompt()->password_edit()->setText("1234");
   window_->button(ControlId::kLogonOk)->click();
@@ -179,13 +179,14 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   // The fields start afresh; the remaining DVR is selected again.
   EXPECT_TRUE(panel->ip_edit()->text().isEmpty());
   EXPECT_EQ(panel->port_edit()->text(), "2000");
-  EXPECT_TRUE(testing::PumpUntil([&] { return live_->viewer().selected_slot() == 0 && window_->panel() == LowerPanel::kDvr; }));
+  EXPECT_TRUE(
+      testing::PumpUntil([&] { return live_->viewer().selected_slot() == 0 && window_->panel() == LowerPanel::kDvr; }));
   EXPECT_TRUE(live_->viewer().session(0).connected());
   window_->OnCommand(ControlId::kClose);
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
   ASSERT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(0).connected(); }, std::chrono::seconds(8)));
-  EXPECT_TRUE(testing::PumpUntil([&] { return four->ConnectionCount(dvremu::Target::kAll) == 0; },
-                                 std::chrono::seconds(5)));
+  EXPECT_TRUE(
+      testing::PumpUntil([&] { return four->ConnectionCount(dvremu::Target::kAll) == 0; }, std::chrono::seconds(5)));
 }
 
 }  // namespace

@@ -143,8 +143,7 @@ int main(int argc, char** argv) {
 
   // The installation step, for a Kaviro installed from a package.
   if (shell::InstallKeysOnFirstStart() != 0) {
-    std::fprintf(stderr, "kaviro: cannot create the configuration keys in %s\n",
-                 platform::RegistryFilePath().c_str());
+    std::fprintf(stderr, "kaviro: cannot create the configuration keys in %s\n", platform::RegistryFilePath().c_str());
   }
 
   auto window = std::make_unique<shell::CMainWindow>();
@@ -158,7 +157,8 @@ int main(int argc, char** argv) {
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
       window->move(screen->availableGeometry().bottomRight() + QPoint(10, 10));
     }
-    QObject::connect(&splash, &shell::CSplashScreen::Finished, window.get(), [&window] { shell::CentreOnItsScreen(*window); });
+    QObject::connect(&splash, &shell::CSplashScreen::Finished, window.get(),
+                     [&window] { shell::CentreOnItsScreen(*window); });
     window->show();
     splash.Start();
   } else {

@@ -30,8 +30,8 @@ class KaviroProgramTest : public ::testing::Test {
 
   // The exit code; 124 when `timeout` had to end the program.
   int RunKaviro(const std::string& arguments) {
-    const std::string command = "KAVIRO_REGISTRY=" + registry_ + " timeout 90 " + KAVIRO_PATH + " " + arguments +
-                                " >" + (dir_ / "output.txt").string() + " 2>&1";
+    const std::string command = "KAVIRO_REGISTRY=" + registry_ + " timeout 90 " + KAVIRO_PATH + " " + arguments + " >" +
+                                (dir_ / "output.txt").string() + " 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -59,8 +59,8 @@ TEST_F(KaviroProgramTest, AScreenshotOfAConnectionIsTakenOnceVideoShows) {
   options.read_stdin = false;
   auto dvr = dvremu::DvrEmulator::StartOnFreePorts(options);
   ASSERT_TRUE(dvr);
-  ASSERT_EQ(AddressBookStore::Write(ListKind::kEthernet, {"emulator", "127.0.0.1", dvr->command_port(), "admin", "1234"}),
-            0);
+  ASSERT_EQ(
+      AddressBookStore::Write(ListKind::kEthernet, {"emulator", "127.0.0.1", dvr->command_port(), "admin", "1234"}), 0);
   const auto shot = dir_ / "live.png";
   ASSERT_EQ(RunKaviro("--connect emulator --screenshot " + shot.string()), 0) << Output();
   const QImage image(QString::fromStdString(shot.string()));

@@ -35,8 +35,7 @@ int AddEthernet(char** argv) {
   }
   const bool ok = entry->WriteString("IP", argv[1]) == 0 &&
                   entry->WriteNumber("Port", static_cast<uint32_t>(port)) == 0 &&
-                  entry->WriteString("UserName", argv[3]) == 0 &&
-                  entry->WriteString("Password", argv[4]) == 0;
+                  entry->WriteString("UserName", argv[3]) == 0 && entry->WriteString("Password", argv[4]) == 0;
   return ok ? 0 : 1;
 }
 

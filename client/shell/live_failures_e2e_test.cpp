@@ -56,9 +56,8 @@ class LiveFailuresTest : public ::testing::Test {
     SetToneHook([](int, int) {});
     window_ = std::make_unique<CMainWindow>();
     boxes_.Answer(window_->dialogs());
-    live_ = std::make_unique<CLiveMode>(*window_, [this](const std::string&, int, int, int) {
-      return dvr_answers_ping_.load() ? 1 : 0;
-    });
+    live_ = std::make_unique<CLiveMode>(
+        *window_, [this](const std::string&, int, int, int) { return dvr_answers_ping_.load() ? 1 : 0; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
     window_->show();
     window_->OnCommand(ControlId::kLiveMode);
@@ -73,8 +72,7 @@ class LiveFailuresTest : public ::testing::Test {
   }
 
   // The operator picks DVR n and connects to an address-book entry.
-  void Connect(int slot, const std::string& ip, uint16_t port, const std::string& user,
-               const std::string& password) {
+  void Connect(int slot, const std::string& ip, uint16_t port, const std::string& user, const std::string& password) {
     const std::string alias = "dvr" + std::to_string(++entries_);
     AddressBookStore::Write(ListKind::kEthernet, {alias, ip, port, user, password});
     window_->OnCommand(DvrButton(slot));

@@ -12,11 +12,16 @@ using enum ControlId;
 
 std::optional<sessions::Arrow> ArrowOf(ControlId id) {
   switch (id) {
-    case kArrowUp: return sessions::Arrow::kUp;
-    case kArrowLeft: return sessions::Arrow::kLeft;
-    case kArrowRight: return sessions::Arrow::kRight;
-    case kArrowDown: return sessions::Arrow::kDown;
-    default: return std::nullopt;
+    case kArrowUp:
+      return sessions::Arrow::kUp;
+    case kArrowLeft:
+      return sessions::Arrow::kLeft;
+    case kArrowRight:
+      return sessions::Arrow::kRight;
+    case kArrowDown:
+      return sessions::Arrow::kDown;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -89,24 +94,45 @@ void CLiveMode::OnCommand(ControlId id) {
       layouts.Align1x1(layouts.layout() == sessions::Layout::k1x1 ? layouts.start_cell(sessions::Layout::k1x1)
                                                                   : FirstCellOfSelected());
       break;
-    case kLayout4Ch: layouts.Align2x2(FirstCellOfSelected()); break;
-    case kLayout8Ch: layouts.Align3x3(FirstCellOfSelected()); break;
-    case kLayout16Ch: layouts.Align4x4(); break;
-    case kPanTilt: viewer_->ptz().SetMode(sessions::PanTiltMode::kMove); break;
-    case kZoom: viewer_->ptz().SetMode(sessions::PanTiltMode::kZoom); break;
-    case kFocus: viewer_->ptz().SetMode(sessions::PanTiltMode::kFocus); break;
+    case kLayout4Ch:
+      layouts.Align2x2(FirstCellOfSelected());
+      break;
+    case kLayout8Ch:
+      layouts.Align3x3(FirstCellOfSelected());
+      break;
+    case kLayout16Ch:
+      layouts.Align4x4();
+      break;
+    case kPanTilt:
+      viewer_->ptz().SetMode(sessions::PanTiltMode::kMove);
+      break;
+    case kZoom:
+      viewer_->ptz().SetMode(sessions::PanTiltMode::kZoom);
+      break;
+    case kFocus:
+      viewer_->ptz().SetMode(sessions::PanTiltMode::kFocus);
+      break;
     case kRotation:
       if (viewer_->IsActive(viewer_->selected_slot())) layouts.ToggleRotation();
       break;
-    case kRecord: viewer_->ToggleRecording(); break;
-    case kPtzPreset: window_.ShowPtzPresets(true); break;
-    case kLogonOk: viewer_->session(logon_slot_ >= 0 ? logon_slot_ : viewer_->selected_slot()).SubmitLogon(); break;
+    case kRecord:
+      viewer_->ToggleRecording();
+      break;
+    case kPtzPreset:
+      window_.ShowPtzPresets(true);
+      break;
+    case kLogonOk:
+      viewer_->session(logon_slot_ >= 0 ? logon_slot_ : viewer_->selected_slot()).SubmitLogon();
+      break;
     case kAddressBook:
       window_.AddEventLog(sessions::kEventColour, platform::LoadString(197));
       window_.OpenAddressBook(ListKind::kEthernet);
       break;
-    case kDisconnect: viewer_->DisconnectSlot(viewer_->selected_slot()); break;
-    default: break;
+    case kDisconnect:
+      viewer_->DisconnectSlot(viewer_->selected_slot());
+      break;
+    default:
+      break;
   }
 }
 

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <atomic>
 #include <memory>
-#include <poll.h>
 
 #include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"

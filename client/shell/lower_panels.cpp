@@ -13,16 +13,16 @@ namespace {
 using enum ControlId;
 
 constexpr ButtonPlace kDvrPanelButtons[] = {
-    {kDvrStatus, 209, 695, 247},  {kLogFile, 261, 695, 248},    {kPtzPreset, 313, 695, 344},
+    {kDvrStatus, 209, 695, 247},   {kLogFile, 261, 695, 248},    {kPtzPreset, 313, 695, 344},
     {kAddressBook, 365, 695, 244}, {kDisconnect, 732, 616, 249}, {kLight, 732, 677, 350},
 };
 
 // The cross of five cells: the layout buttons and PTZ, or the arrows and CH.
 constexpr ButtonPlace kChannelPanelButtons[] = {
-    {kLayout1Ch, 876, 540, 250}, {kLayout4Ch, 826, 586, 251},   {kLayout8Ch, 876, 665, 252},
-    {kLayout16Ch, 950, 586, 253}, {kPtz, 876, 586, 255},     {kChannels, 876, 586, 254},
-    {kArrowUp, 876, 540, 256},    {kArrowLeft, 826, 586, 259},   {kArrowRight, 950, 586, 258},
-    {kArrowDown, 876, 665, 257},  {kPanTilt, 825, 714, 261},     {kZoom, 873, 714, 262},
+    {kLayout1Ch, 876, 540, 250},  {kLayout4Ch, 826, 586, 251}, {kLayout8Ch, 876, 665, 252},
+    {kLayout16Ch, 950, 586, 253}, {kPtz, 876, 586, 255},       {kChannels, 876, 586, 254},
+    {kArrowUp, 876, 540, 256},    {kArrowLeft, 826, 586, 259}, {kArrowRight, 950, 586, 258},
+    {kArrowDown, 876, 665, 257},  {kPanTilt, 825, 714, 261},   {kZoom, 873, 714, 262},
     {kFocus, 921, 714, 260},      {kRotation, 969, 714, 263},
 };
 

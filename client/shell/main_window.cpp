@@ -36,14 +36,14 @@ constexpr QSize kLowerSize(716, 158);
 // The window's own buttons: mode buttons, the top-right four, Capture, Print
 // and Setup, the DVR selectors, playback, record and play speed.
 constexpr ButtonPlace kWindowButtons[] = {
-    {kLiveMode, 8, 85, 231},       {kSearchMode, 8, 158, 232},    {kLocalMode, 8, 231, 233},
-    {kRemovableMode, 8, 304, 234}, {kHelp, 847, 8, 235},          {kMinimize, 886, 8, 238},
-    {kClose, 925, 8, 236},         {kTurnOff, 964, 8, 237},       {kCapture, 57, 393, 241},
-    {kPrint, 57, 442, 239},        {kSetup, 57, 491, 240},        {DvrButton(0), 115, 585, 242},
-    {DvrButton(1), 176, 585, 243}, {DvrButton(2), 237, 585, 330}, {DvrButton(3), 298, 585, 331},
-    {kFastReverse, 450, 573, 280}, {kReversePlay, 478, 573, 281}, {kFrameBack, 506, 573, 282},
+    {kLiveMode, 8, 85, 231},       {kSearchMode, 8, 158, 232},     {kLocalMode, 8, 231, 233},
+    {kRemovableMode, 8, 304, 234}, {kHelp, 847, 8, 235},           {kMinimize, 886, 8, 238},
+    {kClose, 925, 8, 236},         {kTurnOff, 964, 8, 237},        {kCapture, 57, 393, 241},
+    {kPrint, 57, 442, 239},        {kSetup, 57, 491, 240},         {DvrButton(0), 115, 585, 242},
+    {DvrButton(1), 176, 585, 243}, {DvrButton(2), 237, 585, 330},  {DvrButton(3), 298, 585, 331},
+    {kFastReverse, 450, 573, 280}, {kReversePlay, 478, 573, 281},  {kFrameBack, 506, 573, 282},
     {kStop, 534, 573, 283},        {kFrameForward, 562, 573, 284}, {kPlay, 590, 570, 285},
-    {kFastForward, 624, 573, 286}, {kRecord, 652, 573, 287},      {kSpeedUp, 787, 577, 288},
+    {kFastForward, 624, 573, 286}, {kRecord, 652, 573, 287},       {kSpeedUp, 787, 577, 288},
     {kSpeedDown, 688, 577, 289},
 };
 
@@ -51,7 +51,7 @@ constexpr ButtonPlace kFilePanelButtons[] = {
     {kFileSelect, 641, 615, 290}, {kTimeSelect, 641, 644, 291}, {kDownload, 641, 673, 292}};
 
 constexpr ControlId kWorkingControls[] = {kCapture, kPrint, kSetup};
-constexpr ControlId kPlaybackControls[] = {kFastReverse, kReversePlay, kFrameBack, kStop, kFrameForward,
+constexpr ControlId kPlaybackControls[] = {kFastReverse, kReversePlay, kFrameBack, kStop,   kFrameForward,
                                            kPlay,        kFastForward, kSpeedDown, kSpeedUp};
 
 struct ModeButton {
@@ -156,8 +156,9 @@ void CMainWindow::ForwardHeld(ControlId id, bool down) {
 
 CHoverButton* CMainWindow::button(ControlId id) const {
   if (const auto it = buttons_.find(id); it != buttons_.end()) return it->second;
-  for (const CPanelBase* panel : {static_cast<const CPanelBase*>(logon_prompt_), static_cast<const CPanelBase*>(dvr_panel_),
-                                  static_cast<const CPanelBase*>(file_panel_), static_cast<const CPanelBase*>(channel_panel_)}) {
+  for (const CPanelBase* panel :
+       {static_cast<const CPanelBase*>(logon_prompt_), static_cast<const CPanelBase*>(dvr_panel_),
+        static_cast<const CPanelBase*>(file_panel_), static_cast<const CPanelBase*>(channel_panel_)}) {
     if (CHoverButton* found = panel->button(id)) return found;
   }
   return nullptr;
@@ -213,18 +214,33 @@ void CMainWindow::OnCommand(ControlId id) {
   }
   if (CellOfCamera(id)) return LatchLayoutButton(kLayout1Ch);
   switch (id) {
-    case kHelp: OpenAbout(); break;
-    case kMinimize: showMinimized(); break;
-    case kClose: OnClose(); break;
-    case kTurnOff: emit TurnedOff(); break;
+    case kHelp:
+      OpenAbout();
+      break;
+    case kMinimize:
+      showMinimized();
+      break;
+    case kClose:
+      OnClose();
+      break;
+    case kTurnOff:
+      emit TurnedOff();
+      break;
     case kSetup:
       AddEventLog(0xFFFFFF, platform::LoadString(211));
       OpenSetup();
       break;
-    case kPrint: AddEventLog(0xFFFFFF, platform::LoadString(212)); break;
-    case kPtz: channel_panel_->SetView(CChannelPanel::kPtzView, view_.full_channel_panel); break;
-    case kChannels: channel_panel_->SetView(CChannelPanel::kLayoutView, view_.full_channel_panel); break;
-    default: break;
+    case kPrint:
+      AddEventLog(0xFFFFFF, platform::LoadString(212));
+      break;
+    case kPtz:
+      channel_panel_->SetView(CChannelPanel::kPtzView, view_.full_channel_panel);
+      break;
+    case kChannels:
+      channel_panel_->SetView(CChannelPanel::kLayoutView, view_.full_channel_panel);
+      break;
+    default:
+      break;
   }
 }
 

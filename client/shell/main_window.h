@@ -25,8 +25,8 @@
 #include "client/shell/connect_panel.h"
 #include "client/shell/control_ids.h"
 #include "client/shell/mode_view.h"
-#include "client/shell/shell_window.h"
 #include "client/shell/operator_dialogs.h"
+#include "client/shell/shell_window.h"
 #include "client/shell/wait_indicator.h"
 
 class QDialog;
@@ -60,11 +60,11 @@ class CMainWindow : public QWidget, public IShellWindow {
   void AttachVideo(QWidget* video) override;
 
   // The private messages.
-  void SetMode(ViewerMode mode);                                          // UM_SET_MODE
-  void SetPanel(LowerPanel panel) override;                               // UM_SET_PANEL
-  void AddEventLog(unsigned colour, const std::string& text) override;   // UM_EVENT_LOG, any thread
-  void OnPtzPreset(int button_id, int action);                            // UM_PTZ_PRESET
-  void SetSliderPos(int position);                                        // UM_SLIDER_POS
+  void SetMode(ViewerMode mode);                                        // UM_SET_MODE
+  void SetPanel(LowerPanel panel) override;                             // UM_SET_PANEL
+  void AddEventLog(unsigned colour, const std::string& text) override;  // UM_EVENT_LOG, any thread
+  void OnPtzPreset(int button_id, int action);                          // UM_PTZ_PRESET
+  void SetSliderPos(int position);                                      // UM_SLIDER_POS
 
   // The Address Book dialog on one of its lists; the connect combos are
   // filled afresh afterwards.

@@ -149,9 +149,8 @@ TEST_F(MainWindowTest, DvrThreeAndFourStayHiddenUntilTheVideoCardIsCapable) {
 
 TEST_F(MainWindowTest, RemovableModeCancelledEndsInIdleAndItsPositionEventsSkipTheEnds) {
   StubViewer removable{kRemovablePlayerView};
-  window_->dialogs().SetDialogHook([](QWidget& dialog) {
-    return dialog.windowTitle() == "Select removable device" ? int(QDialog::Rejected) : 0;
-  });
+  window_->dialogs().SetDialogHook(
+      [](QWidget& dialog) { return dialog.windowTitle() == "Select removable device" ? int(QDialog::Rejected) : 0; });
   window_->OnCommand(ControlId::kRemovableMode);
   EXPECT_EQ(window_->mode(), ViewerMode::kIdle);
   EXPECT_FALSE(window_->latched(ControlId::kLiveMode));
@@ -258,7 +257,8 @@ TEST_F(MainWindowTest, CommandsReachTheViewerFirstAndGroupsLatchLikeRadios) {
   EXPECT_FALSE(window_->channel_panel()->button(ControlId::kLayout4Ch)->latched());
   window_->OnCommand(CameraButton(4));  // a camera button presses 1CH
   EXPECT_EQ(window_->latched(ControlId::kLayout1Ch), ControlId::kLayout1Ch);
-  EXPECT_EQ(live_.commands, (std::vector<ControlId>{ControlId::kChannels, ControlId::kLayout4Ch, ControlId::kLayout8Ch, CameraButton(4)}));
+  EXPECT_EQ(live_.commands, (std::vector<ControlId>{ControlId::kChannels, ControlId::kLayout4Ch, ControlId::kLayout8Ch,
+                                                    CameraButton(4)}));
 }
 
 TEST_F(MainWindowTest, SetupAndAboutRunTheirDialogs) {

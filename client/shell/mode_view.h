@@ -25,21 +25,20 @@ struct ModeView {
   bool working_controls = true;          // Capture, Print, Setup and the event log
   int dvr_buttons = 0;                   // DVR buttons shown; 3 and 4 also need a capable video card
   CChannelPanel::View channel_view = CChannelPanel::kHidden;
-  bool full_channel_panel = false;       // 16CH and PTZ usable
-  bool cameras = false;                  // the sixteen camera buttons
-  bool playback = false;                 // playback buttons, play speed, slider; Record on the file panel
-  bool video = false;                    // the video control in its area
-  bool remote = false;                   // Disconnect and Light on the DVR panel
-  bool time_select = false;              // "Time Select Playback" on the file panel
-  bool download = false;                 // "File Download" on the file panel
-  bool slider_seeks = false;             // the operator's slider moves reach the viewer
-  bool connect_requests = false;         // the connect panel's requests reach the viewer
-  bool choose_device = false;            // "Select Device" runs before the mode is entered
+  bool full_channel_panel = false;  // 16CH and PTZ usable
+  bool cameras = false;             // the sixteen camera buttons
+  bool playback = false;            // playback buttons, play speed, slider; Record on the file panel
+  bool video = false;               // the video control in its area
+  bool remote = false;              // Disconnect and Light on the DVR panel
+  bool time_select = false;         // "Time Select Playback" on the file panel
+  bool download = false;            // "File Download" on the file panel
+  bool slider_seeks = false;        // the operator's slider moves reach the viewer
+  bool connect_requests = false;    // the connect panel's requests reach the viewer
+  bool choose_device = false;       // "Select Device" runs before the mode is entered
 };
 
-inline constexpr ModeView kIdleView{.title = "Kaviro",
-                                    .background = skin::res::kMainBackground,
-                                    .working_controls = false};
+inline constexpr ModeView kIdleView{
+    .title = "Kaviro", .background = skin::res::kMainBackground, .working_controls = false};
 
 inline constexpr ModeView kLiveView{.notice_id = 214,
                                     .panel = LowerPanel::kConnect,

@@ -17,10 +17,14 @@ namespace {
 
 QMessageBox::Icon ToQtIcon(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::kError: return QMessageBox::Critical;
-    case BoxIcon::kWarning: return QMessageBox::Warning;
-    case BoxIcon::kInformation: return QMessageBox::Information;
-    case BoxIcon::kNone: break;
+    case BoxIcon::kError:
+      return QMessageBox::Critical;
+    case BoxIcon::kWarning:
+      return QMessageBox::Warning;
+    case BoxIcon::kInformation:
+      return QMessageBox::Information;
+    case BoxIcon::kNone:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -39,12 +43,9 @@ constexpr const char* kBoxStyleSheet =
 constexpr QPoint kCascadeStep{28, 28};
 
 std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const BoxRequest& request) {
-  auto box = std::make_unique<QMessageBox>(ToQtIcon(request.icon), QString::fromStdString(request.caption),
-                                           QString::fromStdString(request.text),
-                                           request.buttons == BoxButtons::kOkCancel
-                                               ? QMessageBox::Ok | QMessageBox::Cancel
-                                               : QMessageBox::Ok,
-                                           parent);
+  auto box = std::make_unique<QMessageBox>(
+      ToQtIcon(request.icon), QString::fromStdString(request.caption), QString::fromStdString(request.text),
+      request.buttons == BoxButtons::kOkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
   box->setStyleSheet(kBoxStyleSheet);
   return box;
 }
@@ -58,8 +59,7 @@ QMessageBox* NewestOpenBox(const std::vector<QPointer<QMessageBox>>& boxes, cons
 }
 
 bool OnUiThread() {
-  return QCoreApplication::instance() != nullptr &&
-         QThread::currentThread() == QCoreApplication::instance()->thread();
+  return QCoreApplication::instance() != nullptr && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
 }  // namespace

@@ -87,9 +87,9 @@ class COperatorDialogs {
   void Cascade(QMessageBox& box) const;
 
   mutable std::mutex hook_lock_;
-  BoxHook box_hook_;          // guarded by hook_lock_
-  ChooserHook chooser_hook_;  // guarded by hook_lock_
-  DialogHook dialog_hook_;    // guarded by hook_lock_
+  BoxHook box_hook_;                               // guarded by hook_lock_
+  ChooserHook chooser_hook_;                       // guarded by hook_lock_
+  DialogHook dialog_hook_;                         // guarded by hook_lock_
   std::vector<QPointer<QMessageBox>> open_boxes_;  // user-interface thread only
 };
 

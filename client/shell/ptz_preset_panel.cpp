@@ -55,9 +55,7 @@ void CPtzPresetPanel::paintEvent(QPaintEvent*) {
 }
 
 // The whole panel counts as its caption: a drag anywhere moves it.
-void CPtzPresetPanel::mousePressEvent(QMouseEvent* event) {
-  drag_start_ = event->globalPosition().toPoint() - pos();
-}
+void CPtzPresetPanel::mousePressEvent(QMouseEvent* event) { drag_start_ = event->globalPosition().toPoint() - pos(); }
 
 void CPtzPresetPanel::mouseMoveEvent(QMouseEvent* event) {
   if (event->buttons() & Qt::LeftButton) move(event->globalPosition().toPoint() - drag_start_);

@@ -9,8 +9,7 @@
 namespace shell {
 namespace {
 
-int WriteDefault(const platform::RegistryKey& key, const char* name, const std::string& value,
-                 bool reset) {
+int WriteDefault(const platform::RegistryKey& key, const char* name, const std::string& value, bool reset) {
   if (!reset && key.ReadString(name)) return 0;
   return key.WriteString(name, value);
 }

@@ -49,9 +49,9 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
     int y;
     void (CSetupDialog::*handler)();
   };
-  for (const Browse& browse : {Browse{1123, 123, &CSetupDialog::OnBrowseVideo},
-                               Browse{1121, 181, &CSetupDialog::OnBrowseImage},
-                               Browse{1078, 411, &CSetupDialog::OnBrowseWave}}) {
+  for (const Browse& browse :
+       {Browse{1123, 123, &CSetupDialog::OnBrowseVideo}, Browse{1121, 181, &CSetupDialog::OnBrowseImage},
+        Browse{1078, 411, &CSetupDialog::OnBrowseWave}}) {
     auto* button = new CHoverButton(this, browse.id);
     button->SetBitmaps(skin::FacesOfControl(-1));
     button->Place(493, browse.y);

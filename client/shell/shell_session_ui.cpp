@@ -11,10 +11,14 @@ namespace {
 
 BoxIcon ToBoxIcon(sessions::MessageIcon icon) {
   switch (icon) {
-    case sessions::MessageIcon::kError: return BoxIcon::kError;
-    case sessions::MessageIcon::kWarning: return BoxIcon::kWarning;
-    case sessions::MessageIcon::kInformation: return BoxIcon::kInformation;
-    case sessions::MessageIcon::kNone: break;
+    case sessions::MessageIcon::kError:
+      return BoxIcon::kError;
+    case sessions::MessageIcon::kWarning:
+      return BoxIcon::kWarning;
+    case sessions::MessageIcon::kInformation:
+      return BoxIcon::kInformation;
+    case sessions::MessageIcon::kNone:
+      break;
   }
   return BoxIcon::kNone;
 }
@@ -44,9 +48,12 @@ void CShellSessionUi::ReportConnectionState(int slot, sessions::ConnectionState 
         break;
       case sessions::ConnectionState::kAwaitingLogon:
       case sessions::ConnectionState::kLiveLoggedOn:
-      case sessions::ConnectionState::kFailed: ShowPanelOf(state); break;
+      case sessions::ConnectionState::kFailed:
+        ShowPanelOf(state);
+        break;
       case sessions::ConnectionState::kConnecting:
-      case sessions::ConnectionState::kSearchLoggedOn: break;
+      case sessions::ConnectionState::kSearchLoggedOn:
+        break;
     }
   });
 }
@@ -75,7 +82,9 @@ void CShellSessionUi::PlayWarningBeeps() { StartWarningBeeps(); }
 bool CShellSessionUi::ShowAlarm(const sessions::AlarmBox& alarm) {
   return window_.alarms().ShowAlarm(alarm.id, alarm.caption, alarm.text);
 }
-void CShellSessionUi::UpdateAlarm(const sessions::AlarmBox& alarm) { window_.alarms().UpdateAlarm(alarm.id, alarm.text); }
+void CShellSessionUi::UpdateAlarm(const sessions::AlarmBox& alarm) {
+  window_.alarms().UpdateAlarm(alarm.id, alarm.text);
+}
 void CShellSessionUi::StartBuzzer(int alarm_id) { window_.alarms().StartBuzzer(alarm_id); }
 void CShellSessionUi::StopBuzzer(int alarm_id) { window_.alarms().StopBuzzer(alarm_id); }
 

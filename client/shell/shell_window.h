@@ -13,8 +13,8 @@
 #include "client/sessions/session_ui.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/control_ids.h"
-#include "client/shell/operator_dialogs.h"
 #include "client/shell/mode_view.h"
+#include "client/shell/operator_dialogs.h"
 
 class QWidget;
 

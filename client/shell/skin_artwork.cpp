@@ -26,9 +26,41 @@ const QColor kAlarm(0xff, 0x5a, 0x4e);
 
 enum class Face { kNormal, kPressed, kHover, kDisabled };
 enum class Glyph {
-  kText, kUp, kDown, kLeft, kRight, kClose, kMinimize, kPower, kHelp, kLive, kSearch, kLocal, kRemovable,
-  kFastReverse, kReverse, kFrameBack, kStop, kFrameForward, kPlay, kFastForward, kRecord, kDisconnect,
-  kBook, kCamera, kGear, kPrinter, kStatus, kLog, kPreset, kRotate, kGrid1, kGrid4, kGrid9, kGrid16, kPtz,
+  kText,
+  kUp,
+  kDown,
+  kLeft,
+  kRight,
+  kClose,
+  kMinimize,
+  kPower,
+  kHelp,
+  kLive,
+  kSearch,
+  kLocal,
+  kRemovable,
+  kFastReverse,
+  kReverse,
+  kFrameBack,
+  kStop,
+  kFrameForward,
+  kPlay,
+  kFastForward,
+  kRecord,
+  kDisconnect,
+  kBook,
+  kCamera,
+  kGear,
+  kPrinter,
+  kStatus,
+  kLog,
+  kPreset,
+  kRotate,
+  kGrid1,
+  kGrid4,
+  kGrid9,
+  kGrid16,
+  kPtz,
   kChannels
 };
 
@@ -112,10 +144,12 @@ std::vector<FaceSet> BuildFaceSets() {
   sets.push_back({0, {468, 470, 469, 471}, 68, 22, "DELETE", Glyph::kText, true});
   sets.push_back({0, {476, 478, 477, 479}, 68, 22, "CLOSE", Glyph::kText});
   sets.push_back({0, {427, 429, 428, 0}, 68, 22, "PRESET SET", Glyph::kText});
-  static const char* kNumbers[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "16"};
+  static const char* kNumbers[] = {"1", "2",  "3",  "4",  "5",  "6",  "7",  "8",
+                                   "9", "10", "11", "12", "13", "14", "15", "16"};
   for (int n = 1; n <= 16; ++n) {
     const int base = 299 + 4 * (n - 1);
-    sets.push_back({ToInt(CameraButton(n - 1)), {base, base + 2, base + 1, base + 3}, 30, 31, kNumbers[n - 1], Glyph::kText});
+    sets.push_back(
+        {ToInt(CameraButton(n - 1)), {base, base + 2, base + 1, base + 3}, 30, 31, kNumbers[n - 1], Glyph::kText});
   }
   // Presets 3 to 6 have pictures of their own; 1, 2, 7 and 8 share the cameras'.
   const int preset_bases[] = {1239, 1243, 1247, 1251};
@@ -157,15 +191,25 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& area) {
   const QColor ink = p.pen().color();
   p.setBrush(Qt::NoBrush);
   switch (glyph) {
-    case Glyph::kUp: Triangle(p, {c.x() - r, c.y() + r * 0.6}, {c.x() + r, c.y() + r * 0.6}, {c.x(), c.y() - r * 0.7}); break;
-    case Glyph::kDown: Triangle(p, {c.x() - r, c.y() - r * 0.6}, {c.x() + r, c.y() - r * 0.6}, {c.x(), c.y() + r * 0.7}); break;
-    case Glyph::kLeft: Triangle(p, {c.x() + r * 0.6, c.y() - r}, {c.x() + r * 0.6, c.y() + r}, {c.x() - r * 0.7, c.y()}); break;
-    case Glyph::kRight: Triangle(p, {c.x() - r * 0.6, c.y() - r}, {c.x() - r * 0.6, c.y() + r}, {c.x() + r * 0.7, c.y()}); break;
+    case Glyph::kUp:
+      Triangle(p, {c.x() - r, c.y() + r * 0.6}, {c.x() + r, c.y() + r * 0.6}, {c.x(), c.y() - r * 0.7});
+      break;
+    case Glyph::kDown:
+      Triangle(p, {c.x() - r, c.y() - r * 0.6}, {c.x() + r, c.y() - r * 0.6}, {c.x(), c.y() + r * 0.7});
+      break;
+    case Glyph::kLeft:
+      Triangle(p, {c.x() + r * 0.6, c.y() - r}, {c.x() + r * 0.6, c.y() + r}, {c.x() - r * 0.7, c.y()});
+      break;
+    case Glyph::kRight:
+      Triangle(p, {c.x() - r * 0.6, c.y() - r}, {c.x() - r * 0.6, c.y() + r}, {c.x() + r * 0.7, c.y()});
+      break;
     case Glyph::kClose:
       p.drawLine(QPointF(c.x() - r * 0.8, c.y() - r * 0.8), QPointF(c.x() + r * 0.8, c.y() + r * 0.8));
       p.drawLine(QPointF(c.x() + r * 0.8, c.y() - r * 0.8), QPointF(c.x() - r * 0.8, c.y() + r * 0.8));
       break;
-    case Glyph::kMinimize: p.drawLine(QPointF(c.x() - r, c.y() + r * 0.6), QPointF(c.x() + r, c.y() + r * 0.6)); break;
+    case Glyph::kMinimize:
+      p.drawLine(QPointF(c.x() - r, c.y() + r * 0.6), QPointF(c.x() + r, c.y() + r * 0.6));
+      break;
     case Glyph::kPower:
       p.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), 120 * 16, 300 * 16);
       p.drawLine(QPointF(c.x(), c.y() - r * 1.1), QPointF(c.x(), c.y()));
@@ -201,17 +245,23 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& area) {
       Triangle(p, {c.x(), c.y() - r}, {c.x(), c.y() + r}, {c.x() - r, c.y()});
       Triangle(p, {c.x() + r, c.y() - r}, {c.x() + r, c.y() + r}, {c.x(), c.y()});
       break;
-    case Glyph::kReverse: Triangle(p, {c.x() + r * 0.6, c.y() - r}, {c.x() + r * 0.6, c.y() + r}, {c.x() - r * 0.8, c.y()}); break;
+    case Glyph::kReverse:
+      Triangle(p, {c.x() + r * 0.6, c.y() - r}, {c.x() + r * 0.6, c.y() + r}, {c.x() - r * 0.8, c.y()});
+      break;
     case Glyph::kFrameBack:
       p.drawLine(QPointF(c.x() - r * 0.8, c.y() - r), QPointF(c.x() - r * 0.8, c.y() + r));
       Triangle(p, {c.x() + r * 0.7, c.y() - r}, {c.x() + r * 0.7, c.y() + r}, {c.x() - r * 0.5, c.y()});
       break;
-    case Glyph::kStop: p.fillRect(QRectF(c.x() - r * 0.7, c.y() - r * 0.7, r * 1.4, r * 1.4), ink); break;
+    case Glyph::kStop:
+      p.fillRect(QRectF(c.x() - r * 0.7, c.y() - r * 0.7, r * 1.4, r * 1.4), ink);
+      break;
     case Glyph::kFrameForward:
       p.drawLine(QPointF(c.x() + r * 0.8, c.y() - r), QPointF(c.x() + r * 0.8, c.y() + r));
       Triangle(p, {c.x() - r * 0.7, c.y() - r}, {c.x() - r * 0.7, c.y() + r}, {c.x() + r * 0.5, c.y()});
       break;
-    case Glyph::kPlay: Triangle(p, {c.x() - r * 0.6, c.y() - r}, {c.x() - r * 0.6, c.y() + r}, {c.x() + r * 0.9, c.y()}); break;
+    case Glyph::kPlay:
+      Triangle(p, {c.x() - r * 0.6, c.y() - r}, {c.x() - r * 0.6, c.y() + r}, {c.x() + r * 0.9, c.y()});
+      break;
     case Glyph::kFastForward:
       Triangle(p, {c.x() - r, c.y() - r}, {c.x() - r, c.y() + r}, {c.x(), c.y()});
       Triangle(p, {c.x(), c.y() - r}, {c.x(), c.y() + r}, {c.x() + r, c.y()});
@@ -272,15 +322,25 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& area) {
       break;
     case Glyph::kRotate:
       p.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), 30 * 16, 280 * 16);
-      Triangle(p, {c.x() + r * 0.55, c.y() - r * 0.95}, {c.x() + r * 1.15, c.y() - r * 0.3}, {c.x() + r * 0.35, c.y() - r * 0.2});
+      Triangle(p, {c.x() + r * 0.55, c.y() - r * 0.95}, {c.x() + r * 1.15, c.y() - r * 0.3},
+               {c.x() + r * 0.35, c.y() - r * 0.2});
       break;
-    case Glyph::kGrid1: DrawGrid(p, QRectF(c.x() - r * 0.55, c.y() - r * 0.55, r * 1.1, r * 1.1), 1); break;
-    case Glyph::kGrid4: DrawGrid(p, QRectF(c.x() - r * 0.6, c.y() - r * 0.6, r * 1.2, r * 1.2), 2); break;
-    case Glyph::kGrid9: DrawGrid(p, QRectF(c.x() - r * 0.6, c.y() - r * 0.6, r * 1.2, r * 1.2), 3); break;
-    case Glyph::kGrid16: DrawGrid(p, QRectF(c.x() - r * 0.6, c.y() - r * 0.6, r * 1.2, r * 1.2), 4); break;
+    case Glyph::kGrid1:
+      DrawGrid(p, QRectF(c.x() - r * 0.55, c.y() - r * 0.55, r * 1.1, r * 1.1), 1);
+      break;
+    case Glyph::kGrid4:
+      DrawGrid(p, QRectF(c.x() - r * 0.6, c.y() - r * 0.6, r * 1.2, r * 1.2), 2);
+      break;
+    case Glyph::kGrid9:
+      DrawGrid(p, QRectF(c.x() - r * 0.6, c.y() - r * 0.6, r * 1.2, r * 1.2), 3);
+      break;
+    case Glyph::kGrid16:
+      DrawGrid(p, QRectF(c.x() - r * 0.6, c.y() - r * 0.6, r * 1.2, r * 1.2), 4);
+      break;
     case Glyph::kPtz:
     case Glyph::kChannels:
-    case Glyph::kText: break;
+    case Glyph::kText:
+      break;
   }
 }
 

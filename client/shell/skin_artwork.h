@@ -32,17 +32,17 @@ inline constexpr int kEthernetEntryBackground = 480;
 inline constexpr int kTelephoneEntryBackground = 481;
 inline constexpr int kDomainEntryBackground = 542;
 inline constexpr int kPtzPresetBackground = 538;
-inline constexpr int kFrame = 3000;           // the main window outside Idle
-inline constexpr int kChannelOff = 3001;      // channel indicator without PTZ camera
-inline constexpr int kChannelOn = 3002;       // channel indicator with a PTZ camera
-inline constexpr int kSliderChannel = 3003;   // 688 x 12
+inline constexpr int kFrame = 3000;          // the main window outside Idle
+inline constexpr int kChannelOff = 3001;     // channel indicator without PTZ camera
+inline constexpr int kChannelOn = 3002;      // channel indicator with a PTZ camera
+inline constexpr int kSliderChannel = 3003;  // 688 x 12
 inline constexpr int kSliderChannelLit = 3004;
-inline constexpr int kSliderThumb = 3005;     // 12 x 12, magenta key colour
-inline constexpr int kVideoIdle = 3006;       // the video area before any stream
+inline constexpr int kSliderThumb = 3005;  // 12 x 12, magenta key colour
+inline constexpr int kVideoIdle = 3006;    // the video area before any stream
 inline constexpr int kWaitBackground = 3007;
 inline constexpr int kAboutBackground = 3008;
 inline constexpr int kSelectDeviceBackground = 3009;
-inline constexpr int kFirstFaceSet = 3100;    // then four numbers per set
+inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
 }  // namespace res
 
 // The picture of a resource number; a null pixmap for an unknown number.

@@ -31,8 +31,7 @@ void Panel(QPainter& p, const QRectF& box, const char* caption = nullptr) {
   if (caption != nullptr) {
     p.setPen(kMutedInk);
     p.setFont(UiFont(10));
-    p.drawText(QRectF(box.left() + 10, box.top() + 3, box.width() - 20, 14), Qt::AlignLeft | Qt::AlignVCenter,
-               caption);
+    p.drawText(QRectF(box.left() + 10, box.top() + 3, box.width() - 20, 14), Qt::AlignLeft | Qt::AlignVCenter, caption);
   }
 }
 
@@ -205,14 +204,22 @@ QPixmap Plain(QSize size) {
 
 QPixmap DrawSkinPicture(int id) {
   switch (id) {
-    case res::kMainBackground: return MainFrame(true);
-    case res::kFrame: return MainFrame(false);
-    case res::kSplash: return Splash();
-    case res::kSetupBackground: return DialogBackground({597, 535}, "SETUP");
-    case res::kAddressBookBackground: return DialogBackground({751, 584}, "ADDRESS BOOK");
-    case res::kEthernetEntryBackground: return DialogBackground({600, 420}, "ETHERNET ENTRY");
-    case res::kTelephoneEntryBackground: return DialogBackground({600, 420}, "TELEPHONE ENTRY");
-    case res::kDomainEntryBackground: return DialogBackground({600, 420}, "DOMAIN NAME ENTRY");
+    case res::kMainBackground:
+      return MainFrame(true);
+    case res::kFrame:
+      return MainFrame(false);
+    case res::kSplash:
+      return Splash();
+    case res::kSetupBackground:
+      return DialogBackground({597, 535}, "SETUP");
+    case res::kAddressBookBackground:
+      return DialogBackground({751, 584}, "ADDRESS BOOK");
+    case res::kEthernetEntryBackground:
+      return DialogBackground({600, 420}, "ETHERNET ENTRY");
+    case res::kTelephoneEntryBackground:
+      return DialogBackground({600, 420}, "TELEPHONE ENTRY");
+    case res::kDomainEntryBackground:
+      return DialogBackground({600, 420}, "DOMAIN NAME ENTRY");
     case res::kPtzPresetBackground: {
       QPixmap pixmap(179, 146);
       QPainter p(&pixmap);
@@ -221,25 +228,44 @@ QPixmap DrawSkinPicture(int id) {
       p.drawRect(QRect(0, 0, 178, 145));
       return pixmap;
     }
-    case 243: return Selector({273, 19}, "ETHERNET", true);
-    case 244: return Selector({273, 19}, "ETHERNET", false);
-    case 245: return Selector({186, 19}, "TELEPHONE", true);
-    case 246: return Selector({186, 19}, "TELEPHONE", false);
-    case 460: return Selector({220, 24}, "ETHERNET", true);
-    case 461: return Selector({220, 24}, "ETHERNET", false);
-    case 462: return Selector({220, 24}, "TELEPHONE", true);
-    case 463: return Selector({220, 24}, "TELEPHONE", false);
-    case 540: return Selector({220, 24}, "DOMAIN NAME", true);
-    case 541: return Selector({220, 24}, "DOMAIN NAME", false);
-    case res::kChannelOff: return ChannelIndicator(false);
-    case res::kChannelOn: return ChannelIndicator(true);
-    case res::kSliderChannel: return SliderChannel(false);
-    case res::kSliderChannelLit: return SliderChannel(true);
-    case res::kSliderThumb: return SliderThumb();
-    case res::kWaitBackground: return Plain({320, 96});
-    case res::kAboutBackground: return DialogBackground({420, 230}, "ABOUT");
-    case res::kSelectDeviceBackground: return DialogBackground({420, 230}, "SELECT DEVICE");
-    default: return {};
+    case 243:
+      return Selector({273, 19}, "ETHERNET", true);
+    case 244:
+      return Selector({273, 19}, "ETHERNET", false);
+    case 245:
+      return Selector({186, 19}, "TELEPHONE", true);
+    case 246:
+      return Selector({186, 19}, "TELEPHONE", false);
+    case 460:
+      return Selector({220, 24}, "ETHERNET", true);
+    case 461:
+      return Selector({220, 24}, "ETHERNET", false);
+    case 462:
+      return Selector({220, 24}, "TELEPHONE", true);
+    case 463:
+      return Selector({220, 24}, "TELEPHONE", false);
+    case 540:
+      return Selector({220, 24}, "DOMAIN NAME", true);
+    case 541:
+      return Selector({220, 24}, "DOMAIN NAME", false);
+    case res::kChannelOff:
+      return ChannelIndicator(false);
+    case res::kChannelOn:
+      return ChannelIndicator(true);
+    case res::kSliderChannel:
+      return SliderChannel(false);
+    case res::kSliderChannelLit:
+      return SliderChannel(true);
+    case res::kSliderThumb:
+      return SliderThumb();
+    case res::kWaitBackground:
+      return Plain({320, 96});
+    case res::kAboutBackground:
+      return DialogBackground({420, 230}, "ABOUT");
+    case res::kSelectDeviceBackground:
+      return DialogBackground({420, 230}, "SELECT DEVICE");
+    default:
+      return {};
   }
 }
 

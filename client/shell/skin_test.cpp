@@ -25,8 +25,8 @@ TEST_F(SkinTest, PicturesHaveTheirStatedSizes) {
   EXPECT_EQ(skin::Pixmap(skin::res::kSetupBackground).size(), QSize(597, 535));
   EXPECT_EQ(skin::Pixmap(skin::res::kAddressBookBackground).size(), QSize(751, 584));
   EXPECT_EQ(skin::Pixmap(skin::res::kPtzPresetBackground).size(), QSize(179, 146));
-  EXPECT_EQ(skin::Pixmap(185).size(), QSize(68, 22));  // Connect
-  EXPECT_EQ(skin::Pixmap(243).size(), QSize(273, 19));  // Ethernet selector
+  EXPECT_EQ(skin::Pixmap(185).size(), QSize(68, 22));           // Connect
+  EXPECT_EQ(skin::Pixmap(243).size(), QSize(273, 19));          // Ethernet selector
   EXPECT_EQ(skin::Pixmap(299 + 4 * 15).size(), QSize(30, 31));  // camera 16
   EXPECT_EQ(skin::Pixmap(skin::FacesOfControl(1000).normal).size(), QSize(83, 63));
   EXPECT_EQ(skin::Pixmap(skin::FacesOfControl(1097).hover).size(), QSize(74, 48));
@@ -134,7 +134,7 @@ TEST_F(SliderTest, ClickFarFromTheThumbJumpsAndClickOnItDoesNot) {
   ASSERT_TRUE(testing::PumpUntil([&] { return seeks.count() == 1; }));
   EXPECT_EQ(seeks.takeFirst().at(1).toInt(), 1800);
 
-  Mouse(QEvent::MouseButtonPress, 100);  // on the track, far away
+  Mouse(QEvent::MouseButtonPress, 100);                    // on the track, far away
   EXPECT_NEAR(slider_->CentreOf(slider_->pos()), 100, 1);  // positions are whole numbers
   // Nothing is reported while the drag goes on.
   Mouse(QEvent::MouseMove, 200);

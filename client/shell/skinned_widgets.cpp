@@ -76,8 +76,8 @@ void CSkinnedDialog::paintEvent(QPaintEvent*) {
 
 void CSkinnedDialog::showEvent(QShowEvent* event) {
   QWidget* anchor = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
-  const QRect area = anchor != nullptr ? anchor->frameGeometry()
-                                       : (screen() != nullptr ? screen()->availableGeometry() : QRect());
+  const QRect area =
+      anchor != nullptr ? anchor->frameGeometry() : (screen() != nullptr ? screen()->availableGeometry() : QRect());
   if (area.isValid()) {
     QPoint place = area.center() - QPoint(width() / 2, height() / 2);
     if (const QScreen* holder = ScreenOf(anchor != nullptr ? *anchor : *this)) {

@@ -57,7 +57,8 @@ bool CSplashScreen::eventFilter(QObject* watched, QEvent* event) {
 }
 
 CAboutBox::CAboutBox(QWidget* parent)
-    : CSkinnedDialog(parent, skin::res::kAboutBackground, QSize(420, 230), QString::fromUtf8(platform::LoadString(153))) {
+    : CSkinnedDialog(parent, skin::res::kAboutBackground, QSize(420, 230),
+                     QString::fromUtf8(platform::LoadString(153))) {
   auto* notice = new QLabel(QString::fromUtf8(platform::LoadString(351)), this);
   notice->setWordWrap(true);
   notice->setGeometry(24, 64, 372, 48);

@@ -7,8 +7,7 @@
 
 namespace shell {
 
-CVistrelAdapter::CVistrelAdapter(QWidget* parent)
-    : control_(vistrel::CreateControl(vistrel::kVistrelClsid, parent)) {
+CVistrelAdapter::CVistrelAdapter(QWidget* parent) : control_(vistrel::CreateControl(vistrel::kVistrelClsid, parent)) {
   if (control_ == nullptr) return;
   control_->SetEventSink(this);
   connect(control_, &vistrel::VistrelCtl::AnalysisVideoDeviceCard, this,

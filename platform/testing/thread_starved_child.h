@@ -38,7 +38,9 @@ inline bool RunsWithoutNewThreads(const std::function<bool()>& body) {
     if (pages == 0 || setrlimit(RLIMIT_AS, &address_space) != 0) _exit(3);
     // The starvation must hold, or the body would prove nothing.
     pthread_t probe;
-    if (pthread_create(&probe, nullptr, [](void*) -> void* { return nullptr; }, nullptr) == 0) _exit(4);
+    if (pthread_create(
+            &probe, nullptr, [](void*) -> void* { return nullptr; }, nullptr) == 0)
+      _exit(4);
     _exit(body() ? 0 : 1);
   }
   int status = 0;

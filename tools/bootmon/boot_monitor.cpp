@@ -73,8 +73,8 @@ BootMonitor::Read BootMonitor::ReadByte(uint8_t* byte, std::chrono::milliseconds
   for (;;) {
     const ssize_t n = ::read(master_, byte, 1);
     if (n == 1) return Read::kByte;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return Read::kTimeout;
     pollfd fds[2] = {{master_, POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
     // EIO while no one holds the slave open cannot happen (we hold it), but
@@ -133,7 +133,12 @@ void BootMonitor::Run(bool once) {
       case '\n':
         Prompt();
         continue;
-      case 'A': case 'a': case 'S': case 's': case 'T': case 't': {
+      case 'A':
+      case 'a':
+      case 'S':
+      case 's':
+      case 'T':
+      case 't': {
         const char command = static_cast<char>(byte & ~0x20);
         Print(std::string(1, static_cast<char>(byte)));
         DownloadReport report = Download(command);
@@ -222,13 +227,13 @@ void BootMonitor::Conclude(DownloadReport& report) {
     bool readable = false;
     const std::vector<uint8_t> expected = ReadFile(expected_path, &readable);
     report.matches_expected = readable && expected == *compare;
-    text += *report.matches_expected ? "\r\nImage matches the expected file"
-                                     : "\r\nImage differs from the expected file";
+    text +=
+        *report.matches_expected ? "\r\nImage matches the expected file" : "\r\nImage differs from the expected file";
   }
   if (!options_.save_dir.empty()) {
     const std::string path = options_.save_dir + (report.command == 'A' ? "/received_app.bin" : "/received_boot.bin");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(compare->data()),
-                                               static_cast<std::streamsize>(compare->size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(compare->data()), static_cast<std::streamsize>(compare->size()));
   }
   text += report.ok() ? "\r\nDownload OK" : "\r\nDownload FAILED";
   Print(text);
@@ -236,8 +241,8 @@ void BootMonitor::Conclude(DownloadReport& report) {
 
 void BootMonitor::Publish(DownloadReport report) {
   Log(std::string(1, report.command) + " download: " + (report.ok() ? "OK" : "FAILED") + ", " +
-      std::to_string(report.received_length) + " of " + std::to_string(report.announced_length) +
-      " bytes, checksum " + Hex(report.received_checksum) + "/" + Hex(report.computed_checksum) +
+      std::to_string(report.received_length) + " of " + std::to_string(report.announced_length) + " bytes, checksum " +
+      Hex(report.received_checksum) + "/" + Hex(report.computed_checksum) +
       (report.unpack_message.empty() ? "" : ", " + report.unpack_message));
   {
     std::lock_guard lock(lock_);

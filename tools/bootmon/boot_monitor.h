@@ -26,23 +26,22 @@
 namespace bootmon {
 
 struct DownloadReport {
-  char command = 0;             // 'A', 'S' or 'T'
-  bool complete = false;        // every step answered in time
+  char command = 0;       // 'A', 'S' or 'T'
+  bool complete = false;  // every step answered in time
   uint32_t announced_length = 0;
   uint32_t received_length = 0;
   uint32_t received_checksum = 0;
   uint32_t computed_checksum = 0;
   bool length_ok = false;
   bool checksum_ok = false;
-  bool unpacked_ok = false;     // application only
+  bool unpacked_ok = false;  // application only
   std::string unpack_message;
   std::optional<bool> matches_expected;
   std::vector<uint8_t> image;     // as received
   std::vector<uint8_t> unpacked;  // application only
 
   bool ok() const {
-    return complete && length_ok && checksum_ok && (command != 'A' || unpacked_ok) &&
-           matches_expected.value_or(true);
+    return complete && length_ok && checksum_ok && (command != 'A' || unpacked_ok) && matches_expected.value_or(true);
   }
 };
 

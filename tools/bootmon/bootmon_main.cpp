@@ -49,10 +49,14 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool has_value = i + 1 < argc;
-    if (arg == "--expect-app" && has_value) options.expected_application = argv[++i];
-    else if (arg == "--expect-boot" && has_value) options.expected_boot = argv[++i];
-    else if (arg == "--save" && has_value) options.save_dir = argv[++i];
-    else if (arg == "--once") once = true;
+    if (arg == "--expect-app" && has_value)
+      options.expected_application = argv[++i];
+    else if (arg == "--expect-boot" && has_value)
+      options.expected_boot = argv[++i];
+    else if (arg == "--save" && has_value)
+      options.save_dir = argv[++i];
+    else if (arg == "--once")
+      once = true;
     else {
       Usage(stderr);
       return 2;

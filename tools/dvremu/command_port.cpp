@@ -31,8 +31,7 @@ int FullYear(int two_digits) { return 2000 + two_digits; }
 }  // namespace
 
 CommandConnection::CommandConnection(DvrEmulator& dvr, int fd, std::string peer, int stop_fd)
-    : Connection(dvr, protocol::PortKind::kCommand, fd, std::move(peer), protocol::kCommandMaxPayload,
-                 stop_fd) {}
+    : Connection(dvr, protocol::PortKind::kCommand, fd, std::move(peer), protocol::kCommandMaxPayload, stop_fd) {}
 
 void CommandConnection::OnConnected() { Send(cmd::REQ_AUTHENTICATION); }
 
@@ -52,31 +51,41 @@ void CommandConnection::OnPacket(const protocol::PacketView& packet) {
   }
   dvr().NoteReceived({peer(), user_, code, std::vector<uint8_t>(payload.begin(), payload.end())});
   switch (code) {
-    case cmd::REQ_LIVESTREAM: return OnLiveStream();
-    case cmd::CHANNEL_CHANGE: return OnChannelChange(payload);
-    case cmd::REQ_STOP_LIVESTREAM: return ReplyResult(cmd::RESP_STOP_LIVESTREAM, protocol::result::kStopLiveConfirmed);
-    case cmd::REQ_SEARCH: return OnSearch();
-    case cmd::REQ_MONTHINFO: return OnMonthInfo(payload);
-    case cmd::REQ_RECDAYINFO: return OnDayInfo(payload);
-    case cmd::REQ_PLAYBACK: return OnPlayback(payload);
+    case cmd::REQ_LIVESTREAM:
+      return OnLiveStream();
+    case cmd::CHANNEL_CHANGE:
+      return OnChannelChange(payload);
+    case cmd::REQ_STOP_LIVESTREAM:
+      return ReplyResult(cmd::RESP_STOP_LIVESTREAM, protocol::result::kStopLiveConfirmed);
+    case cmd::REQ_SEARCH:
+      return OnSearch();
+    case cmd::REQ_MONTHINFO:
+      return OnMonthInfo(payload);
+    case cmd::REQ_RECDAYINFO:
+      return OnDayInfo(payload);
+    case cmd::REQ_PLAYBACK:
+      return OnPlayback(payload);
     case cmd::REQ_RECSTATUSBAR:
     case cmd::REQ_TRICKMODE:
     case cmd::REQ_JUMPSTREAM:
     case cmd::REQ_STOP_RECSTREAM:
     case cmd::REQ_REVERSE_PLAYBACK:
-    case cmd::REQ_FORWARD_PLAYBACK: return OnPlaybackControl(code, payload);
-    case cmd::REQ_PANTILT: return;  // the cameras are painted; nothing moves
-    case cmd::REQ_LOGFILE_BY_DATE: return OnLogByDate(payload);
+    case cmd::REQ_FORWARD_PLAYBACK:
+      return OnPlaybackControl(code, payload);
+    case cmd::REQ_PANTILT:
+      return;  // the cameras are painted; nothing moves
+    case cmd::REQ_LOGFILE_BY_DATE:
+      return OnLogByDate(payload);
     case cmd::REQ_DVR_STATUS: {
       protocol::PayloadWriter out;
       out.u8(0);
-      const auto block = BuildStatusBlock(dvr().service_setting(), dvr().bound_address(),
-                                          dvr().options().channels);
+      const auto block = BuildStatusBlock(dvr().service_setting(), dvr().bound_address(), dvr().options().channels);
       out.raw(block.data(), block.size());
       Reply(cmd::RESP_DVR_STATUS, out.bytes());
       return;
     }
-    case cmd::BYPASS: return OnBypass(payload);
+    case cmd::BYPASS:
+      return OnBypass(payload);
     default:
       Trace("[DVREMU] unknown command %#x from %s", code, peer().c_str());
   }
@@ -183,9 +192,9 @@ void CommandConnection::OnPlaybackControl(uint32_t code, std::span<const uint8_t
     return;
   }
   if (!playback_) {
-    const uint32_t reply_code = code == cmd::REQ_RECSTATUSBAR ? cmd::RESP_RECSTATUSBAR
-                                : code == cmd::REQ_TRICKMODE  ? cmd::RESP_TRICKMODE
-                                : code == cmd::REQ_JUMPSTREAM ? cmd::RESP_JUMPSTREAM
+    const uint32_t reply_code = code == cmd::REQ_RECSTATUSBAR       ? cmd::RESP_RECSTATUSBAR
+                                : code == cmd::REQ_TRICKMODE        ? cmd::RESP_TRICKMODE
+                                : code == cmd::REQ_JUMPSTREAM       ? cmd::RESP_JUMPSTREAM
                                 : code == cmd::REQ_REVERSE_PLAYBACK ? cmd::RESP_REVERSE_PLAYBACK
                                                                     : cmd::RESP_FORWARD_PLAYBACK;
     return ReplyResult(reply_code, kFailure);

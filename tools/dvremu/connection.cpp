@@ -23,27 +23,27 @@ constexpr int kSendTimeoutMs = 5000;
 
 const char* PortName(protocol::PortKind kind) {
   switch (kind) {
-    case protocol::PortKind::kCommand: return "command";
-    case protocol::PortKind::kStream: return "stream";
-    case protocol::PortKind::kFile: return "file";
+    case protocol::PortKind::kCommand:
+      return "command";
+    case protocol::PortKind::kStream:
+      return "stream";
+    case protocol::PortKind::kFile:
+      return "file";
   }
   return "?";
 }
 
 }  // namespace
 
-Connection::Connection(DvrEmulator& dvr, protocol::PortKind kind, int fd, std::string peer,
-                       size_t max_payload, int stop_fd)
-    : dvr_(dvr),
-      kind_(kind),
-      socket_(fd),
-      peer_(std::move(peer)),
-      reassembler_(max_payload),
-      stop_fd_(stop_fd) {}
+Connection::Connection(DvrEmulator& dvr, protocol::PortKind kind, int fd, std::string peer, size_t max_payload,
+                       int stop_fd)
+    : dvr_(dvr), kind_(kind), socket_(fd), peer_(std::move(peer)), reassembler_(max_payload), stop_fd_(stop_fd) {}
 
 Connection::~Connection() { Join(); }
 
-void Connection::Start() { thread_ = std::thread([this]() { Run(); }); }
+void Connection::Start() {
+  thread_ = std::thread([this]() { Run(); });
+}
 
 void Connection::Join() {
   if (thread_.joinable()) thread_.join();
@@ -73,13 +73,12 @@ void Connection::Run() {
           reassembler_.Reset();
           break;
         case protocol::Reassembler::Step::kOversize:
-          Trace("[DVREMU] %s connection from %s announced %zu payload bytes; dropped",
-                PortName(kind_), peer_.c_str(), reassembler_.rejected_length());
+          Trace("[DVREMU] %s connection from %s announced %zu payload bytes; dropped", PortName(kind_), peer_.c_str(),
+                reassembler_.rejected_length());
           closing_.store(true);
           break;
         case protocol::Reassembler::Step::kResync:
-          Trace("[DVREMU] %s connection from %s: bad magic, resynchronising", PortName(kind_),
-                peer_.c_str());
+          Trace("[DVREMU] %s connection from %s: bad magic, resynchronising", PortName(kind_), peer_.c_str());
           break;
         case protocol::Reassembler::Step::kNeedMore:
           break;
@@ -166,9 +165,12 @@ void Connection::ReleaseWithReset() {
 
 uint32_t Connection::FaultCode() const {
   switch (kind_) {
-    case protocol::PortKind::kCommand: return protocol::cmd::RESP_DVR_STATUS;
-    case protocol::PortKind::kStream: return protocol::stream::LIVE_VIDEO_DATA;
-    case protocol::PortKind::kFile: return protocol::file_cmd::FILE_DATA;
+    case protocol::PortKind::kCommand:
+      return protocol::cmd::RESP_DVR_STATUS;
+    case protocol::PortKind::kStream:
+      return protocol::stream::LIVE_VIDEO_DATA;
+    case protocol::PortKind::kFile:
+      return protocol::file_cmd::FILE_DATA;
   }
   return 0;
 }

@@ -30,8 +30,7 @@ class Connection : public protocol::PacketChannel {
  public:
   using Clock = std::chrono::steady_clock;
 
-  Connection(DvrEmulator& dvr, protocol::PortKind kind, int fd, std::string peer,
-             size_t max_payload, int stop_fd);
+  Connection(DvrEmulator& dvr, protocol::PortKind kind, int fd, std::string peer, size_t max_payload, int stop_fd);
   ~Connection() override;
 
   void Start();

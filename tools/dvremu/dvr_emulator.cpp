@@ -28,9 +28,7 @@ constexpr size_t kMaxConnections = 64;
 
 }  // namespace
 
-DvrEmulator::DvrEmulator(EmulatorOptions options) : options_(std::move(options)) {
-  lights_ = options_.lights;
-}
+DvrEmulator::DvrEmulator(EmulatorOptions options) : options_(std::move(options)) { lights_ = options_.lights; }
 
 DvrEmulator::~DvrEmulator() { Stop(); }
 
@@ -72,8 +70,8 @@ bool DvrEmulator::Start(std::string* error) {
   running_.store(true);
   accept_thread_ = std::thread([this]() { AcceptLoop(); });
   startup_time_ = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-  Trace("[DVREMU] listening on %s ports %u, %u, %u (start-up %lld ms)", options_.bind_address.c_str(),
-        ports_[0], ports_[1], ports_[2], static_cast<long long>(startup_time_.count()));
+  Trace("[DVREMU] listening on %s ports %u, %u, %u (start-up %lld ms)", options_.bind_address.c_str(), ports_[0],
+        ports_[1], ports_[2], static_cast<long long>(startup_time_.count()));
   return true;
 }
 
@@ -130,8 +128,8 @@ void DvrEmulator::Stop() {
 
 void DvrEmulator::AcceptLoop() {
   while (true) {
-    pollfd entries[4] = {{listen_fds_[0], POLLIN, 0}, {listen_fds_[1], POLLIN, 0},
-                         {listen_fds_[2], POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    pollfd entries[4] = {
+        {listen_fds_[0], POLLIN, 0}, {listen_fds_[1], POLLIN, 0}, {listen_fds_[2], POLLIN, 0}, {stop_fd_, POLLIN, 0}};
     const int ready = poll(entries, 4, 500);
     if (ready < 0 && errno != EINTR) return;
     if (entries[3].revents != 0) return;
@@ -145,8 +143,8 @@ void DvrEmulator::AcceptLoop() {
 void DvrEmulator::Accept(int index) {
   sockaddr_in address{};
   socklen_t length = sizeof address;
-  const int fd = accept4(listen_fds_[index], reinterpret_cast<sockaddr*>(&address), &length,
-                         SOCK_CLOEXEC | SOCK_NONBLOCK);
+  const int fd =
+      accept4(listen_fds_[index], reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
   if (fd < 0) return;
   char text[INET_ADDRSTRLEN] = {};
   inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
@@ -158,9 +156,15 @@ void DvrEmulator::Accept(int index) {
   }
   std::shared_ptr<Connection> connection;
   switch (index) {
-    case 0: connection = std::make_shared<CommandConnection>(*this, fd, text, stop_fd_); break;
-    case 1: connection = std::make_shared<StreamConnection>(*this, fd, text, stop_fd_); break;
-    default: connection = std::make_shared<FileConnection>(*this, fd, text, stop_fd_); break;
+    case 0:
+      connection = std::make_shared<CommandConnection>(*this, fd, text, stop_fd_);
+      break;
+    case 1:
+      connection = std::make_shared<StreamConnection>(*this, fd, text, stop_fd_);
+      break;
+    default:
+      connection = std::make_shared<FileConnection>(*this, fd, text, stop_fd_);
+      break;
   }
   connections_.push_back(connection);
   connection->Start();
@@ -284,8 +288,7 @@ uint16_t DvrEmulator::StreamedChannels(const std::string& peer, const std::strin
   return 0xFFFF;
 }
 
-void DvrEmulator::SetPlayback(const std::string& peer, const std::string& user,
-                              std::shared_ptr<Playback> playback) {
+void DvrEmulator::SetPlayback(const std::string& peer, const std::string& user, std::shared_ptr<Playback> playback) {
   std::lock_guard guard(lock_);
   const ClientKey key{peer, user};
   std::erase_if(playbacks_, [&](const auto& entry) { return entry.first == key; });

@@ -133,11 +133,11 @@ class DvrEmulator {
     std::string user;
     bool operator==(const ClientKey&) const = default;
   };
-  std::vector<std::pair<ClientKey, uint8_t>> channel_masks_;                   // guarded by lock_
-  std::vector<std::pair<ClientKey, std::shared_ptr<Playback>>> playbacks_;     // guarded by lock_
-  ServiceSetting setting_;                                                     // guarded by lock_
-  uint8_t lights_ = 0;                                                         // guarded by lock_
-  std::vector<ReceivedCommand> received_;                                      // guarded by lock_
+  std::vector<std::pair<ClientKey, uint8_t>> channel_masks_;                // guarded by lock_
+  std::vector<std::pair<ClientKey, std::shared_ptr<Playback>>> playbacks_;  // guarded by lock_
+  ServiceSetting setting_;                                                  // guarded by lock_
+  uint8_t lights_ = 0;                                                      // guarded by lock_
+  std::vector<ReceivedCommand> received_;                                   // guarded by lock_
 };
 
 }  // namespace dvremu

@@ -22,10 +22,9 @@ constexpr uint16_t kLoginUser = 0x0111;
 constexpr uint16_t kLogoutAdmin = 0x0012;
 constexpr uint16_t kLogoutUser = 0x0112;
 constexpr uint16_t kNoLog = 0x0090;
-constexpr uint16_t kOtherEvents[] = {0x0102, 0x0203, 0x0204, 0x0305, 0x0306, 0x0307, 0x0308,
-                                     0x030C, 0x0408, 0x0409, 0x050A, 0x050B, 0x060C, 0x060D,
-                                     0x070E, 0x070F, 0x0810, 0x0912, 0x0A13, 0x0010, 0x0013,
-                                     0x0014, 0x0015};
+constexpr uint16_t kOtherEvents[] = {0x0102, 0x0203, 0x0204, 0x0305, 0x0306, 0x0307, 0x0308, 0x030C,
+                                     0x0408, 0x0409, 0x050A, 0x050B, 0x060C, 0x060D, 0x070E, 0x070F,
+                                     0x0810, 0x0912, 0x0A13, 0x0010, 0x0013, 0x0014, 0x0015};
 
 }  // namespace
 
@@ -41,8 +40,7 @@ std::optional<ServiceSetting> ParseServiceSetting(std::span<const uint8_t> block
   return setting;
 }
 
-std::vector<uint8_t> BuildStatusBlock(const ServiceSetting& setting, const std::string& address,
-                                      int channels) {
+std::vector<uint8_t> BuildStatusBlock(const ServiceSetting& setting, const std::string& address, int channels) {
   protocol::PayloadWriter out;
   out.cstring("1.20.07");
   out.cstring(channels <= 4 ? "DVR-4CH" : channels <= 8 ? "DVR-8CH" : "DVR-16CH");

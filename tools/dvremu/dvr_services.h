@@ -26,8 +26,7 @@ struct ServiceSetting {
 std::optional<ServiceSetting> ParseServiceSetting(std::span<const uint8_t> block);
 
 // The status block (after the result byte of RESP_DVR_STATUS).
-std::vector<uint8_t> BuildStatusBlock(const ServiceSetting& setting, const std::string& address,
-                                      int channels);
+std::vector<uint8_t> BuildStatusBlock(const ServiceSetting& setting, const std::string& address, int channels);
 
 struct LogRecord {
   int hour = 0;

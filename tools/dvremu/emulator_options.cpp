@@ -67,8 +67,7 @@ bool LoadUsersFile(const std::string& path, std::map<std::string, std::string>* 
   return true;
 }
 
-bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* options, bool* help,
-                      std::string* error) {
+bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* options, bool* help, std::string* error) {
   *help = false;
   std::string user, password, users_file;
   for (size_t i = 0; i < args.size(); ++i) {

@@ -28,11 +28,9 @@ struct EmulatorOptions {
 
 // Parses the command line; false with a message for bad arguments.
 // `--help` sets *help and succeeds.
-bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* options, bool* help,
-                      std::string* error);
+bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* options, bool* help, std::string* error);
 // Reads "name password" lines (blank lines and '#' comments skipped).
-bool LoadUsersFile(const std::string& path, std::map<std::string, std::string>* users,
-                   std::string* error);
+bool LoadUsersFile(const std::string& path, std::map<std::string, std::string>* users, std::string* error);
 
 // A decimal or 0x-prefixed hexadecimal number within [min, max].
 bool ParseNumber(const std::string& text, long min, long max, long* value);

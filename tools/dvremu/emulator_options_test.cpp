@@ -9,10 +9,10 @@ TEST(EmulatorOptionsTest, ParsesTheIssueCommandLine) {
   EmulatorOptions options;
   bool help = false;
   std::string error;
-  ASSERT_TRUE(ParseCommandLine({"--port", "4100", "--channels", "8", "--user", "admin", "--password", "pw",
-                                "--size", "704x480", "--fps", "15", "--unpaced", "--pantilt", "0x03",
-                                "--lights", "0xF5", "--seed", "9"},
-                               &options, &help, &error))
+  ASSERT_TRUE(
+      ParseCommandLine({"--port", "4100", "--channels", "8", "--user", "admin", "--password", "pw", "--size", "704x480",
+                        "--fps", "15", "--unpaced", "--pantilt", "0x03", "--lights", "0xF5", "--seed", "9"},
+                       &options, &help, &error))
       << error;
   EXPECT_EQ(options.port, 4100);
   EXPECT_EQ(options.channels, 8);
@@ -26,9 +26,8 @@ TEST(EmulatorOptionsTest, ParsesTheIssueCommandLine) {
 }
 
 TEST(EmulatorOptionsTest, RefusesBadValues) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"--channels", "5"}, {"--size", "1x1"}, {"--port"},
-                                             {"--fps", "0"}, {"--password", "x"}, {"--what"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--channels", "5"}, {"--size", "1x1"}, {"--port"}, {"--fps", "0"}, {"--password", "x"}, {"--what"}}) {
     EmulatorOptions options;
     bool help = false;
     std::string error;

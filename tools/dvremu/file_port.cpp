@@ -30,8 +30,7 @@ void FileConnection::OnPacket(const protocol::PacketView& packet) {
     const std::string user = reader.cstring(kMaxText);
     const std::string password = reader.cstring(kMaxText);
     int level = 0;
-    const uint8_t result = reader.ok() ? dvr().CheckLogon(user, password, &level)
-                                       : protocol::result::kWrongUser;
+    const uint8_t result = reader.ok() ? dvr().CheckLogon(user, password, &level) : protocol::result::kWrongUser;
     if (result == 0) set_logged_on();
     const uint8_t reply[1] = {result};
     Reply(file_cmd::LOGON_RESULT, reply);
@@ -45,8 +44,7 @@ void FileConnection::OnPacket(const protocol::PacketView& packet) {
     case file_cmd::REQ_FILEINFO:  // and REQ_FILEDATA: the same code, told apart by the sub-code
       if (!file_) {
         const uint8_t reply[1] = {kFailure};
-        Reply(sub == protocol::sub::kFileData ? file_cmd::FILEDOWNLOAD_COMPLETE : file_cmd::RESP_FILEINFO,
-              reply);
+        Reply(sub == protocol::sub::kFileData ? file_cmd::FILEDOWNLOAD_COMPLETE : file_cmd::RESP_FILEINFO, reply);
         return;
       }
       if (sub == protocol::sub::kFileInfo) {

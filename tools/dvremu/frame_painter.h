@@ -27,7 +27,6 @@ void PaintChannelPicture(const PlanarPicture& picture, int channel, int index, i
 
 // Draws `text` with the block font, each font dot a square of `scale` pixels,
 // into the luma plane only.
-void DrawBlockText(const PlanarPicture& picture, int left, int top, int scale,
-                   std::string_view text, uint8_t luma);
+void DrawBlockText(const PlanarPicture& picture, int left, int top, int scale, std::string_view text, uint8_t luma);
 
 }  // namespace dvremu

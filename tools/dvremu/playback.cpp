@@ -18,9 +18,15 @@ Playback::Playback(const RecordFile& file, Stretch stretch, int fps)
 
 int Playback::FramesPerTick(int speed_code) {
   switch (speed_code) {
-    case 2: case 4: case 8: case 16: return speed_code;
-    case 0x20: return 32;
-    default: return 1;
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+      return speed_code;
+    case 0x20:
+      return 32;
+    default:
+      return 1;
   }
 }
 

@@ -44,11 +44,11 @@ class Playback {
   const int64_t first_frame_;
   const int64_t end_frame_;
   mutable std::mutex lock_;
-  int64_t next_ = 0;        // the next frame forward; guarded by lock_
-  int direction_ = 1;       // 1 forward, -1 reverse, 0 stopped; guarded by lock_
+  int64_t next_ = 0;         // the next frame forward; guarded by lock_
+  int direction_ = 1;        // 1 forward, -1 reverse, 0 stopped; guarded by lock_
   int frames_per_tick_ = 1;  // guarded by lock_
-  std::vector<int> steps_;  // guarded by lock_
-  bool show_next_ = false;  // a jump shows its I picture even when stopped; guarded by lock_
+  std::vector<int> steps_;   // guarded by lock_
+  bool show_next_ = false;   // a jump shows its I picture even when stopped; guarded by lock_
 };
 
 }  // namespace dvremu

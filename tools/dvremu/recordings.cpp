@@ -146,8 +146,7 @@ std::vector<uint8_t> BuildFileRecord(const RecordFile& file) {
   return out.take();
 }
 
-Stretch StretchOf(const RecordFile& file, int fps, int start_minute, int start_second,
-                  int end_minute, int end_second) {
+Stretch StretchOf(const RecordFile& file, int fps, int start_minute, int start_second, int end_minute, int end_second) {
   const int64_t file_start = file.start_in_hour_s();
   int64_t from = std::clamp<int64_t>(start_minute * 60 + start_second - file_start, 0, file.duration_s);
   int64_t to = end_minute == 0 && end_second == 0
@@ -168,8 +167,7 @@ RecordFileStream::RecordFileStream(const VideoSource& video, const RecordFile& f
   const int64_t loops = frames / kGroupLength;
   const int64_t rest = frames % kGroupLength;
   for (int channel = 1; channel <= video.format().channels; ++channel) {
-    total_size_ += static_cast<uint64_t>(loops) *
-                   (video.loop_bytes(channel) + kGroupLength * kPacketOverhead);
+    total_size_ += static_cast<uint64_t>(loops) * (video.loop_bytes(channel) + kGroupLength * kPacketOverhead);
     for (int64_t i = 0; i < rest; ++i) {
       total_size_ += video.picture(channel, static_cast<int>(i)).size() + kPacketOverhead;
     }
@@ -181,8 +179,8 @@ void RecordFileStream::NextPacket() {
   pending_offset_ = 0;
   if (channel_ == 0) {
     const auto& vol = video_.vol_header();
-    const auto header = protocol::BuildHeader(protocol::PortKind::kStream, kVolHeaderSize,
-                                              protocol::stream::RECORD_VIDEO_DATA);
+    const auto header =
+        protocol::BuildHeader(protocol::PortKind::kStream, kVolHeaderSize, protocol::stream::RECORD_VIDEO_DATA);
     pending_.insert(pending_.end(), header.begin(), header.end());
     pending_.insert(pending_.end(), vol.begin(), vol.end());
     channel_ = 1;
@@ -192,8 +190,7 @@ void RecordFileStream::NextPacket() {
   const int fps = video_.format().fps;
   const int number = static_cast<int>(frame_ % kGroupLength);
   BuildPicturePayload(video_, channel_, number, number, file_.TimeAt(frame_ / fps), &scratch_);
-  const auto header = protocol::BuildHeader(protocol::PortKind::kStream,
-                                            static_cast<uint16_t>(scratch_.size()),
+  const auto header = protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(scratch_.size()),
                                             protocol::stream::RECORD_VIDEO_DATA);
   pending_.insert(pending_.end(), header.begin(), header.end());
   pending_.insert(pending_.end(), scratch_.begin(), scratch_.end());
@@ -234,8 +231,7 @@ std::vector<uint8_t> RecordFileStream::InformationBlock() const {
   out.u32le(static_cast<uint32_t>(total_size_));
   const auto& vol = video_.vol_header();
   out.raw(vol.data(), vol.size());
-  out.u32le(static_cast<uint32_t>((stretch_.end_frame - stretch_.first_frame) *
-                                  video_.format().channels));
+  out.u32le(static_cast<uint32_t>((stretch_.end_frame - stretch_.first_frame) * video_.format().channels));
   out.u8(1);  // byte 49: format version
   std::vector<uint8_t> block = out.take();
   block.resize(64, 0);

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 #include <ctime>
-#include <string>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "tools/dvremu/video_source.h"
@@ -26,7 +26,7 @@ struct RecordFile {
   int hour = 0;
   int start_minute = 0;
   int start_second = 0;
-  int duration_s = 0;       // what can be played, also for the file still recording
+  int duration_s = 0;            // what can be played, also for the file still recording
   bool still_recording = false;  // listed with its end equal to its start
   char events[4] = {'_', '_', '_', '_'};
   uint32_t size_mb = 0;
@@ -63,8 +63,7 @@ struct Stretch {
 };
 // The stretch between two times within the file's hour (minute, second);
 // an end of 0:00 means the end of the file. Empty when nothing is left.
-Stretch StretchOf(const RecordFile& file, int fps, int start_minute, int start_second,
-                  int end_minute, int end_second);
+Stretch StretchOf(const RecordFile& file, int fps, int start_minute, int start_second, int end_minute, int end_second);
 
 // The file and stretch that a REQ_PLAYBACK or REQ_FILEDOWNLOAD payload asks
 // for (sub-code, file index, month, day, year, hour, start and end minute and

@@ -38,7 +38,8 @@ TEST_F(RecordingsTest, GenerationIsDeterministicAndEndsWithAFileStillRecording) 
   c.Generate(6, Noon(), 60, *video_);
   ASSERT_FALSE(a.files().empty());
   ASSERT_EQ(a.files().size(), b.files().size());
-  for (size_t i = 0; i < a.files().size(); ++i) EXPECT_EQ(a.files()[i].start_in_hour_s(), b.files()[i].start_in_hour_s());
+  for (size_t i = 0; i < a.files().size(); ++i)
+    EXPECT_EQ(a.files()[i].start_in_hour_s(), b.files()[i].start_in_hour_s());
   EXPECT_NE(a.MonthMask(2024, 2), c.MonthMask(2024, 2));
   const RecordFile& last = a.files().back();
   EXPECT_TRUE(last.still_recording);
@@ -114,7 +115,7 @@ TEST(DvrServicesTest, LogPagesAndTheEmptyDay) {
   EXPECT_EQ(BuildLogPage(log, 0)[0], 1);
   const auto empty = BuildLogPage(DayLog(1, 2024, 3, 11, 20240310), 1);
   ASSERT_EQ(empty.size(), 16u);
-  EXPECT_EQ(empty[1], 1);     // one page
+  EXPECT_EQ(empty[1], 1);      // one page
   EXPECT_EQ(empty[11], 0x90);  // "No have log list"
 }
 

@@ -15,11 +15,16 @@ namespace dvremu {
 namespace {
 
 bool ParseTarget(const std::string& word, Target* target) {
-  if (word == "command") *target = Target::kCommand;
-  else if (word == "stream") *target = Target::kStream;
-  else if (word == "file") *target = Target::kFile;
-  else if (word == "all") *target = Target::kAll;
-  else return false;
+  if (word == "command")
+    *target = Target::kCommand;
+  else if (word == "stream")
+    *target = Target::kStream;
+  else if (word == "file")
+    *target = Target::kFile;
+  else if (word == "all")
+    *target = Target::kAll;
+  else
+    return false;
   return true;
 }
 
@@ -76,8 +81,10 @@ bool ScriptRunner::Execute(const std::string& line, std::string* error) {
   Trace("[DVREMU] script: %s", line.c_str());
   if (name == "sensor" || name == "motion") {
     if (too_many(2) || !number(1, 0, 255, -1, &value)) return false;
-    if (name == "sensor") dvr_.SensorAlarm(static_cast<int>(value));
-    else dvr_.MotionAlarm(static_cast<int>(value));
+    if (name == "sensor")
+      dvr_.SensorAlarm(static_cast<int>(value));
+    else
+      dvr_.MotionAlarm(static_cast<int>(value));
   } else if (name == "admin-notice") {
     if (too_many(2) || !number(1, 0, 255, 0x11, &value)) return false;
     dvr_.AdminNotice(static_cast<uint8_t>(value));
@@ -89,15 +96,21 @@ bool ScriptRunner::Execute(const std::string& line, std::string* error) {
     dvr_.ArmNextResult(static_cast<uint8_t>(value));
   } else if (name == "drop" || name == "reset" || name == "truncate" || name == "oversize") {
     if (!target(1, &port)) return false;
-    if (name == "drop") dvr_.Drop(port);
-    else if (name == "reset") dvr_.Reset(port);
-    else if (name == "truncate") dvr_.Truncate(port);
-    else dvr_.Oversize(port);
+    if (name == "drop")
+      dvr_.Drop(port);
+    else if (name == "reset")
+      dvr_.Reset(port);
+    else if (name == "truncate")
+      dvr_.Truncate(port);
+    else
+      dvr_.Oversize(port);
   } else if (name == "garbage" || name == "stall") {
     const bool garbage = name == "garbage";
     if (!number(1, 1, garbage ? 65536 : 600000, -1, &value) || !target(2, &port)) return false;
-    if (garbage) dvr_.Garbage(port, static_cast<size_t>(value));
-    else dvr_.Stall(port, std::chrono::milliseconds(value));
+    if (garbage)
+      dvr_.Garbage(port, static_cast<size_t>(value));
+    else
+      dvr_.Stall(port, std::chrono::milliseconds(value));
   } else if (name == "sleep") {
     if (too_many(2) || !number(1, 0, 3600000, -1, &value)) return false;
     Pause(value);

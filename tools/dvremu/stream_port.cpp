@@ -31,8 +31,7 @@ void StreamConnection::OnPacket(const protocol::PacketView& packet) {
       const std::string user = reader.cstring(kMaxText);
       const std::string password = reader.cstring(kMaxText);
       int level = 0;
-      const uint8_t result = reader.ok() ? dvr().CheckLogon(user, password, &level)
-                                         : protocol::result::kWrongUser;
+      const uint8_t result = reader.ok() ? dvr().CheckLogon(user, password, &level) : protocol::result::kWrongUser;
       if (result == 0) {
         user_ = user;
         set_logged_on();

@@ -67,10 +67,8 @@ CodecPtr OpenEncoder(const VideoFormat& format, std::string* error) {
 // The VOL fields are the bytes after 00 00 01 20 up to the next start code;
 // the client's header has room for exactly eleven of them.
 bool ExtractVolHeader(const AVCodecContext& context, VolHeader* header, std::string* error) {
-  const std::span<const uint8_t> extra(context.extradata,
-                                       static_cast<size_t>(std::max(0, context.extradata_size)));
-  const auto found = std::search(extra.begin(), extra.end(), std::begin(kVolFieldsStart),
-                                 std::end(kVolFieldsStart));
+  const std::span<const uint8_t> extra(context.extradata, static_cast<size_t>(std::max(0, context.extradata_size)));
+  const auto found = std::search(extra.begin(), extra.end(), std::begin(kVolFieldsStart), std::end(kVolFieldsStart));
   if (found == extra.end()) {
     *error = "the encoder wrote no VOL header";
     return false;
@@ -121,9 +119,8 @@ bool EncodeLoop(const VideoFormat& format, int channel, const std::string& clock
       *error = "out of memory";
       return false;
     }
-    const PlanarPicture picture{frame->data[0], frame->data[1], frame->data[2],
-                                frame->linesize[0], frame->linesize[1], format.width,
-                                format.height};
+    const PlanarPicture picture{frame->data[0],     frame->data[1], frame->data[2], frame->linesize[0],
+                                frame->linesize[1], format.width,   format.height};
     PaintChannelPicture(picture, channel, index, kGroupLength, clock_text);
     frame->pts = index;
     frame->pict_type = index == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
@@ -151,8 +148,7 @@ bool EncodeLoop(const VideoFormat& format, int channel, const std::string& clock
 
 }  // namespace
 
-bool VideoSource::Encode(const VideoFormat& format, const std::string& clock_text,
-                         std::string* error) {
+bool VideoSource::Encode(const VideoFormat& format, const std::string& clock_text, std::string* error) {
   format_ = format;
   loops_.assign(static_cast<size_t>(format.channels), {});
   // Channels are independent; two workers halve the start-up time.
@@ -163,8 +159,8 @@ bool VideoSource::Encode(const VideoFormat& format, const std::string& clock_tex
     threads.emplace_back([&, worker]() {
       for (int channel = worker + 1; channel <= format.channels; channel += workers) {
         VolHeader* header = channel == 1 ? &vol_header_ : nullptr;
-        if (!EncodeLoop(format, channel, clock_text, &loops_[static_cast<size_t>(channel - 1)],
-                        header, &errors[static_cast<size_t>(worker)])) {
+        if (!EncodeLoop(format, channel, clock_text, &loops_[static_cast<size_t>(channel - 1)], header,
+                        &errors[static_cast<size_t>(worker)])) {
           return;
         }
       }
@@ -210,8 +206,8 @@ UserData BuildUserData(int channel, int picture_number, const std::tm& time) {
   return data;
 }
 
-void BuildPicturePayload(const VideoSource& video, int channel, int index, int picture_number,
-                         const std::tm& time, std::vector<uint8_t>* out) {
+void BuildPicturePayload(const VideoSource& video, int channel, int index, int picture_number, const std::tm& time,
+                         std::vector<uint8_t>* out) {
   const UserData user_data = BuildUserData(channel, picture_number, time);
   const auto coded = video.picture(channel, index);
   out->resize(user_data.size() + coded.size());

@@ -61,7 +61,7 @@ UserData BuildUserData(int channel, int picture_number, const std::tm& time);
 
 // Appends the payload of one picture packet (user data, then the coded
 // picture) to `out`, which is cleared first.
-void BuildPicturePayload(const VideoSource& video, int channel, int index, int picture_number,
-                         const std::tm& time, std::vector<uint8_t>* out);
+void BuildPicturePayload(const VideoSource& video, int channel, int index, int picture_number, const std::tm& time,
+                         std::vector<uint8_t>* out);
 
 }  // namespace dvremu

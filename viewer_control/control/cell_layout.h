@@ -20,7 +20,7 @@ namespace vistrel {
 struct LayoutState {
   int first_slot = 0;
   int per_row = 3;
-  int selected = -1;  // 1-based slot shown alone, -1 for the grid
+  int selected = -1;    // 1-based slot shown alone, -1 for the grid
   int stream_mode = 0;  // 1 live, 2 recorded stream
   std::array<uint8_t, 16> record_types{};
 

@@ -120,7 +120,8 @@ int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_
   uint8_t* y = pending.data.data();
   uint8_t* u = y + static_cast<size_t>(w) * h;
   uint8_t* v = u + static_cast<size_t>(cw) * ch;
-  for (int row = 0; row < h; ++row) std::memcpy(y + static_cast<size_t>(row) * w, picture.y + static_cast<ptrdiff_t>(row) * picture.y_pitch, w);
+  for (int row = 0; row < h; ++row)
+    std::memcpy(y + static_cast<size_t>(row) * w, picture.y + static_cast<ptrdiff_t>(row) * picture.y_pitch, w);
   for (int row = 0; row < ch; ++row) {
     std::memcpy(u + static_cast<size_t>(row) * cw, picture.u + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
     std::memcpy(v + static_cast<size_t>(row) * cw, picture.v + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
@@ -134,7 +135,8 @@ int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_
     std::lock_guard lock(lock_);
     std::swap(planes_[slot], pending);
   }
-  QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { update(); }, Qt::QueuedConnection);
   return 0;
 }
 
@@ -149,8 +151,8 @@ void GlVideoView::initializeGL() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, background.width(), background.height(), 0, GL_RGBA,
-               GL_UNSIGNED_BYTE, background.constBits());
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, background.width(), background.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               background.constBits());
 }
 
 void GlVideoView::DrawQuad(QOpenGLShaderProgram& program, float top, float bottom) {
@@ -194,9 +196,8 @@ void GlVideoView::paintGL() {
       continue;
     }
     Textures& textures = textures_[slot - 1];
-    const int sizes[3][2] = {{planes.width, planes.height},
-                             {planes.width / 2, planes.height / 2},
-                             {planes.width / 2, planes.height / 2}};
+    const int sizes[3][2] = {
+        {planes.width, planes.height}, {planes.width / 2, planes.height / 2}, {planes.width / 2, planes.height / 2}};
     if (textures.ids[0] == 0 || textures.width != planes.width || textures.height != planes.height) {
       if (textures.ids[0] != 0) glDeleteTextures(3, textures.ids.data());
       glGenTextures(3, textures.ids.data());
@@ -206,17 +207,17 @@ void GlVideoView::paintGL() {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, sizes[i][0], sizes[i][1], 0, GL_LUMINANCE,
-                     GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, sizes[i][0], sizes[i][1], 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                     nullptr);
       }
       textures.width = planes.width;
       textures.height = planes.height;
       planes.changed = true;
     }
     const uint8_t* plane_data[3] = {planes.data.data(),
-                              planes.data.data() + static_cast<size_t>(planes.width) * planes.height,
-                              planes.data.data() + static_cast<size_t>(planes.width) * planes.height +
-                                  static_cast<size_t>(planes.width / 2) * (planes.height / 2)};
+                                    planes.data.data() + static_cast<size_t>(planes.width) * planes.height,
+                                    planes.data.data() + static_cast<size_t>(planes.width) * planes.height +
+                                        static_cast<size_t>(planes.width / 2) * (planes.height / 2)};
     yuv_program_->bind();
     for (int i = 0; i < 3; ++i) {
       glActiveTexture(GL_TEXTURE0 + i);

@@ -61,9 +61,9 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
   void ReleaseTextures();
 
   mutable std::mutex lock_;
-  LayoutState layout_;               // guarded by lock_
-  std::array<Planes, 16> planes_;    // guarded by lock_
-  std::array<Planes, 16> pending_;   // each touched only by its slot's drawing thread
+  LayoutState layout_;              // guarded by lock_
+  std::array<Planes, 16> planes_;   // guarded by lock_
+  std::array<Planes, 16> pending_;  // each touched only by its slot's drawing thread
   // GL objects, user-interface thread with the context current.
   std::array<Textures, 16> textures_{};
   unsigned background_texture_ = 0;

@@ -73,8 +73,8 @@ bool PostProcessor::Apply(const PlanarPicture& in, int flags, PlanarPicture* out
   const int src_stride[3] = {in.y_pitch, in.uv_pitch, in.uv_pitch};
   uint8_t* dst[3] = {y, u, v};
   const int dst_stride[3] = {y_pitch_, uv_pitch_, uv_pitch_};
-  pp_postprocess(src, src_stride, dst, dst_stride, in.width, in.height, nullptr, 0, modes_[flags].get(),
-                 context_.get(), 0);
+  pp_postprocess(src, src_stride, dst, dst_stride, in.width, in.height, nullptr, 0, modes_[flags].get(), context_.get(),
+                 0);
   *out = in;
   out->y = y;
   out->u = u;

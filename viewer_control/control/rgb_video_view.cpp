@@ -10,8 +10,8 @@
 
 namespace vistrel {
 
-void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel, int source_width,
-                   int top, int bottom, QImage* destination, const QRect& area) {
+void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel, int source_width, int top, int bottom,
+                   QImage* destination, const QRect& area) {
   const QRect target = area.intersected(destination->rect());
   if (target.isEmpty() || source_width <= 0 || bottom <= top) return;
   const int lines = bottom - top;
@@ -98,7 +98,8 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
 
 void RgbVideoView::RequestUpdate(const QRect& area) {
   // Queued to the user-interface thread; dropped if the view is gone by then.
-  QMetaObject::invokeMethod(this, [this, area] { update(area); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, area] { update(area); }, Qt::QueuedConnection);
 }
 
 QRect RgbVideoView::ComposeCellLocked(int slot) {
@@ -110,13 +111,12 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
   const bool blank = layout_.IsBlankCell(slot) && layout_.selected != slot;
   if (blank || !surface.present) {
     const QImage& background = Background();
-    ScaleIntoCell(background.constBits(), static_cast<int>(background.bytesPerLine()), 4,
-                  background.width(), 0, background.height(), &back_, cell);
+    ScaleIntoCell(background.constBits(), static_cast<int>(background.bytesPerLine()), 4, background.width(), 0,
+                  background.height(), &back_, cell);
     return cell;
   }
   const LineRange lines = ShownLines(surface.height, layout_.stream_mode);
-  ScaleIntoCell(surface.bgr.data(), surface.width * 3, 3, surface.width, lines.top, lines.bottom, &back_,
-                cell);
+  ScaleIntoCell(surface.bgr.data(), surface.width * 3, 3, surface.width, lines.top, lines.bottom, &back_, cell);
   QPainter painter(&back_);
   painter.setClipRect(cell);
   DrawCaptions(painter, cell, slot, layout_, surface.date_text);

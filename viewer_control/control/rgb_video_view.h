@@ -57,15 +57,15 @@ class RgbVideoView final : public QWidget, public VideoView {
   void RequestUpdate(const QRect& area);
 
   mutable std::mutex lock_;
-  LayoutState layout_;                 // guarded by lock_
-  std::array<Surface, 16> surfaces_;   // guarded by lock_
-  QImage back_;                        // guarded by lock_
-  std::array<Surface, 16> pending_;    // each touched only by its slot's drawing thread
+  LayoutState layout_;                // guarded by lock_
+  std::array<Surface, 16> surfaces_;  // guarded by lock_
+  QImage back_;                       // guarded by lock_
+  std::array<Surface, 16> pending_;   // each touched only by its slot's drawing thread
 };
 
 // Scales the rows [top, bottom) of a B, G, R(, X) source into `area` of a
 // 32-bit destination, nearest pixel; `bytes_per_pixel` is 3 or 4.
-void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel, int source_width,
-                   int top, int bottom, QImage* destination, const QRect& area);
+void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel, int source_width, int top, int bottom,
+                   QImage* destination, const QRect& area);
 
 }  // namespace vistrel

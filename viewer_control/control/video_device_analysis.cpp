@@ -41,8 +41,7 @@ VideoDeviceReport ProbeVideoDevice() {
   }
   report.context = true;
   QOpenGLFunctions* gl = context.functions();
-  Trace("Video device driver: %s, %s, OpenGL %s", Text(gl, GL_VENDOR), Text(gl, GL_RENDERER),
-        Text(gl, GL_VERSION));
+  Trace("Video device driver: %s, %s, OpenGL %s", Text(gl, GL_VENDOR), Text(gl, GL_RENDERER), Text(gl, GL_VERSION));
   report.shaders = QOpenGLShaderProgram::hasOpenGLShaderPrograms(&context);
   gl->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &report.max_texture_size);
   if (context.hasExtension("GL_NVX_gpu_memory_info")) {

@@ -20,8 +20,8 @@ inline constexpr int kMinTextureSize = 1024;
 
 // What the analysis needs from the driver, read from a GL context.
 struct VideoDeviceReport {
-  bool context = false;            // a GL context could be made current
-  bool shaders = false;            // programmable fragment shading
+  bool context = false;  // a GL context could be made current
+  bool shaders = false;  // programmable fragment shading
   int max_texture_size = 0;
   long long total_memory_kb = -1;  // -1 where the driver does not say
   long long free_memory_kb = -1;

@@ -32,8 +32,7 @@ void VideoView::DrawCaptions(QPainter& painter, const QRect& cell, int slot, con
   const int bottom = cell.top() + cell.height();
   if (layout.stream_mode == 1) {
     painter.setPen(Qt::white);
-    painter.drawText(QRect(left, top + 2, right - left, 20), Qt::AlignCenter,
-                     QString::fromStdString(date_text));
+    painter.drawText(QRect(left, top + 2, right - left, 20), Qt::AlignCenter, QString::fromStdString(date_text));
   }
   painter.setPen(CaptionColour(layout.record_types[slot - 1]));
   painter.drawText(QRect(left, bottom - 22, right - left, 20), Qt::AlignLeft | Qt::AlignVCenter,

@@ -152,12 +152,11 @@ std::string VistrelCtl::RecordingFailureText(int nSessionOfIndex) {
 }
 
 int32_t VistrelCtl::ConnectStreamPort(int nSessionOfNum, const QString& bstrIPAddress, short nPort,
-                                      const QString& bstrUserName, const QString& bstrPassword,
-                                      short* pVal) {
-  return Automation(ConnectStreamPort(nSessionOfNum, bstrIPAddress.toLocal8Bit().toStdString(),
-                                      static_cast<uint16_t>(nPort), bstrUserName.toLocal8Bit().toStdString(),
-                                      bstrPassword.toLocal8Bit().toStdString()),
-                    pVal);
+                                      const QString& bstrUserName, const QString& bstrPassword, short* pVal) {
+  return Automation(
+      ConnectStreamPort(nSessionOfNum, bstrIPAddress.toLocal8Bit().toStdString(), static_cast<uint16_t>(nPort),
+                        bstrUserName.toLocal8Bit().toStdString(), bstrPassword.toLocal8Bit().toStdString()),
+      pVal);
 }
 
 int32_t VistrelCtl::DisconnectStreamPort(int nSessionOfNum, short* pVal) {
@@ -173,8 +172,8 @@ int32_t VistrelCtl::DisconnectAllStreamPort(short* pVal) {
   return DisconnectAllStreamPort() == ControlResult::kDone ? S_OK : E_FAIL;
 }
 
-int32_t VistrelCtl::SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
-                                         int nChannelOfNum, int nVideoStreamMode, short* pVal) {
+int32_t VistrelCtl::SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel, int nChannelOfNum,
+                                         int nVideoStreamMode, short* pVal) {
   return Automation(SetStreamSessionInfo(nSessionOfNum, varDstChannel, nChannelOfNum, nVideoStreamMode), pVal);
 }
 

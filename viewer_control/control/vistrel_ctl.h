@@ -69,13 +69,13 @@ class VistrelCtl : public QWidget, public IVistrelControl {
   // --- The automation methods; pVal may be null. Strings are converted to
   // the local code page. Sessions outside 0-3, counts outside 1-16 and
   // display slots above 15 fail with E_FAIL and pVal = 0.
-  int32_t ConnectStreamPort(int nSessionOfNum, const QString& bstrIPAddress, short nPort,
-                            const QString& bstrUserName, const QString& bstrPassword, short* pVal);
+  int32_t ConnectStreamPort(int nSessionOfNum, const QString& bstrIPAddress, short nPort, const QString& bstrUserName,
+                            const QString& bstrPassword, short* pVal);
   int32_t DisconnectStreamPort(int nSessionOfNum, short* pVal);
   int32_t DisconnectAllStreamPort(short* pVal);
   // Entry k of `varDstChannel` is the display slot of stream channel k + 1.
-  int32_t SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel,
-                               int nChannelOfNum, int nVideoStreamMode, short* pVal);
+  int32_t SetStreamSessionInfo(int nSessionOfNum, std::span<const uint8_t> varDstChannel, int nChannelOfNum,
+                               int nVideoStreamMode, short* pVal);
   int32_t SetAlignChannelMode(int nDstChannel, int nChannelPerRow, short* pVal);
   // One byte per channel of the session.
   int32_t SetRecordEventType(int nSessionOfNum, std::span<const uint8_t> varRecType, short* pVal);

@@ -42,12 +42,16 @@ class ControlTest : public ::testing::Test {
   void SetUp() override {
     EnsureGuiApplication();
     control = std::make_unique<VistrelCtl>();
-    QObject::connect(control.get(), &VistrelCtl::Connect, [this](int a, int b) { connects = {connects.count + 1, a, b}; });
+    QObject::connect(control.get(), &VistrelCtl::Connect, [this](int a, int b) {
+      connects = {connects.count + 1, a, b};
+    });
     QObject::connect(control.get(), &VistrelCtl::Close, [this](int a, int b) { closes = {closes.count + 1, a, b}; });
-    QObject::connect(control.get(), &VistrelCtl::AuthenticationResult,
-                     [this](int a, int b) { authentications = {authentications.count + 1, a, b}; });
-    QObject::connect(control.get(), &VistrelCtl::AnalysisVideoDeviceCard,
-                     [this](int a, int b) { analyses = {analyses.count + 1, a, b}; });
+    QObject::connect(control.get(), &VistrelCtl::AuthenticationResult, [this](int a, int b) {
+      authentications = {authentications.count + 1, a, b};
+    });
+    QObject::connect(control.get(), &VistrelCtl::AnalysisVideoDeviceCard, [this](int a, int b) {
+      analyses = {analyses.count + 1, a, b};
+    });
   }
   void TearDown() override {
     control->DisconnectAllStreamPort(nullptr);
@@ -64,8 +68,8 @@ class ControlTest : public ::testing::Test {
     ASSERT_TRUE(dvr->Start(&error)) << error;
   }
   int32_t Connect(int session, short* out) {
-    return control->ConnectStreamPort(session, "127.0.0.1", static_cast<short>(dvr->stream_port()), "admin",
-                                      "1234", out);
+    return control->ConnectStreamPort(session, "127.0.0.1", static_cast<short>(dvr->stream_port()), "admin", "1234",
+                                      out);
   }
   bool WaitPictures(int slot, int pictures) {
     const int target = control->engine().decoder(slot).pictures_drawn() + pictures;
@@ -241,7 +245,9 @@ TEST_F(ControlTest, CellsShowTheirChannelsTheBackgroundAndCaptions) {
     EXPECT_EQ(capture.copy(cell), BackgroundIn(cell, capture.size())) << slot;
   }
   // "Ch.n" in the record event type's colour; the date in white at the top.
-  const auto bottom_band = [](const QRect& cell) { return QRect(cell.left() + 4, cell.bottom() - 21, cell.width() - 8, 20); };
+  const auto bottom_band = [](const QRect& cell) {
+    return QRect(cell.left() + 4, cell.bottom() - 21, cell.width() - 8, 20);
+  };
   const auto top_band = [](const QRect& cell) { return QRect(cell.left() + 4, cell.top() + 2, cell.width() - 8, 20); };
   EXPECT_GT(CountColour(capture, bottom_band(CellRect(704, 480, 3, 0, 1)), qRgb(0, 255, 0)), 10);
   EXPECT_GT(CountColour(capture, bottom_band(CellRect(704, 480, 3, 0, 2)), qRgb(255, 0, 0)), 10);
@@ -275,8 +281,8 @@ TEST_F(ControlTest, DoubleClickSelectsACellAndReturnsToTheGrid) {
   for (int slot = 0; slot < 4; ++slot) ASSERT_TRUE(WaitPictures(slot, 2));
   QWidget* window = control->video_window();
   auto double_click = [&](QPoint point) {
-    QMouseEvent event(QEvent::MouseButtonDblClick, point, window->mapToGlobal(point), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent event(QEvent::MouseButtonDblClick, point, window->mapToGlobal(point), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(window, &event);
   };
   double_click(QPoint(500, 100));  // slot 2

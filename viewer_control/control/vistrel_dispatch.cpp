@@ -42,29 +42,35 @@ struct Entry {
 
 const std::array<Entry, 7>& Table() {
   static const std::array<Entry, 7> table = {{
-      {{IsInteger, IsString, IsInteger, IsString, IsString}, 5,
+      {{IsInteger, IsString, IsInteger, IsString, IsString},
+       5,
        [](VistrelCtl& c, const QVariantList& a, short* out) {
-         return c.ConnectStreamPort(a[0].toInt(), a[1].toString(), static_cast<short>(a[2].toInt()),
-                                    a[3].toString(), a[4].toString(), out);
+         return c.ConnectStreamPort(a[0].toInt(), a[1].toString(), static_cast<short>(a[2].toInt()), a[3].toString(),
+                                    a[4].toString(), out);
        }},
-      {{IsInteger}, 1,
+      {{IsInteger},
+       1,
        [](VistrelCtl& c, const QVariantList& a, short* out) { return c.DisconnectStreamPort(a[0].toInt(), out); }},
       {{}, 0, [](VistrelCtl& c, const QVariantList&, short* out) { return c.DisconnectAllStreamPort(out); }},
-      {{IsInteger, IsBytes, IsInteger, IsInteger}, 4,
+      {{IsInteger, IsBytes, IsInteger, IsInteger},
+       4,
        [](VistrelCtl& c, const QVariantList& a, short* out) {
          const QByteArray map = a[1].toByteArray();
          return c.SetStreamSessionInfo(a[0].toInt(), Bytes(map), a[2].toInt(), a[3].toInt(), out);
        }},
-      {{IsInteger, IsInteger}, 2,
+      {{IsInteger, IsInteger},
+       2,
        [](VistrelCtl& c, const QVariantList& a, short* out) {
          return c.SetAlignChannelMode(a[0].toInt(), a[1].toInt(), out);
        }},
-      {{IsInteger, IsBytes}, 2,
+      {{IsInteger, IsBytes},
+       2,
        [](VistrelCtl& c, const QVariantList& a, short* out) {
          const QByteArray types = a[1].toByteArray();
          return c.SetRecordEventType(a[0].toInt(), Bytes(types), out);
        }},
-      {{IsInteger, IsInteger}, 2,
+      {{IsInteger, IsInteger},
+       2,
        [](VistrelCtl& c, const QVariantList& a, short* out) {
          return c.SetMpeg4Recording(a[0].toInt(), a[1].toInt(), out);
        }},

@@ -52,8 +52,7 @@ inline void StoreFour(__m128i bgr0, uint8_t* out) {
   // The upper lane's six bytes follow the lower lane's six.
   const __m128i low6 = _mm_set_epi32(0, 0, 0x0000FFFF, -1);
   const __m128i high6 = _mm_set_epi32(0, -1, static_cast<int>(0xFFFF0000u), 0);
-  const __m128i packed = _mm_or_si128(_mm_and_si128(lanes, low6),
-                                      _mm_and_si128(_mm_srli_si128(lanes, 2), high6));
+  const __m128i packed = _mm_or_si128(_mm_and_si128(lanes, low6), _mm_and_si128(_mm_srli_si128(lanes, 2), high6));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
   const int last = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
   __builtin_memcpy(out + 8, &last, 4);

@@ -28,10 +28,10 @@ struct Chroma {
 
 inline void ChromaTerms(const uint8_t* u, const uint8_t* v, Chroma* lo, Chroma* hi) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i cb = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero),
-                                   _mm_set1_epi16(128));
-  const __m128i cr = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero),
-                                   _mm_set1_epi16(128));
+  const __m128i cb =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero), _mm_set1_epi16(128));
+  const __m128i cr =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero), _mm_set1_epi16(128));
   const __m128i red = _mm_mullo_epi16(cr, _mm_set1_epi16(102));
   const __m128i green = _mm_add_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(25)), _mm_mullo_epi16(cr, _mm_set1_epi16(52)));
   const __m128i blue = _mm_mullo_epi16(cb, _mm_set1_epi16(129));
@@ -43,14 +43,16 @@ template <typename Store>
 inline void SixteenPixels(const uint8_t* y, const Chroma& lo, const Chroma& hi, uint8_t* out) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i y8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
-  const __m128i l0 = _mm_mullo_epi16(_mm_sub_epi16(_mm_unpacklo_epi8(y8, zero), _mm_set1_epi16(16)), _mm_set1_epi16(74));
-  const __m128i l1 = _mm_mullo_epi16(_mm_sub_epi16(_mm_unpackhi_epi8(y8, zero), _mm_set1_epi16(16)), _mm_set1_epi16(74));
-  const __m128i r = _mm_packus_epi16(_mm_srai_epi16(_mm_adds_epi16(l0, lo.red), 6),
-                                     _mm_srai_epi16(_mm_adds_epi16(l1, hi.red), 6));
+  const __m128i l0 =
+      _mm_mullo_epi16(_mm_sub_epi16(_mm_unpacklo_epi8(y8, zero), _mm_set1_epi16(16)), _mm_set1_epi16(74));
+  const __m128i l1 =
+      _mm_mullo_epi16(_mm_sub_epi16(_mm_unpackhi_epi8(y8, zero), _mm_set1_epi16(16)), _mm_set1_epi16(74));
+  const __m128i r =
+      _mm_packus_epi16(_mm_srai_epi16(_mm_adds_epi16(l0, lo.red), 6), _mm_srai_epi16(_mm_adds_epi16(l1, hi.red), 6));
   const __m128i g = _mm_packus_epi16(_mm_srai_epi16(_mm_subs_epi16(l0, lo.green), 6),
                                      _mm_srai_epi16(_mm_subs_epi16(l1, hi.green), 6));
-  const __m128i b = _mm_packus_epi16(_mm_srai_epi16(_mm_adds_epi16(l0, lo.blue), 6),
-                                     _mm_srai_epi16(_mm_adds_epi16(l1, hi.blue), 6));
+  const __m128i b =
+      _mm_packus_epi16(_mm_srai_epi16(_mm_adds_epi16(l0, lo.blue), 6), _mm_srai_epi16(_mm_adds_epi16(l1, hi.blue), 6));
   Store::Write(b, g, r, out);
 }
 

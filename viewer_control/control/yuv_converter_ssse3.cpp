@@ -34,9 +34,9 @@ struct ShuffleStore {
     auto* dst = reinterpret_cast<__m128i*>(out);
     for (int reg = 0; reg < 3; ++reg) {
       const auto* m = reinterpret_cast<const __m128i*>(kMasks.bytes[reg]);
-      const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m)),
-                                                      _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
-                                         _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
+      const __m128i bytes =
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_load_si128(m)), _mm_shuffle_epi8(g, _mm_load_si128(m + 1))),
+                       _mm_shuffle_epi8(r, _mm_load_si128(m + 2)));
       _mm_storeu_si128(dst + reg, bytes);
     }
   }

@@ -18,9 +18,7 @@ struct Planes {
     u.assign(static_cast<size_t>(uv_pitch) * ((h + 1) / 2), 0);
     v.assign(u.size(), 0);
   }
-  PlanarPicture picture() const {
-    return {y.data(), u.data(), v.data(), y_pitch, uv_pitch, width, height};
-  }
+  PlanarPicture picture() const { return {y.data(), u.data(), v.data(), y_pitch, uv_pitch, width, height}; }
   int width, height, y_pitch, uv_pitch;
   std::vector<uint8_t> y, u, v;
 };

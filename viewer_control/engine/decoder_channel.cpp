@@ -38,10 +38,8 @@ int DecoderChannel::Open(std::span<const uint8_t> vol_header) {
   }
   // The DVR sends at most D1 (720x576); a larger announced size is refused
   // before the decoder allocates pictures of it.
-  if (vol.width % 16 != 0 || vol.height % 16 != 0 || vol.width > kMaxPictureWidth ||
-      vol.height > kMaxPictureHeight) {
-    Trace("VOP header has unsupported image size: %dx%d at channel %d.", vol.width, vol.height,
-          slot_);
+  if (vol.width % 16 != 0 || vol.height % 16 != 0 || vol.width > kMaxPictureWidth || vol.height > kMaxPictureHeight) {
+    Trace("VOP header has unsupported image size: %dx%d at channel %d.", vol.width, vol.height, slot_);
     CloseLocked();
     return 0;
   }
@@ -102,8 +100,8 @@ bool DecoderChannel::VerifyUserData(std::span<const uint8_t> data) {
   const int number = stamp->number;
   if (number == 0) synchronised_ = true;
   const PictureTime& time = stamp->time;
-  std::snprintf(date_text_.data(), date_text_.size(), "%04d/%02d/%02d  %02d:%02d:%02d",
-                time.year + 1900, time.month, time.day, time.hour, time.minute, time.second);
+  std::snprintf(date_text_.data(), date_text_.size(), "%04d/%02d/%02d  %02d:%02d:%02d", time.year + 1900, time.month,
+                time.day, time.hour, time.minute, time.second);
   if (number == kLastPictureOfGroup && synchronised_) {
     // The group's last picture is shown; the next one waits for a new group.
     synchronised_ = false;

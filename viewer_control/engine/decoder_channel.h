@@ -65,16 +65,16 @@ class DecoderChannel {
 
   int slot_ = -1;
   mutable std::mutex lock_;
-  IFrameSink* sink_ = nullptr;              // guarded by lock_
-  bool open_ = false;                       // guarded by lock_
-  bool playing_ = false;                    // guarded by lock_
-  bool synchronised_ = false;               // guarded by lock_
-  std::unique_ptr<Mpeg4Decoder> decoder_;   // guarded by lock_
-  int width_ = 0;                           // guarded by lock_
-  int height_ = 0;                          // guarded by lock_
-  int post_processing_ = 0;                 // guarded by lock_
-  ColourSettings colour_;                   // guarded by lock_
-  std::array<char, 256> date_text_{};       // guarded by lock_
+  IFrameSink* sink_ = nullptr;             // guarded by lock_
+  bool open_ = false;                      // guarded by lock_
+  bool playing_ = false;                   // guarded by lock_
+  bool synchronised_ = false;              // guarded by lock_
+  std::unique_ptr<Mpeg4Decoder> decoder_;  // guarded by lock_
+  int width_ = 0;                          // guarded by lock_
+  int height_ = 0;                         // guarded by lock_
+  int post_processing_ = 0;                // guarded by lock_
+  ColourSettings colour_;                  // guarded by lock_
+  std::array<char, 256> date_text_{};      // guarded by lock_
   std::atomic<int> pictures_drawn_{0};
 };
 

@@ -85,8 +85,8 @@ TEST_F(DecoderChannelTest, RefusesSizesThatAreNotMultiplesOfSixteenOrLargerThanD
   for (auto [width, height] : {std::pair{352, 250}, {350, 240}, {736, 480}, {704, 592}}) {
     test::StreamEncoder encoder(width, height);
     EXPECT_EQ(channel.Open(encoder.vol_packet()), 0);
-    EXPECT_TRUE(trace.Contains("VOP header has unsupported image size: " + std::to_string(width) +
-                               "x" + std::to_string(height) + " at channel 3."));
+    EXPECT_TRUE(trace.Contains("VOP header has unsupported image size: " + std::to_string(width) + "x" +
+                               std::to_string(height) + " at channel 3."));
     EXPECT_FALSE(channel.is_open());
     EXPECT_EQ(channel.Start(), 0);
     channel.DecodeAndDraw(encoder.Picture(1, 0));

@@ -55,9 +55,7 @@ struct AvFreeDeleter {
   void operator()(uint8_t* memory) const { av_free(memory); }
 };
 
-uint8_t Clamp(double value) {
-  return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
-}
+uint8_t Clamp(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
 
 }  // namespace
 
@@ -72,13 +70,13 @@ bool FindVol(std::span<const uint8_t> bytes, VolInfo* info) {
   if (start == bytes.size()) return false;
 
   BitReader reader(bytes.subspan(start + 4));
-  reader.bits(1);  // random accessible
-  reader.bits(8);  // object type
-  if (reader.bits(1)) reader.bits(7);  // layer verid and priority
+  reader.bits(1);                              // random accessible
+  reader.bits(8);                              // object type
+  if (reader.bits(1)) reader.bits(7);          // layer verid and priority
   if (reader.bits(4) == 0xF) reader.bits(16);  // extended pixel aspect ratio
-  if (reader.bits(1)) {  // layer control parameters
-    reader.bits(3);      // chroma format, low delay
-    if (reader.bits(1)) reader.bits(79);  // buffer verifier parameters
+  if (reader.bits(1)) {                        // layer control parameters
+    reader.bits(3);                            // chroma format, low delay
+    if (reader.bits(1)) reader.bits(79);       // buffer verifier parameters
   }
   if (reader.bits(2) != 0) return false;  // only rectangular layers have a size
   if (!reader.marker()) return false;
@@ -107,7 +105,7 @@ struct Mpeg4Decoder::Impl {
   int height = 0;
   std::unique_ptr<AVCodecContext, CodecContextDeleter> context;
   std::unique_ptr<AVFrame, FrameDeleter> frame;
-  std::unique_ptr<AVPacket, PacketDeleter> packet;  // holds the one reference to the input buffer
+  std::unique_ptr<AVPacket, PacketDeleter> packet;   // holds the one reference to the input buffer
   std::unique_ptr<uint8_t, AvFreeDeleter> adjusted;  // Y, U, V planes for colour-adjusted output
   ColourSettings colour;
   std::array<uint8_t, 256> luma_table{};
@@ -124,8 +122,7 @@ Mpeg4Decoder::~Mpeg4Decoder() = default;
 int Mpeg4Decoder::width() const { return impl_->width; }
 int Mpeg4Decoder::height() const { return impl_->height; }
 
-std::unique_ptr<Mpeg4Decoder> Mpeg4Decoder::Create(int width, int height,
-                                                   std::span<const uint8_t> vol_header) {
+std::unique_ptr<Mpeg4Decoder> Mpeg4Decoder::Create(int width, int height, std::span<const uint8_t> vol_header) {
   if (width <= 0 || height <= 0 || vol_header.empty()) return nullptr;
   // Damaged pictures are traced by the channel; libavcodec's own complaints
   // would only flood standard error.
@@ -141,8 +138,7 @@ std::unique_ptr<Mpeg4Decoder> Mpeg4Decoder::Create(int width, int height,
   AVCodecContext* context = impl->context.get();
   // The VOL header is the decoder's extradata; libavcodec reads past the end
   // in whole words, hence the zeroed padding.
-  context->extradata = static_cast<uint8_t*>(
-      av_mallocz(vol_header.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+  context->extradata = static_cast<uint8_t*>(av_mallocz(vol_header.size() + AV_INPUT_BUFFER_PADDING_SIZE));
   if (context->extradata == nullptr) return nullptr;
   std::memcpy(context->extradata, vol_header.data(), vol_header.size());
   context->extradata_size = static_cast<int>(vol_header.size());

@@ -41,8 +41,7 @@ class Mpeg4Decoder {
 
   // A decoder for pictures of this size, set up from the VOL header; null
   // when libavcodec refuses it.
-  static std::unique_ptr<Mpeg4Decoder> Create(int width, int height,
-                                              std::span<const uint8_t> vol_header);
+  static std::unique_ptr<Mpeg4Decoder> Create(int width, int height, std::span<const uint8_t> vol_header);
   ~Mpeg4Decoder();
   Mpeg4Decoder(const Mpeg4Decoder&) = delete;
   Mpeg4Decoder& operator=(const Mpeg4Decoder&) = delete;

@@ -29,8 +29,7 @@ constexpr int kFoldersPerSecond = 99;
 bool WriteAt(int fd, off_t offset, std::span<const uint8_t> bytes, size_t* done) {
   *done = 0;
   while (*done < bytes.size()) {
-    const ssize_t n =
-        pwrite(fd, bytes.data() + *done, bytes.size() - *done, offset + static_cast<off_t>(*done));
+    const ssize_t n = pwrite(fd, bytes.data() + *done, bytes.size() - *done, offset + static_cast<off_t>(*done));
     if (n > 0) {
       *done += static_cast<size_t>(n);
     } else if (n < 0 && errno == EINTR) {
@@ -82,13 +81,12 @@ std::optional<std::string> RecordFolderName(const std::tm& now) {
   if (folder.empty()) return std::nullopt;
   if (folder.back() != '/') folder += '/';
   char name[32];
-  std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02d/", now.tm_year + 1900, now.tm_mon + 1,
-                now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
+  std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02d/", now.tm_year + 1900, now.tm_mon + 1, now.tm_mday,
+                now.tm_hour, now.tm_min, now.tm_sec);
   return folder + name;
 }
 
-bool Mpeg4Recorder::Open(int channel, const std::optional<VolHeader>& vol, const std::string& folder,
-                         bool live) {
+bool Mpeg4Recorder::Open(int channel, const std::optional<VolHeader>& vol, const std::string& folder, bool live) {
   Close();
   failure_.reset();
   if (folder.empty() || channel < 0 || channel >= kChannelLimit) return false;
@@ -185,14 +183,12 @@ int Mpeg4Recorder::WritePicture(std::span<const uint8_t> payload) {
   if (rmp_fd_ < 0 || rmg_fd_ < 0 || !has_vol_) return 1;
   const size_t start = FindUserData(payload);
   if (start == payload.size() || payload.size() - start <= kPictureNumberOffset) {
-    Trace("[MPEG4 RECORDER] Ch.%d Can't find MPEG-4 VOL (Video Object Layer) at Network packet.",
-          channel_ + 1);
+    Trace("[MPEG4 RECORDER] Ch.%d Can't find MPEG-4 VOL (Video Object Layer) at Network packet.", channel_ + 1);
     return 0;
   }
   const std::span<const uint8_t> picture = payload.subspan(start);
   if (picture[kPictureNumberOffset] == 0) {
-    Trace("[MPEG4 RECORDER] Ch.%d I frame Gop Size = %d, frame num = %d", channel_,
-          static_cast<int>(group_bytes_), 0);
+    Trace("[MPEG4 RECORDER] Ch.%d I frame Gop Size = %d, frame num = %d", channel_, static_cast<int>(group_bytes_), 0);
     if (group_bytes_ != 0) {
       const uint8_t record[7] = {0x01,
                                  0xB2,

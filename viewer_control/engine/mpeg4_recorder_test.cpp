@@ -42,9 +42,8 @@ Bytes Recorded(const Bytes& packet) { return Bytes(packet.begin() + 2, packet.en
 class RecorderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("vistrel-recorder-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("vistrel-recorder-" + std::to_string(getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     for (size_t i = 0; i < vol_.size(); ++i) vol_[i] = static_cast<uint8_t>(0x40 + i);
@@ -97,14 +96,19 @@ TEST_F(RecorderTest, TwoCompleteGroupsGiveTwoSevenByteRecords) {
   ASSERT_EQ(rmg.size(), 14u);
   for (int group = 0; group < 2; ++group) {
     const uint32_t size = group_sizes[group];
-    const Bytes record = {0x01, 0xB2, 0x02, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
-                          static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24)};
+    const Bytes record = {0x01,
+                          0xB2,
+                          0x02,
+                          static_cast<uint8_t>(size),
+                          static_cast<uint8_t>(size >> 8),
+                          static_cast<uint8_t>(size >> 16),
+                          static_cast<uint8_t>(size >> 24)};
     EXPECT_EQ(Bytes(rmg.begin() + group * 7, rmg.begin() + group * 7 + 7), record);
   }
-  EXPECT_EQ(ReadFile(folder() + "002.rmp").size(), 24 + group_sizes[0] + group_sizes[1] +
-                                                      (Packet(3, 0).size() - 2) * 4 + 0 + 1 + 2 + 3);
-  EXPECT_TRUE(trace.Contains("[MPEG4 RECORDER] Ch.2 I frame Gop Size = " +
-                             std::to_string(group_sizes[1]) + ", frame num = 0"));
+  EXPECT_EQ(ReadFile(folder() + "002.rmp").size(),
+            24 + group_sizes[0] + group_sizes[1] + (Packet(3, 0).size() - 2) * 4 + 0 + 1 + 2 + 3);
+  EXPECT_TRUE(
+      trace.Contains("[MPEG4 RECORDER] Ch.2 I frame Gop Size = " + std::to_string(group_sizes[1]) + ", frame num = 0"));
 }
 
 TEST_F(RecorderTest, WithoutAnIPictureTheRmpHoldsOnlyItsHeader) {
@@ -112,8 +116,7 @@ TEST_F(RecorderTest, WithoutAnIPictureTheRmpHoldsOnlyItsHeader) {
   ASSERT_TRUE(recorder.Open(9, vol_, folder(), false));
   for (int number = 1; number < 30; ++number) recorder.WritePicture(Packet(10, number));
   EXPECT_EQ(recorder.WritePicture(Bytes{1, 2, 3}), 0);
-  EXPECT_TRUE(trace.Contains(
-      "[MPEG4 RECORDER] Ch.10 Can't find MPEG-4 VOL (Video Object Layer) at Network packet."));
+  EXPECT_TRUE(trace.Contains("[MPEG4 RECORDER] Ch.10 Can't find MPEG-4 VOL (Video Object Layer) at Network packet."));
   recorder.Close();
   // Stream channel 10 records into 009.*; not live, so "PLAY".
   EXPECT_EQ(ReadFile(folder() + "009.rmp"), Header("PLAY", vol_));
@@ -157,7 +160,7 @@ TEST_F(RecorderTest, OpenedBeforeTheVolItRecordsFromTheFirstIPictureAfterIt) {
   ASSERT_TRUE(recorder.TakeVol(vol_));
   VolHeader other{};
   other.fill(0x11);
-  ASSERT_TRUE(recorder.TakeVol(other));  // the first VOL stays
+  ASSERT_TRUE(recorder.TakeVol(other));               // the first VOL stays
   EXPECT_EQ(recorder.WritePicture(Packet(1, 1)), 1);  // not an I picture
   const Bytes packet = Packet(1, 0);
   EXPECT_EQ(recorder.WritePicture(packet), 1);

@@ -26,8 +26,7 @@ int UserDataChannel(std::span<const uint8_t> user_data) {
 std::optional<PictureStamp> ReadPictureStamp(std::span<const uint8_t> user_data) {
   if (user_data.size() < kUserDataSize) return std::nullopt;
   const uint8_t* time = user_data.data() + kTimeOffset;
-  return PictureStamp{user_data[kPictureNumberOffset],
-                      {time[0], time[1], time[2], time[3], time[4], time[5]}};
+  return PictureStamp{user_data[kPictureNumberOffset], {time[0], time[1], time[2], time[3], time[4], time[5]}};
 }
 
 }  // namespace vistrel

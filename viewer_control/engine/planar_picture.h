@@ -30,9 +30,7 @@ struct ColourSettings {
   int saturation = 0;
   int tint = 0;
 
-  bool neutral() const {
-    return gamma == 1.0 && contrast == 0 && brightness == 0 && saturation == 0 && tint == 0;
-  }
+  bool neutral() const { return gamma == 1.0 && contrast == 0 && brightness == 0 && saturation == 0 && tint == 0; }
 };
 
 }  // namespace vistrel

@@ -40,8 +40,7 @@ class SessionOutlet final : public IPictureOutlet {
 
 }  // namespace
 
-StreamSession::StreamSession()
-    : reassembler_(stream::kMaxPayload), local_time_(LocalTimeNow), socket_(*this) {}
+StreamSession::StreamSession() : reassembler_(stream::kMaxPayload), local_time_(LocalTimeNow), socket_(*this) {}
 
 StreamSession::~StreamSession() { Shutdown(); }
 
@@ -51,10 +50,9 @@ void StreamSession::Bind(int index, IStreamSessionHost* host) {
   feed_.SetTracePrefix("[STREAM SESSION " + std::to_string(index) + "]");
 }
 
-int32_t StreamSession::SetSessionInfo(std::span<const uint8_t> channel_map, int count,
-                                      int stream_type) {
-  if (channel_map.empty() || count <= 0 || count > kStreamChannels ||
-      channel_map.size() < static_cast<size_t>(count) || stream_type <= 0) {
+int32_t StreamSession::SetSessionInfo(std::span<const uint8_t> channel_map, int count, int stream_type) {
+  if (channel_map.empty() || count <= 0 || count > kStreamChannels || channel_map.size() < static_cast<size_t>(count) ||
+      stream_type <= 0) {
     return E_FAIL;
   }
   {
@@ -65,8 +63,8 @@ int32_t StreamSession::SetSessionInfo(std::span<const uint8_t> channel_map, int 
   return S_OK;
 }
 
-int32_t StreamSession::Connect(const std::string& user, const std::string& password,
-                               const std::string& address, uint16_t port) {
+int32_t StreamSession::Connect(const std::string& user, const std::string& password, const std::string& address,
+                               uint16_t port) {
   if (socket_.running()) {
     Trace("[STREAM SESSION %d] already stream socket exiting !!!", index_);
     return E_FAIL;
@@ -186,11 +184,9 @@ bool StreamSession::Dispatch(IStreamTransport& transport, const protocol::Packet
   return true;
 }
 
-int32_t StreamSession::SendPacket(IStreamTransport& transport, uint32_t code,
-                                  std::span<const uint8_t> payload) {
+int32_t StreamSession::SendPacket(IStreamTransport& transport, uint32_t code, std::span<const uint8_t> payload) {
   if (!transport.IsConnected()) return E_FAIL;
-  const auto header =
-      protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
+  const auto header = protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
   if (transport.Send(header) < 0) return E_FAIL;
   if (payload.empty()) return S_OK;
   // The header and the payload go out in two sends; the caller tells them apart.
@@ -210,8 +206,8 @@ void StreamSession::SendLogon(IStreamTransport& transport) {
   std::array<uint8_t, 2 * (kTextLimit + 1)> payload{};
   std::memcpy(payload.data(), user.data(), user.size());
   std::memcpy(payload.data() + user.size() + 1, password.data(), password.size());
-  const int32_t result = SendPacket(transport, stream::SNDAUTHDATA,
-                                    std::span(payload.data(), user.size() + password.size() + 2));
+  const int32_t result =
+      SendPacket(transport, stream::SNDAUTHDATA, std::span(payload.data(), user.size() + password.size() + 2));
   if (result < 0) {
     Trace("[STREAM SESSION %d] Payload Descriptor SNDAUTHDATA sending failed !!!", index_);
   } else if (result > 0) {
@@ -258,8 +254,7 @@ void StreamSession::LogonResult(IStreamTransport& transport, std::span<const uin
   }
 }
 
-void StreamSession::RecordStreamResult(IStreamTransport& transport,
-                                       std::span<const uint8_t> payload) {
+void StreamSession::RecordStreamResult(IStreamTransport& transport, std::span<const uint8_t> payload) {
   if (payload.empty() || payload[0] != 0) {
     Trace("[STREAM SESSION %d] Response playback failed !!!", index_);
     return;

@@ -60,8 +60,7 @@ class StreamSession final : public IStreamSocketClient {
   // E_FAIL when the map is missing or shorter than `count`, the count is not
   // 1-16, or the type is 0 or less.
   int32_t SetSessionInfo(std::span<const uint8_t> channel_map, int count, int stream_type);
-  int32_t Connect(const std::string& user, const std::string& password, const std::string& address,
-                  uint16_t port);
+  int32_t Connect(const std::string& user, const std::string& password, const std::string& address, uint16_t port);
   int32_t Disconnect();
   // Stops the receive thread without a trace or a reset (engine teardown).
   void Shutdown();
@@ -105,10 +104,10 @@ class StreamSession final : public IStreamSocketClient {
   protocol::Reassembler reassembler_;  // receive thread while one runs
 
   mutable std::mutex config_lock_;
-  std::string user_;                  // guarded by config_lock_
-  std::string password_;              // guarded by config_lock_
-  std::string address_;               // guarded by config_lock_
-  int stream_type_ = kStreamLive;     // guarded by config_lock_
+  std::string user_;               // guarded by config_lock_
+  std::string password_;           // guarded by config_lock_
+  std::string address_;            // guarded by config_lock_
+  int stream_type_ = kStreamLive;  // guarded by config_lock_
 
   PictureFeed feed_;
   std::function<std::tm()> local_time_;  // owner thread

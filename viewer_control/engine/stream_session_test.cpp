@@ -34,12 +34,10 @@ class EventLog : public IVistrelEvents {
  public:
   void Connect(int session, int result) override { Add("Connect", session, result); }
   void Close(int session, int result) override { Add("Close", session, result); }
-  void AuthenticationResult(int session, int result) override {
-    Add("AuthenticationResult", session, result);
-  }
+  void AuthenticationResult(int session, int result) override { Add("AuthenticationResult", session, result); }
   size_t Count(const std::string& name) const {
-    return static_cast<size_t>(std::count_if(events.begin(), events.end(),
-                                             [&](const Event& e) { return e.name == name; }));
+    return static_cast<size_t>(
+        std::count_if(events.begin(), events.end(), [&](const Event& e) { return e.name == name; }));
   }
   std::vector<Event> events;
   bool all_on_owner = true;
@@ -172,8 +170,7 @@ class StreamSocketTest : public ::testing::Test {
     engine.SetFrameSink(&sink);
   }
   ControlResult Connect(int index) {
-    return engine.ConnectStreamPort(index, "127.0.0.1", static_cast<short>(dvr.port()), "admin",
-                                    "1234");
+    return engine.ConnectStreamPort(index, "127.0.0.1", static_cast<short>(dvr.port()), "admin", "1234");
   }
 
   platform::TraceCapture trace;
@@ -190,8 +187,8 @@ TEST_F(StreamSocketTest, LiveLogonRaisesItsEventsOnTheOwnerThread) {
   EXPECT_EQ(events.events[0], (Event{"Connect", 2, 0}));
 
   ASSERT_TRUE(dvr.SendPacket(stream::REQ_AUTHENTICATION));
-  EXPECT_EQ(dvr.ReadPacket(), Concat(Header(11, stream::SNDAUTHDATA),
-                                     Bytes{'a', 'd', 'm', 'i', 'n', 0, '1', '2', '3', '4', 0}));
+  EXPECT_EQ(dvr.ReadPacket(),
+            Concat(Header(11, stream::SNDAUTHDATA), Bytes{'a', 'd', 'm', 'i', 'n', 0, '1', '2', '3', '4', 0}));
   EXPECT_TRUE(trace.Contains("[STREAM SESSION 2] DVR Logon UserName : admin, Password : ****"));
   ASSERT_TRUE(dvr.SendPacket(stream::LOGON_RESULT, Bytes{0}));
   EXPECT_EQ(dvr.ReadSome(), Concat(Header(1, stream::RCVREADY), Bytes{0x40}));  // one write
@@ -333,8 +330,9 @@ TEST_F(StreamSocketTest, AThreadThatDoesNotEndInTimeIsLeftHarmless) {
 TEST_F(StreamSocketTest, ARefusedConnectionRaisesNothing) {
   ASSERT_EQ(engine.ConnectStreamPort(0, "127.0.0.1", 1, "admin", "1234"), ControlResult::kDone);
   ASSERT_TRUE(trace.WaitFor("[STREAM SOCKET] Stream port thread exit !!!", 2s));
-  EXPECT_TRUE(trace.Contains("[STREAM SOCKET] Failed to connect stream socket at StreamRecvThreadProc() : "
-                             "error code(0x0000274D)"));
+  EXPECT_TRUE(
+      trace.Contains("[STREAM SOCKET] Failed to connect stream socket at StreamRecvThreadProc() : "
+                     "error code(0x0000274D)"));
   test::PumpUntil([] { return false; }, 100ms);
   EXPECT_TRUE(events.events.empty());
 }

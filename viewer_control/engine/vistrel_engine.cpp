@@ -11,8 +11,7 @@ namespace vistrel {
 namespace {
 
 constexpr ChannelList kUnsetList = {
-    {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-    -1};
+    {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, -1};
 
 bool ValidSession(int index) { return index >= 0 && index < kSessionCount; }
 
@@ -49,9 +48,8 @@ void VistrelEngine::SetLocalTime(std::function<std::tm()> now) {
   for (auto& session : sessions_) session.SetLocalTime(now);
 }
 
-ControlResult VistrelEngine::ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress,
-                                         uint16_t nPort, const std::string& bstrUserName,
-                                         const std::string& bstrPassword) {
+ControlResult VistrelEngine::ConnectStreamPort(int nSessionOfNum, const std::string& bstrIPAddress, uint16_t nPort,
+                                               const std::string& bstrUserName, const std::string& bstrPassword) {
   if (!ValidSession(nSessionOfNum)) return ControlResult::kRefused;
   std::lock_guard lock(lock_);
   StreamSession& session = sessions_[nSessionOfNum];
@@ -174,8 +172,9 @@ std::string VistrelEngine::RecordingFailureText(int nSessionOfIndex) {
 }
 
 void VistrelEngine::RunOnOwner(IStreamTransport& transport, std::function<void()> handler) {
-  platform::CallOnOwnerThread(owner_.get(), std::move(handler), [&transport] { return transport.StopRequested(); },
-                              platform::BegunWork::kLeave);
+  platform::CallOnOwnerThread(
+      owner_.get(), std::move(handler), [&transport] { return transport.StopRequested(); },
+      platform::BegunWork::kLeave);
 }
 
 void VistrelEngine::SessionConnected(int index, IStreamTransport& transport) {

@@ -42,7 +42,6 @@ class QObject;
 
 namespace vistrel {
 
-
 inline constexpr int kSessionCount = 4;
 inline constexpr int kDisplaySlots = 16;
 

@@ -195,8 +195,7 @@ class EmulatorTest : public EngineTest {
     ASSERT_TRUE(dvr_->Start(&error)) << error;
   }
   ControlResult Connect(int session) {
-    return engine.ConnectStreamPort(session, "127.0.0.1", static_cast<short>(dvr_->stream_port()),
-                                    "admin", "1234");
+    return engine.ConnectStreamPort(session, "127.0.0.1", static_cast<short>(dvr_->stream_port()), "admin", "1234");
   }
   void TearDown() override {
     engine.DisconnectAllStreamPort();
@@ -225,9 +224,9 @@ TEST_F(EmulatorTest, FourChannelsReachTheirSlotsThroughTheChannelMap) {
   const uint8_t map[16] = {12, 4, 9, 0};
   ASSERT_EQ(engine.SetStreamSessionInfo(2, map, 4, 1), ControlResult::kDone);
   ASSERT_EQ(Connect(2), ControlResult::kDone);
-  ASSERT_TRUE(test::PumpUntil([&] {
-    return pictures.count(12) > 0 && pictures.count(4) > 0 && pictures.count(9) > 0 && pictures.count(0) > 0;
-  }, 5s));
+  ASSERT_TRUE(test::PumpUntil(
+      [&] { return pictures.count(12) > 0 && pictures.count(4) > 0 && pictures.count(9) > 0 && pictures.count(0) > 0; },
+      5s));
   EXPECT_EQ(events.connects, 1);
   EXPECT_EQ(events.authentications, 1);
   for (int k = 0; k < 4; ++k) ExpectChannelInSlot(k + 1, map[k], 4);
@@ -255,12 +254,14 @@ TEST_F(EmulatorTest, EightChannelsOfTwoSizesOnTwoSessions) {
   const uint8_t map[16] = {0, 2, 4, 6, 8, 10, 12, 14};
   ASSERT_EQ(engine.SetStreamSessionInfo(1, map, 8, 1), ControlResult::kDone);
   ASSERT_EQ(Connect(1), ControlResult::kDone);
-  ASSERT_TRUE(test::PumpUntil([&] {
-    for (int k = 0; k < 8; ++k) {
-      if (pictures.count(map[k]) == 0) return false;
-    }
-    return true;
-  }, 8s));
+  ASSERT_TRUE(test::PumpUntil(
+      [&] {
+        for (int k = 0; k < 8; ++k) {
+          if (pictures.count(map[k]) == 0) return false;
+        }
+        return true;
+      },
+      8s));
   for (int k = 0; k < 8; ++k) ExpectChannelInSlot(k + 1, map[k], 8);
   EXPECT_EQ(pictures.width(2), 704);
   for (int slot : {1, 3, 15}) EXPECT_EQ(pictures.count(slot), 0);

@@ -19,8 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "platform/trace.h"
 #include "build_version.h"
+#include "platform/trace.h"
 #include "viewer_control/control/vistrel_ctl.h"
 #include "viewer_control/control/vistrel_factory.h"
 
@@ -108,9 +108,8 @@ class ViewWindow : public QWidget {
     control_ = vistrel::CreateControl(QString::fromLatin1(vistrel::kVistrelClsid), this);
     layout->addWidget(control_);
     resize(704, 480);
-    connect(control_, &vistrel::VistrelCtl::AnalysisVideoDeviceCard, this, [](int mode, int) {
-      std::printf("video mode: %s\n", mode == 1 ? "YUV (OpenGL)" : "RGB (software)");
-    });
+    connect(control_, &vistrel::VistrelCtl::AnalysisVideoDeviceCard, this,
+            [](int mode, int) { std::printf("video mode: %s\n", mode == 1 ? "YUV (OpenGL)" : "RGB (software)"); });
     connect(control_, &vistrel::VistrelCtl::Connect, this,
             [](int session, int) { std::printf("stream session %d connected\n", session); });
     connect(control_, &vistrel::VistrelCtl::AuthenticationResult, this,
@@ -146,10 +145,18 @@ class ViewWindow : public QWidget {
     const int first = control_->engine().first_slot();
     const int per_row = control_->engine().channels_per_row();
     switch (event->key()) {
-      case Qt::Key_1: control_->SetAlignChannelMode(first, 1, &out); break;
-      case Qt::Key_4: control_->SetAlignChannelMode(first - first % 4, 2, &out); break;
-      case Qt::Key_9: control_->SetAlignChannelMode(first > 7 ? 7 : first, 3, &out); break;
-      case Qt::Key_6: control_->SetAlignChannelMode(0, 4, &out); break;
+      case Qt::Key_1:
+        control_->SetAlignChannelMode(first, 1, &out);
+        break;
+      case Qt::Key_4:
+        control_->SetAlignChannelMode(first - first % 4, 2, &out);
+        break;
+      case Qt::Key_9:
+        control_->SetAlignChannelMode(first > 7 ? 7 : first, 3, &out);
+        break;
+      case Qt::Key_6:
+        control_->SetAlignChannelMode(0, 4, &out);
+        break;
       case Qt::Key_PageDown: {
         // The last page ends at slot 16, as the 3x3 key's first slot 7 does.
         const int step = per_row * per_row;
@@ -162,8 +169,11 @@ class ViewWindow : public QWidget {
         control_->SetAlignChannelMode(first >= step ? first - step : 0, per_row, &out);
         break;
       }
-      case Qt::Key_Escape: close(); break;
-      default: QWidget::keyPressEvent(event);
+      case Qt::Key_Escape:
+        close();
+        break;
+      default:
+        QWidget::keyPressEvent(event);
     }
   }
 

@@ -27,8 +27,7 @@ int RunView(const std::string& arguments, const std::string& environment = "") {
 
 TEST(VistrelViewCommandLine, HelpNeedsNoDisplay) {
   const auto usage = std::filesystem::temp_directory_path() / ("vistrel-view-help-" + std::to_string(getpid()));
-  EXPECT_EQ(RunView("--help >" + usage.string() + " 2>&1", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"),
-            0);
+  EXPECT_EQ(RunView("--help >" + usage.string() + " 2>&1", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"), 0);
   std::ifstream text(usage);
   std::string first_line;
   std::getline(text, first_line);
@@ -60,10 +59,10 @@ bool UnderCi() {
   return ci != nullptr && *ci != '\0' && std::strcmp(ci, "0") != 0 && std::strcmp(ci, "false") != 0;
 }
 
-#define SKIP_OUTSIDE_CI(why)                                     \
-  do {                                                           \
-    if (UnderCi()) FAIL() << why << " (required under CI)";      \
-    GTEST_SKIP() << why;                                         \
+#define SKIP_OUTSIDE_CI(why)                                \
+  do {                                                      \
+    if (UnderCi()) FAIL() << why << " (required under CI)"; \
+    GTEST_SKIP() << why;                                    \
   } while (false)
 
 TEST(VistrelViewGl, FourChannelsDrawnThroughOpenGl) {
@@ -116,8 +115,8 @@ TEST(VistrelViewGl, LayoutsPastSlotSixteenLeaveTheirExtraCellsBlank) {
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) SKIP_OUTSIDE_CI("no xvfb-run");
   const auto log = std::filesystem::temp_directory_path() / ("vistrel-gl-layout-" + std::to_string(getpid()));
   std::ostringstream command;
-  command << "env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 1024x768x24' " << GL_LAYOUT_CHECK_PATH << " >"
-          << log << " 2>&1";
+  command << "env -u QT_QPA_PLATFORM xvfb-run -a -s '-screen 0 1024x768x24' " << GL_LAYOUT_CHECK_PATH << " >" << log
+          << " 2>&1";
   const int status = std::system(command.str().c_str());
   std::ifstream log_file(log);
   const std::string output((std::istreambuf_iterator<char>(log_file)), std::istreambuf_iterator<char>());

@@ -246,8 +246,8 @@ bool RecordingUi::busy() const {
   return busy_;
 }
 
-vistrel::ControlResult RecordingControl::ConnectStreamPort(int, const std::string&, uint16_t,
-                                                          const std::string&, const std::string&) {
+vistrel::ControlResult RecordingControl::ConnectStreamPort(int, const std::string&, uint16_t, const std::string&,
+                                                           const std::string&) {
   std::lock_guard guard(lock_);
   ++connects_;
   return Result::kDone;

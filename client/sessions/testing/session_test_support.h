@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "client/sessions/session_ui.h"
-#include "viewer_control/engine/vistrel_control.h"
 #include "tools/dvremu/dvr_emulator.h"
+#include "viewer_control/engine/vistrel_control.h"
 
 namespace sessions::testing {
 
@@ -23,8 +23,7 @@ namespace sessions::testing {
 QCoreApplication& Application();
 
 // Processes events until `done` holds or the time is up.
-bool PumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::seconds(5));
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 struct LoggedLine {
   uint32_t colour;
@@ -97,8 +96,7 @@ class RecordingUi : public ISessionUi {
 class RecordingControl : public vistrel::IVistrelControl {
  public:
   using Result = vistrel::ControlResult;
-  Result ConnectStreamPort(int session, const std::string&, uint16_t, const std::string&,
-                           const std::string&) override;
+  Result ConnectStreamPort(int session, const std::string&, uint16_t, const std::string&, const std::string&) override;
   Result DisconnectStreamPort(int) override { return Result::kDone; }
   Result DisconnectAllStreamPort() override { return Result::kDone; }
   Result SetStreamSessionInfo(int, std::span<const uint8_t>, int, int) override { return Result::kDone; }

@@ -1,8 +1,8 @@
 #include "client/shell/testing/shell_test_support.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <thread>
-#include <unistd.h>
 
 #include "client/shell/settings_keys.h"
 

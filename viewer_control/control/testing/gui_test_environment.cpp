@@ -26,7 +26,6 @@ class GuiEnvironment : public ::testing::Environment {
 };
 
 // gtest owns registered environments.
-[[maybe_unused]] ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+[[maybe_unused]] ::testing::Environment* const kEnvironment = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 }  // namespace

@@ -138,8 +138,7 @@ bool FakeDvr::Send(std::span<const uint8_t> bytes) {
 }
 
 bool FakeDvr::SendPacket(uint32_t code, std::span<const uint8_t> payload) {
-  const auto header =
-      protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
+  const auto header = protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
   std::vector<uint8_t> packet(header.begin(), header.end());
   packet.insert(packet.end(), payload.begin(), payload.end());
   return Send(packet);
@@ -160,8 +159,8 @@ std::optional<std::vector<uint8_t>> FakeDvr::ReadPacket(int timeout_ms) {
   size_t wanted = protocol::kHeaderSize;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (packet.size() < wanted) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd wait{client_fd_, POLLIN, 0};
     if (left.count() <= 0 || poll(&wait, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
     uint8_t byte;
@@ -181,8 +180,7 @@ bool FakeDvr::LiveLogon() {
 }
 
 void ScriptedTransport::PushPacket(uint32_t code, std::span<const uint8_t> payload) {
-  const auto header =
-      protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
+  const auto header = protocol::BuildHeader(protocol::PortKind::kStream, static_cast<uint16_t>(payload.size()), code);
   Push(header);
   Push(payload);
 }

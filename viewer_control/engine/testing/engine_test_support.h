@@ -105,8 +105,7 @@ int DecodableRecordedPictures(std::span<const uint8_t> rmp);
 // Makes the QCoreApplication the owner thread's event loop needs.
 void EnsureApplication();
 // Runs the owner thread's event loop until `done` or the time-out.
-bool PumpUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
 // Points the registry at a fresh file under `dir` with the video folder set.
 void UseVideoFolder(const std::string& dir, const std::string& video_folder);
 
