@@ -20,7 +20,23 @@ struct PendingCall {
   bool abandoned = false;  // guarded by lock; the caller left before the start
 };
 
+std::mutex& PostOrder() {
+  static std::mutex lock;
+  return lock;
+}
+
 }  // namespace
+
+void PostToOwnerThread(QObject* owner, std::function<void()> work) {
+  std::lock_guard posting(PostOrder());
+  QMetaObject::invokeMethod(
+      owner,
+      [work = std::move(work)] {
+        { std::lock_guard delivered(PostOrder()); }
+        work();
+      },
+      Qt::QueuedConnection);
+}
 
 bool CallOnOwnerThread(QObject* owner, std::function<void()> work, const std::function<bool()>& cancelled,
                        BegunWork begun) {
@@ -30,20 +46,17 @@ bool CallOnOwnerThread(QObject* owner, std::function<void()> work, const std::fu
     return true;
   }
   auto call = std::make_shared<PendingCall>();
-  QMetaObject::invokeMethod(
-      owner,
-      [call, work = std::move(work)] {
-        {
-          std::lock_guard guard(call->lock);
-          if (call->abandoned) return;
-          call->started = true;
-        }
-        work();
-        std::lock_guard guard(call->lock);
-        call->done = true;
-        call->done_signal.notify_all();
-      },
-      Qt::QueuedConnection);
+  PostToOwnerThread(owner, [call, work = std::move(work)] {
+    {
+      std::lock_guard guard(call->lock);
+      if (call->abandoned) return;
+      call->started = true;
+    }
+    work();
+    std::lock_guard guard(call->lock);
+    call->done = true;
+    call->done_signal.notify_all();
+  });
 
   std::unique_lock guard(call->lock);
   while (!call->done) {

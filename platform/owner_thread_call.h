@@ -1,8 +1,8 @@
 // Running work on the thread that owns a QObject while the calling thread
 // waits, as a synchronous window message did, with waits that can be given
 // up. This is the one hand-over from worker threads to an owner thread (the
-// user-interface thread, the viewer engine's owner); queue with
-// QMetaObject::invokeMethod where nothing needs to wait.
+// user-interface thread, the viewer engine's owner); PostToOwnerThread queues
+// where nothing needs to wait.
 //
 // Which waits are given up, and when:
 //   - On the owner thread itself the work runs at once, unless the caller is
@@ -38,5 +38,12 @@ enum class BegunWork { kWaitForEnd = 1, kLeave = 2 };
 // caller was cancelled first (see above for whether the work then runs).
 bool CallOnOwnerThread(QObject* owner, std::function<void()> work, const std::function<bool()>& cancelled,
                        BegunWork begun = BegunWork::kWaitForEnd);
+
+// Queues `work` to the owner's event loop without waiting. What the caller
+// wrote before posting is visible to the work. Qt's event queue already
+// orders a post before its delivery, but inside an uninstrumented Qt where
+// ThreadSanitizer cannot see it; one process-wide lock, taken around the
+// post and at the delivery, states the same order where it can.
+void PostToOwnerThread(QObject* owner, std::function<void()> work);
 
 }  // namespace platform

@@ -2,7 +2,6 @@
 
 #include "client/sessions/owner_call.h"
 
-#include <QMetaObject>
 #include <QThread>
 
 #include "platform/string_table.h"
@@ -33,7 +32,7 @@ CLiveViewer::~CLiveViewer() {
 void CLiveViewer::RunOnOwnerThread(const std::function<void()>& work) { CallOnOwnerThread(this, work); }
 
 void CLiveViewer::PostToOwnerThread(std::function<void()> work) {
-  QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+  platform::PostToOwnerThread(this, std::move(work));
 }
 
 void CLiveViewer::SelectSlot(int slot) {

@@ -220,8 +220,8 @@ TEST_F(AddressBookTest, DialogListsRowsAndRefusesModifyAndDeleteWithoutSelection
   dialog.SetActive(ListKind::kTelephone);
   EXPECT_TRUE(dialog.list(ListKind::kTelephone)->isEnabled());
   EXPECT_FALSE(ethernet->isEnabled());
-  dialogs_.SetDialogHook([](QDialog& dialog) {
-    auto& entry = static_cast<CAddressEntryDialog&>(dialog);
+  dialogs_.SetDialogHook([](QDialog& opened) {
+    auto& entry = static_cast<CAddressEntryDialog&>(opened);
     EXPECT_EQ(entry.kind(), ListKind::kTelephone);
     entry.alias_edit()->setText("second");
     entry.country_edit()->setText("82");

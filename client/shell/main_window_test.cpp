@@ -27,7 +27,7 @@ namespace {
 
 class StubViewer : public IShellViewer {
  public:
-  explicit StubViewer(ModeView view) : view(view) {}
+  explicit StubViewer(ModeView declared) : view(declared) {}
   ModeView View() const override { return view; }
   void Enter() override { ++entered; }
   void Leave() override { ++left; }
