@@ -54,8 +54,10 @@ const std::unordered_map<int, const char*>& Table() {
        "want to release alarm event, select 'OK'.\n"},
       {153, "About for Kaviro"},
       {154, "Kaviro - Address Book"},
+      {156, "Kaviro - Remote DVR Status & Calling Service"},
       {157, "Kaviro - Modify to Address book"},
       {158, "Kaviro - Add to Address Book"},
+      {159, "Kaviro - Logfile Viewer"},
       {161, "Kaviro - Setup"},
       {162, "Kaviro - Time to time playback"},
       {167, "Request DVR Status && E-Mail, Call Service"},
@@ -193,6 +195,7 @@ const std::unordered_map<int, const char*>& Table() {
       {344, "PTZ Preset"},
       {345, "Remote DVR, Connecting... "},
       {346, "Software\\Veldmark\\Kaviro\\1.0.0.0\\Address Book\\DomainName"},
+      {349, "Kaviro - Light Control"},
       {350, "Light On/Off"},
       {351, "Network DVR client for live view, search and playback."},
   };

@@ -146,10 +146,12 @@ void DvrServices::OnLogPage(int slot, std::span<const uint8_t> payload) {
   const auto reply = protocol::DecodeLogPageReply(payload);
   if (reply && !viewer_.session(slot).CheckResult(reply->result)) {
     Trace("[LIVE DVR %d] response log file by date failed.", slot);
+    ui_.DeliverLogFailure();
     return;
   }
   if (!reply || !reply->body) {
     Trace("[LIVE DVR %d] log page of %zu bytes is malformed; dropped.", slot, reply ? reply->body_bytes : 0);
+    ui_.DeliverLogFailure();
     return;
   }
   const DvrLogPage& page = *reply->body;

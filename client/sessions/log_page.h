@@ -39,6 +39,8 @@ class LogPager {
   bool Back();
   // Takes the page count of an arrived page; false (nothing changes) for 0.
   bool Accept(const DvrLogPage& page);
+  // The day's pages are unknown again (its answer failed): Next and Back rest.
+  void ForgetPages() { page_count_ = 0; }
   // "%d / %d", current page and page count.
   std::string IndicatorText() const;
 

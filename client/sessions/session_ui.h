@@ -93,6 +93,9 @@ class ISessionUi {
   virtual bool DeliverDvrStatus(const DvrStatusBlock& status) = 0;
   // "Kaviro - Logfile Viewer": show the page (a page count of 0 changes nothing).
   virtual bool DeliverLogPage(const DvrLogPage& page) = 0;
+  // The DVR could not give the page: the viewer shows that the day has no
+  // list rather than the page it showed before.
+  virtual bool DeliverLogFailure() { return false; }
   // "Kaviro - Light Control": the light status byte.
   virtual bool DeliverLightState(uint8_t status) = 0;
   // Cancel the light dialog if it is open (its slot disconnected).

@@ -2,6 +2,9 @@
 
 #include <QTimer>
 
+#include "client/shell/dvr_status_dialog.h"
+#include "client/shell/light_dialog.h"
+#include "client/shell/log_viewer_dialog.h"
 #include "client/shell/shell_window.h"
 #include "platform/string_table.h"
 
@@ -121,6 +124,21 @@ void CLiveMode::OnCommand(ControlId id) {
     case kPtzPreset:
       window_.ShowPtzPresets(true);
       break;
+    case kDvrStatus: {
+      CDvrStatusDialog dialog(window_.host(), &viewer_->services(), viewer_->selected_slot());
+      window_.RunDialog(dialog);
+      break;
+    }
+    case kLogFile: {
+      CLogViewerDialog dialog(window_.host(), &viewer_->services(), viewer_->selected_slot());
+      window_.RunDialog(dialog);
+      break;
+    }
+    case kLight: {
+      CLightDialog dialog(window_.host(), LightLinkOf(viewer_->selected_slot()));
+      window_.RunDialog(dialog);
+      break;
+    }
     case kLogonOk:
       viewer_->session(logon_slot_ >= 0 ? logon_slot_ : viewer_->selected_slot()).SubmitLogon();
       break;
@@ -134,6 +152,12 @@ void CLiveMode::OnCommand(ControlId id) {
     default:
       break;
   }
+}
+
+LightLink CLiveMode::LightLinkOf(int slot) {
+  sessions::DvrServices& services = viewer_->services();
+  return {[&services, slot] { return services.RequestLightStatus(slot); },
+          [&services, slot](uint8_t status) { return services.SetLights(slot, status); }};
 }
 
 void CLiveMode::OnButtonHeld(ControlId id, bool down) {

@@ -4,7 +4,8 @@
 // DVR sessions, and the sessions' user interface, and turns the window's
 // buttons into the viewer's commands: DVR 1-4, layouts, cameras, pan/tilt
 // with press-and-hold arrows, Move/Zoom/Focus, rotation, recording, the
-// preset panel, the logon prompt's OK and Disconnect.
+// preset panel, the status, log and light dialogs of the selected DVR, the
+// logon prompt's OK and Disconnect.
 //
 // Threads: user-interface thread only; the sessions' workers reach the
 // window through CShellSessionUi.
@@ -13,6 +14,7 @@
 #include <memory>
 
 #include "client/sessions/live_viewer.h"
+#include "client/shell/light_dialog.h"
 #include "client/shell/shell_session_ui.h"
 #include "client/shell/shell_viewer.h"
 #include "client/shell/vistrel_adapter.h"
@@ -40,6 +42,8 @@ class CLiveMode : public IShellViewer {
 
  private:
   int FirstCellOfSelected() const;
+  // The light dialog's requests for a slot's session.
+  LightLink LightLinkOf(int slot);
   void RefreshCameraButtons();
 
   IShellWindow& window_;

@@ -94,10 +94,7 @@ CDvrPanel::CDvrPanel(QWidget* parent, QPoint origin) : CPanelBase(parent, origin
     label->setStyleSheet("color: #8b97a8; font-size: 10px; font-weight: bold;");
     label->setGeometry(QRect(Local(219 + 34 * i, 656), QSize(30, 14)));
   }
-  // The status and log viewers and the light control come with their own
-  // dialogs; until then their buttons stay off.
   AddButtons(kDvrPanelButtons);
-  for (ControlId off : {kDvrStatus, kLogFile, kLight}) button(off)->setEnabled(false);
 }
 
 void CDvrPanel::ShowChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) {

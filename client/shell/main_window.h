@@ -69,6 +69,7 @@ class CMainWindow : public QWidget, public IShellWindow {
   // The Address Book dialog on one of its lists; the connect combos are
   // filled afresh afterwards.
   void OpenAddressBook(ListKind list) override;
+  int RunDialog(QDialog& dialog) override;
   // A command of a button or combo.
   void OnCommand(ControlId id);
   void OnVideoCardAnalysis(int performance) override;
@@ -134,7 +135,6 @@ class CMainWindow : public QWidget, public IShellWindow {
   IShellViewer* CurrentViewer() const { return Viewer(mode()); }
   // The declaration of a mode: its viewer's, or the built-in one.
   ModeView ViewOf(ViewerMode mode) const;
-  int RunDialog(QDialog& dialog);
   void OnModeButton(ControlId id, ViewerMode mode);
   void OnClose();
   void OnConnectRequest(const ConnectionRequest& request);

@@ -19,11 +19,12 @@ CPtzPresetPanel::CPtzPresetPanel(QWidget* parent) : QWidget(parent), list_(new Q
     const int id = kFirstPresetButton + i;
     auto* button = new CHoverButton(this, id);
     button->SetBitmaps(bases[i], bases[i] + 2, bases[i] + 1, bases[i] + 3);
-    button->move(i < 4 ? QPoint(19 + 35 * i, 14) : QPoint(19 + 35 * (i - 4), 47));
+    const int columns[] = {19, 55, 89, 123};
+    button->move(columns[i % 4], i < 4 ? 14 : 47);
     connect(button, &QAbstractButton::clicked, this, [this, id] { OnPreset(id); });
     presets_[i] = button;
   }
-  list_->setGeometry(22, 81, 130, 24);
+  list_->setGeometry(22, 83, 130, 20);
   for (int i = 1; i <= 8; ++i) list_->addItem(QString("PTZ Preset %1").arg(i));
   list_->setCurrentIndex(0);
   auto* setting = new CHoverButton(this, 1078);

@@ -2,9 +2,14 @@
 
 #include "client/shell/alarm_center.h"
 #include "client/shell/buzzer.h"
+#include "client/shell/dvr_status_dialog.h"
+#include "client/shell/light_dialog.h"
+#include "client/shell/log_viewer_dialog.h"
 #include "client/shell/shell_window.h"
 #include "client/shell/ui_thread.h"
 #include "client/shell/wait_indicator.h"
+#include "client/shell/window_finder.h"
+#include "platform/string_table.h"
 
 namespace shell {
 namespace {
@@ -21,6 +26,20 @@ BoxIcon ToBoxIcon(sessions::MessageIcon icon) {
       break;
   }
   return BoxIcon::kNone;
+}
+
+// Runs `show` on the open dialog of that type and title, on the
+// user-interface thread; false when none is open (the data is dropped).
+template <class Dialog>
+bool ShowInDialog(int title_id, const std::function<void(Dialog&)>& show) {
+  bool shown = false;
+  RunOnUiThread([title_id, &show, &shown] {
+    if (Dialog* dialog = FindWindowByTitle<Dialog>(QString::fromUtf8(platform::LoadString(title_id)))) {
+      show(*dialog);
+      shown = true;
+    }
+  });
+  return shown;
 }
 
 }  // namespace
@@ -87,6 +106,30 @@ void CShellSessionUi::UpdateAlarm(const sessions::AlarmBox& alarm) {
 }
 void CShellSessionUi::StartBuzzer(int alarm_id) { window_.alarms().StartBuzzer(alarm_id); }
 void CShellSessionUi::StopBuzzer(int alarm_id) { window_.alarms().StopBuzzer(alarm_id); }
+
+bool CShellSessionUi::DeliverDvrStatus(const sessions::DvrStatusBlock& status) {
+  return ShowInDialog<CDvrStatusDialog>(CDvrStatusDialog::kTitleId,
+                                        [&status](CDvrStatusDialog& dialog) { dialog.ShowStatus(status); });
+}
+
+bool CShellSessionUi::DeliverLogPage(const sessions::DvrLogPage& page) {
+  return ShowInDialog<CLogViewerDialog>(CLogViewerDialog::kTitleId,
+                                        [&page](CLogViewerDialog& dialog) { dialog.ShowPage(page); });
+}
+
+bool CShellSessionUi::DeliverLogFailure() {
+  return ShowInDialog<CLogViewerDialog>(CLogViewerDialog::kTitleId,
+                                        [](CLogViewerDialog& dialog) { dialog.ShowFailure(); });
+}
+
+bool CShellSessionUi::DeliverLightState(uint8_t status) {
+  return ShowInDialog<CLightDialog>(CLightDialog::kTitleId,
+                                    [status](CLightDialog& dialog) { dialog.ShowState(status); });
+}
+
+void CShellSessionUi::CloseLightDialog() {
+  ShowInDialog<CLightDialog>(CLightDialog::kTitleId, [](CLightDialog& dialog) { dialog.reject(); });
+}
 
 void CShellSessionUi::ShowSelectedSlot(int slot, bool recording) {
   RunOnUiThread([this, slot, recording] {

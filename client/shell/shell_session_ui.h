@@ -44,12 +44,12 @@ class CShellSessionUi : public sessions::ISessionUi {
   void StartBuzzer(int alarm_id) override;
   void StopBuzzer(int alarm_id) override;
 
-  // The status, log and light dialogs are not part of this window yet: their
-  // deliveries find no dialog open.
-  bool DeliverDvrStatus(const sessions::DvrStatusBlock&) override { return false; }
-  bool DeliverLogPage(const sessions::DvrLogPage&) override { return false; }
-  bool DeliverLightState(uint8_t) override { return false; }
-  void CloseLightDialog() override {}
+  // The service dialogs, found by their titles on the user-interface thread.
+  bool DeliverDvrStatus(const sessions::DvrStatusBlock& status) override;
+  bool DeliverLogPage(const sessions::DvrLogPage& page) override;
+  bool DeliverLogFailure() override;
+  bool DeliverLightState(uint8_t status) override;
+  void CloseLightDialog() override;
 
   void ShowSelectedSlot(int slot, bool recording) override;
   void ShowLayoutCells(int first_cell, int count) override;

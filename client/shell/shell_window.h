@@ -16,6 +16,7 @@
 #include "client/shell/mode_view.h"
 #include "client/shell/operator_dialogs.h"
 
+class QDialog;
 class QWidget;
 
 namespace shell {
@@ -35,6 +36,8 @@ class IShellWindow {
   virtual CAlarmCenter& alarms() = 0;
   // The Address Book dialog on one of its lists.
   virtual void OpenAddressBook(ListKind list) = 0;
+  // Runs a dialog of the window modally, through the operator's door.
+  virtual int RunDialog(QDialog& dialog) = 0;
 
   // The parent of the controls a viewer hosts.
   virtual QWidget* host() = 0;

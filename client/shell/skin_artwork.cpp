@@ -144,6 +144,9 @@ std::vector<FaceSet> BuildFaceSets() {
   sets.push_back({0, {468, 470, 469, 471}, 68, 22, "DELETE", Glyph::kText, true});
   sets.push_back({0, {476, 478, 477, 479}, 68, 22, "CLOSE", Glyph::kText});
   sets.push_back({0, {427, 429, 428, 0}, 68, 22, "PRESET SET", Glyph::kText});
+  sets.push_back({0, {518, 520, 519, 0}, 68, 22, "SET E-MAIL", Glyph::kText});
+  sets.push_back({0, {524, 526, 525, 0}, 68, 22, "NEXT", Glyph::kText});
+  sets.push_back({0, {527, 529, 528, 0}, 68, 22, "BACK", Glyph::kText});
   static const char* kNumbers[] = {"1", "2",  "3",  "4",  "5",  "6",  "7",  "8",
                                    "9", "10", "11", "12", "13", "14", "15", "16"};
   for (int n = 1; n <= 16; ++n) {

@@ -71,6 +71,73 @@ QPixmap DialogBackground(QSize size, const char* title) {
   return pixmap;
 }
 
+// The status dialog's background carries the labels of its fields, right
+// aligned against the fields at x 395 (edits at x 322).
+QPixmap DvrStatusBackground() {
+  QPixmap pixmap = DialogBackground({597, 595}, "REMOTE DVR STATUS & CALLING SERVICE");
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  Panel(p, QRectF(24, 80, 549, 280), "DVR STATUS");
+  Panel(p, QRectF(24, 372, 549, 146), "CALLING SERVICE");
+  p.setFont(UiFont(11, QFont::DemiBold));
+  p.setPen(kMutedInk);
+  struct Label {
+    int y;
+    const char* text;
+  };
+  for (const Label& label :
+       {Label{107, "Firmware version"}, Label{130, "Model"}, Label{153, "DVR address"}, Label{216, "Disk capacity"},
+        Label{239, "Disk 1 (used / total)"}, Label{262, "Disk 2 (used / total)"}, Label{285, "Record mode"},
+        Label{308, "Video system"}, Label{331, "Calling service"}}) {
+    p.drawText(QRectF(60, label.y - 2, 320, 17), Qt::AlignRight | Qt::AlignVCenter, label.text);
+  }
+  for (const Label& label : {Label{407, "E-mail"}, Label{432, "Service IP address"}, Label{457, "DVR-ID"},
+                             Label{482, "Call service number"}}) {
+    p.drawText(QRectF(40, label.y, 270, 19), Qt::AlignRight | Qt::AlignVCenter, label.text);
+  }
+  p.setPen(QPen(kPanelEdge, 1));
+  p.drawLine(QPointF(40, 190), QPointF(557, 190));
+  return pixmap;
+}
+
+QPixmap LogViewerBackground() {
+  QPixmap pixmap = DialogBackground({750, 383}, "LOGFILE VIEWER");
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  Panel(p, QRectF(194, 92, 187, 190), "DAY");
+  Panel(p, QRectF(379, 112, 342, 198), "DVR EVENT LOG");
+  p.setPen(kMutedInk);
+  p.setFont(UiFont(11, QFont::DemiBold));
+  p.drawText(QRectF(24, 115, 160, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+             "Choose a day;\nthe DVR sends its\nlog a page at a time.");
+  return pixmap;
+}
+
+// A light check box's icon: a bulb, lit or dark.
+QPixmap LightIcon(bool on) {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  if (on) {
+    QRadialGradient glow(QPointF(16, 13), 15);
+    glow.setColorAt(0, QColor(0xff, 0xe0, 0x70, 200));
+    glow.setColorAt(1, QColor(0xff, 0xe0, 0x70, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawEllipse(QPointF(16, 13), 15, 15);
+  }
+  p.setPen(QPen(on ? QColor(0xc8, 0x96, 0x10) : QColor(0x5a, 0x64, 0x72), 1.5));
+  p.setBrush(on ? QColor(0xff, 0xd2, 0x3c) : QColor(0x2c, 0x35, 0x42));
+  p.drawEllipse(QPointF(16, 12), 8, 8);
+  p.setBrush(QColor(0x8b, 0x97, 0xa8));
+  p.setPen(Qt::NoPen);
+  p.drawRect(QRectF(12, 20, 8, 6));
+  p.setPen(QPen(QColor(0x5a, 0x64, 0x72), 1));
+  p.drawLine(QPointF(12, 23), QPointF(20, 23));
+  return pixmap;
+}
+
 QPixmap MainFrame(bool idle) {
   const QSize size(1024, 768);
   QPixmap pixmap(size);
@@ -220,6 +287,16 @@ QPixmap DrawSkinPicture(int id) {
       return DialogBackground({600, 420}, "TELEPHONE ENTRY");
     case res::kDomainEntryBackground:
       return DialogBackground({600, 420}, "DOMAIN NAME ENTRY");
+    case res::kDvrStatusBackground:
+      return DvrStatusBackground();
+    case res::kLogViewerBackground:
+      return LogViewerBackground();
+    case res::kLightBackground:
+      return DialogBackground({330, 200}, "LIGHT CONTROL");
+    case res::kLightOff:
+      return LightIcon(false);
+    case res::kLightOn:
+      return LightIcon(true);
     case res::kPtzPresetBackground: {
       QPixmap pixmap(179, 146);
       QPainter p(&pixmap);
