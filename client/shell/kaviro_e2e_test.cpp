@@ -15,7 +15,7 @@
 #include "client/shell/live_mode.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
-#include "client/shell/testing/shell_test_support.h"
+#include "client/shell/testing/live_window_fixture.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -23,37 +23,15 @@
 namespace shell {
 namespace {
 
-std::unique_ptr<dvremu::DvrEmulator> StartDvr(const std::string& address, int channels) {
-  dvremu::EmulatorOptions options;
-  options.read_stdin = false;
-  options.bind_address = address;
-  options.channels = channels;
-  options.pantilt_mask = channels == 8 ? 0x04 : 0x01;
-  return dvremu::DvrEmulator::StartOnFreePorts(options);
-}
-
-class KaviroEndToEndTest : public ::testing::Test {
+class KaviroEndToEndTest : public testing::LiveWindowTest {
  protected:
-  void SetUp() override {
-    testing::App();
-    SetAudioOutputOverride(false);
-    SetToneHook([](int, int) {});
-    window_ = std::make_unique<CMainWindow>();
-    boxes_.Answer(window_->dialogs());
-    live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
-    window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
-    window_->show();
+  static std::unique_ptr<dvremu::DvrEmulator> StartDvrAt(const std::string& address, int channels) {
+    dvremu::EmulatorOptions options;
+    options.bind_address = address;
+    options.channels = channels;
+    options.pantilt_mask = channels == 8 ? 0x04 : 0x01;
+    return StartDvr(options);
   }
-  void TearDown() override {
-    window_->alarms().DismissAll();
-    window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
-    live_.reset();
-    window_.reset();
-    JoinBeepThreads();
-    SetToneHook({});
-    SetAudioOutputOverride(std::nullopt);
-  }
-
   // Every cell of the slot shows decoded video.
   bool SlotShowsVideo(int slot) {
     const auto& cells = live_->viewer().cells().CellsOf(slot);
@@ -63,29 +41,17 @@ class KaviroEndToEndTest : public ::testing::Test {
     }
     return true;
   }
-  bool HasLogLine(const QString& text) const {
-    for (const auto& line : window_->event_log()->Lines()) {
-      if (line.text == text) return true;
-    }
-    return false;
-  }
   std::optional<BoxRequest> AlarmBox() const {
     for (const BoxRequest& box : boxes_.boxes()) {
       if (box.caption == "Sensor Alarm Out") return box;
     }
     return std::nullopt;
   }
-
-  testing::ScratchRegistry registry_;
-  // Answers OK for the operator: the video card notice and the alarm box.
-  testing::BoxRecorder boxes_;
-  std::unique_ptr<CMainWindow> window_;
-  std::unique_ptr<CLiveMode> live_;
 };
 
 TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAlarmIsReleased) {
-  auto four = StartDvr("127.0.0.2", 4);
-  auto eight = StartDvr("127.0.0.1", 8);
+  auto four = StartDvrAt("127.0.0.2", 4);
+  auto eight = StartDvrAt("127.0.0.1", 8);
   ASSERT_TRUE(four && eight);
   AddressBookStore::Write(ListKind::kEthernet, {"eight", "127.0.0.1", eight->command_port(), "admin", "1234"});
   window_->OnCommand(ControlId::kLiveMode);

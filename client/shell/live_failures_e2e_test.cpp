@@ -22,7 +22,7 @@
 #include "client/shell/live_mode.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
-#include "client/shell/testing/shell_test_support.h"
+#include "client/shell/testing/live_window_fixture.h"
 #include "platform/tcp_socket.h"
 #include "tools/dvremu/dvr_emulator.h"
 
@@ -32,14 +32,6 @@ namespace {
 using namespace std::chrono_literals;
 using sessions::ConnectionState;
 
-std::unique_ptr<dvremu::DvrEmulator> StartDvr(int channels) {
-  dvremu::EmulatorOptions options;
-  options.read_stdin = false;
-  options.channels = channels;
-  options.users = {{"admin", "1234"}, {"user2", "1234"}, {"user3", "1234"}};
-  return dvremu::DvrEmulator::StartOnFreePorts(options);
-}
-
 // A port on 127.0.0.1 that nothing listens on.
 uint16_t ClosedPort() {
   uint16_t port = 0;
@@ -48,61 +40,13 @@ uint16_t ClosedPort() {
   return port;
 }
 
-class LiveFailuresTest : public ::testing::Test {
+class LiveFailuresTest : public testing::LiveWindowTest {
  protected:
   void SetUp() override {
-    testing::App();
-    SetAudioOutputOverride(false);
-    SetToneHook([](int, int) {});
-    window_ = std::make_unique<CMainWindow>();
-    boxes_.Answer(window_->dialogs());
-    live_ = std::make_unique<CLiveMode>(
-        *window_, [this](const std::string&, int, int, int) { return dvr_answers_ping_.load() ? 1 : 0; });
-    window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
-    window_->show();
+    LiveWindowTest::SetUp();
     window_->OnCommand(ControlId::kLiveMode);
   }
-  void TearDown() override {
-    window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
-    live_.reset();
-    window_.reset();
-    JoinBeepThreads();
-    SetToneHook({});
-    SetAudioOutputOverride(std::nullopt);
-  }
 
-  // The operator picks DVR n and connects to an address-book entry.
-  void Connect(int slot, const std::string& ip, uint16_t port, const std::string& user, const std::string& password) {
-    const std::string alias = "dvr" + std::to_string(++entries_);
-    AddressBookStore::Write(ListKind::kEthernet, {alias, ip, port, user, password});
-    window_->OnCommand(DvrButton(slot));
-    CConnectPanel* panel = window_->connect_panel();
-    panel->FillCombos();
-    const int index = panel->ethernet_combo()->findText(QString::fromStdString(alias));
-    ASSERT_GT(index, 0);
-    panel->ethernet_combo()->setCurrentIndex(index);
-    panel->OnEthernetCombo(index);
-    panel->ethernet_connect()->click();
-  }
-  void ConnectLive(int slot, dvremu::DvrEmulator& dvr, const std::string& user = "admin") {
-    Connect(slot, "127.0.0.1", dvr.command_port(), user, "1234");
-    ASSERT_TRUE(testing::PumpUntil([&] { return live_->viewer().IsActive(slot); }, 8s)) << "slot " << slot;
-  }
-
-  // A text of several lines shows as consecutive lines of the log.
-  bool HasLogLine(const std::string& text) const {
-    std::string log = "\n";
-    for (const auto& line : window_->event_log()->Lines()) log += line.text.toStdString() + "\n";
-    return log.find("\n" + text + "\n") != std::string::npos;
-  }
-  // The first box shown since `from` whose text holds `part`.
-  std::optional<BoxRequest> BoxWith(const std::string& part, size_t from = 0) const {
-    const auto boxes = boxes_.boxes();
-    for (size_t i = from; i < boxes.size(); ++i) {
-      if (boxes[i].text.find(part) != std::string::npos) return boxes[i];
-    }
-    return std::nullopt;
-  }
   // The failure has reached the window: its state, and no wait indicator.
   void ExpectFailureShown(int slot, ConnectionState state = ConnectionState::kFailed) {
     EXPECT_TRUE(testing::PumpUntil([&] {
@@ -121,13 +65,6 @@ class LiveFailuresTest : public ::testing::Test {
     EXPECT_FALSE(window_->button(ControlId::kRecord)->isEnabled());
     EXPECT_FALSE(window_->button(ControlId::kRecord)->latched());
   }
-
-  testing::ScratchRegistry registry_;
-  testing::BoxRecorder boxes_;
-  std::atomic<bool> dvr_answers_ping_{true};
-  std::unique_ptr<CMainWindow> window_;
-  std::unique_ptr<CLiveMode> live_;
-  int entries_ = 0;
 };
 
 TEST_F(LiveFailuresTest, RefusedAndUnreachableDvrsShowConnectFailed) {

@@ -17,7 +17,7 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
 #include "client/shell/settings_keys.h"
-#include "client/shell/testing/shell_test_support.h"
+#include "client/shell/testing/live_window_fixture.h"
 #include "platform/registry.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -31,29 +31,17 @@ using namespace std::chrono_literals;
 
 constexpr ControlId kRecordButton = ControlId::kRecord;
 
-class RecordingEndToEndTest : public ::testing::Test {
+class RecordingEndToEndTest : public testing::LiveWindowTest {
  protected:
   void SetUp() override {
-    testing::App();
-    SetAudioOutputOverride(false);
-    SetToneHook([](int, int) {});
     dir_ = fs::temp_directory_path() / ("kaviro-recording-" + std::to_string(getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    window_ = std::make_unique<CMainWindow>();
-    boxes_.Answer(window_->dialogs());
-    live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
-    window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
-    window_->show();
+    LiveWindowTest::SetUp();
   }
   void TearDown() override {
-    window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
-    live_.reset();
-    window_.reset();
+    LiveWindowTest::TearDown();
     if (dvr_) dvr_->Stop();
-    JoinBeepThreads();
-    SetToneHook({});
-    SetAudioOutputOverride(std::nullopt);
     fs::remove_all(dir_);
   }
 
@@ -66,10 +54,9 @@ class RecordingEndToEndTest : public ::testing::Test {
   // A manual logon to a 4-channel DVR, until its video shows.
   void ConnectDvr() {
     dvremu::EmulatorOptions options;
-    options.read_stdin = false;
     options.channels = 4;
     options.bind_address = "127.0.0.2";  // 127.0.0.1 asks for an address-book entry
-    dvr_ = dvremu::DvrEmulator::StartOnFreePorts(options);
+    dvr_ = StartDvr(options);
     ASSERT_TRUE(dvr_);
     window_->OnCommand(ControlId::kLiveMode);
     ASSERT_EQ(window_->mode(), ViewerMode::kRemoteLive);
@@ -94,12 +81,8 @@ class RecordingEndToEndTest : public ::testing::Test {
     return std::nullopt;
   }
 
-  testing::ScratchRegistry registry_;
-  testing::BoxRecorder boxes_;
   fs::path dir_;
   std::unique_ptr<dvremu::DvrEmulator> dvr_;
-  std::unique_ptr<CMainWindow> window_;
-  std::unique_ptr<CLiveMode> live_;
 };
 
 TEST_F(RecordingEndToEndTest, AFolderThatCannotBeMadeLeavesTheButtonOffAndSaysWhy) {
