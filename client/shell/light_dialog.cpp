@@ -10,11 +10,11 @@
 namespace shell {
 
 CLightDialog::CLightDialog(QWidget* parent, LightLink link)
-    : CSkinnedDialog(parent, skin::res::kLightBackground, QSize(330, 200),
+    : CSkinnedDialog(parent, skin::res::kLightBackground, QSize(440, 200),
                      QString::fromUtf8(platform::LoadString(kTitleId))),
       link_(std::move(link)) {
   auto* group = new QGroupBox(" Light On/Off Control ", this);
-  group->setGeometry(16, 52, 298, 96);
+  group->setGeometry(16, 52, 408, 96);
   group->setStyleSheet(
       "QGroupBox { color: #c9d3df; border: 1px solid #33404f; border-radius: 4px; margin-top: 8px; }"
       "QGroupBox::title { subcontrol-origin: margin; left: 10px; }");
@@ -23,10 +23,13 @@ CLightDialog::CLightDialog(QWidget* parent, LightLink link)
   for (int light = 1; light <= 4; ++light) {
     auto* box = new QCheckBox(QString("Light #%1").arg(light), group);
     box->setObjectName(QString::number(kFirstBoxId + light - 1));
-    box->setGeometry(10 + 71 * (light - 1), 26, 66, 58);
+    box->setGeometry(10 + 99 * (light - 1), 26, 92, 58);
     box->setIconSize(QSize(32, 32));
     box->setAutoFillBackground(true);
-    box->setStyleSheet(QString("QCheckBox { background: %1; color: black; font-size: 10px; border-radius: 3px; }"
+    // The icon is the box's check mark, as on an icon check box.
+    box->setStyleSheet(QString("QCheckBox { background: %1; color: black; font-size: 11px; border-radius: 3px;"
+                               " padding-left: 2px; }"
+                               "QCheckBox::indicator { width: 0; height: 0; }"
                                "QCheckBox:disabled { color: #808080; }")
                            .arg(face));
     box->setEnabled(false);
@@ -37,7 +40,7 @@ CLightDialog::CLightDialog(QWidget* parent, LightLink link)
   }
   auto* close = new CHoverButton(this, 2);
   close->SetBitmaps(476, 478, 477, 0);
-  close->Place(246, 162);
+  close->Place(356, 166);
   connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
 }
 

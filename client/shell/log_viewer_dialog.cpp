@@ -1,5 +1,6 @@
 #include "client/shell/log_viewer_dialog.h"
 
+#include <QAbstractItemView>
 #include <QCalendarWidget>
 #include <QHeaderView>
 #include <QTextCharFormat>
@@ -14,13 +15,12 @@ namespace {
 constexpr unsigned kLabelColour = 0xCECECE;
 constexpr uint16_t kNoLogListCode = 0x0090;
 
-// Black month, white days, the title in RGB(198,210,162) with white text.
+// The title in RGB(198,210,162) with white text; the month's colours are
+// the day view's palette, which also gives the trailing days their grey.
 const char kCalendarStyle[] =
-    "QCalendarWidget QWidget { background: black; color: white; alternate-background-color: black; }"
     "QCalendarWidget QWidget#qt_calendar_navigationbar { background: rgb(198, 210, 162); }"
     "QCalendarWidget QToolButton { background: rgb(198, 210, 162); color: white; font-weight: bold; }"
-    "QCalendarWidget QAbstractItemView { background: black; color: white;"
-    " selection-background-color: #1d70b4; selection-color: white; }";
+    "QCalendarWidget QSpinBox { background: rgb(198, 210, 162); color: white; }";
 
 QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 
@@ -40,14 +40,7 @@ CLogViewerDialog::CLogViewerDialog(QWidget* parent, sessions::DvrServices* servi
   calendar_->setStyleSheet(kCalendarStyle);
   calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
   calendar_->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
-  QTextCharFormat white;
-  white.setForeground(Qt::white);
-  for (int day = Qt::Monday; day <= Qt::Sunday; ++day) calendar_->setWeekdayTextFormat(Qt::DayOfWeek(day), white);
-  QTextCharFormat header = white;
-  header.setBackground(Qt::black);
-  calendar_->setHeaderTextFormat(header);
-  ColourTrailingDays();
-  connect(calendar_, &QCalendarWidget::currentPageChanged, this, [this] { ColourTrailingDays(); });
+  ColourMonth();
   connect(calendar_, &QCalendarWidget::selectionChanged, this, &CLogViewerDialog::OnDayChanged);
 
   list_->setGeometry(387, 136, 326, 137);
@@ -83,16 +76,27 @@ void CLogViewerDialog::showEvent(QShowEvent* event) {
   RequestPage();
 }
 
-void CLogViewerDialog::ColourTrailingDays() {
-  const QDate first(calendar_->yearShown(), calendar_->monthShown(), 1);
-  QTextCharFormat grey;
-  grey.setForeground(QColor(180, 180, 180));
+void CLogViewerDialog::ColourMonth() {
   QTextCharFormat white;
   white.setForeground(Qt::white);
-  // The six weeks a month page can show, from the week before to the week after.
-  for (QDate day = first.addDays(-14); day <= first.addMonths(1).addDays(14); day = day.addDays(1)) {
-    calendar_->setDateTextFormat(day, day.month() == first.month() ? white : grey);
+  for (int day = Qt::Monday; day <= Qt::Sunday; ++day) calendar_->setWeekdayTextFormat(Qt::DayOfWeek(day), white);
+  QTextCharFormat header = white;
+  header.setBackground(Qt::black);
+  calendar_->setHeaderTextFormat(header);
+  auto* days = calendar_->findChild<QAbstractItemView*>("qt_calendar_calendarview");
+  if (days == nullptr) return;
+  QPalette colours = days->palette();
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    colours.setColor(group, QPalette::Base, Qt::black);
+    colours.setColor(group, QPalette::AlternateBase, Qt::black);
+    colours.setColor(group, QPalette::Window, Qt::black);
+    colours.setColor(group, QPalette::Text, Qt::white);
   }
+  // The calendar draws the days of the months around in the disabled text colour.
+  colours.setColor(QPalette::Disabled, QPalette::Text, QColor(180, 180, 180));
+  colours.setColor(QPalette::Highlight, QColor(0x1d, 0x70, 0xb4));
+  days->setPalette(colours);
+  days->setStyleSheet("background: black;");
 }
 
 void CLogViewerDialog::RequestPage() {

@@ -48,8 +48,8 @@ class CLogViewerDialog : public CSkinnedDialog {
 
  private:
   void RequestPage();
-  // Grey for the days of the months before and after, on each page.
-  void ColourTrailingDays();
+  // Black month, white days, grey days of the months before and after.
+  void ColourMonth();
 
   sessions::DvrServices* services_;
   const int slot_;

@@ -292,7 +292,7 @@ QPixmap DrawSkinPicture(int id) {
     case res::kLogViewerBackground:
       return LogViewerBackground();
     case res::kLightBackground:
-      return DialogBackground({330, 200}, "LIGHT CONTROL");
+      return DialogBackground({440, 200}, "LIGHT CONTROL");
     case res::kLightOff:
       return LightIcon(false);
     case res::kLightOn:

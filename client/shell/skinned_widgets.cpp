@@ -16,18 +16,22 @@ QColor FromColorRef(unsigned colour) {
 CColourLabel::CColourLabel(const QString& text, QWidget* parent)
     : QLabel(text, parent), colour_(palette().color(QPalette::Button)) {
   setAutoFillBackground(true);
-  QPalette colours = palette();
-  colours.setColor(QPalette::WindowText, Qt::black);
-  colours.setColor(QPalette::Window, colour_);
-  setPalette(colours);
+  Paint();
 }
 
 void CColourLabel::SetColour(unsigned colour_ref) {
   colour_ = FromColorRef(colour_ref);
+  Paint();
+  repaint();
+}
+
+void CColourLabel::Paint() {
   QPalette colours = palette();
+  colours.setColor(QPalette::WindowText, Qt::black);
   colours.setColor(QPalette::Window, colour_);
   setPalette(colours);
-  repaint();
+  // A skinned parent's style sheet colours every label; this one keeps its own.
+  setStyleSheet(QString("QLabel { color: black; background: %1; }").arg(colour_.name()));
 }
 
 const char* SkinStyleSheet() {

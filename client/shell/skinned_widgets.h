@@ -21,6 +21,8 @@ class CColourLabel : public QLabel {
   QColor colour() const { return colour_; }
 
  private:
+  void Paint();
+
   QColor colour_;
 };
 
