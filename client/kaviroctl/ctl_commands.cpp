@@ -25,7 +25,9 @@ const char kUsageText[] =
     "             pictures per second of each channel over --seconds\n"
     "  snapshot   write DIR/chNN.png, the first picture of every channel (--out DIR)\n"
     "  record     record every channel for --seconds into --out DIR\n"
-    "  status     print the DVR's status block\n"
+    "  status     print the DVR's status block; with --set-email TEXT, --set-dvr-id TEXT,\n"
+    "             --set-call-number TEXT or --set-service-address A.B.C.D (user admin only)\n"
+    "             first send the calling service setting (the rest as the DVR has it)\n"
     "  log        print a page of the DVR's event log: --date YYYY-MM-DD [--page N]\n"
     "  light      print the light status, or switch lights with --set 0xNN\n"
     "  ptz        --channel N --action up|down|left|right|zoom-in|zoom-out|focus-near|focus-far\n"
@@ -122,6 +124,14 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->service.page = number;
     } else if (flag == "--set" && ParseHexByte(value, &number)) {
       options->service.light_set = static_cast<uint8_t>(number);
+    } else if (flag == "--set-email") {
+      options->service.set_email = value;
+    } else if (flag == "--set-dvr-id") {
+      options->service.set_dvr_id = value;
+    } else if (flag == "--set-call-number") {
+      options->service.set_call_number = value;
+    } else if (flag == "--set-service-address" && ParseAddress(value)) {
+      options->service.set_service_address = ParseAddress(value);
     } else if (flag == "--channel" && ParseNumber(value, 1, 8, &number)) {
       options->service.channel = number;
     } else if (flag == "--action" && IsPtzAction(value)) {
@@ -141,6 +151,12 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
   }
   if (options->command == "log" && !options->has_date) {
     *error = "log needs --date YYYY-MM-DD";
+    return false;
+  }
+  const ServiceOptions& service = options->service;
+  if (options->command != "status" &&
+      (service.set_service_address || service.set_email || service.set_dvr_id || service.set_call_number)) {
+    *error = "the --set-... options of the calling service belong to status";
     return false;
   }
   if (options->command == "ptz" && options->service.action.empty() && options->service.preset == 0) {

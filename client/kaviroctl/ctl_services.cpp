@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "client/kaviroctl/interrupt.h"
+#include "client/sessions/dvr_status_block.h"
 #include "client/sessions/log_page.h"
+#include "platform/string_table.h"
 
 namespace kaviroctl {
 namespace {
@@ -58,18 +60,82 @@ bool ParseDate(const std::string& text, ServiceOptions* options) {
   return true;
 }
 
-int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
-  link.ui().OpenDialogs(true, false, false);
+std::optional<std::array<uint8_t, 4>> ParseAddress(const std::string& text) {
+  std::array<uint8_t, 4> address{};
+  int parts[4] = {};
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%3d.%3d.%3d.%3d%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) != 4) {
+    return std::nullopt;
+  }
+  for (int i = 0; i < 4; ++i) {
+    if (parts[i] < 0 || parts[i] > 255) return std::nullopt;
+    address[static_cast<size_t>(i)] = static_cast<uint8_t>(parts[i]);
+  }
+  return address;
+}
+
+namespace {
+
+bool HasSetting(const ServiceOptions& options) {
+  return options.set_service_address || options.set_email || options.set_dvr_id || options.set_call_number;
+}
+
+// The status block, or the exit code why there is none.
+std::optional<sessions::DvrStatusBlock> FetchStatus(LiveLink& link, const ServiceOptions& options, std::ostream& err,
+                                                    int* code) {
   if (link.viewer().services().RequestDvrStatus(0) != 0) {
     err << "kaviroctl: the status request could not be sent\n";
-    return Failed();
+    *code = Failed();
+    return std::nullopt;
   }
   std::optional<sessions::DvrStatusBlock> status;
   const LinkTrace failed = LinkTrace::kStatusFailed;
   link.Pump([&] { return (status = link.ui().TakeStatus()).has_value() || link.Traced(failed); }, options.timeout);
   if (!status) {
     err << "kaviroctl: no status from the DVR\n";
+    *code = link.Traced(failed) ? Failed() : TimedOut();
+  }
+  return status;
+}
+
+// Sends the setting built from the DVR's own and the options; 0 once the
+// DVR confirmed it.
+int SendSetting(LiveLink& link, const sessions::DvrStatusBlock& status, const ServiceOptions& options,
+                std::ostream& out, std::ostream& err) {
+  sessions::ServiceSettingBlock setting = sessions::SettingOf(status);
+  if (options.set_service_address) setting.address = *options.set_service_address;
+  if (options.set_email) setting.email = *options.set_email;
+  if (options.set_dvr_id) setting.dvr_id = *options.set_dvr_id;
+  if (options.set_call_number) setting.call_number = *options.set_call_number;
+  if (link.viewer().services().SendEmailSetting(0, setting) != 0) {
+    // The session refuses anyone but "admin"; otherwise the send failed.
+    const bool refused = link.viewer().session(0).user_name() != "admin";
+    err << "kaviroctl: " << (refused ? platform::LoadString(143) : "the setting could not be sent") << "\n";
+    return Failed();
+  }
+  const LinkTrace done = LinkTrace::kSettingDone;
+  const LinkTrace failed = LinkTrace::kSettingFailed;
+  link.Pump([&] { return link.Traced(done) || link.Traced(failed); }, options.timeout);
+  if (!link.Traced(done)) {
+    err << "kaviroctl: " << (link.Traced(failed) ? "the DVR refused the setting" : "no answer to the setting") << "\n";
     return link.Traced(failed) ? Failed() : TimedOut();
+  }
+  out << "setting: " << platform::LoadString(142) << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+  link.ui().OpenDialogs(true, false, false);
+  int code = 0;
+  std::optional<sessions::DvrStatusBlock> status = FetchStatus(link, options, err, &code);
+  if (!status) return code;
+  if (HasSetting(options)) {
+    if (const int sent = SendSetting(link, *status, options, out, err); sent != 0) return sent;
+    // What the DVR reports now, as the reopened dialog would show it.
+    status = FetchStatus(link, options, err, &code);
+    if (!status) return code;
   }
   // The status dialog's fields, in its order and formats.
   out << "version: " << status->version << "\n"

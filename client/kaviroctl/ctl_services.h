@@ -5,6 +5,7 @@
 // Threads: the caller's, which runs the event loop through the link.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,12 @@ namespace kaviroctl {
 
 struct ServiceOptions {
   std::chrono::seconds timeout{10};
+  // status: the calling service setting to change; what is not given stays
+  // as the DVR reports it, as in the status dialog.
+  std::optional<std::array<uint8_t, 4>> set_service_address;
+  std::optional<std::string> set_email;
+  std::optional<std::string> set_dvr_id;
+  std::optional<std::string> set_call_number;
   // log
   int year = 0, month = 0, day = 0;
   int page = 1;
@@ -37,7 +44,11 @@ struct ServiceOptions {
 bool IsPtzAction(const std::string& action);
 // "YYYY-MM-DD" into the options; false when it is no date.
 bool ParseDate(const std::string& text, ServiceOptions* options);
+// A dotted IPv4 address "A.B.C.D", each number 0-255.
+std::optional<std::array<uint8_t, 4>> ParseAddress(const std::string& text);
 
+// Prints the status; with a setting given, sends it first (the user must be
+// "admin") and prints the status the DVR reports afterwards.
 int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
 int RunLog(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
 int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);

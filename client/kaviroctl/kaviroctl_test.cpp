@@ -191,6 +191,34 @@ TEST_F(KaviroctlTest, StatusPrintsEveryFieldOfTheStatusBlock) {
   }
 }
 
+TEST_F(KaviroctlTest, StatusSendsTheCallingServiceSettingAndPrintsWhatTheDvrThenReports) {
+  StartDvr(4);
+  ASSERT_EQ(Run({"status", "--password", "1234", "--set-email", "night@example.org", "--set-service-address",
+                 "10.1.2.3", "--set-call-number", ""}),
+            0)
+      << err_.str();
+  const std::string text = out_.str();
+  EXPECT_NE(text.find("setting: E-mail & Call Service Setting is success complete. !!!\n"), std::string::npos) << text;
+  for (const char* line :
+       {"e-mail: night@example.org\n", "service address: 10.1.2.3\n", "dvr id: DVR-01\n", "call number: \n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << text;
+  }
+  EXPECT_EQ(dvr_->service_setting().email, "night@example.org");
+
+  // Only the user "admin" may send it; nothing reaches the DVR otherwise.
+  dvr_.reset();
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  options.users = {{"Admin", "1234"}};
+  dvr_ = dvremu::DvrEmulator::StartOnFreePorts(options);
+  ASSERT_TRUE(dvr_);
+  EXPECT_EQ(Run({"status", "--user", "Admin", "--password", "1234", "--set-dvr-id", "X"}), 1);
+  EXPECT_NE(err_.str().find("Only the admin will be able to use the E-mail and Call service."), std::string::npos);
+  EXPECT_EQ(dvr_->service_setting().dvr_id, "DVR-01");
+  EXPECT_EQ(Run({"status", "--set-service-address", "10.1.2"}), static_cast<int>(Outcome::kUsage));
+  EXPECT_EQ(Run({"light", "--set-email", "a@b"}), static_cast<int>(Outcome::kUsage));
+}
+
 TEST_F(KaviroctlTest, LogPrintsTheViewersColumnsAndThePage) {
   StartDvr(4);
   const std::time_t now = std::time(nullptr);

@@ -13,7 +13,8 @@ namespace {
 
 constexpr LinkTrace kWatched[] = {LinkTrace::kStatusFailed, LinkTrace::kLogFailed,   LinkTrace::kLightFailed,
                                   LinkTrace::kRefused,      LinkTrace::kUnreachable, LinkTrace::kLogonSent,
-                                  LinkTrace::kLoggedOn,     LinkTrace::kStopped};
+                                  LinkTrace::kLoggedOn,     LinkTrace::kStopped,     LinkTrace::kSettingDone,
+                                  LinkTrace::kSettingFailed};
 
 std::string TraceText(LinkTrace line) {
   const std::string prefix = "[LIVE DVR 0] ";
@@ -34,6 +35,10 @@ std::string TraceText(LinkTrace line) {
       return "[LIVESESSION 0] live session logon.";
     case LinkTrace::kStopped:
       return prefix + "Response stop live stream !!!";
+    case LinkTrace::kSettingDone:
+      return prefix + "response e-mail setting.";
+    case LinkTrace::kSettingFailed:
+      return prefix + "response e-mail setting failed.";
   }
   return {};
 }

@@ -30,6 +30,8 @@ enum class LinkTrace {
   kLogonSent,
   kLoggedOn,
   kStopped,
+  kSettingDone,
+  kSettingFailed,
 };
 
 struct LinkTarget {
