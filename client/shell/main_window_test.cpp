@@ -289,6 +289,10 @@ TEST_F(MainWindowTest, PresetMessagesReachTheLiveViewerOnlyInLiveMode) {
   EXPECT_EQ(live_.presets[0], std::make_pair(1231, 18));
   EXPECT_EQ(live_.presets[1], std::make_pair(1233, 20));
   EXPECT_EQ(window_->ptz_preset_panel()->latched_button(), 1233);
+  // The buttons sit in the columns of the panel's picture, not on a grid.
+  const QPoint places[] = {{19, 14}, {55, 14}, {89, 14}, {123, 14}, {19, 47}, {55, 47}, {89, 47}, {123, 47}};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(window_->ptz_preset_panel()->preset_button(i)->pos(), places[i]) << i;
+  EXPECT_EQ(window_->ptz_preset_panel()->preset_list()->geometry(), QRect(22, 83, 130, 20));
 }
 
 TEST_F(MainWindowTest, PanelSelectorsShowOnePanelAndTheLogonPromptStartsEmpty) {
