@@ -1,0 +1,142 @@
+#include "client/shell/search_widgets.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QTextCharFormat>
+
+#include <algorithm>
+
+#include "client/shell/skin_artwork.h"
+#include "platform/string_table.h"
+
+namespace shell {
+
+CMonthCalendar::CMonthCalendar(QWidget* parent) : QCalendarWidget(parent) {
+  setObjectName("1110");
+  setGridVisible(false);
+  setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+  setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
+  setStyleSheet(
+      "QCalendarWidget QWidget { background: #0d1117; color: #c9d3df; alternate-background-color: #111821; }"
+      "QCalendarWidget QToolButton { color: #e4eaf1; background: #1f2732; border: 0; font-weight: bold;"
+      " font-size: 11px; padding: 1px 4px; }"
+      "QCalendarWidget QToolButton::menu-indicator { image: none; }"
+      "QCalendarWidget QSpinBox { background: #0d1117; color: #e4eaf1; }"
+      "QCalendarWidget QAbstractItemView { font-size: 10px; selection-background-color: #1d70b4;"
+      " selection-color: #ffffff; }"
+      "QCalendarWidget QAbstractItemView:disabled { color: #5a6472; }");
+  // Weekends read like any other day: a DVR records every day alike.
+  QTextCharFormat plain;
+  plain.setForeground(QColor(0xc9, 0xd3, 0xdf));
+  setWeekdayTextFormat(Qt::Saturday, plain);
+  setWeekdayTextFormat(Qt::Sunday, plain);
+  connect(this, &QCalendarWidget::currentPageChanged, this, [this] { OnPageChanged(); });
+}
+
+void CMonthCalendar::SetBoldDays(uint32_t mask) {
+  bold_ = mask;
+  // The marks belong to the month on show; the other months' dates lose theirs.
+  setDateTextFormat(QDate(), QTextCharFormat());
+  const QDate first(yearShown(), monthShown(), 1);
+  QTextCharFormat marked;
+  marked.setFontWeight(QFont::Black);
+  marked.setForeground(QColor(0x3d, 0xb2, 0xff));
+  marked.setFontUnderline(true);
+  // A mask with bits beyond the month's last day marks nothing there.
+  for (int day = 1; day <= std::min(31, first.daysInMonth()); ++day) {
+    if ((mask >> (day - 1)) & 1U) setDateTextFormat(QDate(first.year(), first.month(), day), marked);
+  }
+}
+
+void CMonthCalendar::OnPageChanged() {
+  // Another month's days are not those of the mask: the viewer asks again.
+  setDateTextFormat(QDate(), QTextCharFormat());
+  bold_ = 0;
+}
+
+CRecordFileList::CRecordFileList(QWidget* parent) : QTreeWidget(parent) {
+  setObjectName("1111");
+  setRootIsDecorated(false);
+  setUniformRowHeights(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setAllColumnsShowFocus(true);
+  setHeaderLabels({QString::fromStdString(platform::LoadString(110)), QString::fromStdString(platform::LoadString(111)),
+                   QString::fromStdString(platform::LoadString(112)),
+                   QString::fromStdString(platform::LoadString(113))});
+  header()->setStretchLastSection(false);
+  setColumnWidth(0, 124);
+  setColumnWidth(1, 48);
+  setColumnWidth(2, 54);
+  setColumnWidth(3, 56);
+  setStyleSheet(
+      "QTreeWidget { background: #000000; color: #ffffff; border: 1px solid #33404f; font-size: 10px;"
+      " selection-background-color: #1d70b4; selection-color: #ffffff; }"
+      "QHeaderView::section { background: #1f2732; color: #aab6c6; border: 0; border-right: 1px solid #2b3543;"
+      " padding: 2px; font-weight: bold; font-size: 10px; }");
+}
+
+void CRecordFileList::AddRow(const FileRow& row) {
+  auto* item = new QTreeWidgetItem(this);
+  item->setText(0, QString::fromStdString(row.time));
+  item->setText(1, QString::fromStdString(row.event));
+  item->setText(2, QString::fromStdString(row.size));
+  item->setText(3, QString::fromStdString(row.index));
+}
+
+std::optional<FileRow> CRecordFileList::Row(int row) const {
+  const QTreeWidgetItem* item = topLevelItem(row);
+  if (item == nullptr) return std::nullopt;
+  return FileRow{item->text(0).toStdString(), item->text(1).toStdString(), item->text(2).toStdString(),
+                 item->text(3).toStdString()};
+}
+
+std::optional<FileRow> CRecordFileList::Selected() const {
+  const QList<QTreeWidgetItem*> chosen = selectedItems();
+  if (chosen.isEmpty()) return std::nullopt;
+  return Row(indexOfTopLevelItem(chosen.front()));
+}
+
+void CRecordFileList::SelectRow(int row) {
+  if (QTreeWidgetItem* item = topLevelItem(row)) {
+    setCurrentItem(item);
+    item->setSelected(true);
+  }
+}
+
+CPlaybackStatusBar::CPlaybackStatusBar(QWidget* parent) : QWidget(parent) {
+  setGeometry(kLeft, kTop, kHourWidth + 1, 5);
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void CPlaybackStatusBar::ShowSpan(int start_seconds, int end_seconds) {
+  if (start_seconds == 0 && end_seconds == 0) {
+    span_.reset();
+  } else {
+    // Times outside the hour stay on its bar.
+    auto x = [](int seconds) { return kLeft + std::clamp(seconds, 0, 3600) * kHourWidth / 3600; };
+    span_ = std::make_pair(x(start_seconds), x(end_seconds));
+  }
+  update();
+}
+
+void CPlaybackStatusBar::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), QColor(0x16, 0x1b, 0x22));
+  if (!span_) return;
+  const int from = std::min(span_->first, span_->second) - kLeft;
+  const int to = std::max(span_->first, span_->second) - kLeft;
+  painter.fillRect(QRect(from, 0, to - from + 1, height()), QColor(0xff, 0xa8, 0x2e));
+}
+
+CSpeedPicture::CSpeedPicture(QWidget* parent) : QLabel(parent) {
+  setObjectName("1090");
+  setGeometry(703, 570, 84, 25);
+  ShowIndex(0);
+}
+
+void CSpeedPicture::ShowIndex(int index) {
+  index_ = std::clamp(index, 0, 4);
+  setPixmap(skin::Pixmap(skin::res::kSpeedPicture + index_));
+}
+
+}  // namespace shell
