@@ -30,7 +30,7 @@ CMonthCalendar::CMonthCalendar(QWidget* parent) : QCalendarWidget(parent) {
   plain.setForeground(QColor(0xc9, 0xd3, 0xdf));
   setWeekdayTextFormat(Qt::Saturday, plain);
   setWeekdayTextFormat(Qt::Sunday, plain);
-  connect(this, &QCalendarWidget::currentPageChanged, this, [this] { OnPageChanged(); });
+  connect(this, &QCalendarWidget::currentPageChanged, this, [this](int year, int month) { FollowPage(year, month); });
 }
 
 void CMonthCalendar::SetBoldDays(uint32_t mask) {
@@ -48,10 +48,13 @@ void CMonthCalendar::SetBoldDays(uint32_t mask) {
   }
 }
 
-void CMonthCalendar::OnPageChanged() {
-  // Another month's days are not those of the mask: the viewer asks again.
-  setDateTextFormat(QDate(), QTextCharFormat());
-  bold_ = 0;
+void CMonthCalendar::FollowPage(int year, int month) {
+  // Turning the page selects the same day of the new month, so that the
+  // viewer hears of the change and asks for that month's recorded days.
+  const QDate selected = selectedDate();
+  if (selected.year() == year && selected.month() == month) return;
+  const QDate first(year, month, 1);
+  setSelectedDate(QDate(year, month, std::min(selected.day(), first.daysInMonth())));
 }
 
 CRecordFileList::CRecordFileList(QWidget* parent) : QTreeWidget(parent) {
@@ -75,25 +78,28 @@ CRecordFileList::CRecordFileList(QWidget* parent) : QTreeWidget(parent) {
       " padding: 2px; font-weight: bold; font-size: 10px; }");
 }
 
-void CRecordFileList::AddRow(const FileRow& row) {
-  auto* item = new QTreeWidgetItem(this);
-  item->setText(0, QString::fromStdString(row.time));
-  item->setText(1, QString::fromStdString(row.event));
-  item->setText(2, QString::fromStdString(row.size));
-  item->setText(3, QString::fromStdString(row.index));
+void CRecordFileList::SetRows(const std::vector<sessions::FileListRow>& rows) {
+  clear();
+  for (const sessions::FileListRow& row : rows) {
+    auto* item = new QTreeWidgetItem(this);
+    item->setText(0, QString::fromStdString(row.time));
+    item->setText(1, QString::fromStdString(row.events));
+    item->setText(2, QString::fromStdString(row.size));
+    item->setText(3, QString::fromStdString(row.file_index));
+  }
 }
 
-std::optional<FileRow> CRecordFileList::Row(int row) const {
+std::optional<sessions::FileListRow> CRecordFileList::Row(int row) const {
   const QTreeWidgetItem* item = topLevelItem(row);
   if (item == nullptr) return std::nullopt;
-  return FileRow{item->text(0).toStdString(), item->text(1).toStdString(), item->text(2).toStdString(),
-                 item->text(3).toStdString()};
+  return sessions::FileListRow{item->text(0).toStdString(), item->text(1).toStdString(), item->text(2).toStdString(),
+                               item->text(3).toStdString()};
 }
 
-std::optional<FileRow> CRecordFileList::Selected() const {
+std::optional<int> CRecordFileList::SelectedRow() const {
   const QList<QTreeWidgetItem*> chosen = selectedItems();
   if (chosen.isEmpty()) return std::nullopt;
-  return Row(indexOfTopLevelItem(chosen.front()));
+  return indexOfTopLevelItem(chosen.front());
 }
 
 void CRecordFileList::SelectRow(int row) {
@@ -104,18 +110,14 @@ void CRecordFileList::SelectRow(int row) {
 }
 
 CPlaybackStatusBar::CPlaybackStatusBar(QWidget* parent) : QWidget(parent) {
-  setGeometry(kLeft, kTop, kHourWidth + 1, 5);
+  // One pixel more than the hour: a file that ends on the hour ends on x = left + width.
+  setGeometry(sessions::kStatusBarLeft, sessions::kStatusBarTop, sessions::kStatusBarWidth + 1,
+              sessions::kStatusBarHeight);
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void CPlaybackStatusBar::ShowSpan(int start_seconds, int end_seconds) {
-  if (start_seconds == 0 && end_seconds == 0) {
-    span_.reset();
-  } else {
-    // Times outside the hour stay on its bar.
-    auto x = [](int seconds) { return kLeft + std::clamp(seconds, 0, 3600) * kHourWidth / 3600; };
-    span_ = std::make_pair(x(start_seconds), x(end_seconds));
-  }
+void CPlaybackStatusBar::ShowSpan(std::optional<sessions::StatusBarSpan> span) {
+  span_ = span;
   update();
 }
 
@@ -123,8 +125,8 @@ void CPlaybackStatusBar::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), QColor(0x16, 0x1b, 0x22));
   if (!span_) return;
-  const int from = std::min(span_->first, span_->second) - kLeft;
-  const int to = std::max(span_->first, span_->second) - kLeft;
+  const int from = std::min(span_->x_begin, span_->x_end) - x();
+  const int to = std::max(span_->x_begin, span_->x_end) - x();
   painter.fillRect(QRect(from, 0, to - from + 1, height()), QColor(0xff, 0xa8, 0x2e));
 }
 

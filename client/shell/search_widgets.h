@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 
+#include "client/sessions/search_ui.h"
+
 namespace shell {
 
 class CMonthCalendar : public QCalendarWidget {
@@ -27,50 +29,36 @@ class CMonthCalendar : public QCalendarWidget {
   uint32_t bold_days() const { return bold_; }
 
  private:
-  void OnPageChanged();
+  void FollowPage(int year, int month);
   uint32_t bold_ = 0;
-};
-
-// One row of the file list, its four columns as shown.
-struct FileRow {
-  std::string time;   // "hh:mm:ss/hh:mm:ss" or "hh:mm:ss/Recording"
-  std::string event;  // four letters
-  std::string size;   // "12MB"
-  std::string index;  // decimal
 };
 
 class CRecordFileList : public QTreeWidget {
  public:
   explicit CRecordFileList(QWidget* parent);
-  void AddRow(const FileRow& row);
-  // The selected row, if any.
-  std::optional<FileRow> Selected() const;
-  std::optional<FileRow> Row(int row) const;
+  void SetRows(const std::vector<sessions::FileListRow>& rows);
+  // The selected row's number, if any.
+  std::optional<int> SelectedRow() const;
+  std::optional<sessions::FileListRow> Row(int row) const;
   int rows() const { return topLevelItemCount(); }
   void SelectRow(int row);
 };
 
-// The playing file's part of the hour, drawn as a bar 5 pixels high. Its
-// geometry is the hour's width under the slider; the span is in
-// main-window pixels.
+// The playing file's part of the hour, drawn as a bar under the position
+// slider. The widget covers the hour's width; spans are in the parent's
+// (the main window's) pixels.
 class CPlaybackStatusBar : public QWidget {
  public:
-  static constexpr int kLeft = 116;
-  static constexpr int kTop = 562;
-  static constexpr int kHourWidth = 688;
-
   explicit CPlaybackStatusBar(QWidget* parent);
-  // Seconds within the hour; start and end both 0 draw nothing.
-  void ShowSpan(int start_seconds, int end_seconds);
-  void Clear() { ShowSpan(0, 0); }
-  // The bar's first and last x in window pixels, if one is drawn.
-  std::optional<std::pair<int, int>> span() const { return span_; }
+  // Nothing empties the bar.
+  void ShowSpan(std::optional<sessions::StatusBarSpan> span);
+  std::optional<sessions::StatusBarSpan> span() const { return span_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  std::optional<std::pair<int, int>> span_;
+  std::optional<sessions::StatusBarSpan> span_;
 };
 
 class CSpeedPicture : public QLabel {

@@ -75,11 +75,12 @@ std::optional<uint8_t> CTimeToTimeDialog::StartMinuteByte(const std::string& tex
   return static_cast<uint8_t>(((text[0] - '0') << 4) | (text[1] - '0'));
 }
 
-std::optional<uint8_t> AskStartMinute(COperatorDialogs& dialogs, QWidget* parent,
-                                      const CTimeToTimeDialog::Range& range) {
+std::optional<int> AskStartMinute(COperatorDialogs& dialogs, QWidget* parent, const CTimeToTimeDialog::Range& range) {
   CTimeToTimeDialog dialog(parent, range);
   if (dialogs.RunModal(dialog) != CTimeToTimeDialog::kPlayback) return std::nullopt;
-  return CTimeToTimeDialog::StartMinuteByte(dialog.chosen());
+  const std::optional<uint8_t> bcd = CTimeToTimeDialog::StartMinuteByte(dialog.chosen());
+  if (!bcd) return std::nullopt;
+  return (*bcd >> 4) * 10 + (*bcd & 0x0F);
 }
 
 }  // namespace shell

@@ -52,10 +52,9 @@ class CTimeToTimeDialog : public CSkinnedDialog {
   std::string chosen_;
 };
 
-// Runs the dialog through the operator's door: the chosen start-minute byte,
-// or nothing when the dialog was cancelled.
+// Runs the dialog through the operator's door: the chosen start minute
+// (0-59), or nothing when the dialog was cancelled.
 class COperatorDialogs;
-std::optional<uint8_t> AskStartMinute(COperatorDialogs& dialogs, QWidget* parent,
-                                      const CTimeToTimeDialog::Range& range);
+std::optional<int> AskStartMinute(COperatorDialogs& dialogs, QWidget* parent, const CTimeToTimeDialog::Range& range);
 
 }  // namespace shell

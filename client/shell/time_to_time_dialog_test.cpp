@@ -51,7 +51,7 @@ TEST_F(TimeToTimeDialogTest, PlaybackGivesTheChosenMinuteAsBcdAndCancelGivesNoth
     dialog.PressPlayback();
     return dialog.result();
   });
-  EXPECT_EQ(AskStartMinute(dialogs_, nullptr, kRow), std::optional<uint8_t>(0x19));
+  EXPECT_EQ(AskStartMinute(dialogs_, nullptr, kRow), std::optional<int>(19));
 
   dialogs_.SetDialogHook([](QDialog& shown) {
     shown.reject();
