@@ -14,7 +14,6 @@
 namespace protocol {
 
 inline constexpr size_t kFileRecordSize = 20;
-inline constexpr uint8_t kPlaybackClockSubCode = 0x0F;
 
 // RESP_SEARCH: the recorded days of the current month and the channel count.
 struct SearchReply {

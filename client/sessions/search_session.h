@@ -29,11 +29,6 @@ inline constexpr int kSearchStopWaitMs = 5000;
 // The second argument of a stop request: why the stream is closed.
 enum class StopKind : int { kDisconnect = 0, kPlayAnother = 1 };
 
-inline constexpr uint8_t kStopStream = 0x08;
-inline constexpr uint8_t kCloseStream = 0x33;
-inline constexpr uint8_t kFrameForwardStep = 0x09;
-inline constexpr uint8_t kFrameBackStep = 0x07;
-
 // The host comes first among the bases, so it exists before the core keeps it.
 class CSearchSession : private ICommandSessionHost, public CCommandSession {
  public:
@@ -55,11 +50,19 @@ class CSearchSession : private ICommandSessionHost, public CCommandSession {
   int RequestJump(int minutes);
   int RequestStopRecordStream(uint8_t code, StopKind kind);
   int StopAlarmOut();
+  void NoteAlarm(int number, AlarmKind kind);
+  int alarm_number() const { return alarm_number_; }
+  AlarmKind alarm_kind() const { return alarm_kind_; }
   // The light dialog: its status request, and the lights it sets.
   int RequestLightStatus();
   int RequestLight(uint8_t control);
 
+  // What the download session needs to log on by itself.
+  using CCommandSession::Credentials;
+  using CCommandSession::credentials;
+
   // Owner thread.
+  void MarkStreamConnected() { set_stream_connected(true); }
   int ConnectViewerControl();
   int DisconnectViewerControl();
   // The search viewer's disconnect command.
@@ -77,12 +80,27 @@ class CSearchSession : private ICommandSessionHost, public CCommandSession {
   void OnSessionReset() override;
 
   void StopProcedure();
+  void OnSearch(std::span<const uint8_t> payload);
+  void OnMonthInfo(std::span<const uint8_t> payload);
+  void OnDayInfo(std::span<const uint8_t> payload);
+  void OnPlayback(std::span<const uint8_t> payload);
+  void OnStatusBar(std::span<const uint8_t> payload);
+  void OnStopRecordStream(std::span<const uint8_t> payload);
+  void OnBypassReply(std::span<const uint8_t> payload);
+  void OnAlarm(AlarmKind kind, std::span<const uint8_t> payload);
+  // The direction, speed, trickmode and jump replies only trace.
+  void TraceResult(std::span<const uint8_t> payload, const char* done, const char* failed);
+  bool AddressNeedsPort() const override { return false; }
+  std::chrono::milliseconds AuthenticationPause() const override { return std::chrono::milliseconds(100); }
+  bool RefusesUser(const std::string& user_name) override;
 
   CSearchViewer& viewer_;
   ISearchUi& ui_;
   std::atomic<int> channel_count_{0};
   std::atomic<int> jump_ready_{1};
   std::atomic<StopKind> stop_kind_{StopKind::kDisconnect};
+  std::atomic<int> alarm_number_{0};
+  std::atomic<AlarmKind> alarm_kind_{AlarmKind::kSensor};
 };
 
 }  // namespace sessions

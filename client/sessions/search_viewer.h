@@ -20,6 +20,7 @@
 #include <span>
 #include <vector>
 
+#include "client/sessions/alarm_popups.h"
 #include "client/sessions/command_socket.h"
 #include "client/sessions/search_session.h"
 #include "client/sessions/search_ui.h"
@@ -87,7 +88,9 @@ class CSearchViewer : public QObject, public vistrel::IVistrelEvents {
   void OnDayList(std::span<const protocol::FileRecord> files);
   void OnPlaybackPosition(int seconds);
   void StartKeepAlive();
-  void StopKeepAlive();
+  // An alarm of the DVR (any thread): its box, and the alarm out released
+  // when the operator answers it.
+  void RaiseAlarm(AlarmKind kind, int number);
   // After every search disconnect: the controls as at start.
   void ResetControls();
 
@@ -98,6 +101,19 @@ class CSearchViewer : public QObject, public vistrel::IVistrelEvents {
   void RecordingFailed(int nSessionOfNum, int nResult) override;
 
  private:
+  // The selected row's record, or nothing after the "To select" box.
+  const protocol::FileRecord* SelectedFile();
+  // The steps of a file selection from "stop what plays" on.
+  void StartPlayback(const protocol::FileRecord& file, const PlaybackRange& range, int start_seconds);
+  // The box of a playback command refused while the stream is recorded.
+  bool RefusedWhileRecording();
+  // A playback command of the table: sent, then the state it leaves.
+  void Command(int sent, PlaybackDirection after, const char* event);
+  void ChangeSpeed(int step);
+  void SetAlign(int start, int per_row);
+  void StopRotation();
+  void StopRecording();
+
   ISearchUi& ui_;
   vistrel::IVistrelControl* control_;
   std::unique_ptr<CSearchSession> session_;
@@ -111,7 +127,9 @@ class CSearchViewer : public QObject, public vistrel::IVistrelEvents {
   int next_channel_ = 0;
   int next_quad_ = 0;
   bool recording_ = false;
+  bool playing_still_recording_ = false;  // the playing file is still being written
   QTimer* rotation_ = nullptr;
+  std::unique_ptr<AlarmPopups> alarms_;  // ended before the session
 };
 
 }  // namespace sessions
