@@ -2,6 +2,7 @@
 // viewer and its session use: the panels by connection state, the calendar,
 // the file list, the status bar, the playback and channel buttons.
 #include <QImage>
+#include <QLineEdit>
 #include <QTextCharFormat>
 #include <QTreeWidget>
 
