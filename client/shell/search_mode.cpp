@@ -1,5 +1,6 @@
 #include "client/shell/search_mode.h"
 
+#include "client/sessions/search_viewer.h"
 #include "client/shell/shell_window.h"
 
 namespace shell {
@@ -128,5 +129,7 @@ void CSearchMode::OnConnectRequest(const ConnectionRequest& request) {
 }
 
 void CSearchMode::OnSliderSeek(int position) { viewer_->Jump(position); }
+
+bool CSearchMode::HoldsPlaybackGroup() const { return viewer_->recording(); }
 
 }  // namespace shell

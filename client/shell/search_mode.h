@@ -13,10 +13,14 @@
 
 #include <memory>
 
-#include "client/sessions/search_viewer.h"
+#include "client/sessions/command_socket.h"
 #include "client/shell/shell_search_ui.h"
 #include "client/shell/shell_viewer.h"
 #include "client/shell/vistrel_adapter.h"
+
+namespace sessions {
+class CSearchViewer;
+}
 
 namespace shell {
 
@@ -36,7 +40,7 @@ class CSearchMode : public IShellViewer {
   void OnCommand(ControlId id) override;
   void OnConnectRequest(const ConnectionRequest& request) override;
   void OnSliderSeek(int position) override;
-  bool HoldsPlaybackGroup() const override { return viewer_->recording(); }
+  bool HoldsPlaybackGroup() const override;
 
  private:
   void ShowLayout(ControlId id);
