@@ -2,12 +2,16 @@
 // as an operator uses it: Search, a manual logon, a day picked in the
 // calendar, a file selected and played, a frame step, a jump through the
 // position slider, stop and disconnect.
+#include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 
 #include "client/shell/bitmap_slider.h"
@@ -18,6 +22,7 @@
 #include "client/shell/search_mode.h"
 #include "client/shell/search_widgets.h"
 #include "client/shell/testing/window_fixture.h"
+#include "client/shell/time_to_time_dialog.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -54,6 +59,29 @@ class SearchEndToEndTest : public testing::WindowFixture {
     if (dvr_) dvr_->Stop();
   }
 
+  // A manual logon in the search mode: the DVR asks, the prompt answers.
+  void LogOn() {
+    if (window_->mode() != ViewerMode::kRemoteSearch) Click(ControlId::kSearchMode);
+    CConnectPanel* panel = window_->connect_panel();
+    panel->ip_edit()->setText("127.0.0.2");
+    panel->port_edit()->setText(QString::number(dvr_->command_port()));
+    panel->ethernet_connect()->click();
+    ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kLogonPrompt; }, 10s));
+    window_->logon_prompt()->user_edit()->setText("admin");
+    window_->logon_prompt()->password_edit()->setText("1234");
+    Click(ControlId::kLogonOk);
+    ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kFile; }, 10s));
+    ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->file_list()->rows() > 0; }, 10s));
+  }
+  // Picks a day in the calendar and waits for its files.
+  std::vector<const dvremu::RecordFile*> PickDay(const QDate& day) {
+    const auto files = dvr_->recordings().Day(day.year(), day.month(), day.day());
+    window_->calendar()->setSelectedDate(day);
+    EXPECT_TRUE(::shell::testing::PumpUntil(
+        [&] { return window_->file_list()->rows() == static_cast<int>(files.size()); }, 10s));
+    return files;
+  }
+
   void Click(ControlId id) {
     CHoverButton* button = window_->button(id);
     ASSERT_NE(button, nullptr) << ToInt(id);
@@ -79,9 +107,21 @@ class SearchEndToEndTest : public testing::WindowFixture {
         },
         10s);
   }
+  // Every channel of the DVR has drawn a picture in its cell.
   bool PlayingPictures() {
     auto& engine = live_->vistrel().control()->engine();
-    return engine.decoder(0).pictures_drawn() > 0;
+    for (int cell = 0; cell < dvr_->options().channels; ++cell) {
+      if (engine.decoder(cell).pictures_drawn() == 0) return false;
+    }
+    return true;
+  }
+  // What the screen shows (the video area draws through OpenGL under a
+  // display), for a look at the mode by eye.
+  void SaveShot(const char* file) {
+    ::shell::testing::PumpUntil([] { return false; }, 1500ms);
+    QImage image = window_->screen()->grabWindow(window_->winId()).toImage();
+    if (image.isNull()) image = window_->grab().toImage();
+    EXPECT_TRUE(image.save(file, "PNG")) << file;
   }
 
   std::unique_ptr<dvremu::DvrEmulator> dvr_;
@@ -94,16 +134,7 @@ TEST_F(SearchEndToEndTest, PicksADayPlaysAFileStepsJumpsStopsAndDisconnects) {
   ASSERT_EQ(window_->mode(), ViewerMode::kRemoteSearch);
   EXPECT_TRUE(HasLogLine("[NOTICE] Remote search & playback"));
 
-  // A manual logon: the DVR asks, the prompt answers.
-  CConnectPanel* panel = window_->connect_panel();
-  panel->ip_edit()->setText("127.0.0.2");
-  panel->port_edit()->setText(QString::number(dvr_->command_port()));
-  panel->ethernet_connect()->click();
-  ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kLogonPrompt; }, 10s));
-  window_->logon_prompt()->user_edit()->setText("admin");
-  window_->logon_prompt()->password_edit()->setText("1234");
-  Click(ControlId::kLogonOk);
-  ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kFile; }, 10s));
+  ASSERT_NO_FATAL_FAILURE(LogOn());
 
   // Today's recorded days in bold, today's files listed, the last still recording.
   const std::time_t now = std::time(nullptr);
@@ -113,7 +144,6 @@ TEST_F(SearchEndToEndTest, PicksADayPlaysAFileStepsJumpsStopsAndDisconnects) {
   const int month = today.tm_mon + 1;
   const QDate shown = window_->calendar()->selectedDate();
   ASSERT_EQ(shown, QDate(year, month, today.tm_mday));
-  ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->file_list()->rows() > 0; }, 10s));
   EXPECT_EQ(window_->calendar()->bold_days(), dvr_->recordings().MonthMask(year, month));
   const auto last = window_->file_list()->Row(window_->file_list()->rows() - 1);
   EXPECT_NE(last->time.find("/Recording"), std::string::npos) << last->time;
@@ -151,6 +181,7 @@ TEST_F(SearchEndToEndTest, PicksADayPlaysAFileStepsJumpsStopsAndDisconnects) {
   ASSERT_TRUE(::shell::testing::PumpUntil([&] { return PlayingPictures(); }, 15s));
   ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->slider()->pos() > file.start_in_hour_s(); }, 15s));
   EXPECT_LE(window_->slider()->pos(), end_s);
+  if (const char* shot = std::getenv("KAVIRO_SEARCH_SCREENSHOT")) SaveShot(shot);
 
   // Faster shows x2 in the speed picture.
   Click(ControlId::kSpeedUp);
@@ -191,8 +222,66 @@ TEST_F(SearchEndToEndTest, PicksADayPlaysAFileStepsJumpsStopsAndDisconnects) {
   EXPECT_EQ(window_->status_bar()->span(), std::nullopt);
   EXPECT_EQ(window_->calendar()->bold_days(), 0u);
   EXPECT_EQ(window_->file_list()->rows(), 0);
-  EXPECT_EQ(panel->port_edit()->text(), "2000");
-  EXPECT_TRUE(panel->ip_edit()->text().isEmpty());
+  EXPECT_EQ(window_->connect_panel()->port_edit()->text(), "2000");
+  EXPECT_TRUE(window_->connect_panel()->ip_edit()->text().isEmpty());
+}
+
+uint8_t Bcd(int value) { return static_cast<uint8_t>((value / 10) << 4 | value % 10); }
+
+TEST_F(SearchEndToEndTest, TimeSelectOffersTheRowsMinutesAndAFileStillRecordingCannotBeSought) {
+  ASSERT_NO_FATAL_FAILURE(LogOn());
+  CRecordFileList* list = window_->file_list();
+
+  // Today's last file is still being written: no time choice, and played
+  // from its start the slider stays out of reach.
+  list->SelectRow(list->rows() - 1);
+  Click(ControlId::kTimeSelect);
+  const auto refused = BoxWith("This function is not available for currently recording  !!!");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->icon, BoxIcon::kWarning);
+  Click(ControlId::kFileSelect);
+  ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->IsButtonEnabled(ControlId::kPlay); }, 15s));
+  EXPECT_FALSE(window_->slider()->isEnabled());
+
+  // A finished file of the day before: the minutes after its start, from
+  // which the one chosen is where the DVR is asked to play.
+  const QDate day = window_->calendar()->selectedDate().addDays(-1);
+  const auto files = PickDay(day);
+  int row = 0;
+  // Two minutes or more: the first minute offered, with the start's second,
+  // lies inside the file.
+  while (row < static_cast<int>(files.size()) && files[row]->end_in_hour_s() / 60 < files[row]->start_minute + 2) {
+    ++row;
+  }
+  ASSERT_LT(row, static_cast<int>(files.size()));
+  const dvremu::RecordFile& file = *files[row];
+  const int end_minute = file.end_in_hour_s() / 60;
+  QStringList offered;
+  window_->dialogs().SetDialogHook([&](QDialog& shown) {
+    auto& dialog = dynamic_cast<CTimeToTimeDialog&>(shown);
+    for (int i = 0; i < dialog.minutes()->count(); ++i) offered << dialog.minutes()->itemText(i);
+    dialog.minutes()->setCurrentIndex(0);
+    dialog.PressPlayback();
+    return dialog.result();
+  });
+  list->SelectRow(row);
+  dvr_->ClearReceivedCommands();
+  Click(ControlId::kTimeSelect);
+  QStringList expected;
+  // The end minute only when the start's second still lies inside the file.
+  const int last = file.start_second > file.end_in_hour_s() % 60 ? end_minute - 1 : end_minute;
+  for (int minute = file.start_minute + 1; minute <= last; ++minute) expected << QString::asprintf("%02d", minute);
+  EXPECT_EQ(offered, expected);
+  EXPECT_TRUE(HasLogLine("[EVENT] Time to time Playback"));
+  const uint32_t index = file.index;
+  EXPECT_TRUE(Arrives(
+      cmd::REQ_PLAYBACK,
+      {0x1D, static_cast<uint8_t>(index), static_cast<uint8_t>(index >> 8), static_cast<uint8_t>(index >> 16),
+       static_cast<uint8_t>(index >> 24), Bcd(day.month()), Bcd(day.day()), Bcd(day.year() % 100), Bcd(file.hour),
+       Bcd(file.start_minute + 1), Bcd(file.start_second), Bcd(end_minute), Bcd(file.end_in_hour_s() % 60)}));
+  ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->slider()->isEnabled(); }, 15s));
+  Click(ControlId::kDisconnect);
+  ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kConnect; }, 10s));
 }
 
 }  // namespace

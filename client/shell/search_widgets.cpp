@@ -67,13 +67,15 @@ CRecordFileList::CRecordFileList(QWidget* parent) : QTreeWidget(parent) {
                    QString::fromStdString(platform::LoadString(112)),
                    QString::fromStdString(platform::LoadString(113))});
   header()->setStretchLastSection(false);
-  setColumnWidth(0, 124);
-  setColumnWidth(1, 48);
-  setColumnWidth(2, 54);
-  setColumnWidth(3, 56);
+  setColumnWidth(0, 108);
+  setColumnWidth(1, 44);
+  setColumnWidth(2, 56);
+  setColumnWidth(3, 62);
   setStyleSheet(
       "QTreeWidget { background: #000000; color: #ffffff; border: 1px solid #33404f; font-size: 10px;"
       " selection-background-color: #1d70b4; selection-color: #ffffff; }"
+      // Room below the text for the underscores of the event letters.
+      "QTreeWidget::item { padding: 1px 0px 2px 0px; }"
       "QHeaderView::section { background: #1f2732; color: #aab6c6; border: 0; border-right: 1px solid #2b3543;"
       " padding: 2px; font-weight: bold; font-size: 10px; }");
 }

@@ -38,7 +38,10 @@ CTimeToTimeDialog::CTimeToTimeDialog(QWidget* parent, const Range& range)
 
   minutes_ = new QComboBox(this);
   minutes_->setGeometry(270, 129, 50, 20);
-  const int end = std::min(Value(range[kEndMinute]), 59);
+  // Playback starts at the chosen minute with the file's start second: in the
+  // end minute that lies past the end when the start second is the later one.
+  int end = std::min(Value(range[kEndMinute]), 59);
+  if (Value(range[kStartSecond]) > Value(range[kEndSecond])) --end;
   for (int minute = Value(range[kStartMinute]) + 1; minute <= end; ++minute) {
     minutes_->addItem(QString::asprintf("%02d", minute));
   }

@@ -65,7 +65,7 @@ TEST_F(TimeToTimeDialogTest, PlaybackGivesTheChosenMinuteAsBcdAndCancelGivesNoth
   EXPECT_EQ(CTimeToTimeDialog::StartMinuteByte("a1"), std::nullopt);
 }
 
-TEST_F(TimeToTimeDialogTest, AFileWithinOneMinuteOffersNothingToStartFrom) {
+TEST_F(TimeToTimeDialogTest, OnlyMinutesFromWhichSomethingIsLeftToPlayAreOffered) {
   // 10:15:00 to 10:15:50: no minute after the start; Playback cannot end the
   // dialog with an empty choice that would become a bogus start minute.
   CTimeToTimeDialog dialog(nullptr, {0x12, 0x09, 0x26, 0x10, 0x15, 0x00, 0x15, 0x50});
@@ -73,6 +73,10 @@ TEST_F(TimeToTimeDialogTest, AFileWithinOneMinuteOffersNothingToStartFrom) {
   dialog.PressPlayback();
   EXPECT_NE(dialog.result(), CTimeToTimeDialog::kPlayback);
   EXPECT_TRUE(dialog.chosen().empty());
+
+  // 10:15:40 to 10:20:10: from 10:20:40 nothing would be left to play.
+  CTimeToTimeDialog late(nullptr, {0x12, 0x09, 0x26, 0x10, 0x15, 0x40, 0x20, 0x10});
+  EXPECT_EQ(Items(*late.minutes()), QStringList({"16", "17", "18", "19"}));
 
   // A corrupt end minute does not run the list past the hour.
   CTimeToTimeDialog bad(nullptr, {0x12, 0x09, 0x26, 0x10, 0x55, 0x00, 0xFF, 0x00});
