@@ -30,7 +30,7 @@ CSearchViewer::CSearchViewer(ISearchUi& ui, vistrel::IVistrelControl* control, P
       session_(std::make_unique<CSearchSession>(*this, ui, std::move(pinger))),
       rotation_(new QTimer(this)),
       alarms_(std::make_unique<AlarmPopups>(ui)) {
-  rotation_->setInterval(kRotationPeriodMs);
+  rotation_->setInterval(kSearchRotationPeriodMs);
   connect(rotation_, &QTimer::timeout, this, [this] { RotateOnce(); });
 }
 
