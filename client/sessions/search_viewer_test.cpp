@@ -30,6 +30,14 @@ CalendarDate Today() {
 
 constexpr const char* kRestarted = "[SEARCH SESSION 0] Response stop record stream ==> Record stream restart(0x8)!!! ";
 
+// A whole day of finished files, whatever the time of day now.
+CalendarDate Yesterday() {
+  const std::time_t now = std::time(nullptr) - 24 * 3600;
+  std::tm local{};
+  localtime_r(&now, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
 uint8_t Bcd(int value) { return static_cast<uint8_t>(value / 10 << 4 | value % 10); }
 
 TEST(SearchRows, RowsAndBarsOfARecord) {
@@ -65,7 +73,7 @@ class SearchViewerTest : public ::testing::Test {
     testing::Application();
     dvr_ = testing::StartEmulator(options_);
     ASSERT_TRUE(dvr_);
-    ui_.calendar = Today();
+    ui_.calendar = Yesterday();
     viewer_ = std::make_unique<CSearchViewer>(ui_, &control_);
     ASSERT_EQ(session().SetLogonData("127.0.0.1", dvr_->command_port(), "admin", "1234", true), 0);
     ASSERT_TRUE(PumpUntil([&] { return !ui_.rows.empty() && !ui_.common.busy(); }, 10s));
@@ -115,7 +123,7 @@ class SearchViewerTest : public ::testing::Test {
 };
 
 TEST_F(SearchViewerTest, SelectingAFileAsksForItAndItsStreamWaitsStopped) {
-  const CalendarDate today = Today();
+  const CalendarDate today = Yesterday();
   viewer_->PlaySelectedFile();
   EXPECT_FALSE(ui_.playback_buttons);
   EXPECT_EQ(ui_.channel_buttons, 0);
@@ -323,7 +331,7 @@ TEST_F(SearchViewerTest, TimeToTimePlaybackStartsAtTheChosenMinute) {
   ui_.time_to_time_choice = EndSeconds(file()) / 60 + 1;  // outside the file
   viewer_->TimeToTimePlayback();
   ASSERT_EQ(ui_.time_to_time_ranges.size(), 1u);
-  EXPECT_EQ(ui_.time_to_time_ranges[0], MakePlaybackRange(Today(), file(), true));
+  EXPECT_EQ(ui_.time_to_time_ranges[0], MakePlaybackRange(Yesterday(), file(), true));
   ui_.time_to_time_choice = first;
   viewer_->TimeToTimePlayback();
   EXPECT_TRUE(ui_.common.HasLog("[EVENT] Time to time Playback"));
@@ -335,7 +343,9 @@ TEST_F(SearchViewerTest, TimeToTimePlaybackStartsAtTheChosenMinute) {
   EXPECT_EQ(sent[0][11], file().end_minute);
   EXPECT_EQ(viewer_->file_start_seconds(), first * 60 + StartSeconds(file()) % 60);
 
-  // The file still being written has no end to choose from.
+  // The file still being written (today's last) has no end to choose from.
+  viewer_->ChangeCalendarDate(Today());
+  ASSERT_TRUE(PumpUntil([&] { return !ui_.rows.empty() && ui_.rows.back().time.ends_with("/Recording"); }));
   ui_.selected_row = static_cast<int>(ui_.rows.size()) - 1;
   viewer_->TimeToTimePlayback();
   EXPECT_EQ(ui_.common.messages().back(), "This function is not available for currently recording  !!!");
@@ -351,8 +361,8 @@ TEST_F(SearchViewerTest, DownloadFillsTheRecordFromSessionAndRow) {
   EXPECT_EQ(record.address, "127.0.0.1");
   EXPECT_EQ(record.port, dvr_->command_port() + 2);
   EXPECT_EQ(record.file_index, file().index);
-  EXPECT_EQ(record.month, Bcd(Today().month));
-  EXPECT_EQ(record.year, Bcd(Today().year % 100));
+  EXPECT_EQ(record.month, Bcd(Yesterday().month));
+  EXPECT_EQ(record.year, Bcd(Yesterday().year % 100));
   EXPECT_EQ(record.hour, file().hour);
   EXPECT_EQ(record.end_second, file().end_second);
   EXPECT_TRUE(ui_.common.HasLog("[EVENT] Record file download"));
