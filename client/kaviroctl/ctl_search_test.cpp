@@ -41,7 +41,7 @@ std::tm Yesterday() {
 }
 
 std::string DateText(const std::tm& day) {
-  char text[16];
+  char text[48];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1, day.tm_mday);
   return text;
 }
@@ -104,7 +104,9 @@ TEST_F(SearchCtlTest, SearchListsTheRecordedDaysAndTheFilesOfADay) {
   const size_t at = text.find(row);
   ASSERT_NE(at, std::string::npos) << text;
   const std::string line = text.substr(at, text.find('\n', at) - at);
-  EXPECT_TRUE(line.ends_with("\t" + std::to_string(file_->size_mb) + "MB\t" + std::to_string(file_->index))) << line;
+  std::string tail = std::to_string(file_->size_mb);
+  tail.append("MB\t").append(std::to_string(file_->index));
+  EXPECT_TRUE(line.ends_with(tail) && line[line.size() - tail.size() - 1] == '\t') << line;
   ASSERT_EQ(Run({"search", "--date", DateText(Today())}), 0) << err_.str();
   EXPECT_NE(out_.str().find("/Recording\t"), std::string::npos) << out_.str();
 
@@ -113,7 +115,7 @@ TEST_F(SearchCtlTest, SearchListsTheRecordedDaysAndTheFilesOfADay) {
   earlier.tm_mday = 1;
   earlier.tm_mon -= 1;
   std::mktime(&earlier);
-  char month[8];
+  char month[32];
   std::snprintf(month, sizeof month, "%04d-%02d", earlier.tm_year + 1900, earlier.tm_mon + 1);
   const uint32_t mask = dvr_->recordings().MonthMask(earlier.tm_year + 1900, earlier.tm_mon + 1);
   ASSERT_EQ(Run({"search", "--month", month}), 0) << err_.str();
@@ -129,7 +131,7 @@ TEST_F(SearchCtlTest, PlayShowsEveryChannelAndRecordsPlayFilesThatDecode) {
   ASSERT_EQ(Run(Play({"--seconds", "2", "--out", dir_.string(), "--record"})), 0) << err_.str();
   EXPECT_NE(out_.str().find("position "), std::string::npos) << out_.str();
   for (int channel = 1; channel <= 4; ++channel) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "ch%02d.png", channel);
     EXPECT_FALSE(QImage((dir_ / name).c_str()).isNull()) << name;
   }
