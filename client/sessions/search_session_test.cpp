@@ -188,6 +188,36 @@ TEST_F(SearchSessionTest, RepliesThatDoNotParseCostOnlyThemselves) {
   EXPECT_TRUE(session().connected());
 }
 
+TEST_F(SearchSessionTest, AlarmsLightsAndNoticesOfTheSearchedDvr) {
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_NO_FATAL_FAILURE(LogOn());
+  // The one searched DVR is always DVR 1.
+  dvr_->SensorAlarm(3);
+  ASSERT_TRUE(PumpUntil([&] { return !ui_.common.alarms().empty(); }));
+  EXPECT_EQ(ui_.common.alarms()[0].dvr_number, 1);
+  EXPECT_TRUE(ui_.common.HasLog("[ALERT] DVR1, Sensor #3 Detection"));
+  EXPECT_EQ(session().alarm_number(), 3);
+
+  ui_.common.SetDialogsOpen(false, false, true);
+  ASSERT_EQ(session().RequestLightStatus(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !ui_.common.light_states().empty(); }));
+  EXPECT_TRUE(trace_.Contains("[SEARCH DVR 0] response dvr light status."));
+  ASSERT_EQ(session().RequestLight(0x05), 0);
+  ASSERT_TRUE(PumpUntil([&] { return ui_.common.light_states().size() == 2; }));
+  EXPECT_EQ(testing::Received(*dvr_, "admin", cmd::BYPASS).back(), (std::vector<uint8_t>{0x74, 0x77, 0x00, 0x05}));
+
+  // Bits past day 31 are no days.
+  viewer_->OnMonthInfo(0xFFFFFFFF);
+  EXPECT_EQ(ui_.bold_days, 0x7FFFFFFFu);
+
+  dvr_->AdminNotice(0x11);
+  ASSERT_TRUE(PumpUntil([&] { return !session().in_use(); }));
+  EXPECT_TRUE(
+      trace_.Contains("[SEARCH SESSION 0] The administrator is using the DVR System. PC Client Network Disconnect!!!"));
+  EXPECT_EQ(ui_.common.last_state(0), ConnectionState::kFailed);
+  EXPECT_TRUE(ui_.rows.empty());
+}
+
 TEST(SearchSessionModem, DisconnectWaitsForTheStopReplyAtMostFiveSeconds) {
   testing::Application();
   // The modem link's bridge listens on 2000-2002; the emulator stands in for it.
