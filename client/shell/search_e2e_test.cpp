@@ -208,6 +208,18 @@ TEST_F(SearchEndToEndTest, PicksADayPlaysAFileStepsJumpsStopsAndDisconnects) {
   EXPECT_EQ(Received(cmd::REQ_JUMPSTREAM).front(),
             (std::vector<uint8_t>{0x10, static_cast<uint8_t>((minute / 10) << 4 | minute % 10)}));
 
+  // The layouts: one channel, all channels, the quad; no fifth channel here.
+  auto& engine = live_->vistrel().control()->engine();
+  Click(CameraButton(1));
+  EXPECT_EQ(engine.channels_per_row(), 1);
+  EXPECT_EQ(window_->latched(ControlId::kLayout1Ch), ControlId::kLayout1Ch);
+  Click(ControlId::kLayout8Ch);
+  EXPECT_EQ(engine.channels_per_row(), 3);
+  Click(ControlId::kLayout4Ch);
+  EXPECT_EQ(engine.channels_per_row(), 2);
+  EXPECT_EQ(window_->latched(ControlId::kLayout1Ch), ControlId::kLayout4Ch);
+  EXPECT_FALSE(window_->IsButtonEnabled(CameraButton(4)));
+
   Click(ControlId::kStop);
   EXPECT_TRUE(Arrives(cmd::REQ_STOP_RECSTREAM, {0x08}));
   EXPECT_EQ(window_->latched(ControlId::kFastReverse), ControlId::kStop);
