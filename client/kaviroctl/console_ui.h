@@ -26,6 +26,10 @@ enum class Outcome : int {
   kLogonFailed = 7,
   kAdminBusy = 8,
   kTimeout = 9,
+  kNoRecordFile = 10,
+  kAdminPlayback = 11,
+  kPermissionDenied = 12,
+  kNoSuchFile = 13,
   kConnectionLost = 15,
   kWriteFailed = 16,
 };

@@ -36,6 +36,7 @@ inline constexpr int kDvrStatusBackground = 485;
 inline constexpr int kLogViewerBackground = 492;
 inline constexpr int kLightOff = 544;  // icon of a light check box, unchecked
 inline constexpr int kLightOn = 545;
+inline constexpr int kTimeToTimeBackground = 515;
 inline constexpr int kFrame = 3000;          // the main window outside Idle
 inline constexpr int kChannelOff = 3001;     // channel indicator without PTZ camera
 inline constexpr int kChannelOn = 3002;      // channel indicator with a PTZ camera
@@ -46,7 +47,8 @@ inline constexpr int kVideoIdle = 3006;    // the video area before any stream
 inline constexpr int kWaitBackground = 3007;
 inline constexpr int kAboutBackground = 3008;
 inline constexpr int kSelectDeviceBackground = 3009;
-inline constexpr int kLightBackground = 3010;
+inline constexpr int kSpeedPicture = 3010;  // 84 x 25, then one per speed index 0-4
+inline constexpr int kLightBackground = 3015;
 inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
 }  // namespace res
 

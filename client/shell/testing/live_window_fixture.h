@@ -1,7 +1,6 @@
-// The fixture of the shell's end-to-end tests: the real main window in live
-// mode with its live viewer, boxes answered OK and recorded, sounds off, a
-// private configuration store, and the steps an operator takes to reach an
-// emulated DVR.
+// The fixture of the shell's live end-to-end tests: the main window of
+// WindowFixture in live mode with its live viewer, and the steps an operator
+// takes to reach an emulated DVR.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,12 +12,12 @@
 
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
-#include "client/shell/testing/shell_test_support.h"
+#include "client/shell/testing/window_fixture.h"
 #include "tools/dvremu/dvr_emulator.h"
 
 namespace shell::testing {
 
-class LiveWindowTest : public ::testing::Test {
+class LiveWindowTest : public WindowFixture {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -32,16 +31,7 @@ class LiveWindowTest : public ::testing::Test {
   // ... and waits until the slot shows live video.
   void ConnectLive(int slot, dvremu::DvrEmulator& dvr, const std::string& user = "admin");
 
-  // A text of several lines shows as consecutive lines of the log.
-  bool HasLogLine(const std::string& text) const;
-  // The first box shown since `from` whose text holds `part`.
-  std::optional<BoxRequest> BoxWith(const std::string& part, size_t from = 0) const;
-
-  ScratchRegistry registry_;
-  // Answers OK for the operator: notices, alarm boxes, confirmations.
-  BoxRecorder boxes_;
   std::atomic<bool> dvr_answers_ping_{true};
-  std::unique_ptr<CMainWindow> window_;
   std::unique_ptr<CLiveMode> live_;
   int entries_ = 0;
 };
