@@ -2,6 +2,7 @@
 // as an operator uses it: Search, a manual logon, a day picked in the
 // calendar, a file selected and played, a frame step, a jump through the
 // position slider, stop and disconnect.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/hover_button.h"
+#include "client/shell/light_dialog.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/search_mode.h"
@@ -293,6 +295,29 @@ TEST_F(SearchEndToEndTest, TimeSelectOffersTheRowsMinutesAndAFileStillRecordingC
        Bcd(file.start_minute + 1), Bcd(file.start_second), Bcd(end_minute), Bcd(file.end_in_hour_s() % 60)}));
   ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->slider()->isEnabled(); }, 15s));
   Click(ControlId::kDisconnect);
+  ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kConnect; }, 10s));
+}
+
+TEST_F(SearchEndToEndTest, TheLightDialogServesTheSearchedDvrAndClosesWithItsDisconnect) {
+  ASSERT_NO_FATAL_FAILURE(LogOn());
+  bool shown = false;
+  window_->dialogs().SetDialogHook([&](QDialog& opened) {
+    auto* dialog = dynamic_cast<CLightDialog*>(&opened);
+    EXPECT_NE(dialog, nullptr);
+    if (dialog == nullptr) return 0;
+    opened.show();
+    shown = true;
+    EXPECT_TRUE(::shell::testing::PumpUntil([&] { return dialog->status() == 0xF5; }, 10s));
+    dialog->box(1)->click();
+    EXPECT_TRUE(::shell::testing::PumpUntil([&] { return dvr_->lights() == 0xF4; }, 10s));
+    // The search viewer's disconnect takes the dialog down with the session.
+    Click(ControlId::kDisconnect);
+    EXPECT_TRUE(::shell::testing::PumpUntil([&] { return !opened.isVisible(); }, 10s));
+    return 0;
+  });
+  Click(ControlId::kLight);
+  window_->dialogs().SetDialogHook({});
+  EXPECT_TRUE(shown);
   ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kConnect; }, 10s));
 }
 

@@ -1,6 +1,7 @@
 #include "client/shell/search_mode.h"
 
 #include "client/sessions/search_viewer.h"
+#include "client/shell/light_dialog.h"
 #include "client/shell/shell_window.h"
 
 namespace shell {
@@ -113,11 +114,13 @@ void CSearchMode::OnCommand(ControlId id) {
     case kDisconnect:
       viewer_->Disconnect();
       break;
-    case kLight:
-      // The light dialog comes with the service dialogs; the status request
-      // is what it opens with.
-      viewer_->session().RequestLightStatus();
+    case kLight: {
+      sessions::CSearchSession& session = viewer_->session();
+      CLightDialog dialog(window_.host(), {[&session] { return session.RequestLightStatus(); },
+                                           [&session](uint8_t status) { return session.RequestLight(status); }});
+      window_.RunDialog(dialog);
       break;
+    }
     default:
       break;
   }
