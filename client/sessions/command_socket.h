@@ -29,6 +29,8 @@
 #include <span>
 #include <string>
 
+#include <netinet/in.h>
+
 #include "platform/bounded_worker.h"
 #include "protocol/packet_sender.h"
 
@@ -45,7 +47,10 @@ class ICommandSocketOwner {
   virtual void OnClose(int error) = 0;
 };
 
-enum class CommandSocketVariant { kLive = 1, kSearch = 2 };
+// The download variant serves the file download port: no ping, a connect
+// that is waited for before the session hears of it, a larger receive buffer
+// and a 1,000 ms stop bound, with traces of its own.
+enum class CommandSocketVariant { kLive = 1, kSearch = 2, kDownload = 3 };
 
 // The reachability check: (address, time-out ms, requests, cancel fd) -> 1, 0, -1.
 using Pinger = std::function<int(const std::string&, int, int, int)>;
@@ -54,7 +59,9 @@ class CCommandSocket : public protocol::PacketChannel {
  public:
   static constexpr int kStopTimeoutMs = 5000;
   static constexpr int kOwnerSendTimeoutMs = 1000;
+  static constexpr int kDownloadStopTimeoutMs = 1000;
   static constexpr int kSocketBufferBytes = 4096;
+  static constexpr int kDownloadReceiveBufferBytes = 1024000;
   static constexpr int kPingTimeoutMs = 1000;
   static constexpr int kPingRequests = 5;
   static constexpr size_t kAddressLimit = 260;
@@ -87,10 +94,16 @@ class CCommandSocket : public protocol::PacketChannel {
   static bool CurrentWorkerStopRequested();
 
   const char* prefix() const;
+  int stop_timeout_ms() const {
+    return variant_ == CommandSocketVariant::kDownload ? kDownloadStopTimeoutMs : kStopTimeoutMs;
+  }
 
  private:
   struct Shared;
   static void Worker(std::shared_ptr<Shared> shared);
+  // The download variant's blocking connect; true when connected.
+  static bool ConnectAndWait(Shared& s, const sockaddr_in& address);
+  static void RunDownloadLoop(Shared& s);
   std::shared_ptr<Shared> CurrentShared() const;
 
   const CommandSocketVariant variant_;
