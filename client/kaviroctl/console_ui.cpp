@@ -29,6 +29,12 @@ const char* OutcomeText(Outcome outcome) {
       return "the DVR's administrator is using it";
     case Outcome::kTimeout:
       return "timed out";
+    case Outcome::kFileNotFound:
+      return "Can't found record file. To select again.";
+    case Outcome::kAdminPlayingBack:
+      return "Can't playback the record file in DVR. Admin use playback in the DVR";
+    case Outcome::kNoSuchRow:
+      return "no such file row, or a bad range";
     case Outcome::kConnectionLost:
       return "connection lost";
     case Outcome::kWriteFailed:

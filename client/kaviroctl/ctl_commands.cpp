@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <system_error>
 
+#include "client/kaviroctl/ctl_download.h"
 #include "client/kaviroctl/ctl_services.h"
+#include "client/kaviroctl/download_finder.h"
 #include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
 #include "platform/registry.h"
@@ -31,6 +34,8 @@ const char kUsageText[] =
     "  ptz        --channel N --action up|down|left|right|zoom-in|zoom-out|focus-near|focus-far\n"
     "             [--ms 500], or --preset N --go|--store [--channel N]\n"
     "  watch      print alarms and event-log lines for --seconds [--ack: acknowledge alarms]\n"
+    "  download   copy a recorded file: --date YYYY-MM-DD --file INDEX [--from MM:SS]\n"
+    "             [--to MM:SS] [--out DIR] into DIR, else the video storage folder\n"
     "options:\n"
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
@@ -38,12 +43,14 @@ const char kUsageText[] =
     "  --password TEXT    password\n"
     "  --seconds N        streaming time for probe and record (3)\n"
     "  --timeout N        seconds allowed to connect and to wait for pictures (10)\n"
-    "  --out DIR          output folder of snapshot and record\n"
+    "  --out DIR          output folder of snapshot, record and download\n"
     "  --trace            print the debug trace on standard error\n"
     "  --version          print the version and the commit it was built from\n"
     "  --help             print this help\n"
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
+    "  10 record file not found, 11 the DVR's administrator is playing back,\n"
+    "  13 no such file row or a bad range,\n"
     "  15 connection lost, 16 recording write failed,\n"
     "  128 + N ended by signal N (SIGINT, SIGTERM)\n";
 
@@ -57,10 +64,12 @@ struct CtlOptions {
   std::string out;
   ServiceOptions service;
   bool has_date = false;
+  DownloadRow download;
+  bool has_file = false;
 };
 
 bool IsCommand(const std::string& command) {
-  for (const char* known : {"probe", "snapshot", "record", "status", "log", "light", "ptz", "watch"}) {
+  for (const char* known : {"probe", "snapshot", "record", "status", "log", "light", "ptz", "watch", "download"}) {
     if (command == known) return true;
   }
   return false;
@@ -118,6 +127,13 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->out = value;
     } else if (flag == "--date" && ParseDate(value, &options->service)) {
       options->has_date = true;
+    } else if (flag == "--file" && ParseNumber(value, 0, std::numeric_limits<int>::max(), &number)) {
+      options->download.file_index = static_cast<uint32_t>(number);
+      options->has_file = true;
+    } else if (flag == "--from" && ParseMinuteSecond(value, &number)) {
+      options->download.from_s = number;
+    } else if (flag == "--to" && ParseMinuteSecond(value, &number)) {
+      options->download.to_s = number;
     } else if (flag == "--page" && ParseNumber(value, 1, 1000000, &number)) {
       options->service.page = number;
     } else if (flag == "--set" && ParseHexByte(value, &number)) {
@@ -141,6 +157,10 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
   }
   if (options->command == "log" && !options->has_date) {
     *error = "log needs --date YYYY-MM-DD";
+    return false;
+  }
+  if (options->command == "download" && (!options->has_date || !options->has_file)) {
+    *error = "download needs --date YYYY-MM-DD and --file INDEX";
     return false;
   }
   if (options->command == "ptz" && options->service.action.empty() && options->service.preset == 0) {
@@ -312,6 +332,25 @@ int Interrupted(int signal, std::ostream& err) {
   return 128 + signal;
 }
 
+// The row by the search session, then the file port by the download session.
+int Download(const CtlOptions& options, std::ostream& out, std::ostream& err) {
+  DownloadRow row = options.download;
+  row.date = {options.service.year, options.service.month, options.service.day};
+  sessions::FileDownloadRecord record;
+  const SearchTarget target{options.target.host, options.target.port, options.target.user, options.target.password};
+  const Outcome found = FindDownloadRecord(target, row, std::chrono::seconds(options.timeout), &record, err);
+  if (const int signal = InterruptSignal()) return Interrupted(signal, err);
+  if (found != Outcome::kOk) {
+    err << "kaviroctl: " << OutcomeText(found) << "\n";
+    return static_cast<int>(found);
+  }
+  DownloadOptions download;
+  download.out = options.out;
+  download.timeout = std::chrono::seconds(options.timeout);
+  download.terminal = isatty(STDERR_FILENO) != 0;
+  return DownloadRecord(record, download, out, err);
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CtlOptions options;
   std::string error;
@@ -322,6 +361,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if ((options.command == "snapshot" || options.command == "record") && !MakeOutputFolder(options.out, err)) {
     return static_cast<int>(Outcome::kFailed);
   }
+  if (options.command == "download") return Download(options, out, err);
   LiveLink link(/*quiet=*/true);
   const Outcome outcome = link.Connect(options.target, std::chrono::seconds(options.timeout));
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);

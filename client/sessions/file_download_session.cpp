@@ -102,6 +102,9 @@ int CFileDownloadSession::Start(const FileDownloadRecord& record) {
   record_.password = record.password.substr(0, kTextLimit);
   ended_ = false;
   cancelled_ = false;
+  logon_result_ = -1;
+  refusal_reason_ = 0;
+  connect_error_ = 0;
   {
     std::lock_guard guard(file_lock_);
     path_.clear();
@@ -152,6 +155,7 @@ int CFileDownloadSession::SendRequest(uint32_t code, std::span<const uint8_t> pa
 
 void CFileDownloadSession::OnConnect(int error) {
   if (error != 0) {
+    connect_error_ = error;
     Trace("[FILE SESSION] Filedownload socket connection failed !!!");
     ui_.ShowMessage(ConnectFailureText(error), MessageIcon::kError);
     End(DownloadOutcome::kConnectFailed);
@@ -236,6 +240,7 @@ bool CFileDownloadSession::CheckResult(uint8_t result) {
 
 void CFileDownloadSession::OnLogonResult(std::span<const uint8_t> payload) {
   const auto result = protocol::DecodeFileResult(payload);
+  logon_result_ = result ? *result : 0xFF;
   if (!result || *result != protocol::result::kSuccess) {
     Trace("[FILE SESSION] Filedownload port authentication failed !!!");
     return;
@@ -264,6 +269,7 @@ void CFileDownloadSession::OnFileDownloadReply(std::span<const uint8_t> payload)
   }
   Trace("[FILE SESSION] Response filedownload failed !!!");
   const uint8_t reason = reply ? reply->reason : 0;
+  refusal_reason_ = reason;
   if (reason == kNoSuchFile) {
     ui_.ShowMessage("Can't found record file. To select again.", MessageIcon::kError);
   } else if (reason == kAdminPlaying) {

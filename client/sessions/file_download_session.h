@@ -93,6 +93,12 @@ class CFileDownloadSession : public ICommandSocketOwner {
   uint64_t received() const;
   // The local file being written, empty before RESP_FILEINFO.
   std::string file_path() const;
+  // What the last download met, for callers that report without a dialog:
+  // the logon's result byte (-1 before one came), the reason of a refusal
+  // (0: none given) and the Winsock error of a failed connect.
+  int logon_result() const { return logon_result_; }
+  uint8_t refusal_reason() const { return refusal_reason_; }
+  int connect_error() const { return connect_error_; }
 
   // ICommandSocketOwner, on the worker thread.
   void OnConnect(int error) override;
@@ -132,6 +138,9 @@ class CFileDownloadSession : public ICommandSocketOwner {
   uint64_t this_second_ = 0;                                  // guarded by file_lock_
   std::time_t last_second_ = 0;                               // guarded by file_lock_
   std::atomic<uint64_t> total_size_{0};
+  std::atomic<int> logon_result_{-1};
+  std::atomic<uint8_t> refusal_reason_{0};
+  std::atomic<int> connect_error_{0};
 };
 
 }  // namespace sessions
