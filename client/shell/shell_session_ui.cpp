@@ -7,23 +7,6 @@
 #include "client/shell/wait_indicator.h"
 
 namespace shell {
-namespace {
-
-BoxIcon ToBoxIcon(sessions::MessageIcon icon) {
-  switch (icon) {
-    case sessions::MessageIcon::kError:
-      return BoxIcon::kError;
-    case sessions::MessageIcon::kWarning:
-      return BoxIcon::kWarning;
-    case sessions::MessageIcon::kInformation:
-      return BoxIcon::kInformation;
-    case sessions::MessageIcon::kNone:
-      break;
-  }
-  return BoxIcon::kNone;
-}
-
-}  // namespace
 
 void CShellSessionUi::ShowPanelOf(sessions::ConnectionState state) {
   window_.SetPanel(state == sessions::ConnectionState::kLiveLoggedOn    ? LowerPanel::kDvr

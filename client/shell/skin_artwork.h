@@ -42,6 +42,8 @@ inline constexpr int kVideoIdle = 3006;    // the video area before any stream
 inline constexpr int kWaitBackground = 3007;
 inline constexpr int kAboutBackground = 3008;
 inline constexpr int kSelectDeviceBackground = 3009;
+inline constexpr int kFileDownloadBackground = 3010;
+inline constexpr int kStartFaces = 3012;    // normal, hover, pressed, disabled
 inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
 }  // namespace res
 

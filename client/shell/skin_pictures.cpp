@@ -264,6 +264,8 @@ QPixmap DrawSkinPicture(int id) {
       return DialogBackground({420, 230}, "ABOUT");
     case res::kSelectDeviceBackground:
       return DialogBackground({420, 230}, "SELECT DEVICE");
+    case res::kFileDownloadBackground:
+      return DialogBackground({460, 260}, "FILE DOWNLOAD");
     default:
       return {};
   }
