@@ -1,6 +1,7 @@
 #include "client/sessions/command_socket.h"
 
 #include <arpa/inet.h>
+#include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -51,6 +52,9 @@ struct CCommandSocket::Shared {
   // A send of another thread timed out: the DVR reads nothing any more.
   std::atomic<bool> lost{false};
   std::atomic<ICommandSocketOwner*> owner{nullptr};
+  // Bytes of the worker's last receive (worker thread only): a download
+  // keeps receiving while they come, without a wait between.
+  size_t last_received = 0;
 
   const char* prefix() const { return PrefixOf(variant); }
   void CloseSocket() {
@@ -210,6 +214,7 @@ int CCommandSocket::ReceiveData(uint8_t* buffer, size_t length, size_t* received
     return E_FAIL;
   }
   if (received != nullptr) *received = count > 0 ? static_cast<size_t>(count) : 0;
+  if (shared && t_worker_of == shared.get()) shared->last_received = count > 0 ? static_cast<size_t>(count) : 0;
   return 0;
 }
 
@@ -223,6 +228,10 @@ void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
     // Data comes in bulk on this port; only the receive side is widened.
     int receive_bytes = kDownloadReceiveBufferBytes;
     setsockopt(s.socket.fd(), SOL_SOCKET, SO_RCVBUF, &receive_bytes, sizeof receive_bytes);
+    // A request goes as a header and a payload in two sends; held back for
+    // the peer's delayed acknowledgement, each would cost tens of ms.
+    int no_delay = 1;
+    setsockopt(s.socket.fd(), IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
   }
 
   sockaddr_in address{};
@@ -364,8 +373,14 @@ void CCommandSocket::RunDownloadLoop(Shared& s) {
       if (ICommandSocketOwner* o = owner()) o->OnClose(events.closed ? events.close_error : platform::kWsaNotSocket);
       return;
     }
-    if (events.readable && s.running == 1) {
-      if (ICommandSocketOwner* o = owner()) o->OnReceive();
+    // Bulk data: receive on while each receive brings bytes, as a blocking
+    // receive loop would, and wait again only when the socket is empty.
+    while (events.readable && s.running == 1) {
+      ICommandSocketOwner* o = owner();
+      if (o == nullptr) break;
+      s.last_received = 0;
+      o->OnReceive();
+      if (s.last_received == 0) break;
     }
   }
 }

@@ -1,5 +1,9 @@
 #include "tools/dvremu/file_port.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include "platform/trace.h"
 #include "protocol/byte_reader.h"
 #include "protocol/command_codes.h"
@@ -19,7 +23,12 @@ constexpr uint8_t kNoSuchFile = 1;
 }  // namespace
 
 FileConnection::FileConnection(DvrEmulator& dvr, int fd, std::string peer, int stop_fd)
-    : Connection(dvr, protocol::PortKind::kFile, fd, std::move(peer), kMaxClientPayload, stop_fd) {}
+    : Connection(dvr, protocol::PortKind::kFile, fd, std::move(peer), kMaxClientPayload, stop_fd) {
+  // Replies go as a header and a payload in two sends; a payload held back
+  // for the client's delayed acknowledgement would cost each reply ~40 ms.
+  int no_delay = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
+}
 
 int FileConnection::FileReply(uint32_t code, std::span<const uint8_t> payload) {
   const auto& replaced = dvr().options().file_replies;
