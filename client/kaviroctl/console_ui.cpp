@@ -6,6 +6,15 @@
 #include "platform/string_table.h"
 
 namespace kaviroctl {
+namespace {
+
+// The search mode's boxes and notice, as the sessions word them.
+constexpr const char* kNoRecordFileText = "Can't found record file. To select again.";
+constexpr const char* kAdminPlaybackText = "Can't playback the record file in DVR. Admin use playback in the DVR";
+constexpr const char* kVersionText = "Dastel-8 or Dastel-4 is not the DVR of version.\nThe connection is ended.";
+constexpr int kPermissionDeniedTextId = 213;
+
+}  // namespace
 
 const char* OutcomeText(Outcome outcome) {
   switch (outcome) {
@@ -29,12 +38,14 @@ const char* OutcomeText(Outcome outcome) {
       return "the DVR's administrator is using it";
     case Outcome::kTimeout:
       return "timed out";
-    case Outcome::kFileNotFound:
-      return "Can't found record file. To select again.";
-    case Outcome::kAdminPlayingBack:
-      return "Can't playback the record file in DVR. Admin use playback in the DVR";
-    case Outcome::kNoSuchRow:
-      return "no such file row, or a bad range";
+    case Outcome::kNoRecordFile:
+      return kNoRecordFileText;
+    case Outcome::kAdminPlayback:
+      return kAdminPlaybackText;
+    case Outcome::kPermissionDenied:
+      return "[NOTICE] Permission denied. Network disconnect.";
+    case Outcome::kNoSuchFile:
+      return "no such file row or a bad range";
     case Outcome::kConnectionLost:
       return "connection lost";
     case Outcome::kWriteFailed:
@@ -64,6 +75,8 @@ void ConsoleUi::AddEventLog(uint32_t, const std::string& text) {
   } else if (text == platform::LoadString(328)) {
     std::lock_guard guard(lock_);
     if (failure_ == Outcome::kOk) failure_ = admin_alert_ ? Outcome::kAdminBusy : Outcome::kLogonFailed;
+  } else if (text == platform::LoadString(kPermissionDeniedTextId)) {
+    Fail(Outcome::kPermissionDenied);
   } else if (text == platform::LoadString(198)) {
     std::lock_guard guard(lock_);
     connect_failed_ = true;
@@ -73,6 +86,9 @@ void ConsoleUi::AddEventLog(uint32_t, const std::string& text) {
 
 void ConsoleUi::ShowMessage(const std::string& text, sessions::MessageIcon) {
   if (!quiet_) std::fprintf(stderr, "message: %s\n", text.c_str());
+  if (text == kNoRecordFileText) Fail(Outcome::kNoRecordFile);
+  if (text == kAdminPlaybackText) Fail(Outcome::kAdminPlayback);
+  if (text == kVersionText) Fail(Outcome::kLogonFailed);
 }
 
 bool ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {

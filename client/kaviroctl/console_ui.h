@@ -26,9 +26,10 @@ enum class Outcome : int {
   kLogonFailed = 7,
   kAdminBusy = 8,
   kTimeout = 9,
-  kFileNotFound = 10,      // the DVR has no such record file (reason 1)
-  kAdminPlayingBack = 11,  // the DVR's administrator is playing back (reason 2)
-  kNoSuchRow = 13,         // no such file row, or a bad range
+  kNoRecordFile = 10,
+  kAdminPlayback = 11,
+  kPermissionDenied = 12,
+  kNoSuchFile = 13,
   kConnectionLost = 15,
   kWriteFailed = 16,
 };

@@ -7,17 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
 #include <map>
 #include <system_error>
 
 #include "client/kaviroctl/ctl_download.h"
+#include "client/kaviroctl/ctl_search.h"
 #include "client/kaviroctl/ctl_services.h"
 #include "client/kaviroctl/download_finder.h"
 #include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
-#include "platform/registry.h"
-#include "platform/settings_keys.h"
+#include "client/kaviroctl/temporary_video_folder.h"
 
 namespace kaviroctl {
 
@@ -34,6 +33,11 @@ const char kUsageText[] =
     "  ptz        --channel N --action up|down|left|right|zoom-in|zoom-out|focus-near|focus-far\n"
     "             [--ms 500], or --preset N --go|--store [--channel N]\n"
     "  watch      print alarms and event-log lines for --seconds [--ack: acknowledge alarms]\n"
+    "  search     log on in search mode (user admin): the recorded days of the month\n"
+    "             [--month YYYY-MM], or the files of a day --date YYYY-MM-DD\n"
+    "  play       --date YYYY-MM-DD --file INDEX [--from MM] [--speed 1|2|4|8|16] [--reverse]\n"
+    "             [--seconds N] [--out DIR] [--record]: play a recorded file, print its\n"
+    "             positions, write DIR/chNN.png and with --record its PLAY files into DIR\n"
     "  download   copy a recorded file: --date YYYY-MM-DD --file INDEX [--from MM:SS]\n"
     "             [--to MM:SS] [--out DIR] into DIR, else the video storage folder\n"
     "options:\n"
@@ -50,7 +54,7 @@ const char kUsageText[] =
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
     "  10 record file not found, 11 the DVR's administrator is playing back,\n"
-    "  13 no such file row or a bad range,\n"
+    "  12 permission denied (search needs admin), 13 no such file row or a bad range,\n"
     "  15 connection lost, 16 recording write failed,\n"
     "  128 + N ended by signal N (SIGINT, SIGTERM)\n";
 
@@ -64,12 +68,13 @@ struct CtlOptions {
   std::string out;
   ServiceOptions service;
   bool has_date = false;
+  SearchOptions search;
   DownloadRow download;
-  bool has_file = false;
 };
 
 bool IsCommand(const std::string& command) {
-  for (const char* known : {"probe", "snapshot", "record", "status", "log", "light", "ptz", "watch", "download"}) {
+  for (const char* known :
+       {"probe", "snapshot", "record", "status", "log", "light", "ptz", "watch", "search", "play", "download"}) {
     if (command == known) return true;
   }
   return false;
@@ -105,12 +110,17 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->service.acknowledge = true;
       continue;
     }
+    if (flag == "--reverse" || flag == "--record") {
+      (flag == "--reverse" ? options->search.reverse : options->search.record) = true;
+      continue;
+    }
     if (i + 1 >= args.size()) {
       *error = flag + " needs a value";
       return false;
     }
     const std::string& value = args[++i];
     int number = 0;
+    sessions::CalendarDate month;
     if (flag == "--host") {
       options->target.host = value;
     } else if (flag == "--port" && ParseNumber(value, 1, 65534, &number)) {
@@ -127,10 +137,7 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->out = value;
     } else if (flag == "--date" && ParseDate(value, &options->service)) {
       options->has_date = true;
-    } else if (flag == "--file" && ParseNumber(value, 0, std::numeric_limits<int>::max(), &number)) {
-      options->download.file_index = static_cast<uint32_t>(number);
-      options->has_file = true;
-    } else if (flag == "--from" && ParseMinuteSecond(value, &number)) {
+    } else if (flag == "--from" && ParseMinuteSecond(value, &number)) {  // download's MM:SS
       options->download.from_s = number;
     } else if (flag == "--to" && ParseMinuteSecond(value, &number)) {
       options->download.to_s = number;
@@ -146,6 +153,14 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->service.ms = number;
     } else if (flag == "--preset" && ParseNumber(value, 1, 8, &number)) {
       options->service.preset = number;
+    } else if (flag == "--month" && ParseMonth(value, &month)) {
+      options->search.month = month;
+    } else if (flag == "--file" && ParseNumber(value, 0, 0x7FFFFFFF, &number)) {
+      options->search.file = static_cast<uint32_t>(number);
+    } else if (flag == "--from" && ParseNumber(value, 0, 59, &number)) {
+      options->search.from_minute = number;
+    } else if (flag == "--speed" && ParseNumber(value, 1, 16, &number) && (number & (number - 1)) == 0) {
+      options->search.speed = number;
     } else {
       *error = "bad option " + flag + " " + value;
       return false;
@@ -159,12 +174,20 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
     *error = "log needs --date YYYY-MM-DD";
     return false;
   }
-  if (options->command == "download" && (!options->has_date || !options->has_file)) {
+  if (options->command == "download" && (!options->has_date || !options->search.file)) {
     *error = "download needs --date YYYY-MM-DD and --file INDEX";
     return false;
   }
   if (options->command == "ptz" && options->service.action.empty() && options->service.preset == 0) {
     *error = "ptz needs --action or --preset";
+    return false;
+  }
+  if (options->command == "play" && (!options->has_date || !options->search.file)) {
+    *error = "play needs --date YYYY-MM-DD and --file INDEX";
+    return false;
+  }
+  if (options->command == "play" && options->search.record && options->out.empty()) {
+    *error = "play --record needs --out DIR";
     return false;
   }
   if ((options->command == "snapshot" || options->command == "record") && options->out.empty()) {
@@ -246,42 +269,6 @@ int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::
   return complete && written == channels ? 0 : static_cast<int>(Outcome::kTimeout);
 }
 
-// The engine's recorder writes under the configured video folder; for this
-// run that is --out, in a store of our own (under $TMPDIR) so that the user's
-// is untouched. The store goes with this object, also when a signal ends the run.
-class TemporaryVideoFolder {
- public:
-  explicit TemporaryVideoFolder(const std::string& folder) {
-    std::error_code error;
-    std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    if (error) temporary = "/tmp";
-    std::string pattern = (temporary / "kaviroctl-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    dir_ = pattern;
-    const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
-    if (error) return;
-    if (const char* current = std::getenv("KAVIRO_REGISTRY")) previous_ = current;
-    setenv("KAVIRO_REGISTRY", (dir_ + "/registry.db").c_str(), 1);
-    const auto key = platform::RegistryKey::Create(platform::settings::kVideoPathKey);
-    ok_ = key && key->WriteString(platform::settings::kSavePathValue, absolute.string() + "/") == 0;
-  }
-  ~TemporaryVideoFolder() {
-    if (previous_.empty()) {
-      unsetenv("KAVIRO_REGISTRY");
-    } else {
-      setenv("KAVIRO_REGISTRY", previous_.c_str(), 1);
-    }
-    std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-  }
-  bool ok() const { return ok_; }
-
- private:
-  std::string dir_;
-  std::string previous_;
-  bool ok_ = false;
-};
-
 int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
   TemporaryVideoFolder folder(options.out);
   if (!folder.ok()) {
@@ -300,20 +287,8 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
   control.SetMpeg4Recording(0, 0);
   const std::string failure = control.RecordingFailureText(0);
 
-  std::vector<std::filesystem::path> files;
-  std::error_code error;
-  for (auto entry = std::filesystem::recursive_directory_iterator(options.out, error);
-       !error && entry != std::filesystem::recursive_directory_iterator(); entry.increment(error)) {
-    if (entry->is_regular_file(error)) files.push_back(entry->path());
-  }
-  std::sort(files.begin(), files.end());
-  uintmax_t bytes = 0;
-  for (const auto& file : files) {
-    const uintmax_t size = std::filesystem::file_size(file, error);
-    if (!error) bytes += size;
-    out << file.string() << " " << (error ? 0 : size) << "\n";
-  }
-  const std::string kept = "kept " + std::to_string(files.size()) + " files, " + std::to_string(bytes) + " bytes";
+  const RecordedFiles files = ListRecordedFiles(options.out, out);
+  const std::string kept = "kept " + std::to_string(files.count) + " files, " + std::to_string(files.bytes) + " bytes";
   if (!failure.empty()) {
     err << "kaviroctl: " << OutcomeText(Outcome::kWriteFailed) << ": " << failure << "\n"
         << "kaviroctl: " << kept << ", whole pictures only\n";
@@ -323,7 +298,7 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
     return ReportLoss(link, " after " + Seconds(recorded) + " of " + std::to_string(options.seconds) + " s; " + kept,
                       err);
   }
-  return files.empty() ? static_cast<int>(Outcome::kFailed) : 0;
+  return files.count == 0 ? static_cast<int>(Outcome::kFailed) : 0;
 }
 
 // A command ended by SIGINT or SIGTERM exits as the shells expect.
@@ -335,10 +310,10 @@ int Interrupted(int signal, std::ostream& err) {
 // The row by the search session, then the file port by the download session.
 int Download(const CtlOptions& options, std::ostream& out, std::ostream& err) {
   DownloadRow row = options.download;
+  row.file_index = *options.search.file;
   row.date = {options.service.year, options.service.month, options.service.day};
   sessions::FileDownloadRecord record;
-  const SearchTarget target{options.target.host, options.target.port, options.target.user, options.target.password};
-  const Outcome found = FindDownloadRecord(target, row, std::chrono::seconds(options.timeout), &record, err);
+  const Outcome found = FindDownloadRecord(options.target, row, std::chrono::seconds(options.timeout), &record, err);
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);
   if (found != Outcome::kOk) {
     err << "kaviroctl: " << OutcomeText(found) << "\n";
@@ -358,8 +333,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "kaviroctl: " << error << "\n" << kUsageText;
     return static_cast<int>(Outcome::kUsage);
   }
-  if ((options.command == "snapshot" || options.command == "record") && !MakeOutputFolder(options.out, err)) {
-    return static_cast<int>(Outcome::kFailed);
+  const bool makes_files = options.command == "snapshot" || options.command == "record" ||
+                           (options.command == "play" && !options.out.empty());
+  if (makes_files && !MakeOutputFolder(options.out, err)) return static_cast<int>(Outcome::kFailed);
+  if (options.command == "search" || options.command == "play") {
+    SearchOptions search = options.search;
+    search.target = options.target;
+    search.timeout = std::chrono::seconds(options.timeout);
+    search.seconds = options.seconds;
+    search.out = options.out;
+    if (options.has_date)
+      search.date = sessions::CalendarDate{options.service.year, options.service.month, options.service.day};
+    return options.command == "search" ? RunSearch(search, out, err) : RunPlay(search, out, err);
   }
   if (options.command == "download") return Download(options, out, err);
   LiveLink link(/*quiet=*/true);

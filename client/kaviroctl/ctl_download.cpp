@@ -107,8 +107,8 @@ Outcome ExitOf(const sessions::CFileDownloadSession& session, const ConsoleDownl
       return Outcome::kOk;
     case DownloadOutcome::kRefused:
       if (ui.admin_took_over()) return Outcome::kAdminBusy;
-      if (session.refusal_reason() == 1) return Outcome::kFileNotFound;
-      if (session.refusal_reason() == 2) return Outcome::kAdminPlayingBack;
+      if (session.refusal_reason() == 1) return Outcome::kNoRecordFile;
+      if (session.refusal_reason() == 2) return Outcome::kAdminPlayback;
       return Outcome::kFailed;
     case DownloadOutcome::kConnectFailed:
       return session.connect_error() == platform::kWsaConnRefused ? Outcome::kRefused : Outcome::kUnreachable;
@@ -127,8 +127,8 @@ Outcome ExitOf(const sessions::CFileDownloadSession& session, const ConsoleDownl
 int DownloadRecord(sessions::FileDownloadRecord record, const DownloadOptions& options, std::ostream& out,
                    std::ostream& err) {
   if (!sessions::IsDownloadRangeValid(record)) {
-    err << "kaviroctl: " << OutcomeText(Outcome::kNoSuchRow) << "\n";
-    return static_cast<int>(Outcome::kNoSuchRow);
+    err << "kaviroctl: " << OutcomeText(Outcome::kNoSuchFile) << "\n";
+    return static_cast<int>(Outcome::kNoSuchFile);
   }
   std::string folder = options.out;
   if (folder.empty()) {

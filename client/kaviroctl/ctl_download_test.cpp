@@ -109,10 +109,10 @@ TEST_F(DownloadCommandTest, SavesTheNarrowedStretchAndSaysWhere) {
 
 TEST_F(DownloadCommandTest, RefusalsAndBadRowsHaveTheirExitCodes) {
   StartDvr();
-  EXPECT_EQ(Download(20, 10), static_cast<int>(Outcome::kNoSuchRow));
-  EXPECT_EQ(Download(0, file_->duration_s + 60), static_cast<int>(Outcome::kNoSuchRow));
+  EXPECT_EQ(Download(20, 10), static_cast<int>(Outcome::kNoSuchFile));
+  EXPECT_EQ(Download(0, file_->duration_s + 60), static_cast<int>(Outcome::kNoSuchFile));
   dvr_->Stop();
-  const std::pair<uint8_t, Outcome> reasons[] = {{1, Outcome::kFileNotFound}, {2, Outcome::kAdminPlayingBack}};
+  const std::pair<uint8_t, Outcome> reasons[] = {{1, Outcome::kNoRecordFile}, {2, Outcome::kAdminPlayback}};
   for (const auto& [reason, exit] : reasons) {
     options_.file_replies[protocol::file_cmd::RESP_FILEDOWNLOAD] = {0x01, reason};
     file_ = nullptr;

@@ -1,6 +1,6 @@
 // The row a download starts from, found as the search mode finds it: the
-// search session logs on, the day list of the date is asked for, and the
-// search viewer's own download step fills the record from the row.
+// search link logs on with the calendar on the date, and the search viewer's
+// own download step fills the record from the selected row.
 //
 // Threads: the main thread, with a QCoreApplication; events are pumped here.
 #pragma once
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "client/kaviroctl/console_ui.h"
+#include "client/kaviroctl/live_link.h"
 #include "client/sessions/file_download_record.h"
 #include "client/sessions/search_ui.h"
 
@@ -19,7 +20,7 @@ namespace kaviroctl {
 struct DownloadRow {
   sessions::CalendarDate date;
   uint32_t file_index = 0;
-  // Minutes and seconds within the hour; nothing keeps the row's own.
+  // Seconds within the hour; nothing keeps the row's own.
   std::optional<int> from_s;
   std::optional<int> to_s;
 };
@@ -28,13 +29,7 @@ struct DownloadRow {
 bool ParseMinuteSecond(const std::string& text, int* seconds);
 
 // The record for the row, its range narrowed, or the outcome that stopped it.
-struct SearchTarget {
-  std::string host;
-  uint16_t port = 0;
-  std::string user;
-  std::string password;
-};
-Outcome FindDownloadRecord(const SearchTarget& target, const DownloadRow& row, std::chrono::seconds timeout,
+Outcome FindDownloadRecord(const LinkTarget& target, const DownloadRow& row, std::chrono::seconds timeout,
                            sessions::FileDownloadRecord* record, std::ostream& err);
 
 }  // namespace kaviroctl

@@ -1,7 +1,10 @@
 #include "client/kaviroctl/interrupt.h"
 
+#include <QCoreApplication>
+
 #include <atomic>
 #include <csignal>
+#include <thread>
 
 namespace kaviroctl {
 namespace {
@@ -26,5 +29,15 @@ void CatchInterrupts() {
 int InterruptSignal() { return g_signal.load(std::memory_order_relaxed); }
 
 void ClearInterrupt() { g_signal.store(0, std::memory_order_relaxed); }
+
+bool PumpEvents(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline || InterruptSignal() != 0) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
 
 }  // namespace kaviroctl

@@ -6,6 +6,9 @@
 // the rest from any thread.
 #pragma once
 
+#include <chrono>
+#include <functional>
+
 namespace kaviroctl {
 
 void CatchInterrupts();
@@ -13,5 +16,9 @@ void CatchInterrupts();
 int InterruptSignal();
 // Forgets a caught signal (between the commands of one process, in tests).
 void ClearInterrupt();
+
+// Runs the Qt event loop until `done` holds (true) or the time is up (false);
+// an interrupt ends it early, as the time being up.
+bool PumpEvents(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
 }  // namespace kaviroctl

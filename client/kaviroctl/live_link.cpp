@@ -1,9 +1,5 @@
 #include "client/kaviroctl/live_link.h"
 
-#include <QCoreApplication>
-
-#include <thread>
-
 #include "client/kaviroctl/interrupt.h"
 #include "client/sessions/socket_error_text.h"
 #include "platform/winsock_errors.h"
@@ -61,13 +57,7 @@ LiveLink::~LiveLink() {
 }
 
 bool LiveLink::Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline || InterruptSignal() != 0) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+  return PumpEvents(done, timeout);
 }
 
 Outcome LiveLink::Connect(const LinkTarget& target, std::chrono::seconds timeout) {

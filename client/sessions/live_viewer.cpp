@@ -31,9 +31,7 @@ CLiveViewer::~CLiveViewer() {
 
 void CLiveViewer::RunOnOwnerThread(const std::function<void()>& work) { CallOnOwnerThread(this, work); }
 
-void CLiveViewer::PostToOwnerThread(std::function<void()> work) {
-  platform::PostToOwnerThread(this, std::move(work));
-}
+void CLiveViewer::PostToOwnerThread(std::function<void()> work) { platform::PostToOwnerThread(this, std::move(work)); }
 
 void CLiveViewer::SelectSlot(int slot) {
   if (slot < 0 || slot >= kSlotCount) return;

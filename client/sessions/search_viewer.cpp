@@ -32,7 +32,7 @@ CSearchViewer::CSearchViewer(ISearchUi& ui, vistrel::IVistrelControl* control, P
       session_(std::make_unique<CSearchSession>(*this, ui, std::move(pinger))),
       rotation_(new QTimer(this)),
       alarms_(std::make_unique<AlarmPopups>(ui)) {
-  rotation_->setInterval(kRotationPeriodMs);
+  rotation_->setInterval(kSearchRotationPeriodMs);
   connect(rotation_, &QTimer::timeout, this, [this] { RotateOnce(); });
 }
 
@@ -180,7 +180,8 @@ void CSearchViewer::StartPlayback(const protocol::FileRecord& file, const Playba
 void CSearchViewer::DownloadSelectedFile() {
   const protocol::FileRecord* file = SelectedFile();
   if (file == nullptr) return;
-  const CalendarDate date = ui_.CalendarCurrentDate();
+  // The date of the listed rows, as for playing them.
+  const CalendarDate date = remembered_date_.value_or(ui_.CalendarCurrentDate());
   const CSearchSession::Credentials login = session_->credentials();
   FileDownloadRecord record;
   record.user_name = login.user_name;

@@ -32,7 +32,7 @@ class QTimer;
 
 namespace sessions {
 
-inline constexpr int kRotationPeriodMs = 2000;
+inline constexpr int kSearchRotationPeriodMs = 2000;
 inline constexpr int kSpeedCount = 5;  // x1, x2, x4, x8, x16
 
 class CSearchViewer : public QObject, public vistrel::IVistrelEvents {
