@@ -139,6 +139,7 @@ std::vector<FaceSet> BuildFaceSets() {
   sets.push_back({ToInt(kEthernetBook), {204, 206, 205, 439}, 28, 28, "", Glyph::kBook});
   sets.push_back({ToInt(kLogonOk), {207, 209, 208, 482}, 68, 22, "OK", Glyph::kText});
   sets.push_back({0, {421, 423, 422, 483}, 68, 22, "CANCEL", Glyph::kText});
+  sets.push_back({0, {521, 522, 523, 0}, 68, 22, "PLAYBACK", Glyph::kText});
   sets.push_back({0,
                   {res::kStartFaces, res::kStartFaces + 2, res::kStartFaces + 1, res::kStartFaces + 3},
                   68,
