@@ -306,6 +306,8 @@ void CFileDownloadSession::OnFileInfo(std::span<const uint8_t> payload) {
     Trace("[FILE SESSION] Download file create error !!!");
     // Left to the operator, who closes the dialog; but the failure is shown.
     ui_.ShowMessage("Can't create the download file " + path + ": " + std::strerror(error), MessageIcon::kError);
+    // Nothing more can come of this download; the dialog closes, and with it the connection.
+    End(DownloadOutcome::kWriteFailed);
     return;
   }
   Trace("[FILE SESSION] Request FileData Sending : Network cmd : %x, Mainboard cmd : %x !!!", file_cmd::REQ_FILEDATA,
