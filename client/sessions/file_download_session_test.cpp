@@ -248,7 +248,7 @@ TEST_F(FileDownloadTest, AnInterruptedDownloadKeepsEveryByteAndTheTrailer) {
   }
 }
 
-TEST_F(FileDownloadTest, FailedWriteStopsWithTheFileNameAndTheSystemError) {
+TEST_F(FileDownloadTest, FailedCreateOrWriteStopsWithTheFileNameAndTheSystemError) {
   StartDvr();
   // /dev/full opens as a disk that is full: no byte goes in.
   FileDownloadRecord full = Record();
@@ -260,6 +260,18 @@ TEST_F(FileDownloadTest, FailedWriteStopsWithTheFileNameAndTheSystemError) {
   EXPECT_NE(ui_.messages()[0].find("/dev/full"), std::string::npos);
   EXPECT_NE(ui_.messages()[0].find(std::strerror(ENOSPC)), std::string::npos);
   EXPECT_TRUE(trace_.WaitFor("[STREAM SOCKET] Filedownload port thread exit !!!", 5s));
+  session_->Stop();
+
+  // A file that cannot be created ends the download too, with its box.
+  ui_.Clear();
+  FileDownloadRecord nowhere = Record();
+  nowhere.local_path = folder_ + "/missing/folder/file.amg";
+  ASSERT_EQ(session_->Start(nowhere), 0);
+  ASSERT_TRUE(Ended());
+  EXPECT_EQ(ui_.outcome(), DownloadOutcome::kWriteFailed);
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_NE(ui_.messages()[0].find(nowhere.local_path), std::string::npos);
+  EXPECT_TRUE(trace_.Contains("[FILE SESSION] Download file create error !!!"));
 }
 
 TEST_F(FileDownloadTest, OnlyWholeFileDataPacketsReachTheFile) {
