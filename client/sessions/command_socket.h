@@ -17,8 +17,14 @@
 // Ownership: the worker's state (socket, close event, flags, owner pointer)
 // lives in a shared block that the worker and this object both hold. The worker
 // closes the socket on its way out; CloseSocket joins it, or, when it does not
-// end within 5,000 ms, gives it up (platform::BoundedWorker), clears the owner
-// and shuts the socket down, so a late worker touches only the shared block.
+// end within 5,000 ms (1,000 ms for the download variant), gives it up
+// (platform::BoundedWorker), clears the owner and shuts the socket down, so a
+// late worker touches only the shared block.
+//
+// The download variant connects before it calls OnConnect (0, or the error
+// of a failed connect), then calls OnReceive again while each receive brings
+// bytes, as the blocking receive loop of the file port did, and OnClose when
+// the DVR goes.
 #pragma once
 
 #include <chrono>
