@@ -170,11 +170,11 @@ int main() {
     request.u8(byte);
   }
 
-  // Alternated, best of seven each, so neither side has the warmer machine.
+  // Alternated, best of fifteen each, so neither side has the warmer machine.
   double session_best = 1e9;
   double plain_best = 1e9;
   double written_best = 1e9;
-  for (int round = 0; round < 7; ++round) {
+  for (int round = 0; round < 15; ++round) {
     const double plain = PlainRead(dvr->file_port(), request.bytes(), total);
     if (plain < 0) {
       std::fprintf(stderr, "the plain read failed\n");

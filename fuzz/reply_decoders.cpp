@@ -138,8 +138,8 @@ void FileReplies(Payload payload) {
 }
 
 constexpr void (*kDecoders[])(Payload) = {
-    Status, Setting, LogPage, Alarm, Light, Logon, LiveStream, Bypass, SingleByte, Search, DayList, PlaybackClock,
-    FileReplies,
+    Status, Setting,    LogPage, Alarm,   Light,         Logon,       LiveStream,
+    Bypass, SingleByte, Search,  DayList, PlaybackClock, FileReplies,
 };
 
 }  // namespace
