@@ -45,6 +45,7 @@ class DownloadCommandTest : public ::testing::Test {
 
   void StartDvr() {
     options_.read_stdin = false;
+    file_ = nullptr;  // the last emulator's recordings went with it
     dvr_ = dvremu::DvrEmulator::StartOnFreePorts(options_);
     ASSERT_TRUE(dvr_);
     for (const dvremu::RecordFile& file : dvr_->recordings().files()) {
@@ -115,7 +116,6 @@ TEST_F(DownloadCommandTest, RefusalsAndBadRowsHaveTheirExitCodes) {
   const std::pair<uint8_t, Outcome> reasons[] = {{1, Outcome::kNoRecordFile}, {2, Outcome::kAdminPlayback}};
   for (const auto& [reason, exit] : reasons) {
     options_.file_replies[protocol::file_cmd::RESP_FILEDOWNLOAD] = {0x01, reason};
-    file_ = nullptr;
     StartDvr();
     EXPECT_EQ(Download(0, 5), static_cast<int>(exit));
     EXPECT_NE(err_.str().find(std::string("kaviroctl: ") + OutcomeText(exit)), std::string::npos) << err_.str();

@@ -49,6 +49,7 @@ class FileDownloadTest : public ::testing::Test {
   }
 
   void StartDvr() {
+    file_ = nullptr;  // the last emulator's recordings went with it
     dvr_ = testing::StartEmulator(options_);
     ASSERT_TRUE(dvr_);
     // The shortest finished file keeps the whole download small.
