@@ -12,6 +12,7 @@
 #include "client/sessions/search_rows.h"
 #include "protocol/command_codes.h"
 #include "protocol/command_replies.h"
+#include "protocol/download_replies.h"
 #include "protocol/search_replies.h"
 #include "protocol/service_replies.h"
 
@@ -126,8 +127,19 @@ void PlaybackClock(Payload payload) {
   }
 }
 
+// File-port replies: a success carries its size; an information block is
+// taken only from 64 payload bytes and never past them.
+void FileReplies(Payload payload) {
+  const auto download = protocol::DecodeFileDownloadReply(payload);
+  if (download && download->result == protocol::result::kSuccess && payload.size() < 5) __builtin_trap();
+  const auto info = protocol::DecodeFileInfoReply(payload);
+  if (info && info->has_block && payload.size() < protocol::kFileInfoBlockSize) __builtin_trap();
+  if (protocol::DecodeFileResult(payload) && payload.empty()) __builtin_trap();
+}
+
 constexpr void (*kDecoders[])(Payload) = {
-    Status, Setting, LogPage, Alarm, Light, Logon, LiveStream, Bypass, SingleByte, Search, DayList, PlaybackClock,
+    Status, Setting,    LogPage, Alarm,   Light,         Logon,       LiveStream,
+    Bypass, SingleByte, Search,  DayList, PlaybackClock, FileReplies,
 };
 
 }  // namespace

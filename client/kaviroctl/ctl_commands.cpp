@@ -10,8 +10,10 @@
 #include <map>
 #include <system_error>
 
+#include "client/kaviroctl/ctl_download.h"
 #include "client/kaviroctl/ctl_search.h"
 #include "client/kaviroctl/ctl_services.h"
+#include "client/kaviroctl/download_finder.h"
 #include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
 #include "client/kaviroctl/temporary_video_folder.h"
@@ -38,6 +40,8 @@ const char kUsageText[] =
     "  play       --date YYYY-MM-DD --file INDEX [--from MM] [--speed 1|2|4|8|16] [--reverse]\n"
     "             [--seconds N] [--out DIR] [--record]: play a recorded file, print its\n"
     "             positions, write DIR/chNN.png and with --record its PLAY files into DIR\n"
+    "  download   copy a recorded file: --date YYYY-MM-DD --file INDEX [--from MM:SS]\n"
+    "             [--to MM:SS] [--out DIR] into DIR, else the video storage folder\n"
     "options:\n"
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
@@ -45,7 +49,7 @@ const char kUsageText[] =
     "  --password TEXT    password\n"
     "  --seconds N        streaming time for probe and record (3)\n"
     "  --timeout N        seconds allowed to connect and to wait for pictures (10)\n"
-    "  --out DIR          output folder of snapshot and record\n"
+    "  --out DIR          output folder of snapshot, record and download\n"
     "  --trace            print the debug trace on standard error\n"
     "  --version          print the version and the commit it was built from\n"
     "  --help             print this help\n"
@@ -67,11 +71,12 @@ struct CtlOptions {
   ServiceOptions service;
   bool has_date = false;
   SearchOptions search;
+  DownloadRow download;
 };
 
 bool IsCommand(const std::string& command) {
   for (const char* known :
-       {"probe", "snapshot", "record", "status", "log", "light", "ptz", "watch", "search", "play"}) {
+       {"probe", "snapshot", "record", "status", "log", "light", "ptz", "watch", "search", "play", "download"}) {
     if (command == known) return true;
   }
   return false;
@@ -134,6 +139,10 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->out = value;
     } else if (flag == "--date" && ParseDate(value, &options->service)) {
       options->has_date = true;
+    } else if (flag == "--from" && ParseMinuteSecond(value, &number)) {  // download's MM:SS
+      options->download.from_s = number;
+    } else if (flag == "--to" && ParseMinuteSecond(value, &number)) {
+      options->download.to_s = number;
     } else if (flag == "--page" && ParseNumber(value, 1, 1000000, &number)) {
       options->service.page = number;
     } else if (flag == "--set" && ParseHexByte(value, &number)) {
@@ -179,6 +188,10 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
   if (options->command != "status" &&
       (service.set_service_address || service.set_email || service.set_dvr_id || service.set_call_number)) {
     *error = "the --set-... options of the calling service belong to status";
+    return false;
+  }
+  if (options->command == "download" && (!options->has_date || !options->search.file)) {
+    *error = "download needs --date YYYY-MM-DD and --file INDEX";
     return false;
   }
   if (options->command == "ptz" && options->service.action.empty() && options->service.preset == 0) {
@@ -310,6 +323,25 @@ int Interrupted(int signal, std::ostream& err) {
   return 128 + signal;
 }
 
+// The row by the search session, then the file port by the download session.
+int Download(const CtlOptions& options, std::ostream& out, std::ostream& err) {
+  DownloadRow row = options.download;
+  row.file_index = *options.search.file;
+  row.date = {options.service.year, options.service.month, options.service.day};
+  sessions::FileDownloadRecord record;
+  const Outcome found = FindDownloadRecord(options.target, row, std::chrono::seconds(options.timeout), &record, err);
+  if (const int signal = InterruptSignal()) return Interrupted(signal, err);
+  if (found != Outcome::kOk) {
+    err << "kaviroctl: " << OutcomeText(found) << "\n";
+    return static_cast<int>(found);
+  }
+  DownloadOptions download;
+  download.out = options.out;
+  download.timeout = std::chrono::seconds(options.timeout);
+  download.terminal = isatty(STDERR_FILENO) != 0;
+  return DownloadRecord(record, download, out, err);
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CtlOptions options;
   std::string error;
@@ -330,6 +362,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       search.date = sessions::CalendarDate{options.service.year, options.service.month, options.service.day};
     return options.command == "search" ? RunSearch(search, out, err) : RunPlay(search, out, err);
   }
+  if (options.command == "download") return Download(options, out, err);
   LiveLink link(/*quiet=*/true);
   const Outcome outcome = link.Connect(options.target, std::chrono::seconds(options.timeout));
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);

@@ -57,12 +57,14 @@ class ConsoleSearchUi : public sessions::ISearchUi {
   void EnableChannelButtons(int) override {}
   void EnablePlaybackButtons(bool) override {}
   std::optional<int> RunTimeToTimeDialog(const sessions::PlaybackRange&) override { return from_minute; }
-  void OpenFileDownloadDialog(const sessions::FileDownloadRecord&) override {}
+  void OpenFileDownloadDialog(const sessions::FileDownloadRecord& record) override { download_record = record; }
 
   sessions::CalendarDate calendar;
   std::optional<int> selected_row;
   std::optional<int> from_minute;
   std::function<void(int)> on_position;
+  // The record the download step filled, for kaviroctl download.
+  std::optional<sessions::FileDownloadRecord> download_record;
 
   uint32_t bold_days = 0;
   std::vector<sessions::FileListRow> rows;

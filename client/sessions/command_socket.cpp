@@ -1,7 +1,9 @@
 #include "client/sessions/command_socket.h"
 
 #include <arpa/inet.h>
+#include <netinet/tcp.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -18,6 +20,21 @@
 #include "platform/winsock_errors.h"
 
 namespace sessions {
+namespace {
+
+const char* PrefixOf(CommandSocketVariant variant) {
+  switch (variant) {
+    case CommandSocketVariant::kLive:
+      return "[COMMAND SOCKET]";
+    case CommandSocketVariant::kSearch:
+      return "[SEARCH COMMANDSOCKET]";
+    case CommandSocketVariant::kDownload:
+      return "[DOWNLOAD SOCKET]";
+  }
+  return "[COMMAND SOCKET]";
+}
+
+}  // namespace
 
 struct CCommandSocket::Shared {
   CommandSocketVariant variant;
@@ -35,10 +52,11 @@ struct CCommandSocket::Shared {
   // A send of another thread timed out: the DVR reads nothing any more.
   std::atomic<bool> lost{false};
   std::atomic<ICommandSocketOwner*> owner{nullptr};
+  // Bytes of the worker's last receive (worker thread only): a download
+  // keeps receiving while they come, without a wait between.
+  size_t last_received = 0;
 
-  const char* prefix() const {
-    return variant == CommandSocketVariant::kLive ? "[COMMAND SOCKET]" : "[SEARCH COMMANDSOCKET]";
-  }
+  const char* prefix() const { return PrefixOf(variant); }
   void CloseSocket() {
     std::unique_lock guard(socket_lock);
     socket.Close();
@@ -73,9 +91,7 @@ CCommandSocket::CCommandSocket(CommandSocketVariant variant, Pinger pinger)
 
 CCommandSocket::~CCommandSocket() { CloseSocket(); }
 
-const char* CCommandSocket::prefix() const {
-  return variant_ == CommandSocketVariant::kLive ? "[COMMAND SOCKET]" : "[SEARCH COMMANDSOCKET]";
-}
+const char* CCommandSocket::prefix() const { return PrefixOf(variant_); }
 
 std::shared_ptr<CCommandSocket::Shared> CCommandSocket::CurrentShared() const {
   std::lock_guard guard(shared_lock_);
@@ -88,13 +104,16 @@ int CCommandSocket::Open(const std::string& address, uint16_t port) {
   auto shared = std::make_shared<Shared>();
   shared->variant = variant_;
   shared->pinger = pinger_;
+  const bool download = variant_ == CommandSocketVariant::kDownload;
   if (!shared->socket.Create()) {
-    Trace("%s Can't create command socket !!!", prefix());
+    Trace(download ? "[DOWNLOAD SOCKET] Can't create download socket !!!" : "%s Can't create command socket !!!",
+          prefix());
     return E_FAIL;
   }
   if (!address.empty()) shared->address = address.substr(0, kAddressLimit);
   if (!shared->close_event.valid()) {
-    Trace("%s Can't create close event !!!", prefix());
+    Trace(download ? "[DOWNLOAD SOCKET] Can't create download socket !!!" : "%s Can't create close event !!!",
+          prefix());
     return E_FAIL;
   }
   shared->port = port;
@@ -104,7 +123,9 @@ int CCommandSocket::Open(const std::string& address, uint16_t port) {
     shared_ = shared;
   }
   if (!worker_.Start([shared] { Worker(shared); })) {
-    Trace("%s Can't create command receive thread !!!", prefix());
+    Trace(download ? "[DOWNLOAD SOCKET] Can't create file download thread !!!"
+                   : "%s Can't create command receive thread !!!",
+          prefix());
     std::lock_guard guard(shared_lock_);
     shared_.reset();
     return E_FAIL;
@@ -117,7 +138,7 @@ void CCommandSocket::RequestStop() {
 }
 
 int CCommandSocket::CloseSocket() {
-  return CloseSocket(std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopTimeoutMs));
+  return CloseSocket(std::chrono::steady_clock::now() + std::chrono::milliseconds(stop_timeout_ms()));
 }
 
 int CCommandSocket::CloseSocket(std::chrono::steady_clock::time_point deadline) {
@@ -133,7 +154,11 @@ int CCommandSocket::CloseSocket(std::chrono::steady_clock::time_point deadline) 
   shared->RequestStop();
 
   if (!worker_.JoinUntil(deadline)) {
-    Trace("%s command receive thread proc not exiting. Terminating it.", prefix());
+    if (variant_ == CommandSocketVariant::kDownload) {
+      Trace("[DOWNLOAD SOCKET] File download thread proc not exiting. Terminating it.");
+    } else {
+      Trace("%s command receive thread proc not exiting. Terminating it.", prefix());
+    }
     shared->owner = nullptr;
     shared->socket.Shutdown();
   }
@@ -183,11 +208,13 @@ int CCommandSocket::ReceiveData(uint8_t* buffer, size_t length, size_t* received
   }
   // A peer that closed reads as 0 bytes here; its close event follows.
   if (count < 0 && error != 0) {
-    Trace(variant_ == CommandSocketVariant::kLive ? "[STREAM SOCKET] data receive error !!!"
-                                                  : "[SEARCH COMMANDSOCKET] data receive error !!!");
+    Trace(variant_ == CommandSocketVariant::kLive     ? "[STREAM SOCKET] data receive error !!!"
+          : variant_ == CommandSocketVariant::kSearch ? "[SEARCH COMMANDSOCKET] data receive error !!!"
+                                                      : "[DOWNLOAD SOCKET] data receive error !!!");
     return E_FAIL;
   }
   if (received != nullptr) *received = count > 0 ? static_cast<size_t>(count) : 0;
+  if (shared && t_worker_of == shared.get()) shared->last_received = count > 0 ? static_cast<size_t>(count) : 0;
   return 0;
 }
 
@@ -195,7 +222,17 @@ void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
   Shared& s = *shared;
   t_worker_of = &s;
   const char* prefix = s.prefix();
+  const bool download = s.variant == CommandSocketVariant::kDownload;
   s.socket.SetBufferSizes(kSocketBufferBytes);
+  if (download) {
+    // Data comes in bulk on this port; only the receive side is widened.
+    int receive_bytes = kDownloadReceiveBufferBytes;
+    setsockopt(s.socket.fd(), SOL_SOCKET, SO_RCVBUF, &receive_bytes, sizeof receive_bytes);
+    // A request goes as a header and a payload in two sends; held back for
+    // the peer's delayed acknowledgement, each would cost tens of ms.
+    int no_delay = 1;
+    setsockopt(s.socket.fd(), IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
+  }
 
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -206,8 +243,10 @@ void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
   platform::SocketEventWaiter waiter(s.socket, s.close_event);
   auto owner = [&s]() { return s.socket.valid() ? s.owner.load() : nullptr; };
 
-  const int reachable = s.pinger(s.address, kPingTimeoutMs, kPingRequests, s.close_event.fd());
-  if (s.stop_requested) {
+  const int reachable = download ? 1 : s.pinger(s.address, kPingTimeoutMs, kPingRequests, s.close_event.fd());
+  if (download) {
+    if (ConnectAndWait(s, address)) RunDownloadLoop(s);
+  } else if (s.stop_requested) {
     // The operator stopped the attempt while it was pinging; nobody waits for a result.
   } else if (reachable <= 0) {
     Trace("[COMMAND SOCKET] ping_trace function error !!!");
@@ -272,7 +311,78 @@ void CCommandSocket::Worker(std::shared_ptr<Shared> shared) {
   }
 
   s.CloseSocket();
-  Trace("%s command port thread exit !!!", prefix);
+  if (download) {
+    Trace("[STREAM SOCKET] Filedownload port thread exit !!!");
+  } else {
+    Trace("%s command port thread exit !!!", prefix);
+  }
+}
+
+bool CCommandSocket::ConnectAndWait(Shared& s, const sockaddr_in& address) {
+  auto owner = [&s]() { return s.socket.valid() ? s.owner.load() : nullptr; };
+  int error = s.socket.StartConnect(address);
+  if (error == platform::kWsaWouldBlock) {
+    platform::SocketEventWaiter waiter(s.socket, s.close_event);
+    waiter.ExpectConnect();
+    for (;;) {
+      const platform::SocketEvents events = waiter.Wait();
+      if (events.close_requested || s.stop_requested) return false;
+      if (events.failed) {
+        error = platform::kWsaNotSocket;
+        break;
+      }
+      if (events.connected) {
+        error = events.connect_error;
+        break;
+      }
+    }
+  }
+  if (error != 0) {
+    Trace("[DOWNLOAD SOCKET] WSAEventSelect function error !!!");
+    // Reported, so that the dialog does not wait with its controls disabled.
+    if (ICommandSocketOwner* o = owner()) o->OnConnect(error);
+    return false;
+  }
+  Trace("[DOWNLOAD SOCKET] connect function call !!!");
+  int expected = 0;
+  s.running.compare_exchange_strong(expected, s.stop_requested ? 0 : 1);
+  if (ICommandSocketOwner* o = owner()) o->OnConnect(0);
+  return true;
+}
+
+void CCommandSocket::RunDownloadLoop(Shared& s) {
+  auto owner = [&s]() { return s.socket.valid() ? s.owner.load() : nullptr; };
+  platform::SocketEventWaiter waiter(s.socket, s.close_event);
+  for (;;) {
+    if (s.running != 1) {
+      Trace("[DOWNLOAD SOCKET] disconnect signal enable !!!");
+      return;
+    }
+    const platform::SocketEvents events = waiter.Wait();
+    if (events.close_requested && s.lost && !s.stop_requested) {
+      Trace("[STREAM SOCKET] receive error !!!");
+      s.running = 0;
+      if (ICommandSocketOwner* o = owner()) o->OnClose(platform::kWsaConnReset);
+      return;
+    }
+    if (events.close_requested) continue;  // running is cleared with it
+    if (events.failed || events.closed) {
+      // The DVR went away (or the wait broke): the session keeps what came.
+      Trace("[STREAM SOCKET] receive error !!!");
+      s.running = 0;
+      if (ICommandSocketOwner* o = owner()) o->OnClose(events.closed ? events.close_error : platform::kWsaNotSocket);
+      return;
+    }
+    // Bulk data: receive on while each receive brings bytes, as a blocking
+    // receive loop would, and wait again only when the socket is empty.
+    while (events.readable && s.running == 1) {
+      ICommandSocketOwner* o = owner();
+      if (o == nullptr) break;
+      s.last_received = 0;
+      o->OnReceive();
+      if (s.last_received == 0) break;
+    }
+  }
 }
 
 }  // namespace sessions

@@ -17,8 +17,14 @@
 // Ownership: the worker's state (socket, close event, flags, owner pointer)
 // lives in a shared block that the worker and this object both hold. The worker
 // closes the socket on its way out; CloseSocket joins it, or, when it does not
-// end within 5,000 ms, gives it up (platform::BoundedWorker), clears the owner
-// and shuts the socket down, so a late worker touches only the shared block.
+// end within 5,000 ms (1,000 ms for the download variant), gives it up
+// (platform::BoundedWorker), clears the owner and shuts the socket down, so a
+// late worker touches only the shared block.
+//
+// The download variant connects before it calls OnConnect (0, or the error
+// of a failed connect), then calls OnReceive again while each receive brings
+// bytes, as the blocking receive loop of the file port did, and OnClose when
+// the DVR goes.
 #pragma once
 
 #include <chrono>
@@ -28,6 +34,8 @@
 #include <mutex>
 #include <span>
 #include <string>
+
+#include <netinet/in.h>
 
 #include "platform/bounded_worker.h"
 #include "protocol/packet_sender.h"
@@ -45,7 +53,10 @@ class ICommandSocketOwner {
   virtual void OnClose(int error) = 0;
 };
 
-enum class CommandSocketVariant { kLive = 1, kSearch = 2 };
+// The download variant serves the file download port: no ping, a connect
+// that is waited for before the session hears of it, a larger receive buffer
+// and a 1,000 ms stop bound, with traces of its own.
+enum class CommandSocketVariant { kLive = 1, kSearch = 2, kDownload = 3 };
 
 // The reachability check: (address, time-out ms, requests, cancel fd) -> 1, 0, -1.
 using Pinger = std::function<int(const std::string&, int, int, int)>;
@@ -54,7 +65,9 @@ class CCommandSocket : public protocol::PacketChannel {
  public:
   static constexpr int kStopTimeoutMs = 5000;
   static constexpr int kOwnerSendTimeoutMs = 1000;
+  static constexpr int kDownloadStopTimeoutMs = 1000;
   static constexpr int kSocketBufferBytes = 4096;
+  static constexpr int kDownloadReceiveBufferBytes = 1024000;
   static constexpr int kPingTimeoutMs = 1000;
   static constexpr int kPingRequests = 5;
   static constexpr size_t kAddressLimit = 260;
@@ -87,10 +100,16 @@ class CCommandSocket : public protocol::PacketChannel {
   static bool CurrentWorkerStopRequested();
 
   const char* prefix() const;
+  int stop_timeout_ms() const {
+    return variant_ == CommandSocketVariant::kDownload ? kDownloadStopTimeoutMs : kStopTimeoutMs;
+  }
 
  private:
   struct Shared;
   static void Worker(std::shared_ptr<Shared> shared);
+  // The download variant's blocking connect; true when connected.
+  static bool ConnectAndWait(Shared& s, const sockaddr_in& address);
+  static void RunDownloadLoop(Shared& s);
   std::shared_ptr<Shared> CurrentShared() const;
 
   const CommandSocketVariant variant_;

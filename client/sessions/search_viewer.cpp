@@ -1,5 +1,7 @@
 #include "client/sessions/search_viewer.h"
 
+#include "client/sessions/file_download_session.h"
+
 #include <QTimer>
 
 #include <utility>
@@ -192,9 +194,10 @@ void CSearchViewer::DownloadSelectedFile() {
   record.start_second = file->start_second;
   record.end_minute = file->end_minute;
   record.end_second = file->end_second;
-  record.address = login.address;
+  // Over a modem the loopback bridge carries the file port as well.
+  record.address = FileDownloadAddress(login.address, session_->over_modem());
   record.file_index = file->index;
-  record.port = static_cast<uint16_t>(session_->info().port + 2);
+  record.port = FileDownloadPort(session_->info().port, session_->over_modem());
   ui_.AddEventLog(kEventColour, "[EVENT] Record file download");
   ui_.OpenFileDownloadDialog(record);
 }

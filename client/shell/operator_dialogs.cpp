@@ -13,6 +13,20 @@
 #include <vector>
 
 namespace shell {
+
+BoxIcon ToBoxIcon(sessions::MessageIcon icon) {
+  switch (icon) {
+    case sessions::MessageIcon::kError:
+      return BoxIcon::kError;
+    case sessions::MessageIcon::kWarning:
+      return BoxIcon::kWarning;
+    case sessions::MessageIcon::kInformation:
+      return BoxIcon::kInformation;
+    case sessions::MessageIcon::kNone:
+      break;
+  }
+  return BoxIcon::kNone;
+}
 namespace {
 
 QMessageBox::Icon ToQtIcon(BoxIcon icon) {

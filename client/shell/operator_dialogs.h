@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "client/sessions/session_ui.h"
+
 class QDialog;
 class QMessageBox;
 class QWidget;
@@ -37,6 +39,9 @@ struct BoxRequest {
   BoxIcon icon = BoxIcon::kNone;
   BoxButtons buttons = BoxButtons::kOk;
 };
+
+// The box icon of a session's message.
+BoxIcon ToBoxIcon(sessions::MessageIcon icon);
 
 using BoxHook = std::function<BoxAnswer(const BoxRequest&)>;
 // Answers a chooser: the chosen path, or nothing for Cancel.

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
@@ -14,17 +15,21 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/connect_panel.h"
+#include "client/shell/file_download_dialog.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/light_dialog.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/search_mode.h"
 #include "client/shell/search_widgets.h"
+#include "client/shell/settings_keys.h"
 #include "client/shell/testing/window_fixture.h"
 #include "client/shell/time_to_time_dialog.h"
+#include "platform/registry.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -319,6 +324,51 @@ TEST_F(SearchEndToEndTest, TheLightDialogServesTheSearchedDvrAndClosesWithItsDis
   window_->dialogs().SetDialogHook({});
   EXPECT_TRUE(shown);
   ASSERT_TRUE(::shell::testing::PumpUntil([&] { return window_->panel() == LowerPanel::kConnect; }, 10s));
+}
+
+// The download button: the viewer fills the record from the row, the dialog
+// opens on it, and a narrowed stretch lands in the video folder.
+TEST_F(SearchEndToEndTest, DownloadButtonOpensTheDialogOnTheSelectedRow) {
+  char pattern[] = "/tmp/kaviro-search-download-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string folder = std::string(pattern) + "/";
+  platform::RegistryKey::Open(kVideoPathKey)->WriteString(kSavePathValue, folder);
+  ASSERT_NO_FATAL_FAILURE(LogOn());
+  const QDate day = window_->calendar()->selectedDate().addDays(-1);
+  const auto files = PickDay(day);
+  ASSERT_FALSE(files.empty());
+  const dvremu::RecordFile& file = *files.front();
+  window_->file_list()->SelectRow(0);
+
+  std::optional<sessions::DownloadOutcome> outcome;
+  std::string shown_date;
+  window_->dialogs().SetDialogHook([&](QDialog& dialog) {
+    auto* download = dynamic_cast<CFileDownloadDialog*>(&dialog);
+    if (download == nullptr) return static_cast<int>(QDialog::Rejected);
+    shown_date = download->date_label()->text().toStdString();
+    // At most a minute of the file: up to the start of its second minute.
+    download->end_minute()->setCurrentIndex(std::min(1, download->end_minute()->count() - 1));
+    if (download->end_minute()->currentIndex() == 1) download->end_second()->setCurrentIndex(0);
+    download->show();
+    QTest::mouseClick(download->start_button(), Qt::LeftButton);
+    ::shell::testing::PumpUntil([&] { return !download->isVisible(); }, 30s);
+    outcome = download->outcome();
+    return download->result();
+  });
+  Click(ControlId::kDownload);
+  window_->dialogs().SetDialogHook({});
+  EXPECT_TRUE(HasLogLine("[EVENT] Record file download"));
+  EXPECT_EQ(shown_date, QString::asprintf("%04d/%02d/%02d", day.year(), day.month(), day.day()).toStdString());
+  EXPECT_EQ(outcome, sessions::DownloadOutcome::kComplete);
+  std::vector<std::filesystem::path> saved;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) saved.push_back(entry.path());
+  ASSERT_EQ(saved.size(), 1u);
+  char name[32];
+  std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02d.amg", day.year(), day.month(), day.day(), file.hour,
+                file.start_minute, file.start_second);
+  EXPECT_EQ(saved[0].filename().string(), name);
+  EXPECT_GT(std::filesystem::file_size(saved[0]), sessions::CFileDownloadSession::kTrailerSize);
+  std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ using enum ControlId;
 CSearchMode::CSearchMode(IShellWindow& window, CVistrelAdapter& vistrel, sessions::Pinger pinger)
     : window_(window), vistrel_(vistrel), ui_(window) {
   viewer_ = std::make_unique<sessions::CSearchViewer>(ui_, vistrel_.methods(), std::move(pinger));
+  ui_.SetSearchDisconnect([this] { viewer_->Disconnect(); });
 }
 
 CSearchMode::~CSearchMode() {

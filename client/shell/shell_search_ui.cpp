@@ -1,5 +1,6 @@
 #include "client/shell/shell_search_ui.h"
 
+#include "client/shell/file_download_dialog.h"
 #include "client/shell/shell_window.h"
 #include "client/shell/time_to_time_dialog.h"
 #include "client/shell/ui_thread.h"
@@ -148,8 +149,13 @@ std::optional<int> CShellSearchUi::RunTimeToTimeDialog(const sessions::PlaybackR
   return minute;
 }
 
-// The file download dialog comes with the download work; until then the
-// viewer's request opens nothing.
-void CShellSearchUi::OpenFileDownloadDialog(const sessions::FileDownloadRecord&) {}
+// Modal, as the other dialogs of the mode; it owns the download session and
+// stops it when it closes.
+void CShellSearchUi::OpenFileDownloadDialog(const sessions::FileDownloadRecord& record) {
+  RunOnUiThread([this, &record] {
+    CFileDownloadDialog dialog(window_.host(), window_.dialogs(), record, disconnect_search_);
+    window_.dialogs().RunModal(dialog);
+  });
+}
 
 }  // namespace shell

@@ -9,6 +9,8 @@
 // Threads: any thread.
 #pragma once
 
+#include <functional>
+
 #include "client/sessions/search_ui.h"
 #include "client/shell/shell_session_ui.h"
 
@@ -21,6 +23,9 @@ class CShellSearchUi : public sessions::ISearchUi {
   explicit CShellSearchUi(IShellWindow& window) : window_(window), common_(window) {}
 
   sessions::ConnectionState state() const { return state_; }
+  // The search viewer's disconnect command, for the download dialog when
+  // the DVR's administrator takes over (user-interface thread).
+  void SetSearchDisconnect(std::function<void()> disconnect) { disconnect_search_ = std::move(disconnect); }
 
   // ISessionUi.
   void ReportConnectionState(int slot, sessions::ConnectionState state) override;
@@ -67,6 +72,7 @@ class CShellSearchUi : public sessions::ISearchUi {
   IShellWindow& window_;
   CShellSessionUi common_;
   sessions::ConnectionState state_ = sessions::ConnectionState::kIdle;  // user-interface thread
+  std::function<void()> disconnect_search_;                             // user-interface thread
 };
 
 }  // namespace shell

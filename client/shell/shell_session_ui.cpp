@@ -14,20 +14,6 @@
 namespace shell {
 namespace {
 
-BoxIcon ToBoxIcon(sessions::MessageIcon icon) {
-  switch (icon) {
-    case sessions::MessageIcon::kError:
-      return BoxIcon::kError;
-    case sessions::MessageIcon::kWarning:
-      return BoxIcon::kWarning;
-    case sessions::MessageIcon::kInformation:
-      return BoxIcon::kInformation;
-    case sessions::MessageIcon::kNone:
-      break;
-  }
-  return BoxIcon::kNone;
-}
-
 // Runs `show` on the open dialog of that type and title, on the
 // user-interface thread; false when none is open (the data is dropped).
 template <class Dialog>

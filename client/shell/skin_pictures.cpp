@@ -368,6 +368,8 @@ QPixmap DrawSkinPicture(int id) {
       return SpeedPicture(id - res::kSpeedPicture);
     case res::kSelectDeviceBackground:
       return DialogBackground({420, 230}, "SELECT DEVICE");
+    case res::kFileDownloadBackground:
+      return DialogBackground({460, 260}, "FILE DOWNLOAD");
     default:
       return {};
   }

@@ -24,6 +24,14 @@ struct EmulatorOptions {
   std::string script_file;
   bool read_stdin = true;
   bool verbose = false;
+  // File port, for tests of a client's edge cases (in-process only): replies
+  // sent instead of the emulator's own, by code (every time that code is
+  // answered), and whether a FILE_DATA of length 0 goes before the data.
+  std::map<uint32_t, std::vector<uint8_t>> file_replies;
+  bool empty_file_data = false;
+  // FILE_DATA packets sent before the data holds, as from a DVR that stopped
+  // sending (-1: never holds), so a test can cancel or drop mid-way.
+  int file_data_hold_after = -1;
 };
 
 // Parses the command line; false with a message for bad arguments.

@@ -1,5 +1,9 @@
 #include "tools/dvremu/file_port.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include "platform/trace.h"
 #include "protocol/byte_reader.h"
 #include "protocol/command_codes.h"
@@ -19,7 +23,18 @@ constexpr uint8_t kNoSuchFile = 1;
 }  // namespace
 
 FileConnection::FileConnection(DvrEmulator& dvr, int fd, std::string peer, int stop_fd)
-    : Connection(dvr, protocol::PortKind::kFile, fd, std::move(peer), kMaxClientPayload, stop_fd) {}
+    : Connection(dvr, protocol::PortKind::kFile, fd, std::move(peer), kMaxClientPayload, stop_fd) {
+  // Replies go as a header and a payload in two sends; a payload held back
+  // for the client's delayed acknowledgement would cost each reply ~40 ms.
+  int no_delay = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &no_delay, sizeof no_delay);
+}
+
+int FileConnection::FileReply(uint32_t code, std::span<const uint8_t> payload) {
+  const auto& replaced = dvr().options().file_replies;
+  if (const auto it = replaced.find(code); it != replaced.end()) return Reply(code, it->second);
+  return Reply(code, payload);
+}
 
 void FileConnection::OnConnected() { Send(file_cmd::REQ_AUTHENTICATION); }
 
@@ -31,12 +46,16 @@ void FileConnection::OnPacket(const protocol::PacketView& packet) {
     const std::string password = reader.cstring(kMaxText);
     int level = 0;
     const uint8_t result = reader.ok() ? dvr().CheckLogon(user, password, &level) : protocol::result::kWrongUser;
-    if (result == 0) set_logged_on();
+    if (result == 0) {
+      set_logged_on();
+      user_ = user;
+    }
     const uint8_t reply[1] = {result};
-    Reply(file_cmd::LOGON_RESULT, reply);
+    FileReply(file_cmd::LOGON_RESULT, reply);
     return;
   }
   if (!logged_on()) return;
+  dvr().NoteReceived({peer(), user_, code, std::vector<uint8_t>(packet.payload().begin(), packet.payload().end())});
   const uint8_t sub = reader.u8();
   switch (code) {
     case file_cmd::REQ_FILEDOWNLOAD:
@@ -44,7 +63,7 @@ void FileConnection::OnPacket(const protocol::PacketView& packet) {
     case file_cmd::REQ_FILEINFO:  // and REQ_FILEDATA: the same code, told apart by the sub-code
       if (!file_) {
         const uint8_t reply[1] = {kFailure};
-        Reply(sub == protocol::sub::kFileData ? file_cmd::FILEDOWNLOAD_COMPLETE : file_cmd::RESP_FILEINFO, reply);
+        FileReply(sub == protocol::sub::kFileData ? file_cmd::FILEDOWNLOAD_COMPLETE : file_cmd::RESP_FILEINFO, reply);
         return;
       }
       if (sub == protocol::sub::kFileInfo) {
@@ -52,8 +71,9 @@ void FileConnection::OnPacket(const protocol::PacketView& packet) {
         out.u8(0);
         const auto block = file_->InformationBlock();
         out.raw(block.data(), block.size());
-        Reply(file_cmd::RESP_FILEINFO, out.bytes());
+        FileReply(file_cmd::RESP_FILEINFO, out.bytes());
       } else if (sub == protocol::sub::kFileData) {
+        if (dvr().options().empty_file_data) Send(file_cmd::FILE_DATA);
         sending_ = true;
       }
       return;
@@ -61,7 +81,7 @@ void FileConnection::OnPacket(const protocol::PacketView& packet) {
       const uint8_t reply[1] = {static_cast<uint8_t>(file_ ? 0 : kFailure)};
       sending_ = false;
       file_.reset();
-      Reply(file_cmd::RESP_CANCEL_FILEDOWNLOAD, reply);
+      FileReply(file_cmd::RESP_CANCEL_FILEDOWNLOAD, reply);
       return;
     }
     default:
@@ -75,17 +95,19 @@ void FileConnection::OnDownload(std::span<const uint8_t> payload) {
   if (!request) {
     file_.reset();
     const uint8_t reply[2] = {kFailure, kNoSuchFile};
-    Reply(file_cmd::RESP_FILEDOWNLOAD, reply);
+    FileReply(file_cmd::RESP_FILEDOWNLOAD, reply);
     return;
   }
   file_ = std::make_unique<RecordFileStream>(dvr().video(), *request->file, request->stretch);
   protocol::PayloadWriter out;
   out.u8(0).u32le(static_cast<uint32_t>(file_->total_size()));
-  Reply(file_cmd::RESP_FILEDOWNLOAD, out.bytes());
+  FileReply(file_cmd::RESP_FILEDOWNLOAD, out.bytes());
 }
 
 std::optional<Connection::Clock::time_point> FileConnection::NextTick() {
   if (!sending_) return std::nullopt;
+  const int hold = dvr().options().file_data_hold_after;
+  if (hold >= 0 && data_packets_ >= hold) return std::nullopt;
   return Clock::now();
 }
 
@@ -96,10 +118,11 @@ void FileConnection::OnTick() {
     sending_ = false;
     return;
   }
+  ++data_packets_;
   if (file_->done()) {
     sending_ = false;
     const uint8_t reply[1] = {0};
-    Reply(file_cmd::FILEDOWNLOAD_COMPLETE, reply);
+    FileReply(file_cmd::FILEDOWNLOAD_COMPLETE, reply);
   }
 }
 

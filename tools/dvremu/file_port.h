@@ -29,10 +29,14 @@ class FileConnection : public Connection {
 
  private:
   void OnDownload(std::span<const uint8_t> payload);
+  // Reply, or the reply the options put in its place.
+  int FileReply(uint32_t code, std::span<const uint8_t> payload);
 
   // Connection thread only.
   std::unique_ptr<RecordFileStream> file_;
+  std::string user_;
   bool sending_ = false;
+  int data_packets_ = 0;
   std::vector<uint8_t> chunk_;
 };
 
