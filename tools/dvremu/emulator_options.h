@@ -24,6 +24,9 @@ struct EmulatorOptions {
   std::string script_file;
   bool read_stdin = true;
   bool verbose = false;
+  // Write a DVR disk image of the recordings to this file and exit.
+  std::string write_disk;
+  bool days_given = false;
 };
 
 // Parses the command line; false with a message for bad arguments.
