@@ -7,8 +7,8 @@
 
 #include "client/media/engine/byte_source.h"
 #include "client/media/engine/removable_disk.h"
+#include "client/media/engine/testing/media_test_support.h"
 #include "platform/trace.h"
-#include "protocol/payload.h"
 #include "tools/dvremu/disk_image.h"
 #include "tools/dvremu/recordings.h"
 #include "tools/dvremu/video_source.h"
@@ -18,63 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const dvremu::VideoSource& Video() {
-  static const dvremu::VideoSource video = [] {
-    dvremu::VideoSource source;
-    std::string error;
-    if (!source.Encode({352, 240, 30, 4}, "TEST", &error)) ADD_FAILURE() << error;
-    return source;
-  }();
-  return video;
-}
-
-dvremu::RecordFile File() {
-  dvremu::RecordFile file;
-  file.index = 42;
-  file.year = 2026;
-  file.month = 12;
-  file.day = 9;
-  file.hour = 14;
-  file.start_minute = 5;
-  file.duration_s = 3;
-  return file;
-}
-
-// A record file of `seconds` from the emulator: the VOL packet, then every
-// frame's four pictures.
-std::vector<uint8_t> RecordFileBytes(int seconds) {
-  static const dvremu::RecordFile file = File();
-  dvremu::RecordFileStream stream(Video(), file, {0, seconds * 30});
-  std::vector<uint8_t> bytes;
-  std::vector<uint8_t> chunk;
-  while (!stream.done()) {
-    stream.Read(1 << 20, &chunk);
-    bytes.insert(bytes.end(), chunk.begin(), chunk.end());
-  }
-  return bytes;
-}
-
-// An .rmp of one channel as the recorder writes it, with its .rmg.
-void RmpBytes(int channel, int groups, std::vector<uint8_t>* rmp, std::vector<uint8_t>* rmg) {
-  rmp->assign({'P', 'L', 'A', 'Y', 0});
-  rmp->insert(rmp->end(), Video().vol_header().begin(), Video().vol_header().end());
-  rmg->clear();
-  std::vector<uint8_t> payload;
-  uint32_t group_bytes = 0;
-  for (int n = 0; n < groups * dvremu::kGroupLength; ++n) {
-    const int number = n % dvremu::kGroupLength;
-    if (number == 0 && group_bytes != 0) {
-      protocol::PayloadWriter record;
-      record.u8(0x01).u8(0xB2).u8(static_cast<uint8_t>(channel - 1)).u32le(group_bytes);
-      const auto bytes = record.take();
-      rmg->insert(rmg->end(), bytes.begin(), bytes.end());
-      group_bytes = 0;
-    }
-    dvremu::BuildPicturePayload(Video(), channel, number, number, File().TimeAt(n / 30), &payload);
-    rmp->insert(rmp->end(), payload.begin(), payload.end());
-    group_bytes += static_cast<uint32_t>(payload.size());
-  }
-}
+using test::File;
+using test::RecordFileBytes;
+using test::RmpBytes;
+using test::Video;
 
 TEST(RecordFileReader, ListsFramesOfEveryChannel) {
   auto bytes = RecordFileBytes(2);
