@@ -29,6 +29,8 @@ const char* OutcomeText(Outcome outcome) {
       return "the DVR's administrator is using it";
     case Outcome::kTimeout:
       return "timed out";
+    case Outcome::kNoDisk:
+      return "Can not find Removable hard disk drive !!!";
     case Outcome::kConnectionLost:
       return "connection lost";
     case Outcome::kWriteFailed:

@@ -26,6 +26,7 @@ enum class Outcome : int {
   kLogonFailed = 7,
   kAdminBusy = 8,
   kTimeout = 9,
+  kNoDisk = 14,
   kConnectionLost = 15,
   kWriteFailed = 16,
 };

@@ -13,6 +13,7 @@
 #include "client/kaviroctl/ctl_services.h"
 #include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
+#include "client/kaviroctl/media_commands.h"
 #include "platform/registry.h"
 #include "platform/settings_keys.h"
 
@@ -31,6 +32,11 @@ const char kUsageText[] =
     "  ptz        --channel N --action up|down|left|right|zoom-in|zoom-out|focus-near|focus-far\n"
     "             [--ms 500], or --preset N --go|--store [--channel N]\n"
     "  watch      print alarms and event-log lines for --seconds [--ack: acknowledge alarms]\n"
+    "  disk       print the index of a DVR hard disk [--image FILE]; --play INDEX --out DIR\n"
+    "             writes DIR/chNN.png, the first picture of each channel of that file\n"
+    "  play-file  FILE.rmp|FILE.amg --out DIR: DIR/chNN.png, the first picture of each channel\n"
+    "  export     (FILE.rmp | FILE.amg | --disk INDEX [--image FILE]) --out CLIP.mp4\n"
+    "             [--channel N]: one channel into an MP4 file, pictures copied as recorded\n"
     "options:\n"
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
@@ -39,12 +45,13 @@ const char kUsageText[] =
     "  --seconds N        streaming time for probe and record (3)\n"
     "  --timeout N        seconds allowed to connect and to wait for pictures (10)\n"
     "  --out DIR          output folder of snapshot and record\n"
+    "  --image FILE       a DVR disk image instead of the drives (or $KAVIRO_DISKS)\n"
     "  --trace            print the debug trace on standard error\n"
     "  --version          print the version and the commit it was built from\n"
     "  --help             print this help\n"
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
-    "  15 connection lost, 16 recording write failed,\n"
+    "  14 no DVR hard disk found, 15 connection lost, 16 recording write failed,\n"
     "  128 + N ended by signal N (SIGINT, SIGTERM)\n";
 
 namespace {
@@ -313,6 +320,7 @@ int Interrupted(int signal, std::ostream& err) {
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && IsMediaCommand(args[0])) return RunMediaCommand(args, out, err);
   CtlOptions options;
   std::string error;
   if (!Parse(args, &options, &error)) {

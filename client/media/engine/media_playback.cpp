@@ -194,8 +194,10 @@ std::optional<size_t> MediaPlayback::NextFrameLocked() const {
     }
     case PlayMode::kReverse:
     case PlayMode::kFastReverse: {
+      // Inside a group its own I picture comes first, then the group before.
       if (!current_) return std::nullopt;
-      size_t start = GroupStartLocked(*current_);
+      const size_t start = GroupStartLocked(*current_);
+      if (start != *current_) return start;
       if (start == 0) return std::nullopt;
       return GroupStartLocked(start - 1);
     }
