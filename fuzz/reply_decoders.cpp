@@ -9,8 +9,10 @@
 
 #include "client/sessions/dvr_status_block.h"
 #include "client/sessions/log_page.h"
+#include "client/sessions/search_rows.h"
 #include "protocol/command_codes.h"
 #include "protocol/command_replies.h"
+#include "protocol/search_replies.h"
 #include "protocol/service_replies.h"
 
 namespace {
@@ -93,8 +95,39 @@ void SingleByte(Payload payload) {
   }
 }
 
+// Search replies: a success carries its fields, and whatever a day list
+// holds formats into rows and a status bar right of the slider's start.
+void Search(Payload payload) {
+  const auto search = protocol::DecodeSearchReply(payload);
+  if (search && search->result == protocol::result::kSuccess && payload.size() < 6) __builtin_trap();
+  const auto month = protocol::DecodeMonthInfoReply(payload);
+  if (month && month->result == protocol::result::kSuccess && payload.size() < 5) __builtin_trap();
+  const auto playback = protocol::DecodePlaybackReply(payload);
+  if (playback && payload.empty()) __builtin_trap();
+}
+
+void DayList(Payload payload) {
+  const auto reply = protocol::DecodeDayInfoReply(payload);
+  if (!reply) return;
+  if (payload.empty() || reply->files.size() * protocol::kFileRecordSize > payload.size() - 1) __builtin_trap();
+  for (const auto& file : reply->files) {
+    const auto row = sessions::MakeFileListRow(file);
+    if (row.events.size() > 4 || file.size.size() > 4) __builtin_trap();
+    const auto bar = sessions::StatusBarOf(sessions::StartSeconds(file), sessions::EndSeconds(file));
+    if (bar && (bar->x_begin < sessions::kStatusBarLeft || bar->x_end < sessions::kStatusBarLeft)) __builtin_trap();
+  }
+}
+
+void PlaybackClock(Payload payload) {
+  const auto clock = protocol::DecodePlaybackClock(payload);
+  if (clock && (payload.size() < 2 || clock->seconds() < 0 || clock->seconds() >= 3600)) __builtin_trap();
+  for (const auto reply : {protocol::DecodePlaybackResult(payload), protocol::DecodeStopRecordStreamReply(payload)}) {
+    if (reply && payload.empty()) __builtin_trap();
+  }
+}
+
 constexpr void (*kDecoders[])(Payload) = {
-    Status, Setting, LogPage, Alarm, Light, Logon, LiveStream, Bypass, SingleByte,
+    Status, Setting, LogPage, Alarm, Light, Logon, LiveStream, Bypass, SingleByte, Search, DayList, PlaybackClock,
 };
 
 }  // namespace

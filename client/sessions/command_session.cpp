@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 #include "client/sessions/socket_error_text.h"
@@ -81,7 +82,7 @@ int CCommandSession::SetLogonData(const std::string& address, uint16_t port, con
     info_.port = connect_port;
     info_.link = link;
     info_.logon_pending = 1;
-  } else if (address != "0.0.0.0" && address != kBridgeAddress && port != 0) {
+  } else if (address != "0.0.0.0" && address != kBridgeAddress && (port != 0 || !host_.AddressNeedsPort())) {
     Trace(texts_.logon_data_address, index_, kind, address.c_str(), connect_port);
     {
       std::lock_guard guard(info_lock_);
@@ -131,7 +132,10 @@ void CCommandSession::SubmitLogon() {
     info_.user_name = Clip(fields.user_name, kTextLimit);
     info_.password = Clip(fields.password, kTextLimit);
   }
-  if (SendAuthData() != 0) {
+  const int sent = SendAuthData();
+  if (sent == kUserRefused) {
+    host_.DisconnectCommand();
+  } else if (sent != 0) {
     Trace(texts_.logon_send_failed, index_);
     ui_.ReportConnectionState(index_, ConnectionState::kIdle);
     Reset();
@@ -179,12 +183,12 @@ void CCommandSession::EnterState(ConnectionState state) {
 
 void CCommandSession::StartKeepAlive() {
   keep_alive_->start(over_modem() ? kModemKeepAliveMs : kNetworkKeepAliveMs);
-  Trace("[%s %d] Start keep alive message !!!", tag_, index_);
+  Trace(texts_.keep_alive_started, index_);
 }
 
 void CCommandSession::StopKeepAlive() {
   keep_alive_->stop();
-  Trace("[%s %d] Stop keep alive message !!!", tag_, index_);
+  Trace(texts_.keep_alive_stopped, index_);
 }
 
 bool CCommandSession::IsKeepAliveRunning() const { return keep_alive_->isActive(); }
@@ -204,10 +208,13 @@ int CCommandSession::SendPacket(uint32_t code, std::span<const uint8_t> payload)
 
 int CCommandSession::SendAuthData() {
   protocol::PayloadWriter payload;
+  std::string user;
   {
     std::lock_guard guard(info_lock_);
+    user = info_.user_name;
     payload.cstring(info_.user_name).cstring(info_.password);
   }
+  if (host_.RefusesUser(user)) return kUserRefused;
   if (SendPacket(protocol::cmd::AUTH_DATA, payload.bytes()) != 0) return E_FAIL;
   Trace("[%s %d] send authentication data(id, password...).", tag_, index_);
   return 0;
@@ -341,11 +348,15 @@ void CCommandSession::Dispatch(const protocol::PacketView& packet) {
 }
 
 void CCommandSession::OnRequestAuthentication() {
+  if (const auto pause = host_.AuthenticationPause(); pause.count() > 0) std::this_thread::sleep_for(pause);
   ui_.HideBusy();
   if (info_.logon_pending.exchange(0) != 0) {
     if (!connected()) return;
     Trace(texts_.auth_requested, index_);
-    if (SendAuthData() != 0) {
+    const int sent = SendAuthData();
+    if (sent == kUserRefused) {
+      DisconnectAfterReply();
+    } else if (sent != 0) {
       Trace(texts_.auth_send_failed, index_);
       // Shown before the reset, which gives up later hand-overs.
       ui_.ReportConnectionState(index_, ConnectionState::kIdle);
@@ -417,7 +428,7 @@ void CCommandSession::OnDvrNotice(std::span<const uint8_t> payload) {
       break;
   }
   ui_.AddEventLog(kAlertColour, text);
-  Trace("[%s %d] %s", tag_, index_, text);
+  Trace(*kind == 4 ? texts_.dvr_notice_info : texts_.dvr_notice, index_, text);
   ui_.HideBusy();
   if (*kind != 4) {
     ui_.PlayWarningBeeps();

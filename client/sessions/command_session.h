@@ -43,6 +43,8 @@ inline constexpr const char* kBridgeAddress = "127.0.0.1";
 inline constexpr uint16_t kBridgePort = 2000;
 
 inline constexpr int kAlreadyConnected = 0x40001;
+// SendAuthData: the mode refused the user name; nothing was sent.
+inline constexpr int kUserRefused = 0x40002;
 inline constexpr int kNetworkKeepAliveMs = 2000;
 inline constexpr int kModemKeepAliveMs = 15000;
 
@@ -77,6 +79,10 @@ struct CommandSessionTexts {
   const char* auth_requested;
   const char* admin_notice;
   const char* keep_alive_sent;
+  const char* keep_alive_started;
+  const char* keep_alive_stopped;
+  const char* dvr_notice;       // the notice's text
+  const char* dvr_notice_info;  // the same for the informational kind 4
 };
 
 // What the core needs of the session built on it. The thread of each call is
@@ -102,6 +108,16 @@ class ICommandSessionHost {
   // Reset cleared the session information: the mode forgets its own state
   // (the thread that reset).
   virtual void OnSessionReset() = 0;
+
+  // What a mode may do its own way; the defaults are the live session's.
+  // Logon data without credentials: whether a port of 0 is refused too.
+  virtual bool AddressNeedsPort() const { return true; }
+  // The pause before REQ_AUTHENTICATION is answered (worker thread).
+  virtual std::chrono::milliseconds AuthenticationPause() const { return std::chrono::milliseconds(0); }
+  // Before AUTH_DATA goes out (any thread): true when this user may not log
+  // on in this mode, once the refusal has been shown. The core then asks for
+  // the mode's disconnect instead of sending.
+  virtual bool RefusesUser(const std::string& /*user_name*/) { return false; }
 };
 
 class CCommandSession : public ICommandSocketOwner {

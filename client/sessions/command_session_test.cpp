@@ -38,6 +38,10 @@ constexpr CommandSessionTexts kTexts = {
     .auth_requested = "[TEST DVR %d] authentication requested",
     .admin_notice = "[TEST DVR %d] administrator notice",
     .keep_alive_sent = "[TEST DVR %d] keep alive",
+    .keep_alive_started = "[TEST DVR %d] keep alive started",
+    .keep_alive_stopped = "[TEST DVR %d] keep alive stopped",
+    .dvr_notice = "[TEST DVR %d] %s",
+    .dvr_notice_info = "[TEST DVR %d] info %s",
 };
 
 // A mode with no replies of its own: it records what the core hands up.

@@ -36,6 +36,10 @@ constexpr CommandSessionTexts kLiveTexts = {
     .auth_requested = "[LIVE DVR %d] live command protocol request authentication.",
     .admin_notice = "[LIVE DVR %d] The administrator is using the dvr system. pc client network disconnect.",
     .keep_alive_sent = "[LIVE DVR %d] send keep alive message.",
+    .keep_alive_started = "[LIVE DVR %d] Start keep alive message !!!",
+    .keep_alive_stopped = "[LIVE DVR %d] Stop keep alive message !!!",
+    .dvr_notice = "[LIVE DVR %d] %s",
+    .dvr_notice_info = "[LIVE DVR %d] %s",
 };
 
 }  // namespace

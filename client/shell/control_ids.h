@@ -73,6 +73,8 @@ enum class ControlId : int {
   kRotation = 1124,
 
   // File panel.
+  kMonthCalendar = 1110,  // its selection changed
+  kFileList = 1111,
   kFileSelect = 1112,
   kTimeSelect = 1113,
   kDownload = 1114,

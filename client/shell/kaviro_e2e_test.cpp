@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
@@ -16,6 +15,7 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
 #include "client/shell/testing/shell_test_support.h"
+#include "client/shell/testing/window_fixture.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -32,26 +32,18 @@ std::unique_ptr<dvremu::DvrEmulator> StartDvr(const std::string& address, int ch
   return dvremu::DvrEmulator::StartOnFreePorts(options);
 }
 
-class KaviroEndToEndTest : public ::testing::Test {
+class KaviroEndToEndTest : public testing::WindowFixture {
  protected:
   void SetUp() override {
-    testing::App();
-    SetAudioOutputOverride(false);
-    SetToneHook([](int, int) {});
-    window_ = std::make_unique<CMainWindow>();
-    boxes_.Answer(window_->dialogs());
+    WindowFixture::SetUp();
     live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
-    window_->show();
   }
   void TearDown() override {
     window_->alarms().DismissAll();
     window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
     live_.reset();
-    window_.reset();
-    JoinBeepThreads();
-    SetToneHook({});
-    SetAudioOutputOverride(std::nullopt);
+    WindowFixture::TearDown();
   }
 
   // Every cell of the slot shows decoded video.
@@ -63,12 +55,6 @@ class KaviroEndToEndTest : public ::testing::Test {
     }
     return true;
   }
-  bool HasLogLine(const QString& text) const {
-    for (const auto& line : window_->event_log()->Lines()) {
-      if (line.text == text) return true;
-    }
-    return false;
-  }
   std::optional<BoxRequest> AlarmBox() const {
     for (const BoxRequest& box : boxes_.boxes()) {
       if (box.caption == "Sensor Alarm Out") return box;
@@ -76,10 +62,6 @@ class KaviroEndToEndTest : public ::testing::Test {
     return std::nullopt;
   }
 
-  testing::ScratchRegistry registry_;
-  // Answers OK for the operator: the video card notice and the alarm box.
-  testing::BoxRecorder boxes_;
-  std::unique_ptr<CMainWindow> window_;
   std::unique_ptr<CLiveMode> live_;
 };
 

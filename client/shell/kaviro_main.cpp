@@ -24,6 +24,7 @@
 #include "client/shell/main_window.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/screen_placement.h"
+#include "client/shell/search_mode.h"
 #include "client/shell/settings_keys.h"
 #include "client/shell/splash_screen.h"
 #include "platform/registry.h"
@@ -149,6 +150,9 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<shell::CMainWindow>();
   auto live = std::make_unique<shell::CLiveMode>(*window);
   window->SetViewer(shell::ViewerMode::kRemoteLive, live.get());
+  // One Vistrel control serves both remote modes; the live mode hosts it.
+  auto search = std::make_unique<shell::CSearchMode>(*window, live->vistrel());
+  window->SetViewer(shell::ViewerMode::kRemoteSearch, search.get());
   QObject::connect(window.get(), &shell::CMainWindow::TurnedOff, &app, &QApplication::quit);
 
   shell::CSplashScreen splash;
@@ -204,6 +208,8 @@ int main(int argc, char** argv) {
   while ((window->alarms().open_count() > 0 || window->alarms().buzzer_count() > 0) && waited.elapsed() < 1000) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
+  window->SetViewer(shell::ViewerMode::kRemoteSearch, nullptr);
+  search.reset();
   window->SetViewer(shell::ViewerMode::kRemoteLive, nullptr);
   live.reset();
   window.reset();

@@ -15,7 +15,6 @@
 #include <optional>
 
 #include "client/shell/address_book_store.h"
-#include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
@@ -23,6 +22,7 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/main_window.h"
 #include "client/shell/testing/shell_test_support.h"
+#include "client/shell/testing/window_fixture.h"
 #include "platform/tcp_socket.h"
 #include "tools/dvremu/dvr_emulator.h"
 
@@ -48,27 +48,19 @@ uint16_t ClosedPort() {
   return port;
 }
 
-class LiveFailuresTest : public ::testing::Test {
+class LiveFailuresTest : public testing::WindowFixture {
  protected:
   void SetUp() override {
-    testing::App();
-    SetAudioOutputOverride(false);
-    SetToneHook([](int, int) {});
-    window_ = std::make_unique<CMainWindow>();
-    boxes_.Answer(window_->dialogs());
+    WindowFixture::SetUp();
     live_ = std::make_unique<CLiveMode>(
         *window_, [this](const std::string&, int, int, int) { return dvr_answers_ping_.load() ? 1 : 0; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
-    window_->show();
     window_->OnCommand(ControlId::kLiveMode);
   }
   void TearDown() override {
     window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
     live_.reset();
-    window_.reset();
-    JoinBeepThreads();
-    SetToneHook({});
-    SetAudioOutputOverride(std::nullopt);
+    WindowFixture::TearDown();
   }
 
   // The operator picks DVR n and connects to an address-book entry.
@@ -89,20 +81,6 @@ class LiveFailuresTest : public ::testing::Test {
     ASSERT_TRUE(testing::PumpUntil([&] { return live_->viewer().IsActive(slot); }, 8s)) << "slot " << slot;
   }
 
-  // A text of several lines shows as consecutive lines of the log.
-  bool HasLogLine(const std::string& text) const {
-    std::string log = "\n";
-    for (const auto& line : window_->event_log()->Lines()) log += line.text.toStdString() + "\n";
-    return log.find("\n" + text + "\n") != std::string::npos;
-  }
-  // The first box shown since `from` whose text holds `part`.
-  std::optional<BoxRequest> BoxWith(const std::string& part, size_t from = 0) const {
-    const auto boxes = boxes_.boxes();
-    for (size_t i = from; i < boxes.size(); ++i) {
-      if (boxes[i].text.find(part) != std::string::npos) return boxes[i];
-    }
-    return std::nullopt;
-  }
   // The failure has reached the window: its state, and no wait indicator.
   void ExpectFailureShown(int slot, ConnectionState state = ConnectionState::kFailed) {
     EXPECT_TRUE(testing::PumpUntil([&] {
@@ -122,10 +100,7 @@ class LiveFailuresTest : public ::testing::Test {
     EXPECT_FALSE(window_->button(ControlId::kRecord)->latched());
   }
 
-  testing::ScratchRegistry registry_;
-  testing::BoxRecorder boxes_;
   std::atomic<bool> dvr_answers_ping_{true};
-  std::unique_ptr<CMainWindow> window_;
   std::unique_ptr<CLiveMode> live_;
   int entries_ = 0;
 };

@@ -30,7 +30,6 @@ std::optional<sessions::Arrow> ArrowOf(ControlId id) {
 CLiveMode::CLiveMode(IShellWindow& window, sessions::Pinger pinger)
     : window_(window), ui_(window), vistrel_(std::make_unique<CVistrelAdapter>(window.host())) {
   viewer_ = std::make_unique<sessions::CLiveViewer>(ui_, vistrel_->methods(), std::move(pinger));
-  vistrel_->AttachViewer(viewer_.get());
   ui_.SetSelectedSlotSource([this] { return viewer_->selected_slot(); });
   ui_.SetStateListener([this](int slot, sessions::ConnectionState state) {
     if (state == sessions::ConnectionState::kAwaitingLogon) logon_slot_ = slot;
@@ -44,20 +43,20 @@ CLiveMode::CLiveMode(IShellWindow& window, sessions::Pinger pinger)
 }
 
 CLiveMode::~CLiveMode() {
-  vistrel_->SetLiveMode(false);
+  if (vistrel_->event_target() == viewer_.get()) vistrel_->SetEventTarget(nullptr);
   viewer_->DisconnectAll();
   // The sessions end before the control they feed.
   viewer_.reset();
 }
 
 void CLiveMode::Enter() {
-  vistrel_->SetLiveMode(true);
+  vistrel_->SetEventTarget(viewer_.get());
   RefreshCameraButtons();
 }
 
 void CLiveMode::Leave() {
   viewer_->DisconnectAll();
-  vistrel_->SetLiveMode(false);
+  vistrel_->SetEventTarget(nullptr);
   logon_slot_ = -1;
 }
 

@@ -17,6 +17,7 @@
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
 #include "client/shell/screen_placement.h"
+#include "client/shell/search_widgets.h"
 #include "client/shell/select_device_dialog.h"
 #include "client/shell/setup_dialog.h"
 #include "client/shell/shell_viewer.h"
@@ -73,6 +74,7 @@ struct RadioGroup {
   ControlId last;
 };
 constexpr RadioGroup kModeGroup{kLiveMode, kRemovableMode};
+constexpr RadioGroup kPlaybackGroup{kFastReverse, kFastForward};
 constexpr RadioGroup kRadioGroups[] = {{kPanTilt, kFocus}, {kLayout1Ch, kLayout16Ch}, {kFastReverse, kFastForward}};
 
 }  // namespace
@@ -105,6 +107,13 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
     panel->setGeometry(QRect(kLowerOrigin, kLowerSize));
   }
   file_panel_->AddButtons(kFilePanelButtons);
+  calendar_ = new CMonthCalendar(file_panel_);
+  calendar_->setGeometry(QRect(QPoint(124, 612) - kLowerOrigin, QSize(206, 140)));
+  file_list_ = new CRecordFileList(file_panel_);
+  file_list_->setGeometry(QRect(QPoint(333, 612) - kLowerOrigin, QSize(287, 140)));
+  connect(calendar_, &QCalendarWidget::selectionChanged, this, [this] { OnCommand(kMonthCalendar); });
+  status_bar_ = new CPlaybackStatusBar(this);
+  speed_ = new CSpeedPicture(this);
   channel_panel_ = new CChannelPanel(this, QPoint(820, 300));
   channel_panel_->setGeometry(820, 300, 200, 468);
   ptz_presets_ = new CPtzPresetPanel(this);
@@ -210,7 +219,11 @@ void CMainWindow::OnCommand(ControlId id) {
     if (mode_button.button == id) return OnModeButton(id, mode_button.mode);
   }
   for (const RadioGroup& group : kRadioGroups) {
-    if (InRange(id, group.first, group.last)) return Latch(group.first, id);
+    if (!InRange(id, group.first, group.last)) continue;
+    if (group.first == kPlaybackGroup.first) {
+      if (const IShellViewer* viewer = CurrentViewer(); viewer != nullptr && viewer->HoldsPlaybackGroup()) return;
+    }
+    return Latch(group.first, id);
   }
   if (CellOfCamera(id)) return LatchLayoutButton(kLayout1Ch);
   switch (id) {
@@ -298,8 +311,6 @@ void CMainWindow::SetPanel(LowerPanel panel) {
   file_panel_->setVisible(file);
   if (connect) connect_panel_->Reset();
   if (panel == LowerPanel::kLogonPrompt) logon_prompt_->Open();
-  dvr_panel_->button(kDisconnect)->setVisible(dvr && view_.remote);
-  dvr_panel_->button(kLight)->setVisible(dvr && view_.remote);
   // The record button joins the DVR panel, above it.
   button(kRecord)->setVisible(dvr || (view_.playback && file));
   if (dvr) button(kRecord)->move(761, 545);
@@ -307,6 +318,16 @@ void CMainWindow::SetPanel(LowerPanel panel) {
     button(kFileSelect)->setVisible(true);
     button(kTimeSelect)->setVisible(view_.time_select);
     button(kDownload)->setVisible(view_.download);
+    calendar_->setVisible(view_.calendar);
+    file_list_->setVisible(view_.calendar);
+  }
+  // Disconnect and Light go with whichever panel of a remote mode shows;
+  // both panels share the lower area's origin, so they keep their places.
+  CPanelBase* remote_holder = file ? file_panel_ : dvr_panel_;
+  for (ControlId id : {kDisconnect, kLight}) {
+    CHoverButton* remote_button = dvr_panel_->button(id);
+    if (remote_button->parentWidget() != remote_holder) remote_button->setParent(remote_holder);
+    remote_button->setVisible((dvr || file) && view_.remote);
   }
 }
 
@@ -322,6 +343,8 @@ void CMainWindow::ShowPlayback(bool shown) {
   for (ControlId id : kPlaybackControls) button(id)->setVisible(shown);
   if (shown) button(kRecord)->move(652, 573);
   slider_->setVisible(shown);
+  status_bar_->setVisible(shown);
+  speed_->setVisible(shown);
 }
 
 void CMainWindow::AddEventLog(unsigned colour, const std::string& text) {
@@ -334,6 +357,28 @@ void CMainWindow::OnPtzPreset(int button_id, int action) {
 }
 
 void CMainWindow::SetSliderPos(int position) { slider_->SetPos(position); }
+
+void CMainWindow::EnableSlider(bool enabled) { slider_->setEnabled(enabled); }
+
+void CMainWindow::ShowStatusBar(std::optional<sessions::StatusBarSpan> span) { status_bar_->ShowSpan(span); }
+
+void CMainWindow::ShowPlaySpeed(int speed_index) { speed_->ShowIndex(speed_index); }
+
+void CMainWindow::LatchPlaybackButton(std::optional<ControlId> id) {
+  if (id && !InRange(*id, kPlaybackGroup.first, kPlaybackGroup.last)) return;
+  Latch(kPlaybackGroup.first, id);
+}
+
+void CMainWindow::SetBoldDays(uint32_t day_mask) { calendar_->SetBoldDays(day_mask); }
+
+sessions::CalendarDate CMainWindow::CalendarDate() const {
+  const QDate date = calendar_->selectedDate();
+  return {date.year(), date.month(), date.day()};
+}
+
+void CMainWindow::SetFileRows(const std::vector<sessions::FileListRow>& rows) { file_list_->SetRows(rows); }
+
+std::optional<int> CMainWindow::SelectedFileRow() const { return file_list_->SelectedRow(); }
 
 void CMainWindow::OnRemovablePosition(int position) {
   // The ends are the player's own markers, not places in the file.

@@ -39,7 +39,11 @@ class CDvrPanel;
 class CEventLog;
 class CHoverButton;
 class CLogonPrompt;
+class CMonthCalendar;
 class CPanelBase;
+class CPlaybackStatusBar;
+class CRecordFileList;
+class CSpeedPicture;
 class CPtzPresetPanel;
 class IShellViewer;
 
@@ -64,7 +68,7 @@ class CMainWindow : public QWidget, public IShellWindow {
   void SetPanel(LowerPanel panel) override;                             // UM_SET_PANEL
   void AddEventLog(unsigned colour, const std::string& text) override;  // UM_EVENT_LOG, any thread
   void OnPtzPreset(int button_id, int action);                          // UM_PTZ_PRESET
-  void SetSliderPos(int position);                                      // UM_SLIDER_POS
+  void SetSliderPos(int position) override;                             // UM_SLIDER_POS
 
   // The Address Book dialog on one of its lists; the connect combos are
   // filled afresh afterwards.
@@ -94,6 +98,14 @@ class CMainWindow : public QWidget, public IShellWindow {
   void ShowDvrChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) override;
   void EnablePanTiltArrows(uint8_t arrows) override;
   void ShowPtzPresets(bool shown) override;
+  void SetBoldDays(uint32_t day_mask) override;
+  sessions::CalendarDate CalendarDate() const override;
+  void SetFileRows(const std::vector<sessions::FileListRow>& rows) override;
+  std::optional<int> SelectedFileRow() const override;
+  void EnableSlider(bool enabled) override;
+  void ShowStatusBar(std::optional<sessions::StatusBarSpan> span) override;
+  void ShowPlaySpeed(int speed_index) override;
+  void LatchPlaybackButton(std::optional<ControlId> id) override;
 
   // Discards Escape and Enter for the window and its children.
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,11 +117,15 @@ class CMainWindow : public QWidget, public IShellWindow {
   CChannelPanel* channel_panel() const { return channel_panel_; }
   CPtzPresetPanel* ptz_preset_panel() const { return ptz_presets_; }
   CBitmapSlider* slider() const { return slider_; }
+  CMonthCalendar* calendar() const { return calendar_; }
+  CRecordFileList* file_list() const { return file_list_; }
+  CPlaybackStatusBar* status_bar() const { return status_bar_; }
+  CSpeedPicture* speed_picture() const { return speed_; }
   CHoverButton* button(ControlId id) const;
   CWaitIndicator& wait() override { return wait_; }
   CAlarmCenter& alarms() override { return alarms_; }
   // Every question to the operator, the window's own and its dialogs'.
-  COperatorDialogs& dialogs() { return dialogs_; }
+  COperatorDialogs& dialogs() override { return dialogs_; }
 
   // Modem names for the Setup dialog (the modem link's device list).
   void SetModemSource(std::function<std::vector<std::string>()> source) { modems_ = std::move(source); }
@@ -159,6 +175,10 @@ class CMainWindow : public QWidget, public IShellWindow {
   CPtzPresetPanel* ptz_presets_;
   CBitmapSlider* slider_;
   CPanelBase* file_panel_;
+  CMonthCalendar* calendar_;
+  CRecordFileList* file_list_;
+  CPlaybackStatusBar* status_bar_;
+  CSpeedPicture* speed_;
   QWidget* video_ = nullptr;
   CWaitIndicator wait_;
   COperatorDialogs dialogs_;

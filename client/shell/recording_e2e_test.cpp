@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
@@ -18,6 +17,7 @@
 #include "client/shell/main_window.h"
 #include "client/shell/settings_keys.h"
 #include "client/shell/testing/shell_test_support.h"
+#include "client/shell/testing/window_fixture.h"
 #include "platform/registry.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -31,29 +31,21 @@ using namespace std::chrono_literals;
 
 constexpr ControlId kRecordButton = ControlId::kRecord;
 
-class RecordingEndToEndTest : public ::testing::Test {
+class RecordingEndToEndTest : public testing::WindowFixture {
  protected:
   void SetUp() override {
-    testing::App();
-    SetAudioOutputOverride(false);
-    SetToneHook([](int, int) {});
+    WindowFixture::SetUp();
     dir_ = fs::temp_directory_path() / ("kaviro-recording-" + std::to_string(getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    window_ = std::make_unique<CMainWindow>();
-    boxes_.Answer(window_->dialogs());
     live_ = std::make_unique<CLiveMode>(*window_, [](const std::string&, int, int, int) { return 1; });
     window_->SetViewer(ViewerMode::kRemoteLive, live_.get());
-    window_->show();
   }
   void TearDown() override {
     window_->SetViewer(ViewerMode::kRemoteLive, nullptr);
     live_.reset();
-    window_.reset();
+    WindowFixture::TearDown();
     if (dvr_) dvr_->Stop();
-    JoinBeepThreads();
-    SetToneHook({});
-    SetAudioOutputOverride(std::nullopt);
     fs::remove_all(dir_);
   }
 
@@ -94,11 +86,8 @@ class RecordingEndToEndTest : public ::testing::Test {
     return std::nullopt;
   }
 
-  testing::ScratchRegistry registry_;
-  testing::BoxRecorder boxes_;
   fs::path dir_;
   std::unique_ptr<dvremu::DvrEmulator> dvr_;
-  std::unique_ptr<CMainWindow> window_;
   std::unique_ptr<CLiveMode> live_;
 };
 

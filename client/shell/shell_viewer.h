@@ -30,6 +30,9 @@ class IShellViewer {
   virtual void OnPtzPreset(int /*button_id*/, int /*action*/) {}
   // The operator moved the position slider; only in modes whose view seeks.
   virtual void OnSliderSeek(int /*position*/) {}
+  // While true the playback buttons keep the one shown pressed (recording
+  // allows no other direction).
+  virtual bool HoldsPlaybackGroup() const { return false; }
 };
 
 }  // namespace shell

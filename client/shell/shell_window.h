@@ -8,8 +8,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "client/sessions/search_ui.h"
 #include "client/sessions/session_ui.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/control_ids.h"
@@ -33,6 +36,8 @@ class IShellWindow {
   virtual void ShowMessage(const std::string& text, BoxIcon icon) = 0;
   virtual CWaitIndicator& wait() = 0;
   virtual CAlarmCenter& alarms() = 0;
+  // The door for every question to the operator.
+  virtual COperatorDialogs& dialogs() = 0;
   // The Address Book dialog on one of its lists.
   virtual void OpenAddressBook(ListKind list) = 0;
 
@@ -61,6 +66,20 @@ class IShellWindow {
   // Enables the PTZ arrows given (bits: up 1, down 2, left 4, right 8).
   virtual void EnablePanTiltArrows(uint8_t arrows) = 0;
   virtual void ShowPtzPresets(bool shown) = 0;
+
+  // The search and playback widgets: the month calendar (bit i of a mask is
+  // day i + 1 of the month shown), the file list, the position slider and
+  // the bar under it, the play speed (index 0-4) and the playback group.
+  virtual void SetBoldDays(uint32_t day_mask) = 0;
+  virtual sessions::CalendarDate CalendarDate() const = 0;
+  virtual void SetFileRows(const std::vector<sessions::FileListRow>& rows) = 0;
+  virtual std::optional<int> SelectedFileRow() const = 0;
+  virtual void SetSliderPos(int position) = 0;
+  virtual void EnableSlider(bool enabled) = 0;
+  virtual void ShowStatusBar(std::optional<sessions::StatusBarSpan> span) = 0;
+  virtual void ShowPlaySpeed(int speed_index) = 0;
+  // Shows one playback button pressed (none: all released).
+  virtual void LatchPlaybackButton(std::optional<ControlId> id) = 0;
 };
 
 }  // namespace shell

@@ -139,6 +139,7 @@ std::vector<FaceSet> BuildFaceSets() {
   sets.push_back({ToInt(kEthernetBook), {204, 206, 205, 439}, 28, 28, "", Glyph::kBook});
   sets.push_back({ToInt(kLogonOk), {207, 209, 208, 482}, 68, 22, "OK", Glyph::kText});
   sets.push_back({0, {421, 423, 422, 483}, 68, 22, "CANCEL", Glyph::kText});
+  sets.push_back({0, {521, 522, 523, 0}, 68, 22, "PLAYBACK", Glyph::kText});
   sets.push_back({0, {464, 466, 465, 467}, 68, 22, "ADD", Glyph::kText});
   sets.push_back({0, {472, 474, 473, 475}, 68, 22, "MODIFY", Glyph::kText});
   sets.push_back({0, {468, 470, 469, 471}, 68, 22, "DELETE", Glyph::kText, true});

@@ -32,6 +32,7 @@ inline constexpr int kEthernetEntryBackground = 480;
 inline constexpr int kTelephoneEntryBackground = 481;
 inline constexpr int kDomainEntryBackground = 542;
 inline constexpr int kPtzPresetBackground = 538;
+inline constexpr int kTimeToTimeBackground = 515;
 inline constexpr int kFrame = 3000;          // the main window outside Idle
 inline constexpr int kChannelOff = 3001;     // channel indicator without PTZ camera
 inline constexpr int kChannelOn = 3002;      // channel indicator with a PTZ camera
@@ -42,6 +43,7 @@ inline constexpr int kVideoIdle = 3006;    // the video area before any stream
 inline constexpr int kWaitBackground = 3007;
 inline constexpr int kAboutBackground = 3008;
 inline constexpr int kSelectDeviceBackground = 3009;
+inline constexpr int kSpeedPicture = 3010;  // 84 x 25, then one per speed index 0-4
 inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
 }  // namespace res
 

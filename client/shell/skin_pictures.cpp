@@ -191,6 +191,25 @@ QPixmap SliderThumb() {
   return pixmap;
 }
 
+// The play speed: five steps lit up to the index, and the factor.
+QPixmap SpeedPicture(int index) {
+  static const char* kFactors[] = {"x1", "x2", "x4", "x8", "x16"};
+  QPixmap pixmap(84, 25);
+  pixmap.fill(kPanel);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  for (int step = 0; step < 5; ++step) {
+    p.setBrush(step <= index ? kAccent : QColor(0x2c, 0x35, 0x42));
+    const qreal height = 5 + step * 3.5;
+    p.drawRoundedRect(QRectF(4 + step * 8, 21 - height, 6, height), 1, 1);
+  }
+  p.setPen(kInk);
+  p.setFont(UiFont(12));
+  p.drawText(QRectF(46, 0, 36, 25), Qt::AlignCenter, kFactors[index]);
+  return pixmap;
+}
+
 QPixmap Plain(QSize size) {
   QPixmap pixmap(size);
   QPainter p(&pixmap);
@@ -212,6 +231,8 @@ QPixmap DrawSkinPicture(int id) {
       return Splash();
     case res::kSetupBackground:
       return DialogBackground({597, 535}, "SETUP");
+    case res::kTimeToTimeBackground:
+      return DialogBackground({597, 245}, "TIME TO TIME PLAYBACK");
     case res::kAddressBookBackground:
       return DialogBackground({751, 584}, "ADDRESS BOOK");
     case res::kEthernetEntryBackground:
@@ -262,6 +283,12 @@ QPixmap DrawSkinPicture(int id) {
       return Plain({320, 96});
     case res::kAboutBackground:
       return DialogBackground({420, 230}, "ABOUT");
+    case res::kSpeedPicture:
+    case res::kSpeedPicture + 1:
+    case res::kSpeedPicture + 2:
+    case res::kSpeedPicture + 3:
+    case res::kSpeedPicture + 4:
+      return SpeedPicture(id - res::kSpeedPicture);
     case res::kSelectDeviceBackground:
       return DialogBackground({420, 230}, "SELECT DEVICE");
     default:

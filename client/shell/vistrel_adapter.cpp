@@ -24,19 +24,19 @@ vistrel::IVistrelControl* CVistrelAdapter::methods() const { return control_; }
 QWidget* CVistrelAdapter::widget() const { return control_; }
 
 void CVistrelAdapter::Connect(int nSessionOfNum, int nResult) {
-  if (sessions::CLiveViewer* viewer = LiveViewer()) viewer->Connect(nSessionOfNum, nResult);
+  if (target_ != nullptr) target_->Connect(nSessionOfNum, nResult);
 }
 
 void CVistrelAdapter::Close(int nSessionOfNum, int nResult) {
-  if (sessions::CLiveViewer* viewer = LiveViewer()) viewer->Close(nSessionOfNum, nResult);
+  if (target_ != nullptr) target_->Close(nSessionOfNum, nResult);
 }
 
 void CVistrelAdapter::AuthenticationResult(int nSessionOfNum, int nResult) {
-  if (sessions::CLiveViewer* viewer = LiveViewer()) viewer->AuthenticationResult(nSessionOfNum, nResult);
+  if (target_ != nullptr) target_->AuthenticationResult(nSessionOfNum, nResult);
 }
 
 void CVistrelAdapter::RecordingFailed(int nSessionOfNum, int nResult) {
-  if (sessions::CLiveViewer* viewer = LiveViewer()) viewer->RecordingFailed(nSessionOfNum, nResult);
+  if (target_ != nullptr) target_->RecordingFailed(nSessionOfNum, nResult);
 }
 
 }  // namespace shell

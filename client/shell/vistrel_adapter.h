@@ -1,7 +1,7 @@
-// CVistrelAdapter: the Vistrel control as the live mode hosts it. The control
-// is made through its class factory by class identifier, as the window's
-// template named it; its events, with their session index, go to the live
-// viewer while the live mode is active.
+// CVistrelAdapter: the Vistrel control as the remote modes host it. The
+// control is made through its class factory by class identifier, as the
+// window's template named it; its events, with their session index, go to
+// the viewer of the remote mode that is active (live or search), else nowhere.
 //
 // Threads: user-interface thread only (the control's and the viewer's).
 // Lifetime: the control is a child of the window; the adapter must end
@@ -10,7 +10,6 @@
 
 #include <QObject>
 
-#include "client/sessions/live_viewer.h"
 #include "viewer_control/engine/vistrel_control.h"
 #include "viewer_control/engine/vistrel_events.h"
 
@@ -35,9 +34,9 @@ class CVistrelAdapter : public QObject, private vistrel::IVistrelEvents {
   // The control as the viewers call it; null without a control.
   vistrel::IVistrelControl* methods() const;
   QWidget* widget() const;
-  void AttachViewer(sessions::CLiveViewer* viewer) { viewer_ = viewer; }
-  // Whether the events go to the live viewer (live mode) or nowhere.
-  void SetLiveMode(bool live) { live_ = live; }
+  // The viewer the events go to (the active remote mode's), or none.
+  void SetEventTarget(vistrel::IVistrelEvents* target) { target_ = target; }
+  vistrel::IVistrelEvents* event_target() const { return target_; }
 
  signals:
   // The control's video-card analysis: (performance, result).
@@ -49,11 +48,9 @@ class CVistrelAdapter : public QObject, private vistrel::IVistrelEvents {
   void Close(int nSessionOfNum, int nResult) override;
   void AuthenticationResult(int nSessionOfNum, int nResult) override;
   void RecordingFailed(int nSessionOfNum, int nResult) override;
-  sessions::CLiveViewer* LiveViewer() const { return live_ ? viewer_ : nullptr; }
 
   vistrel::VistrelCtl* control_ = nullptr;  // child of the parent widget
-  sessions::CLiveViewer* viewer_ = nullptr;
-  bool live_ = false;
+  vistrel::IVistrelEvents* target_ = nullptr;
 };
 
 }  // namespace shell

@@ -131,7 +131,7 @@ void CommandConnection::OnSearch() {
   const std::tm now = LocalNow();
   protocol::PayloadWriter out;
   out.u8(0).u32le(dvr().recordings().MonthMask(now.tm_year + 1900, now.tm_mon + 1));
-  out.u8(static_cast<uint8_t>(dvr().options().channels));
+  out.u8(dvr().search_channels().value_or(static_cast<uint8_t>(dvr().options().channels)));
   Reply(cmd::RESP_SEARCH, out.bytes());
 }
 
@@ -164,6 +164,11 @@ void CommandConnection::OnDayInfo(std::span<const uint8_t> payload) {
 }
 
 void CommandConnection::OnPlayback(std::span<const uint8_t> payload) {
+  if (const auto reason = dvr().TakePlaybackRefusal()) {
+    const uint8_t reply[2] = {kFailure, *reason};
+    Reply(cmd::RESP_PLAYBACK, reply);
+    return;
+  }
   const auto request = FindRequestedStretch(dvr().recordings(), dvr().options().fps, payload);
   if (!request) {
     const uint8_t reply[2] = {kFailure, kNoSuchFile};

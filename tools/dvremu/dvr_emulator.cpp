@@ -234,6 +234,18 @@ std::optional<uint8_t> DvrEmulator::TakeResultOverride() {
   return static_cast<uint8_t>(value);
 }
 
+std::optional<uint8_t> DvrEmulator::search_channels() const {
+  const int value = search_channels_.load();
+  if (value < 0) return std::nullopt;
+  return static_cast<uint8_t>(value);
+}
+
+std::optional<uint8_t> DvrEmulator::TakePlaybackRefusal() {
+  const int value = playback_refusal_.exchange(-1);
+  if (value < 0) return std::nullopt;
+  return static_cast<uint8_t>(value);
+}
+
 void DvrEmulator::Drop(Target target) {
   for (auto& c : Connections(target)) c->Close();
 }

@@ -77,6 +77,14 @@ class DvrEmulator {
   // The next reply with a result byte (command or file port) carries `value`.
   void ArmNextResult(uint8_t value);
   std::optional<uint8_t> TakeResultOverride();
+  // RESP_SEARCH reports `count` channels from now on, whatever the streams
+  // carry (a DVR of another kind reports 0).
+  void SetSearchChannels(uint8_t count) { search_channels_.store(count); }
+  std::optional<uint8_t> search_channels() const;
+  // The next REQ_PLAYBACK is refused with `reason` (1 no file, 2 the DVR's
+  // own playback).
+  void RefuseNextPlayback(uint8_t reason) { playback_refusal_.store(reason); }
+  std::optional<uint8_t> TakePlaybackRefusal();
 
   // Faults on the open connections of a port.
   void Drop(Target target);
@@ -125,6 +133,8 @@ class DvrEmulator {
   std::atomic<bool> running_{false};
   std::atomic<bool> stop_requested_{false};
   std::atomic<int> result_override_{-1};
+  std::atomic<int> search_channels_{-1};
+  std::atomic<int> playback_refusal_{-1};
 
   std::mutex lock_;
   std::vector<std::shared_ptr<Connection>> connections_;  // guarded by lock_

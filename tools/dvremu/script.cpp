@@ -94,6 +94,12 @@ bool ScriptRunner::Execute(const std::string& line, std::string* error) {
   } else if (name == "next-result") {
     if (too_many(2) || !number(1, 0, 255, -1, &value)) return false;
     dvr_.ArmNextResult(static_cast<uint8_t>(value));
+  } else if (name == "search-channels") {
+    if (too_many(2) || !number(1, 0, 255, -1, &value)) return false;
+    dvr_.SetSearchChannels(static_cast<uint8_t>(value));
+  } else if (name == "refuse-playback") {
+    if (too_many(2) || !number(1, 0, 255, -1, &value)) return false;
+    dvr_.RefuseNextPlayback(static_cast<uint8_t>(value));
   } else if (name == "drop" || name == "reset" || name == "truncate" || name == "oversize") {
     if (!target(1, &port)) return false;
     if (name == "drop")
