@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QScreen>
 #include <QTreeView>
 
 #include <cstdlib>
@@ -63,6 +65,16 @@ class PlayerModes : public testing::WindowFixture {
       }
       return 0;
     });
+  }
+  // With $KAVIRO_PLAYER_SCREENSHOTS set, the window as it stands, into that folder.
+  void SaveShot(const char* name) {
+    const char* folder = std::getenv("KAVIRO_PLAYER_SCREENSHOTS");
+    if (folder == nullptr) return;
+    PumpUntil([] { return false; }, 1500);
+    QImage image = window_->screen()->grabWindow(window_->winId()).toImage();
+    if (image.isNull()) image = window_->grab().toImage();
+    const std::string path = std::string(folder) + "/" + name;
+    EXPECT_TRUE(image.save(QString::fromStdString(path), "PNG")) << path;
   }
   std::string WriteAmg(const std::string& folder) {
     fs::create_directories(folder);
@@ -154,6 +166,8 @@ TEST_F(PlayerModes, LocalPlayerPlaysTheFileChosenInItsBrowser) {
   local_->RotationTick();
   EXPECT_TRUE(traces.Contains("[LOCAL PLAYER] Rotation Quad channel 9"));
 
+  window_->OnCommand(kPlay);
+  SaveShot("kaviro-local-player.png");
   window_->OnCommand(kStop);
   EXPECT_FALSE(local_->rotating());
   EXPECT_EQ(local_->play_mode(), HostPlayMode::kStopped);
@@ -237,6 +251,7 @@ TEST_F(PlayerModes, RemovablePlayerListsTheDiskAndPlaysAFile) {
   window_->OnCommand(kPlay);
   ASSERT_TRUE(PumpUntil([&] { return window_->slider()->pos() > 0; }));
   EXPECT_GE(window_->slider()->pos(), file.start_in_hour_s());
+  SaveShot("kaviro-removable-player.png");
 
   // Jumps strictly inside the range only.
   platform::TraceCapture traces;
