@@ -197,6 +197,20 @@ TEST_F(PlayerModes, LocalPlayerShowsAnAlertForAFileThatDoesNotPlay) {
   EXPECT_EQ(lines.back().colour, QColor(255, 0, 0)) << "in red";
 }
 
+TEST_F(PlayerModes, LocalPlayerExportsAFileOrSaysWhyNot) {
+  local_ = std::make_unique<CLocalPlayer>(*window_);
+  window_->SetViewer(ViewerMode::kLocalPlayer, local_.get());
+  window_->OnCommand(kLocalMode);
+  QString clip;
+  ASSERT_TRUE(local_->ExportFile(QString::fromStdString(WriteAmg(dir_ + "/x")), &clip));
+  EXPECT_GT(fs::file_size(clip.toStdString()), 1000u);
+  EXPECT_TRUE(HasLogLine("[EVENT] Exported " + clip.toStdString()));
+  media::test::WriteFile(dir_ + "/x/empty.rmp", {'P', 'L', 'A', 'Y'});
+  EXPECT_FALSE(local_->ExportFile(QString::fromStdString(dir_ + "/x/empty.rmp"), &clip));
+  EXPECT_TRUE(BoxWith("Export failed: "));
+  EXPECT_FALSE(fs::exists(clip.toStdString()));
+}
+
 TEST_F(PlayerModes, RemovablePlayerListsTheDiskAndPlaysAFile) {
   removable_ = std::make_unique<CRemovablePlayer>(*window_);
   window_->SetViewer(ViewerMode::kRemovablePlayer, removable_.get());
