@@ -15,7 +15,8 @@
 // command waits for at most one frame; the frame sink is called with it and
 // a decoder channel's lock held (order: lock_, then the decoder's) and must
 // not call back. The listener is called on the thread that handed the frame
-// on, without lock_.
+// on: PositionChanged without lock_, RecordingFailed (from inside the feed)
+// with it held, so that one must only hand the news on.
 #pragma once
 
 #include <array>
