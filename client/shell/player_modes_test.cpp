@@ -23,6 +23,8 @@
 #include "client/shell/select_device_dialog.h"
 #include "client/shell/testing/window_fixture.h"
 #include "client/shell/time_to_time_dialog.h"
+#include "platform/registry.h"
+#include "platform/settings_keys.h"
 #include "platform/trace.h"
 #include "tools/dvremu/disk_image.h"
 
@@ -195,6 +197,44 @@ TEST_F(PlayerModes, LocalPlayerShowsAnAlertForAFileThatDoesNotPlay) {
   ASSERT_TRUE(HasLogLine("[ALERT] The selected file is not playing."));
   const auto lines = window_->event_log()->Lines();
   EXPECT_EQ(lines.back().colour, QColor(255, 0, 0)) << "in red";
+}
+
+// Recording what is played: only in forward x1; a recording the control
+// cannot start leaves the button released.
+TEST_F(PlayerModes, LocalPlayerRecordsOnlyWhatItCanWrite) {
+  local_ = std::make_unique<CLocalPlayer>(*window_);
+  window_->SetViewer(ViewerMode::kLocalPlayer, local_.get());
+  const std::string amg = WriteAmg(dir_ + "/clips");
+  window_->OnCommand(kLocalMode);
+  local_->browser()->ShowFolder(QString::fromStdString(dir_ + "/clips"));
+  local_->browser()->list()->topLevelItem(0)->setSelected(true);
+  window_->OnCommand(kFileSelect);
+  ASSERT_TRUE(local_->ready());
+  window_->OnCommand(kPlay);
+
+  auto video_key = platform::RegistryKey::Create(platform::settings::kVideoPathKey);
+  ASSERT_TRUE(video_key);
+  video_key->WriteString(platform::settings::kSavePathValue, "/proc/no-such-folder");
+  platform::TraceCapture traces;
+  window_->OnCommand(kRecord);
+  EXPECT_FALSE(local_->recording());
+  EXPECT_TRUE(traces.Contains("[LOCAL PLAYER] Recording error !!!"));
+  EXPECT_FALSE(window_->button(kRecord)->latched());
+
+  video_key->WriteString(platform::settings::kSavePathValue, dir_ + "/video");
+  window_->OnCommand(kRecord);
+  ASSERT_TRUE(local_->recording());
+  EXPECT_TRUE(traces.Contains("[LOCAL PLAYER] File Recording Start..."));
+  EXPECT_FALSE(window_->IsButtonEnabled(kFastForward));
+  window_->OnCommand(kFastForward);
+  EXPECT_EQ(local_->play_mode(), HostPlayMode::kForward) << "recording allows no other direction";
+  window_->OnCommand(kStop);
+  EXPECT_FALSE(local_->recording());
+  EXPECT_TRUE(window_->IsButtonEnabled(kFastForward));
+  int recorded = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_ + "/video"))
+    recorded += entry.path().extension() == ".rmp";
+  EXPECT_EQ(recorded, 4);
 }
 
 TEST_F(PlayerModes, LocalPlayerExportsAFileOrSaysWhyNot) {

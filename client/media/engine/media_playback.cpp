@@ -31,9 +31,6 @@ MediaPlayback::MediaPlayback(const vistrel::IPlaybackClock& clock, vistrel::IFra
     decoders_[static_cast<size_t>(slot)].SetFrameSink(frames_);
   }
   feed_.SetTracePrefix("[MEDIA PLAYER]");
-  std::array<uint8_t, 16> map;
-  for (int i = 0; i < 16; ++i) map[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-  feed_.SetChannels(map, 16);
 }
 
 MediaPlayback::~MediaPlayback() { Close(); }
@@ -46,6 +43,11 @@ bool MediaPlayback::Open(RecordedMedia media, std::vector<std::unique_ptr<IByteS
     if (picture.source >= sources.size() || !sources[picture.source]) return false;
   }
   const vistrel::VolHeader vol = media.vol;
+  // Stream channel n shows in slot n - 1; a recording makes files for the
+  // recording's channels only.
+  std::array<uint8_t, 16> map;
+  for (int i = 0; i < 16; ++i) map[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+  feed_.SetChannels(map, media.highest_channel);
   {
     std::lock_guard lock(lock_);
     media_ = std::move(media);

@@ -166,6 +166,7 @@ TEST_F(Playback, RecordsWhatIsPlayed) {
   ASSERT_TRUE(playback_.SetRecording(true, now));
   const std::string rmp = playback_.recorder_path(1);
   ASSERT_FALSE(rmp.empty());
+  EXPECT_EQ(playback_.recorder_path(5), "") << "files for the recording's four channels only";
   for (int frame = 0; frame < 40; ++frame) playback_.SetMode(PlayMode::kFrameForward);
   ASSERT_TRUE(playback_.SetRecording(false, now));
 
