@@ -96,11 +96,7 @@ void CRemovablePlayer::ShowDay() {
   std::vector<sessions::FileListRow> rows;
   for (int row = 0; row < disk_.RowCount(); ++row) {
     if (disk_.Year(row) != chosen.year || disk_.Month(row) != chosen.month || disk_.Day(row) != chosen.day) continue;
-    char size[32];
-    // 64-bit: a file of 2^23 sectors and more is 4 GB.
-    std::snprintf(size, sizeof size, "%ldMB",
-                  static_cast<long>(static_cast<uint64_t>(disk_.Size(row)) * 512 / (1u << 20)));
-    rows.push_back({disk_.FileName(row), "", size, std::to_string(disk_.FileIndex(row))});
+    rows.push_back({disk_.FileName(row), "", media::SizeText(disk_.Size(row)), std::to_string(disk_.FileIndex(row))});
   }
   window_.SetFileRows(rows);
 }

@@ -130,6 +130,11 @@ std::vector<std::string> CRemovableDisk::CandidateDrives() {
   return drives;
 }
 
+std::string SizeText(long sectors) {
+  const uint64_t bytes = static_cast<uint64_t>(std::max(sectors, 0L)) * kSectorSize;
+  return Format("%ldMB", static_cast<long>(bytes >> 20));
+}
+
 std::unique_ptr<FileByteSource> OpenSignedDisk(std::string* path) {
   const std::vector<std::string> drives = CRemovableDisk::CandidateDrives();
   for (size_t number = 0; number < static_cast<size_t>(kMaxDrives); ++number) {

@@ -110,6 +110,10 @@ class CRemovableDisk {
   std::string disk_path_;
 };
 
+// A file's size in the removable player's file list: "%ldMB" of sectors x
+// 512 / 2^20, rounded down, in 64 bits (a 4 GB file is 2^23 sectors).
+std::string SizeText(long sectors);
+
 // The first drive of CandidateDrives() carrying the signature, opened
 // read-only, with its path; null when the scan fails (traced as the reader does).
 std::unique_ptr<FileByteSource> OpenSignedDisk(std::string* path);

@@ -179,6 +179,13 @@ TEST_F(DiskFolder, FindRowMatchesTheWholeFileIndex) {
   EXPECT_EQ(disk.FindRow(0), -1);
 }
 
+TEST(RemovableDiskSizes, FileSizesOfFourGigabytesAndMoreDoNotWrap) {
+  EXPECT_EQ(SizeText(2047), "0MB");
+  EXPECT_EQ(SizeText(2048), "1MB");
+  EXPECT_EQ(SizeText(8388608), "4096MB");
+  EXPECT_EQ(SizeText(4294967295L), "2097151MB");
+}
+
 TEST_F(DiskFolder, StretchesAreCheckedAgainstTheDisk) {
   const std::string path = Image("dvr.img", true, {}, 300);
   std::string error;
