@@ -1,10 +1,7 @@
 #include "client/shell/local_player.h"
 
-#include <QCoreApplication>
-#include <QProgressDialog>
-
-#include "client/media/engine/mp4_export.h"
 #include "client/sessions/session_ui.h"
+#include "client/shell/export_progress.h"
 #include "client/shell/shell_window.h"
 #include "platform/trace.h"
 
@@ -91,26 +88,7 @@ bool CLocalPlayer::ExportFile(const QString& path, QString* out_path) {
     window_.ShowMessage("Export failed: " + error, BoxIcon::kError);
     return false;
   }
-  const int channel = loaded.media.pictures.front().channel;
-  QProgressDialog progress("Exporting " + path, "Cancel", 0, 100, window_.host());
-  progress.setWindowTitle("Export");
-  progress.setMinimumDuration(0);
-  media::ExportSummary summary;
-  const bool done = media::ExportMp4(
-      loaded, channel, out_path->toStdString(),
-      [&](int part, int total) {
-        progress.setValue(part * 100 / total);
-        QCoreApplication::processEvents();
-        return !progress.wasCanceled();
-      },
-      &summary, &error);
-  progress.reset();
-  if (!done) {
-    window_.ShowMessage("Export failed: " + error, BoxIcon::kError);
-    return false;
-  }
-  window_.AddEventLog(sessions::kEventColour, "[EVENT] Exported " + out_path->toStdString());
-  return true;
+  return ExportWithProgress(window_, loaded, *out_path);
 }
 
 }  // namespace shell

@@ -320,6 +320,11 @@ TEST_F(PlayerModes, RemovablePlayerListsTheDiskAndPlaysAFile) {
   window_->OnCommand(kTimeSelect);
   EXPECT_TRUE(HasLogLine("[EVENT] Time to time Playback"));
 
+  QString clip;
+  ASSERT_TRUE(removable_->ExportRow(dir_, &clip));
+  EXPECT_GT(fs::file_size(clip.toStdString()), 1000u);
+  EXPECT_TRUE(HasLogLine("[EVENT] Exported " + clip.toStdString()));
+
   window_->OnCommand(kClose);
   EXPECT_EQ(removable_->disk().RowCount(), 0) << "leaving empties the index table";
   EXPECT_FALSE(removable_->control()->playback().is_open());

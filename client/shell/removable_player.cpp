@@ -1,8 +1,11 @@
 #include "client/shell/removable_player.h"
 
 #include <QByteArray>
+#include <QMenu>
 
 #include "client/sessions/session_ui.h"
+#include "client/shell/export_progress.h"
+#include "client/shell/search_widgets.h"
 #include "client/shell/select_device_dialog.h"
 #include "client/shell/shell_window.h"
 #include "client/shell/time_to_time_dialog.h"
@@ -69,9 +72,44 @@ void CRemovablePlayer::Enter() {
   selection_ = media::kAllEight;
   window_.SetFileRows({});
   ShowMonth();
+  // The window's file list is shared with the search mode: the export menu is ours only here.
+  if (auto* list = window_.host()->findChild<CRecordFileList*>()) {
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    export_menu_ = connect(list, &QWidget::customContextMenuRequested, this, &CRemovablePlayer::OfferExport);
+  }
+}
+
+void CRemovablePlayer::OfferExport(const QPoint& point) {
+  auto* list = window_.host()->findChild<CRecordFileList*>();
+  if (list == nullptr || !ChosenRow()) return;
+  QMenu menu(list);
+  QAction* action = menu.addAction("Export");
+  if (menu.exec(list->viewport()->mapToGlobal(point)) != action) return;
+  const auto folder = window_.dialogs().BrowseForFolder(window_.host(), "Export to");
+  if (!folder) return;
+  QString out;
+  ExportRow(*folder, &out);
+}
+
+bool CRemovablePlayer::ExportRow(const std::string& folder, QString* out_path) {
+  const auto row = ChosenRow();
+  if (!row) return false;
+  char name[64];
+  std::snprintf(name, sizeof name, "/%04d%02d%02d%02d_%ld.mp4", disk_.Year(*row), disk_.Month(*row), disk_.Day(*row),
+                disk_.Hour(*row), disk_.FileIndex(*row));
+  *out_path = QString::fromStdString(folder + name);
+  media::LoadedRecording loaded;
+  std::string error;
+  if (!media::LoadDiskFile(disk_.disk_path(), static_cast<uint32_t>(disk_.StartAddress(*row)),
+                           static_cast<uint32_t>(disk_.Size(*row)), disk_.VideoMode(*row) == 1, &loaded, &error)) {
+    window_.ShowMessage("Export failed: " + error, BoxIcon::kError);
+    return false;
+  }
+  return ExportWithProgress(window_, loaded, *out_path);
 }
 
 void CRemovablePlayer::Leave() {
+  disconnect(export_menu_);
   CPlayerHost::Leave();
   disk_.Reset();
   window_.SetBoldDays(0);

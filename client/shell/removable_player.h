@@ -38,6 +38,8 @@ class CRemovablePlayer final : public CPlayerHost {
   const media::IndexTable& table() const { return table_; }
   int jump_low() const { return jump_low_; }
   int jump_high() const { return jump_high_; }
+  // Exports the file of the chosen row into `folder`; the clip's path in *out_path.
+  bool ExportRow(const std::string& folder, QString* out_path);
 
  protected:
   void Select() override;
@@ -55,11 +57,13 @@ class CRemovablePlayer final : public CPlayerHost {
   void SetJumpRange(int row);
   void TimeSelect();
   void OnPosition(int position);
+  void OfferExport(const QPoint& point);
 
   media::IndexTable table_;
   media::CRemovableDisk disk_;
   int jump_low_ = 0;
   int jump_high_ = 0;
+  QMetaObject::Connection export_menu_;  // the file list's menu, while the mode is active
 };
 
 }  // namespace shell
