@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the two include rules no compiler enforces: the headless layers use no
+# Checks the include rules no compiler enforces: the headless layers use no
 # Qt Widgets, and only the decoder module includes FFmpeg's decoding headers
-# (the emulator's encoder, benchmarks' references and test support aside).
+# (the emulator's encoder, benchmarks' references and test support aside), and
+# only the MP4 export includes FFmpeg's format (muxing) headers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,6 +26,16 @@ decoding=$(git grep -lE '#include <libavcodec/' -- '*.cpp' '*.h' \
 if [ -n "$decoding" ]; then
   echo "FFmpeg's decoding headers outside the decoder module:"
   printf '  %s\n' $decoding
+  failed=1
+fi
+
+# The MP4 export is the one module that muxes.
+muxing=$(git grep -lE '#include <libavformat/' -- '*.cpp' '*.h' \
+  | grep -vE '(_test\.cpp$|/testing/|test_support\.|^tests/|^bench/|^fuzz/|^tools/)' \
+  | grep -vx 'client/media/engine/mp4_export.cpp' || true)
+if [ -n "$muxing" ]; then
+  echo "FFmpeg's format headers outside the MP4 export module:"
+  printf '  %s\n' $muxing
   failed=1
 fi
 

@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-  libavcodec-dev libavutil-dev libswscale-dev libpostproc-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libpostproc-dev ffmpeg
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core

@@ -46,6 +46,8 @@ const char* OutcomeText(Outcome outcome) {
       return "[NOTICE] Permission denied. Network disconnect.";
     case Outcome::kNoSuchFile:
       return "no such file row or a bad range";
+    case Outcome::kNoDisk:
+      return "Can not find Removable hard disk drive !!!";
     case Outcome::kConnectionLost:
       return "connection lost";
     case Outcome::kWriteFailed:

@@ -30,6 +30,7 @@ enum class Outcome : int {
   kAdminPlayback = 11,
   kPermissionDenied = 12,
   kNoSuchFile = 13,
+  kNoDisk = 14,
   kConnectionLost = 15,
   kWriteFailed = 16,
 };

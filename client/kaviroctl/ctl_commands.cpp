@@ -17,6 +17,9 @@
 #include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
 #include "client/kaviroctl/temporary_video_folder.h"
+#include "client/kaviroctl/media_commands.h"
+#include "platform/registry.h"
+#include "platform/settings_keys.h"
 
 namespace kaviroctl {
 
@@ -42,6 +45,11 @@ const char kUsageText[] =
     "             positions, write DIR/chNN.png and with --record its PLAY files into DIR\n"
     "  download   copy a recorded file: --date YYYY-MM-DD --file INDEX [--from MM:SS]\n"
     "             [--to MM:SS] [--out DIR] into DIR, else the video storage folder\n"
+    "  disk       print the index of a DVR hard disk [--image FILE]; --play INDEX --out DIR\n"
+    "             writes DIR/chNN.png, the first picture of each channel of that file\n"
+    "  play-file  FILE.rmp|FILE.amg --out DIR: DIR/chNN.png, the first picture of each channel\n"
+    "  export     (FILE.rmp | FILE.amg | --disk INDEX [--image FILE]) --out CLIP.mp4\n"
+    "             [--channel N]: one channel into an MP4 file, pictures copied as recorded\n"
     "options:\n"
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
@@ -49,7 +57,8 @@ const char kUsageText[] =
     "  --password TEXT    password\n"
     "  --seconds N        streaming time for probe and record (3)\n"
     "  --timeout N        seconds allowed to connect and to wait for pictures (10)\n"
-    "  --out DIR          output folder of snapshot, record and download\n"
+    "  --out DIR          output folder of snapshot, record, play, download and disk --play\n"
+    "  --image FILE       a DVR disk image instead of the drives (or $KAVIRO_DISKS)\n"
     "  --trace            print the debug trace on standard error\n"
     "  --version          print the version and the commit it was built from\n"
     "  --help             print this help\n"
@@ -57,7 +66,7 @@ const char kUsageText[] =
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
     "  10 record file not found, 11 the DVR's administrator is playing back,\n"
     "  12 permission denied (search needs admin), 13 no such file row or a bad range,\n"
-    "  15 connection lost, 16 recording write failed,\n"
+    "  14 no DVR hard disk found, 15 connection lost, 16 recording write failed,\n"
     "  128 + N ended by signal N (SIGINT, SIGTERM)\n";
 
 namespace {
@@ -343,6 +352,7 @@ int Download(const CtlOptions& options, std::ostream& out, std::ostream& err) {
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && IsMediaCommand(args[0])) return RunMediaCommand(args, out, err);
   CtlOptions options;
   std::string error;
   if (!Parse(args, &options, &error)) {

@@ -21,8 +21,10 @@
 #include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/live_mode.h"
+#include "client/shell/local_player.h"
 #include "client/shell/main_window.h"
 #include "client/shell/operator_dialogs.h"
+#include "client/shell/removable_player.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/search_mode.h"
 #include "client/shell/settings_keys.h"
@@ -153,6 +155,10 @@ int main(int argc, char** argv) {
   // One Vistrel control serves both remote modes; the live mode hosts it.
   auto search = std::make_unique<shell::CSearchMode>(*window, live->vistrel());
   window->SetViewer(shell::ViewerMode::kRemoteSearch, search.get());
+  auto local = std::make_unique<shell::CLocalPlayer>(*window);
+  window->SetViewer(shell::ViewerMode::kLocalPlayer, local.get());
+  auto removable = std::make_unique<shell::CRemovablePlayer>(*window);
+  window->SetViewer(shell::ViewerMode::kRemovablePlayer, removable.get());
   QObject::connect(window.get(), &shell::CMainWindow::TurnedOff, &app, &QApplication::quit);
 
   shell::CSplashScreen splash;
@@ -208,6 +214,10 @@ int main(int argc, char** argv) {
   while ((window->alarms().open_count() > 0 || window->alarms().buzzer_count() > 0) && waited.elapsed() < 1000) {
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   }
+  window->SetViewer(shell::ViewerMode::kRemovablePlayer, nullptr);
+  removable.reset();
+  window->SetViewer(shell::ViewerMode::kLocalPlayer, nullptr);
+  local.reset();
   window->SetViewer(shell::ViewerMode::kRemoteSearch, nullptr);
   search.reset();
   window->SetViewer(shell::ViewerMode::kRemoteLive, nullptr);

@@ -457,8 +457,8 @@ bool CMainWindow::RunSelectDevice() {
   CSelectDeviceDialog dialog(this);
   const int answer = RunDialog(dialog);
   if (answer != CSelectDeviceDialog::kHardDisk && answer != CSelectDeviceDialog::kCompactDisk) return false;
-  // The removable viewer opens the device on entry and reports its own failures.
-  if (CurrentViewer() != nullptr) return true;
+  // The removable viewer opens the device and reports its own failures.
+  if (IShellViewer* viewer = CurrentViewer()) return viewer->OpenDevice(answer);
   dialogs_.ShowMessageBox(this,
                           answer == CSelectDeviceDialog::kHardDisk ? "Can not find Removable hard disk drive !!!"
                                                                    : "Can not find Backup CD !!!",

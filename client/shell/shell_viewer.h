@@ -30,6 +30,9 @@ class IShellViewer {
   virtual void OnPtzPreset(int /*button_id*/, int /*action*/) {}
   // The operator moved the position slider; only in modes whose view seeks.
   virtual void OnSliderSeek(int /*position*/) {}
+  // The "Select Device" answer (Hard Disk 1078, Compact Disk 1250) before
+  // the mode is entered: false, with the viewer's own box shown, leaves it.
+  virtual bool OpenDevice(int /*device*/) { return true; }
   // While true the playback buttons keep the one shown pressed (recording
   // allows no other direction).
   virtual bool HoldsPlaybackGroup() const { return false; }

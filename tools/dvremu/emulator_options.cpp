@@ -23,6 +23,7 @@ const char kUsageText[] =
     "  --lights 0xNN        initial light status: bits 4-7 present, 0-3 on (0xF5)\n"
     "  --seed N             generator seed of the recordings and logs (1)\n"
     "  --days N             days of recordings up to today (90)\n"
+    "  --write-disk FILE    write a DVR disk image of the recordings (3 days unless --days) and exit\n"
     "  --script FILE        run the commands of FILE after start\n"
     "  --no-stdin           do not read commands from standard input\n"
     "  --verbose            trace lines to standard error\n"
@@ -138,6 +139,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* opt
     } else if (arg == "--days") {
       if (!number(1, 400, &n)) return false;
       options->recorded_days = static_cast<int>(n);
+      options->days_given = true;
+    } else if (arg == "--write-disk") {
+      if (!value(&options->write_disk)) return false;
     } else if (arg == "--script") {
       if (!value(&options->script_file)) return false;
     } else if (arg == "--no-stdin") {

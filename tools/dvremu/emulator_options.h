@@ -32,6 +32,9 @@ struct EmulatorOptions {
   // FILE_DATA packets sent before the data holds, as from a DVR that stopped
   // sending (-1: never holds), so a test can cancel or drop mid-way.
   int file_data_hold_after = -1;
+  // Write a DVR disk image of the recordings to this file and exit.
+  std::string write_disk;
+  bool days_given = false;
 };
 
 // Parses the command line; false with a message for bad arguments.

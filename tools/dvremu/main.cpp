@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "build_version.h"
+#include "tools/dvremu/disk_image.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/script.h"
 
@@ -38,6 +40,28 @@ void ReadStdin(dvremu::DvrEmulator& dvr) {
   }
 }
 
+// --write-disk: the recordings as a DVR disk image, without the network.
+int WriteDisk(const dvremu::EmulatorOptions& options) {
+  const time_t now = time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  dvremu::VideoSource video;
+  std::string error;
+  if (!video.Encode({options.width, options.height, options.fps, options.channels}, "DISK", &error)) {
+    std::fprintf(stderr, "dvremu: %s\n", error.c_str());
+    return 1;
+  }
+  dvremu::Recordings recordings;
+  recordings.Generate(options.seed, local, options.days_given ? options.recorded_days : 3, video);
+  if (!dvremu::WriteDiskImage(options.write_disk, video, recordings, dvremu::kDiskSecondsPerFile, &error)) {
+    std::fprintf(stderr, "dvremu: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("dvremu: wrote %zu files to %s\n", std::min<size_t>(recordings.files().size(), 1024),
+              options.write_disk.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,6 +78,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.verbose) setenv("KAVIRO_TRACE", "stderr", 0);
+  if (!options.write_disk.empty()) return WriteDisk(options);
 
   // Signals are taken by the main thread alone, with sigtimedwait below.
   sigset_t signals;

@@ -3,7 +3,17 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include "viewer_control/control/gl_video_view.h"
+#include "viewer_control/control/rgb_video_view.h"
+#include "viewer_control/control/video_device_analysis.h"
+
 namespace vistrel {
+
+VideoView* CreateVideoView(QWidget* parent, int* mode) {
+  *mode = AnalyseVideoDevice();
+  if (*mode == kYuvMode) return new GlVideoView(parent);
+  return new RgbVideoView(parent);
+}
 
 int32_t VideoView::DrawPicture(int slot, const PlanarPicture& picture, std::string_view date_text) {
   if (slot < 0 || slot >= 16 || picture.width <= 0 || picture.height <= 0) return 0;

@@ -66,4 +66,9 @@ class VideoView : public IFrameSink {
   std::array<PostProcessor, 16> post_;  // each used only by its slot's drawing thread
 };
 
+// The video window of the mode the video device analysis chooses, a child
+// of `parent`; `*mode` gets kYuvMode or kRgbMode. The control and the
+// players' controls draw through the same windows.
+VideoView* CreateVideoView(QWidget* parent, int* mode);
+
 }  // namespace vistrel

@@ -8,9 +8,7 @@
 #include "platform/result_codes.h"
 #include "viewer_control/control/adjust_color_dialog.h"
 #include "viewer_control/control/channel_setting_dialog.h"
-#include "viewer_control/control/gl_video_view.h"
-#include "viewer_control/control/rgb_video_view.h"
-#include "viewer_control/control/video_device_analysis.h"
+#include "viewer_control/control/video_view.h"
 
 namespace vistrel {
 
@@ -66,14 +64,7 @@ class EventRelay : public IVistrelEvents {
 };
 
 VistrelCtl::VistrelCtl(QWidget* parent) : QWidget(parent), relay_(std::make_unique<EventRelay>(this)) {
-  display_mode_ = AnalyseVideoDevice();
-  if (display_mode_ == kYuvMode) {
-    auto* view = new GlVideoView(this);
-    view_ = view;
-  } else {
-    auto* view = new RgbVideoView(this);
-    view_ = view;
-  }
+  view_ = CreateVideoView(this, &display_mode_);
   QWidget* window = view_->widget();
   window->move(0, 0);
   window->installEventFilter(this);
