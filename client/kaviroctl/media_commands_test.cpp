@@ -1,6 +1,8 @@
 // kaviroctl's local media commands end to end: disk images the emulator
 // writes, record files, recordings made from the emulator's stream, and MP4
 // files that FFmpeg's own tools read back.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -222,6 +224,19 @@ TEST_F(MediaCommands, ExportedClipReadsBackWithItsDurationSizeAndStart) {
   EXPECT_EQ(Run({"export", amg, "--out", dir_ + "/none.mp4", "--channel", "9"}), static_cast<int>(Outcome::kFailed));
   EXPECT_FALSE(fs::exists(dir_ + "/none.mp4"));
   EXPECT_EQ(Run({"export", "--out", clip}), static_cast<int>(Outcome::kUsage));
+}
+
+TEST_F(MediaCommands, AFailedExportIntoADeviceLeavesTheDeviceInPlace) {
+  // Every write to /dev/full fails; the unfinished clip is removed only when
+  // it is a file of its own, never the device node.
+  struct stat before {};
+  ASSERT_EQ(stat("/dev/full", &before), 0);
+  ASSERT_TRUE(S_ISCHR(before.st_mode));
+  EXPECT_EQ(Run({"export", Amg(), "--out", "/dev/full"}), static_cast<int>(Outcome::kFailed));
+  struct stat after {};
+  ASSERT_EQ(stat("/dev/full", &after), 0);
+  EXPECT_TRUE(S_ISCHR(after.st_mode));
+  EXPECT_EQ(after.st_rdev, before.st_rdev);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ extern "C" {
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 #include "viewer_control/engine/mpeg4_decoder.h"
@@ -61,6 +62,16 @@ std::string CreationTime(const vistrel::PictureTime& time) {
   char text[40];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc);
   return text;
+}
+
+// An unfinished clip is taken away, but only a regular file: the output
+// may be a device or a pipe (/dev/null, /dev/stdout), which must survive a
+// failed export, above all when it runs as root.
+void RemoveUnfinishedClip(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::symlink_status(path, error).type() == std::filesystem::file_type::regular) {
+    std::filesystem::remove(path, error);
+  }
 }
 
 }  // namespace
@@ -123,7 +134,7 @@ bool ExportMp4(LoadedRecording& recording, int channel, const std::string& out_p
   result = avformat_write_header(output.get(), nullptr);
   if (result < 0) {
     *error = "MP4 header: " + AvError(result);
-    std::filesystem::remove(out_path);
+    RemoveUnfinishedClip(out_path);
     return false;
   }
 
@@ -179,7 +190,7 @@ bool ExportMp4(LoadedRecording& recording, int channel, const std::string& out_p
   }
   if (failed || cancelled) {
     output.reset();
-    std::filesystem::remove(out_path);
+    RemoveUnfinishedClip(out_path);
     if (cancelled) *error = "cancelled";
     return false;
   }
