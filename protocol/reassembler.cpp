@@ -24,8 +24,7 @@ size_t NextMagicCandidate(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-Reassembler::Reassembler(size_t max_payload, Framing framing)
-    : framing_(framing), buffer_(kHeaderSize + max_payload) {}
+Reassembler::Reassembler(size_t max_payload, Framing framing) : framing_(framing), buffer_(kHeaderSize + max_payload) {}
 
 std::span<uint8_t> Reassembler::Wanted() { return {buffer_.data() + received_, wanted_}; }
 

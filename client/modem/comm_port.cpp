@@ -69,7 +69,7 @@ CCommPort::~CCommPort() {
 bool CCommPort::OnOwnerThread() const { return QThread::currentThread() == owner_.thread(); }
 
 bool CCommPort::Start(int fd, ICommPortSink* sink) {
-  struct stat info{};
+  struct stat info {};
   if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) {
     Trace("[COMM] File handle is not a comm handle.");
     return false;
