@@ -24,6 +24,8 @@ struct EmulatorOptions {
   std::string script_file;
   bool read_stdin = true;
   bool verbose = false;
+  bool modem = false;  // a modem on a pseudo-terminal as well
+  std::string modem_answer = "connect";
 };
 
 // Parses the command line; false with a message for bad arguments.
