@@ -93,8 +93,8 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
   }
   size_t first = 0;
   // The global options come before the command name.
-  while (first + 1 < args.size() && (args[first] == "--modem" || args[first] == "--phone" ||
-                                     args[first] == "--bridge-port")) {
+  while (first + 1 < args.size() &&
+         (args[first] == "--modem" || args[first] == "--phone" || args[first] == "--bridge-port")) {
     const std::string& value = args[first + 1];
     int number = 0;
     if (args[first] == "--modem") {

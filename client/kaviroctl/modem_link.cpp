@@ -14,8 +14,8 @@ bool ModemLink::Start(const ModemTarget& target) {
   // whatever it says opens this one.
   dialer_.Initialise(bridge_.get(), {target.device});
   if (!bridge_->Start()) {
-    err_ << "kaviroctl: cannot open the modem bridge on ports " << target.bridge_port << "-"
-         << target.bridge_port + 2 << "\n";
+    err_ << "kaviroctl: cannot open the modem bridge on ports " << target.bridge_port << "-" << target.bridge_port + 2
+         << "\n";
     return false;
   }
   bridge_->SetPhoneNumber(target.phone);

@@ -95,8 +95,8 @@ struct CTapiLine::Dialogue {
       if (fds[0].revents) return {};
       char c = 0;
       const ssize_t n = ::read(fd, &c, 1);
-      if (n < 0 && errno == EAGAIN) continue;
-      if (n <= 0) return {};
+      if (n == 0 || (n < 0 && errno == EAGAIN)) continue;
+      if (n < 0) return {};
       if (c == '\r' || c == '\n') {
         if (!line.empty()) return line;
         continue;
@@ -174,6 +174,8 @@ bool CTapiLine::MakeCall(const std::string& modem, const std::string& number) {
     StopCall();
     return false;
   }
+  // What a previous call left in the line is no answer to this one.
+  ::tcflush(fd_, TCIOFLUSH);
   auto dialogue = std::make_shared<Dialogue>();
   dialogue->fd = ::dup(fd_);
   dialogue_ = dialogue;

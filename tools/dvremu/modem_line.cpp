@@ -36,7 +36,7 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
       done += static_cast<size_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       pollfd wait{fd, POLLOUT, 0};
-      if (::poll(&wait, 1, 5000) <= 0) return false;
+      if (::poll(&wait, 1, 1000) <= 0) return false;
     } else {
       return false;
     }
@@ -155,6 +155,8 @@ void ModemLine::Run() {
     call->End();
     call.reset();
     line.Reset();
+    // Nothing of this call may reach the next caller.
+    ::tcflush(master_, TCIOFLUSH);
   };
   auto answer_dial = [&] {
     switch (answer_.load()) {
@@ -209,7 +211,8 @@ void ModemLine::Run() {
       call->next_offer = Clock::now() + kFileOfferPeriod;
     }
     const auto frame = protocol::ToLineFrame(marked);
-    WriteAll(master_, frame.data(), frame.size());
+    // A line that takes nothing for a second has no caller on it any more.
+    if (!WriteAll(master_, frame.data(), frame.size())) end_call("line not read");
   };
 
   bool line_open = false;
@@ -239,6 +242,12 @@ void ModemLine::Run() {
       if (!call) {
         char chunk[256];
         const ssize_t n = ::read(master_, chunk, sizeof chunk);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+          line_open = false;
+          command_line.clear();
+          ::usleep(20000);  // no caller: the line reports only its hang-up
+          continue;
+        }
         for (ssize_t i = 0; i < n; ++i) {
           if (chunk[i] != '\r' && chunk[i] != '\n') {
             if (command_line.size() < 256) command_line += chunk[i];
@@ -257,6 +266,13 @@ void ModemLine::Run() {
       } else {
         const std::span<uint8_t> into = line.Wanted();
         const ssize_t n = ::read(master_, into.data(), into.size());
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+          // The caller closed its side of the line.
+          end_call("line closed");
+          line_open = false;
+          ::usleep(20000);
+          continue;
+        }
         if (n == 3 && line.received() == 0 && std::string(reinterpret_cast<char*>(into.data()), 3) == "+++") {
           // The escape: back to commands; the call ends with it.
           end_call("escape");
@@ -292,7 +308,7 @@ void ModemLine::Run() {
       }
       if (leg.reassembler.Received(static_cast<size_t>(n)) == Step::kPacket) {
         on_leg_packet(index);
-        leg.reassembler.Reset();
+        if (call) call->legs[index].reassembler.Reset();  // the call may have ended with it
       }
     }
   }

@@ -9,8 +9,8 @@
 
 #include "platform/trace.h"
 #include "tools/dvremu/dvr_emulator.h"
-#include "tools/dvremu/modem_line.h"
 #include "tools/dvremu/emulator_options.h"
+#include "tools/dvremu/modem_line.h"
 
 namespace dvremu {
 namespace {
