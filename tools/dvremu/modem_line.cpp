@@ -123,7 +123,11 @@ bool ModemLine::OpenLine() {
   ::tcgetattr(master_, &tio);
   ::cfmakeraw(&tio);
   ::tcsetattr(master_, TCSANOW, &tio);
-  std::printf("modem: %s\n", ::ptsname(master_));
+  {
+    std::lock_guard guard(path_lock_);
+    path_ = ::ptsname(master_);
+  }
+  std::printf("modem: %s\n", path().c_str());
   std::fflush(stdout);
   return true;
 }
@@ -212,7 +216,11 @@ void ModemLine::Run() {
     }
     const auto frame = protocol::ToLineFrame(marked);
     // A line that takes nothing for a second has no caller on it any more.
-    if (!WriteAll(master_, frame.data(), frame.size())) end_call("line not read");
+    if (!WriteAll(master_, frame.data(), frame.size())) {
+      end_call("line not read");
+      return;
+    }
+    ++packets_sent_;
   };
 
   bool line_open = false;

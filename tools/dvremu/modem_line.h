@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -37,6 +38,13 @@ class ModemLine {
     hangup_ = true;
     wake_.Set();
   }
+  // The line's path now (a new one after a hang-up).
+  std::string path() const {
+    std::lock_guard guard(path_lock_);
+    return path_;
+  }
+  // Packets carried to the caller so far, over all calls.
+  uint64_t packets_sent() const { return packets_sent_.load(); }
 
  private:
   void Run();
@@ -48,6 +56,9 @@ class ModemLine {
   std::atomic<bool> hangup_{false};
   platform::CloseEvent wake_;
   int master_ = -1;  // worker's once started
+  mutable std::mutex path_lock_;
+  std::string path_;  // guarded by path_lock_
+  std::atomic<uint64_t> packets_sent_{0};
   std::thread thread_;
 };
 
