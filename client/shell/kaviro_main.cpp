@@ -22,6 +22,7 @@
 #include "client/shell/connect_panel.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
+#include "client/shell/modem_link_host.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/settings_keys.h"
@@ -149,6 +150,7 @@ int main(int argc, char** argv) {
   auto window = std::make_unique<shell::CMainWindow>();
   auto live = std::make_unique<shell::CLiveMode>(*window);
   window->SetViewer(shell::ViewerMode::kRemoteLive, live.get());
+  shell::CModemLinkHost modem_link(*window);
   QObject::connect(window.get(), &shell::CMainWindow::TurnedOff, &app, &QApplication::quit);
 
   shell::CSplashScreen splash;
