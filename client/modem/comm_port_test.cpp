@@ -64,7 +64,9 @@ TEST_F(CommPortTest, DamagedBytesCostOnlyUpToTheNextMagic) {
   // buffer; then a truncated header cut by a lower-case magic: each is lost,
   // the packets behind them are not.
   std::vector<uint8_t> stream = {'x', 'y', 'T', 'O', 'L', 0, 1, 2, 3, 4, 5, 6, 7, 8};
-  auto append = [&](const std::vector<uint8_t>& bytes) { stream.insert(stream.end(), bytes.begin(), bytes.end()); };
+  auto append = [&](const std::vector<uint8_t>& bytes) {
+    for (const uint8_t byte : bytes) stream.push_back(byte);
+  };
   append(Packet(1, protocol::cmd::LOGON_RESULT, 2));
   auto oversize = Packet(3, 0x1234, 0);
   oversize[6] = oversize[7] = 0xFF;
