@@ -50,7 +50,9 @@ bool CLoopbackServerDlg::Start() {
   for (int i = 0; i < 3; ++i) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    // The sessions come from this machine only; on every interface anyone
+    // on the network could use the call.
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<uint16_t>(base_port_ + i));
     const int reuse = 1;
     ::setsockopt(servers_[i], SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);

@@ -62,12 +62,12 @@ struct Host : IBridgeHost {
 
 uint16_t TestBasePort() { return static_cast<uint16_t>(21000 + (::getpid() % 1500) * 3); }
 
-int ConnectLocal(uint16_t port) {
+int ConnectLocal(uint16_t port, uint32_t host = INADDR_LOOPBACK) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = htonl(host);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     ::close(fd);
     return -1;
@@ -161,6 +161,14 @@ TEST_F(BridgeTest, LinePacketsGoWhereByteFiveSaysAndNowhereElse) {
   SendLocal(file_, Packet(3, 0x0401));
   EXPECT_EQ(dialer_.line->Receive(14), Packet(1, 0x0301, {7, 7}));
   EXPECT_EQ(dialer_.line->Receive(12), Packet(3, 0x0401));
+}
+
+TEST_F(BridgeTest, OnlyThisMachineReachesTheServers) {
+  // Any other address, even another loopback one, finds nothing listening.
+  EXPECT_EQ(ConnectLocal(base_, INADDR_LOOPBACK + 1), -1);
+  const int fd = ConnectLocal(base_);
+  EXPECT_GE(fd, 0);
+  if (fd >= 0) ::close(fd);
 }
 
 TEST_F(BridgeTest, StreamLogonIsAnsweredHereEvenSplitAndJoined) {
