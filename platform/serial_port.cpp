@@ -38,6 +38,29 @@ unsigned SpeedForBaud(int baud) {
   }
 }
 
+bool ConfigureRawLine(int fd, int baud, FlowControl flow) {
+  const unsigned speed = SpeedForBaud(baud);
+  termios tio{};
+  if (speed == 0 || ::tcgetattr(fd, &tio) != 0) return false;
+  ::cfmakeraw(&tio);
+  tio.c_cflag |= CLOCAL | CREAD;
+  tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+  tio.c_cflag = (tio.c_cflag & ~CSIZE) | CS8;
+  if (flow == FlowControl::kXonXoff) {
+    tio.c_iflag |= IXON | IXOFF;
+    tio.c_cc[VSTART] = kXon;
+    tio.c_cc[VSTOP] = kXoff;
+  } else {
+    tio.c_cflag |= CRTSCTS;
+  }
+  // Reads return at once with whatever is there.
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
 bool CaptureSink::Start(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
@@ -92,21 +115,7 @@ bool SerialPort::Open(const std::string& device, int baud, int port_number, Noti
   ::ioctl(state->fd, TIOCEXCL);
   ::tcflush(state->fd, TCIOFLUSH);
 
-  termios tio{};
-  if (::tcgetattr(state->fd, &tio) != 0) return fail(std::strerror(errno));
-  ::cfmakeraw(&tio);
-  tio.c_cflag |= CLOCAL | CREAD;
-  tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
-  tio.c_cflag = (tio.c_cflag & ~CSIZE) | CS8;
-  tio.c_iflag |= IXON | IXOFF;
-  tio.c_cc[VSTART] = kXon;
-  tio.c_cc[VSTOP] = kXoff;
-  // Reads return at once with whatever is there.
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
-  ::cfsetispeed(&tio, speed);
-  ::cfsetospeed(&tio, speed);
-  if (::tcsetattr(state->fd, TCSANOW, &tio) != 0) return fail(std::strerror(errno));
+  if (!ConfigureRawLine(state->fd, baud, FlowControl::kXonXoff)) return fail(std::strerror(errno));
   if (!state->wake.valid()) return fail("thread");
 
   state->notify = std::move(notify);

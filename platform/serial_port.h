@@ -107,4 +107,10 @@ class SerialPort {
 // The termios speed constant for a baud rate, 0 when the rate is unsupported.
 unsigned SpeedForBaud(int baud);
 
+enum class FlowControl { kXonXoff, kHardware };
+// Sets the tty `fd` raw, 8N1 at `baud`, reads returning at once with what is
+// there. Hardware flow control is asked for only; a device without it (a
+// pseudo-terminal) runs without. False (with errno) when the tty refuses.
+bool ConfigureRawLine(int fd, int baud, FlowControl flow);
+
 }  // namespace platform

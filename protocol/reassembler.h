@@ -7,6 +7,10 @@
 // header whose magic does not match is skipped by resynchronising on the next
 // "TOLVA" in the bytes already received.
 //
+// The modem line frames the same way with two differences: the header's port
+// byte is kept (it routes the packet), and a length of 0xFFFF announces a
+// 32-bit big-endian length L at bytes 12-15 (the payload is L - 4 bytes).
+//
 // Owned and used by one thread: the connection's reader. A reset from another
 // thread is only allowed once the reader has stopped.
 #pragma once
@@ -23,10 +27,12 @@ namespace protocol {
 // A complete packet, header and payload contiguous.
 struct PacketView {
   std::span<const uint8_t> bytes;
+  size_t payload_offset = kHeaderSize;  // 16 behind an extended length
 
   uint32_t code() const { return HeaderCode(bytes.first<kHeaderSize>()); }
   uint16_t announced_length() const { return HeaderPayloadLength(bytes.first<kHeaderSize>()); }
-  std::span<const uint8_t> payload() const { return bytes.subspan(kHeaderSize); }
+  std::span<const uint8_t> payload() const { return bytes.subspan(payload_offset); }
+  bool extended() const { return payload_offset != kHeaderSize; }
 };
 
 class Reassembler {
@@ -38,7 +44,15 @@ class Reassembler {
     kResync,    // the header's magic did not match; bytes were skipped
   };
 
-  explicit Reassembler(size_t max_payload);
+  enum class Framing {
+    kReceiver,  // a TCP port's receiver: byte 5 cleared, no extended length
+    kForward,   // bytes passed on unchanged: byte 5 kept, no extended length
+    kLine,      // the modem line: byte 5 kept, 0xFFFF extends the length
+  };
+  static constexpr uint16_t kExtendedLength = 0xFFFF;
+  static constexpr size_t kExtendedHeaderSize = kHeaderSize + 4;
+
+  explicit Reassembler(size_t max_payload, Framing framing = Framing::kReceiver);
 
   // Where the next receive call writes, and how many bytes it asks for.
   std::span<uint8_t> Wanted();
@@ -48,6 +62,9 @@ class Reassembler {
   PacketView Packet() const;
   // Back to waiting for a header, after the packet has been dispatched.
   void Reset();
+  // Treats the header received so far as lost: skips to the next magic in the
+  // bytes already received (after kOversize, where the peer is kept).
+  Step DropHeader();
 
   size_t received() const { return received_; }
   size_t wanted() const { return wanted_; }
@@ -57,7 +74,11 @@ class Reassembler {
 
  private:
   Step HeaderComplete();
+  Step ExtendedLengthComplete();
+  Step SkipToNextMagic();
 
+  const Framing framing_;
+  bool extended_ = false;
   std::vector<uint8_t> buffer_;
   size_t received_ = 0;
   size_t wanted_ = kHeaderSize;

@@ -16,15 +16,16 @@
 #include "client/kaviroctl/download_finder.h"
 #include "client/kaviroctl/interrupt.h"
 #include "client/kaviroctl/live_link.h"
-#include "client/kaviroctl/temporary_video_folder.h"
 #include "client/kaviroctl/media_commands.h"
+#include "client/kaviroctl/modem_link.h"
+#include "client/kaviroctl/temporary_video_folder.h"
 #include "platform/registry.h"
 #include "platform/settings_keys.h"
 
 namespace kaviroctl {
 
 const char kUsageText[] =
-    "Usage: kaviroctl COMMAND [options]\n"
+    "Usage: kaviroctl [--modem DEVICE --phone NUMBER [--bridge-port N]] COMMAND [options]\n"
     "commands:\n"
     "  probe      log on, print the channel count and pan/tilt mask, then the\n"
     "             pictures per second of each channel over --seconds\n"
@@ -50,6 +51,11 @@ const char kUsageText[] =
     "  play-file  FILE.rmp|FILE.amg --out DIR: DIR/chNN.png, the first picture of each channel\n"
     "  export     (FILE.rmp | FILE.amg | --disk INDEX [--image FILE]) --out CLIP.mp4\n"
     "             [--channel N]: one channel into an MP4 file, pictures copied as recorded\n"
+    "global options, before the command:\n"
+    "  --modem DEVICE     reach the DVR over the modem on this tty, through the\n"
+    "                     loopback bridge run in process\n"
+    "  --phone NUMBER     the DVR modem's telephone number, dialed as typed\n"
+    "  --bridge-port N    the bridge's command port (2000); stream N+1, file N+2\n"
     "options:\n"
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
@@ -72,6 +78,7 @@ const char kUsageText[] =
 namespace {
 
 struct CtlOptions {
+  ModemTarget modem;
   std::string command;
   LinkTarget target;
   int seconds = 3;
@@ -109,8 +116,36 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
     *error = "no command";
     return false;
   }
-  options->command = args[0];
-  for (size_t i = 1; i < args.size(); ++i) {
+  size_t first = 0;
+  // The global options come before the command name.
+  while (first + 1 < args.size() &&
+         (args[first] == "--modem" || args[first] == "--phone" || args[first] == "--bridge-port")) {
+    const std::string& value = args[first + 1];
+    int number = 0;
+    if (args[first] == "--modem") {
+      options->modem.device = value;
+    } else if (args[first] == "--phone") {
+      options->modem.phone = value;
+    } else if (ParseNumber(value, 1, 65533, &number)) {
+      options->modem.bridge_port = static_cast<uint16_t>(number);
+    } else {
+      *error = "bad option --bridge-port " + value;
+      return false;
+    }
+    first += 2;
+  }
+  if (first >= args.size()) {
+    *error = "no command";
+    return false;
+  }
+  if (options->modem.device.empty() != options->modem.phone.empty()) {
+    *error = "--modem and --phone go together";
+    return false;
+  }
+  options->target.modem = !options->modem.device.empty();
+  if (options->target.modem) options->target.host = options->modem.phone;
+  options->command = args[first];
+  for (size_t i = first + 1; i < args.size(); ++i) {
     const std::string& flag = args[i];
     if (flag == "--trace") continue;  // taken by main before anything is traced
     if (flag == "--go" || flag == "--store") {
@@ -362,6 +397,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   const bool makes_files = options.command == "snapshot" || options.command == "record" ||
                            (options.command == "play" && !options.out.empty());
   if (makes_files && !MakeOutputFolder(options.out, err)) return static_cast<int>(Outcome::kFailed);
+  // Every command's sessions reach the DVR through the bridge over the line.
+  ModemLink modem_link(err);
+  if (options.target.modem && !modem_link.Start(options.modem)) return static_cast<int>(Outcome::kFailed);
   if (options.command == "search" || options.command == "play") {
     SearchOptions search = options.search;
     search.target = options.target;
@@ -376,6 +414,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   LiveLink link(/*quiet=*/true);
   const Outcome outcome = link.Connect(options.target, std::chrono::seconds(options.timeout));
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);
+  // A call that did not get through (busy, no carrier, no dial tone) is an
+  // unreachable DVR; the bridge has shown its notice.
+  if (outcome != Outcome::kOk && modem_link.lost()) return static_cast<int>(Outcome::kUnreachable);
   if (outcome != Outcome::kOk) {
     err << "kaviroctl: " << OutcomeText(outcome) << "\n";
     return static_cast<int>(outcome);

@@ -67,7 +67,7 @@ bool LiveLink::Pump(const std::function<bool()>& done, std::chrono::milliseconds
 
 Outcome LiveLink::Connect(const LinkTarget& target, std::chrono::seconds timeout) {
   sessions::CLiveSession& session = viewer_->session(0);
-  if (session.SetLogonData(target.host, target.port, target.user, target.password, true) != 0) {
+  if (session.SetLogonData(target.host, target.port, target.user, target.password, !target.modem) != 0) {
     return Outcome::kUsage;
   }
   const bool settled =

@@ -39,6 +39,8 @@ struct LinkTarget {
   uint16_t port = 4000;
   std::string user = "admin";
   std::string password;
+  // Over the modem bridge: `host` is then the telephone number.
+  bool modem = false;
 };
 
 class LiveLink {

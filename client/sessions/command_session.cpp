@@ -55,6 +55,13 @@ CCommandSession::CCommandSession(int index, const CommandSessionTexts& texts, Co
   QObject::connect(stop_wait_, &QTimer::timeout, &timer_parent, [this] { host_.OnStopWaitExpired(); });
 }
 
+namespace {
+std::atomic<uint16_t> bridge_port{kBridgePort};
+}  // namespace
+
+uint16_t BridgePort() { return bridge_port.load(); }
+void SetBridgePort(uint16_t port) { bridge_port.store(port); }
+
 CCommandSession::~CCommandSession() { socket_.CloseSocket(); }
 
 int CCommandSession::SetLogonData(const std::string& address, uint16_t port, const std::string& user_name,
@@ -67,7 +74,7 @@ int CCommandSession::SetLogonData(const std::string& address, uint16_t port, con
     return kAlreadyConnected;
   }
   const std::string connect_address = network ? address : kBridgeAddress;
-  const uint16_t connect_port = network ? port : kBridgePort;
+  const uint16_t connect_port = network ? port : BridgePort();
   const LinkKind link = network ? LinkKind::kNetwork : LinkKind::kModem;
   const char* kind = network ? "IP" : "Telephone Number";
 

@@ -41,6 +41,10 @@ enum class LinkKind : int { kNetwork = 0, kModem = 5 };
 // Where the loopback bridge accepts a modem link's connection.
 inline constexpr const char* kBridgeAddress = "127.0.0.1";
 inline constexpr uint16_t kBridgePort = 2000;
+// The bridge's command port for this process (stream +1, file +2):
+// kBridgePort unless a tool runs its own bridge on other ports. Any thread.
+uint16_t BridgePort();
+void SetBridgePort(uint16_t port);
 
 inline constexpr int kAlreadyConnected = 0x40001;
 // SendAuthData: the mode refused the user name; nothing was sent.

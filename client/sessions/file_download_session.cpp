@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "client/sessions/command_session.h"
 #include "client/sessions/socket_error_text.h"
 #include "platform/result_codes.h"
 #include "platform/trace.h"
@@ -67,7 +68,7 @@ std::string DownloadRateText(uint64_t bytes_this_second) {
 }
 
 uint16_t FileDownloadPort(uint16_t command_port, bool over_modem) {
-  return over_modem ? kBridgeFilePort : static_cast<uint16_t>(command_port + 2);
+  return static_cast<uint16_t>((over_modem ? BridgePort() : command_port) + 2);
 }
 
 const char* FileDownloadAddress(const std::string& dvr_address, bool over_modem) {

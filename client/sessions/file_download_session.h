@@ -69,8 +69,7 @@ std::string DownloadSizeText(uint64_t received, uint64_t total);
 std::string DownloadRateText(uint64_t bytes_this_second);
 
 // The file download port of a DVR whose command port is `command_port`, or
-// 2002 on the loopback bridge over a modem.
-inline constexpr uint16_t kBridgeFilePort = 2002;
+// over a modem the loopback bridge's file port (2002 unless a tool moved it).
 uint16_t FileDownloadPort(uint16_t command_port, bool over_modem);
 const char* FileDownloadAddress(const std::string& dvr_address, bool over_modem);
 

@@ -320,21 +320,22 @@ TEST_F(LiveSessionTest, ASendToADvrThatStoppedReadingCostsTheConnectionAfterASec
 
 TEST(LiveSessionModem, TelephoneLinkGoesThroughTheLocalBridgePort) {
   testing::Application();
-  // The modem link's bridge listens on 2000-2002; the emulator stands in for it.
+  // The emulator stands in for the modem link's bridge.
   dvremu::EmulatorOptions options;
-  options.port = 2000;
   options.read_stdin = false;
-  dvremu::DvrEmulator bridge(options);
-  std::string error;
-  if (!bridge.Start(&error)) GTEST_SKIP() << "ports 2000-2002 are taken: " << error;
+  auto dvr = dvremu::DvrEmulator::StartOnFreePorts(options);
+  ASSERT_TRUE(dvr);
+  dvremu::DvrEmulator& bridge = *dvr;
+  testing::BridgePortForTest bridge_port(bridge.command_port());
   platform::TraceCapture trace;
   RecordingUi ui;
   CLiveViewer viewer(ui, nullptr);
   CLiveSession& session = viewer.session(1);
   ASSERT_EQ(session.SetLogonData("02-555-1234", 4000, "admin", "1234", false), 0);
-  EXPECT_TRUE(
-      trace.Contains("[LIVE DVR 1] Live logon data Telephone Number : 02-555-1234, Port : 2000, Username : admin, "
-                     "Password : ****"));
+  EXPECT_TRUE(trace.Contains(
+      "[LIVE DVR 1] Live logon data Telephone Number : 02-555-1234, Port : " + std::to_string(bridge.command_port()) +
+      ", Username : admin, "
+      "Password : ****"));
   ASSERT_TRUE(PumpUntil([&] { return session.channel_count() == 4; }));
   EXPECT_TRUE(session.over_modem());
   EXPECT_EQ(viewer.KeepAlivePeriodMs(1), kModemKeepAliveMs);

@@ -220,13 +220,13 @@ TEST_F(SearchSessionTest, AlarmsLightsAndNoticesOfTheSearchedDvr) {
 
 TEST(SearchSessionModem, DisconnectWaitsForTheStopReplyAtMostFiveSeconds) {
   testing::Application();
-  // The modem link's bridge listens on 2000-2002; the emulator stands in for it.
+  // The emulator stands in for the modem link's bridge.
   dvremu::EmulatorOptions options;
-  options.port = 2000;
   options.read_stdin = false;
-  dvremu::DvrEmulator bridge(options);
-  std::string error;
-  if (!bridge.Start(&error)) GTEST_SKIP() << "ports 2000-2002 are taken: " << error;
+  auto dvr = dvremu::DvrEmulator::StartOnFreePorts(options);
+  ASSERT_TRUE(dvr);
+  dvremu::DvrEmulator& bridge = *dvr;
+  testing::BridgePortForTest bridge_port(bridge.command_port());
   platform::TraceCapture trace;
   RecordingSearchUi ui;
   ui.calendar = Today();
@@ -234,9 +234,10 @@ TEST(SearchSessionModem, DisconnectWaitsForTheStopReplyAtMostFiveSeconds) {
   CSearchViewer viewer(ui, &control);
   CSearchSession& session = viewer.session();
   ASSERT_EQ(session.SetLogonData("02-555-1234", 4000, "admin", "1234", false), 0);
-  EXPECT_TRUE(
-      trace.Contains("[SEARCH DVR 0] Search logon data Telephone Number : 02-555-1234, Port : 2000, Username : admin, "
-                     "Password : ****"));
+  EXPECT_TRUE(trace.Contains("[SEARCH DVR 0] Search logon data Telephone Number : 02-555-1234, Port : " +
+                             std::to_string(bridge.command_port()) +
+                             ", Username : admin, "
+                             "Password : ****"));
   ASSERT_TRUE(PumpUntil([&] { return !ui.rows.empty(); }, 10s));
   EXPECT_EQ(session.KeepAlivePeriodMs(), kModemKeepAliveMs);
 

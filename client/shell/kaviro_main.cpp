@@ -23,6 +23,7 @@
 #include "client/shell/live_mode.h"
 #include "client/shell/local_player.h"
 #include "client/shell/main_window.h"
+#include "client/shell/modem_link_host.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/removable_player.h"
 #include "client/shell/screen_placement.h"
@@ -159,6 +160,7 @@ int main(int argc, char** argv) {
   window->SetViewer(shell::ViewerMode::kLocalPlayer, local.get());
   auto removable = std::make_unique<shell::CRemovablePlayer>(*window);
   window->SetViewer(shell::ViewerMode::kRemovablePlayer, removable.get());
+  shell::CModemLinkHost modem_link(*window);
   QObject::connect(window.get(), &shell::CMainWindow::TurnedOff, &app, &QApplication::quit);
 
   shell::CSplashScreen splash;

@@ -27,6 +27,8 @@
 
 namespace dvremu {
 
+class ModemLine;
+
 class Connection;
 class Playback;
 
@@ -62,6 +64,9 @@ class DvrEmulator {
   void RequestStop() { stop_requested_.store(true); }
 
   uint16_t command_port() const { return ports_[0]; }
+  // The modem of --modem, for the script's modem commands; set before any runs.
+  void set_modem(ModemLine* modem) { modem_ = modem; }
+  ModemLine* modem() const { return modem_; }
   uint16_t stream_port() const { return ports_[1]; }
   uint16_t file_port() const { return ports_[2]; }
   const EmulatorOptions& options() const { return options_; }
@@ -132,6 +137,7 @@ class DvrEmulator {
   std::thread accept_thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> stop_requested_{false};
+  ModemLine* modem_ = nullptr;
   std::atomic<int> result_override_{-1};
   std::atomic<int> search_channels_{-1};
   std::atomic<int> playback_refusal_{-1};

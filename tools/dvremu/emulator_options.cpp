@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/dvremu/modem_line.h"
+
 namespace dvremu {
 
 const char kUsageText[] =
@@ -13,6 +15,9 @@ const char kUsageText[] =
     "  --bind ADDR          IPv4 address to listen on (127.0.0.1)\n"
     "  --port N             command port (4000); 0 takes three free ports, printed at start\n"
     "  --channels 4|8|16    camera channels (4); 16 only for load tests\n"
+    "  --modem              a modem on a pseudo-terminal too, printed as \"modem: PATH\"\n"
+    "  --modem-answer WHAT  its answer to a dial: connect, busy, no-carrier, no-dialtone,\n"
+    "                       no-answer (connect)\n"
     "  --user NAME          the one account's user name (admin)\n"
     "  --password PW        its password (1234)\n"
     "  --users FILE         accounts instead, one \"name password\" a line, # comments\n"
@@ -148,6 +153,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* opt
       options->read_stdin = false;
     } else if (arg == "--verbose") {
       options->verbose = true;
+    } else if (arg == "--modem") {
+      options->modem = true;
+    } else if (arg == "--modem-answer") {
+      if (!value(&options->modem_answer)) return false;
+      ModemAnswer answer;
+      if (!ParseModemAnswer(options->modem_answer, &answer)) {
+        *error = "--modem-answer takes connect, busy, no-carrier, no-dialtone or no-answer";
+        return false;
+      }
     } else {
       *error = "unknown argument: " + arg;
       return false;

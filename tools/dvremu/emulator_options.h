@@ -35,6 +35,8 @@ struct EmulatorOptions {
   // Write a DVR disk image of the recordings to this file and exit.
   std::string write_disk;
   bool days_given = false;
+  bool modem = false;  // a modem on a pseudo-terminal as well
+  std::string modem_answer = "connect";
 };
 
 // Parses the command line; false with a message for bad arguments.

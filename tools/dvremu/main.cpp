@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "build_version.h"
 #include "tools/dvremu/disk_image.h"
 #include "tools/dvremu/dvr_emulator.h"
+#include "tools/dvremu/modem_line.h"
 #include "tools/dvremu/script.h"
 
 namespace {
@@ -98,6 +100,17 @@ int main(int argc, char** argv) {
               dvr.command_port(), dvr.stream_port(), dvr.file_port(),
               static_cast<long long>(dvr.startup_time().count()));
   std::fflush(stdout);
+  std::unique_ptr<dvremu::ModemLine> modem;
+  if (options.modem) {
+    dvremu::ModemAnswer answer = dvremu::ModemAnswer::kConnect;
+    dvremu::ParseModemAnswer(options.modem_answer, &answer);
+    modem = std::make_unique<dvremu::ModemLine>(dvr.command_port(), answer);
+    if (!modem->Start(&error)) {
+      std::fprintf(stderr, "dvremu: %s\n", error.c_str());
+      return 1;
+    }
+    dvr.set_modem(modem.get());
+  }
 
   std::thread script_thread;
   if (!options.script_file.empty()) {
@@ -114,6 +127,7 @@ int main(int argc, char** argv) {
   while (!dvr.stop_requested()) {
     if (sigtimedwait(&signals, nullptr, &tick) > 0) break;
   }
+  if (modem) modem->Stop();
   dvr.Stop();
   if (script_thread.joinable()) script_thread.join();
   if (stdin_thread.joinable()) stdin_thread.join();

@@ -10,6 +10,7 @@
 #include "platform/trace.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/emulator_options.h"
+#include "tools/dvremu/modem_line.h"
 
 namespace dvremu {
 namespace {
@@ -117,6 +118,23 @@ bool ScriptRunner::Execute(const std::string& line, std::string* error) {
       dvr_.Garbage(port, static_cast<size_t>(value));
     else
       dvr_.Stall(port, std::chrono::milliseconds(value));
+  } else if (name == "modem-answer" || name == "hangup") {
+    ModemLine* modem = dvr_.modem();
+    ModemAnswer answer = ModemAnswer::kConnect;
+    if (!modem) {
+      *error = name + " needs --modem";
+      return false;
+    }
+    if (name == "hangup") {
+      if (too_many(1)) return false;
+      modem->HangUp();
+    } else {
+      if (too_many(2) || words.size() < 2 || !ParseModemAnswer(words[1], &answer)) {
+        *error = "modem-answer takes connect, busy, no-carrier, no-dialtone or no-answer";
+        return false;
+      }
+      modem->SetAnswer(answer);
+    }
   } else if (name == "sleep") {
     if (too_many(2) || !number(1, 0, 3600000, -1, &value)) return false;
     Pause(value);

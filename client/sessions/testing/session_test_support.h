@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "client/sessions/command_session.h"
 #include "client/sessions/session_ui.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/engine/vistrel_control.h"
@@ -125,5 +126,16 @@ std::vector<std::vector<uint8_t>> Received(dvremu::DvrEmulator& dvr, const std::
 
 // A port on 127.0.0.1 that nothing listens on.
 uint16_t ClosedPort();
+
+// Points the sessions' modem link at a bridge on other ports than 2000-2002
+// until the end of the test, so that tests running at once do not take each
+// other's ports.
+class BridgePortForTest {
+ public:
+  explicit BridgePortForTest(uint16_t port) { SetBridgePort(port); }
+  ~BridgePortForTest() { SetBridgePort(kBridgePort); }
+  BridgePortForTest(const BridgePortForTest&) = delete;
+  BridgePortForTest& operator=(const BridgePortForTest&) = delete;
+};
 
 }  // namespace sessions::testing

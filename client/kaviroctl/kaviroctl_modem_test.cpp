@@ -1,0 +1,93 @@
+// kaviroctl over a telephone line: the bridge and the dialer in process, the
+// emulated DVR's modem on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "client/kaviroctl/console_ui.h"
+#include "client/kaviroctl/ctl_commands.h"
+#include "tools/dvremu/dvr_emulator.h"
+#include "tools/dvremu/modem_line.h"
+
+namespace kaviroctl {
+namespace {
+
+using namespace std::chrono_literals;
+
+class KaviroctlModemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "kaviroctl_modem_test";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    dvremu::EmulatorOptions options;
+    options.read_stdin = false;
+    dvr_ = dvremu::DvrEmulator::StartOnFreePorts(options);
+    ASSERT_TRUE(dvr_);
+    modem_ = std::make_unique<dvremu::ModemLine>(dvr_->command_port(), dvremu::ModemAnswer::kConnect);
+    std::string error;
+    ASSERT_TRUE(modem_->Start(&error)) << error;
+    dir_ = std::filesystem::temp_directory_path() / ("kaviroctl-modem-" + std::to_string(getpid()));
+  }
+  void TearDown() override {
+    modem_->Stop();
+    dvr_->Stop();
+    std::filesystem::remove_all(dir_);
+  }
+  int Run(const std::vector<std::string>& command) {
+    out_.str("");
+    err_.str("");
+    const uint16_t bridge = static_cast<uint16_t>(24000 + (getpid() % 1000) * 3);
+    std::vector<std::string> args = {"--modem",     modem_->path(),  "--phone",
+                                     "--1234-5678", "--bridge-port", std::to_string(bridge)};
+    args.insert(args.end(), command.begin(), command.end());
+    args.insert(args.end(), {"--password", "1234", "--timeout", "30"});
+    return RunCommand(args, out_, err_);
+  }
+
+  std::unique_ptr<dvremu::DvrEmulator> dvr_;
+  std::unique_ptr<dvremu::ModemLine> modem_;
+  std::filesystem::path dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(KaviroctlModemTest, CommandsRunOverTheLineAndEachDialsAgain) {
+  ASSERT_EQ(Run({"snapshot", "--out", dir_.string()}), 0) << err_.str();
+  for (int channel = 1; channel <= 4; ++channel) {
+    EXPECT_NE(out_.str().find("ch0" + std::to_string(channel) + ".png 352x240"), std::string::npos) << out_.str();
+  }
+  ASSERT_EQ(Run({"status"}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("model: DVR-4CH"), std::string::npos);
+  ASSERT_EQ(Run({"light"}), 0) << err_.str();
+}
+
+TEST_F(KaviroctlModemTest, ACallThatFailsIsAnUnreachableDvrWithTheNotice) {
+  for (auto answer : {dvremu::ModemAnswer::kBusy, dvremu::ModemAnswer::kNoCarrier, dvremu::ModemAnswer::kNoDialTone}) {
+    modem_->SetAnswer(answer);
+    EXPECT_EQ(Run({"status"}), static_cast<int>(Outcome::kUnreachable)) << static_cast<int>(answer);
+    EXPECT_NE(err_.str().find("kaviroctl: [NOTICE] The remote dvr's modem is busy."), std::string::npos) << err_.str();
+  }
+}
+
+TEST_F(KaviroctlModemTest, AHangUpMidStreamIsALostConnection) {
+  // Once pictures flow, the DVR's modem drops the line.
+  std::thread hang_up([&] {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (modem_->packets_sent() < 100 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(10ms);
+    }
+    modem_->HangUp();
+  });
+  const int code = Run({"probe", "--seconds", "600"});
+  hang_up.join();
+  EXPECT_EQ(code, static_cast<int>(Outcome::kConnectionLost)) << err_.str();
+  EXPECT_NE(err_.str().find("[NOTICE] The remote dvr's modem is busy."), std::string::npos) << err_.str();
+}
+
+}  // namespace
+}  // namespace kaviroctl
