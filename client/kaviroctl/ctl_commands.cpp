@@ -373,7 +373,9 @@ int Download(const CtlOptions& options, std::ostream& out, std::ostream& err) {
   row.file_index = *options.search.file;
   row.date = {options.service.year, options.service.month, options.service.day};
   sessions::FileDownloadRecord record;
-  const Outcome found = FindDownloadRecord(options.target, row, std::chrono::seconds(options.timeout), &record, err);
+  SearchLink link(/*quiet=*/true);
+  const Outcome found =
+      FindDownloadRecord(link, options.target, row, std::chrono::seconds(options.timeout), &record, err);
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);
   if (found != Outcome::kOk) {
     err << "kaviroctl: " << OutcomeText(found) << "\n";

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "client/kaviroctl/search_link.h"
 #include "protocol/payload.h"
 
 namespace kaviroctl {
@@ -24,21 +23,16 @@ bool ParseMinuteSecond(const std::string& text, int* seconds) {
   return true;
 }
 
-Outcome FindDownloadRecord(const LinkTarget& target, const DownloadRow& row, std::chrono::seconds timeout,
-                           sessions::FileDownloadRecord* record, std::ostream& err) {
-  std::optional<sessions::FileDownloadRecord> filled;
-  {
-    SearchLink link(/*quiet=*/true);
-    const Outcome connected = link.Connect(target, row.date, timeout);
-    if (connected != Outcome::kOk) return connected;
-    const auto& files = link.viewer().files();
-    for (size_t i = 0; i < files.size(); ++i) {
-      if (files[i].index == row.file_index) link.ui().selected_row = static_cast<int>(i);
-    }
-    if (link.ui().selected_row) link.viewer().DownloadSelectedFile();
-    filled = link.ui().download_record;
-    link.Disconnect();
+Outcome FindDownloadRecord(SearchLink& link, const LinkTarget& target, const DownloadRow& row,
+                           std::chrono::seconds timeout, sessions::FileDownloadRecord* record, std::ostream& err) {
+  const Outcome connected = link.Connect(target, row.date, timeout);
+  if (connected != Outcome::kOk) return connected;
+  const auto& files = link.viewer().files();
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (files[i].index == row.file_index) link.ui().selected_row = static_cast<int>(i);
   }
+  if (link.ui().selected_row) link.viewer().DownloadSelectedFile();
+  const std::optional<sessions::FileDownloadRecord> filled = link.ui().download_record;
   if (!filled) return Outcome::kNoSuchFile;
 
   *record = *filled;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -64,6 +66,48 @@ TEST_F(KaviroctlModemTest, CommandsRunOverTheLineAndEachDialsAgain) {
   ASSERT_EQ(Run({"status"}), 0) << err_.str();
   EXPECT_NE(out_.str().find("model: DVR-4CH"), std::string::npos);
   ASSERT_EQ(Run({"light"}), 0) << err_.str();
+}
+
+// Search, playback and download take the same line: the search session through
+// the bridge's command port, the played stream through its stream port and the
+// download through its file port.
+TEST_F(KaviroctlModemTest, SearchPlayAndDownloadRunOverTheLine) {
+  const std::time_t now = std::time(nullptr);
+  std::tm day{};
+  localtime_r(&now, &day);
+  day.tm_mday -= 1;  // a whole day of finished files
+  day.tm_hour = 12;
+  std::mktime(&day);
+  const dvremu::RecordFile* file = nullptr;
+  for (const dvremu::RecordFile* f : dvr_->recordings().Day(day.tm_year + 1900, day.tm_mon + 1, day.tm_mday)) {
+    if (!f->still_recording && f->duration_s >= 120) file = f;
+  }
+  ASSERT_NE(file, nullptr);
+  char date[16];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1, day.tm_mday);
+
+  ASSERT_EQ(Run({"search", "--date", date}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("\t" + std::to_string(file->index) + "\n"), std::string::npos) << out_.str();
+
+  const std::string played = (dir_ / "play").string();
+  ASSERT_EQ(Run({"play", "--date", date, "--file", std::to_string(file->index), "--seconds", "2", "--out", played}), 0)
+      << err_.str();
+  EXPECT_NE(out_.str().find("position "), std::string::npos) << out_.str();
+  EXPECT_TRUE(std::filesystem::exists(played + "/ch01.png"));
+
+  const std::string saved = (dir_ / "download").string();
+  char from[8];
+  char to[8];
+  std::snprintf(from, sizeof from, "%02d:%02d", file->start_minute, file->start_second);
+  std::snprintf(to, sizeof to, "%02d:%02d", file->start_minute + 1, file->start_second);
+  ASSERT_EQ(Run({"download", "--date", date, "--file", std::to_string(file->index), "--from", from, "--to", to, "--out",
+                 saved}),
+            0)
+      << err_.str();
+  EXPECT_NE(out_.str().find("saved: " + saved), std::string::npos) << out_.str();
+  std::uintmax_t bytes = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(saved)) bytes += entry.file_size();
+  EXPECT_GT(bytes, 5u);  // more than the trailer alone
 }
 
 TEST_F(KaviroctlModemTest, ACallThatFailsIsAnUnreachableDvrWithTheNotice) {

@@ -33,7 +33,7 @@ Outcome SearchLink::Connect(const LinkTarget& target, const sessions::CalendarDa
                             std::chrono::seconds timeout) {
   ui_.calendar = date;
   sessions::CSearchSession& session = viewer_->session();
-  if (session.SetLogonData(target.host, target.port, target.user, target.password, true) != 0) {
+  if (session.SetLogonData(target.host, target.port, target.user, target.password, !target.modem) != 0) {
     return Outcome::kUsage;
   }
   const bool settled = PumpEvents(
