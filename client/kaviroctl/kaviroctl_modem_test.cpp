@@ -11,6 +11,11 @@
 
 #include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/ctl_commands.h"
+#include "client/kaviroctl/ctl_download.h"
+#include "client/kaviroctl/interrupt.h"
+#include "client/kaviroctl/modem_link.h"
+#include "client/kaviroctl/search_link.h"
+#include "protocol/payload.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/modem_line.h"
 
@@ -43,13 +48,22 @@ class KaviroctlModemTest : public ::testing::Test {
   int Run(const std::vector<std::string>& command) {
     out_.str("");
     err_.str("");
-    const uint16_t bridge = static_cast<uint16_t>(24000 + (getpid() % 1000) * 3);
     std::vector<std::string> args = {"--modem",     modem_->path(),  "--phone",
-                                     "--1234-5678", "--bridge-port", std::to_string(bridge)};
+                                     "--1234-5678", "--bridge-port", std::to_string(BridgePort())};
     args.insert(args.end(), command.begin(), command.end());
     args.insert(args.end(), {"--password", "1234", "--timeout", "30"});
     return RunCommand(args, out_, err_);
   }
+
+  // A finished file of two minutes or more on `day`.
+  const dvremu::RecordFile* LongFileOf(const std::tm& day) const {
+    const dvremu::RecordFile* found = nullptr;
+    for (const dvremu::RecordFile* f : dvr_->recordings().Day(day.tm_year + 1900, day.tm_mon + 1, day.tm_mday)) {
+      if (!f->still_recording && f->duration_s >= 120) found = f;
+    }
+    return found;
+  }
+  static uint16_t BridgePort() { return static_cast<uint16_t>(24000 + (getpid() % 1000) * 3); }
 
   std::unique_ptr<dvremu::DvrEmulator> dvr_;
   std::unique_ptr<dvremu::ModemLine> modem_;
@@ -68,20 +82,23 @@ TEST_F(KaviroctlModemTest, CommandsRunOverTheLineAndEachDialsAgain) {
   ASSERT_EQ(Run({"light"}), 0) << err_.str();
 }
 
+// A day of finished files, whatever the time of day now.
+std::tm Yesterday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm day{};
+  localtime_r(&now, &day);
+  day.tm_mday -= 1;
+  day.tm_hour = 12;
+  std::mktime(&day);
+  return day;
+}
+
 // Search, playback and download take the same line: the search session through
 // the bridge's command port, the played stream through its stream port and the
 // download through its file port.
 TEST_F(KaviroctlModemTest, SearchPlayAndDownloadRunOverTheLine) {
-  const std::time_t now = std::time(nullptr);
-  std::tm day{};
-  localtime_r(&now, &day);
-  day.tm_mday -= 1;  // a whole day of finished files
-  day.tm_hour = 12;
-  std::mktime(&day);
-  const dvremu::RecordFile* file = nullptr;
-  for (const dvremu::RecordFile* f : dvr_->recordings().Day(day.tm_year + 1900, day.tm_mon + 1, day.tm_mday)) {
-    if (!f->still_recording && f->duration_s >= 120) file = f;
-  }
+  const std::tm day = Yesterday();
+  const dvremu::RecordFile* file = LongFileOf(day);
   ASSERT_NE(file, nullptr);
   char date[16];
   std::snprintf(date, sizeof date, "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1, day.tm_mday);
@@ -108,6 +125,47 @@ TEST_F(KaviroctlModemTest, SearchPlayAndDownloadRunOverTheLine) {
   std::uintmax_t bytes = 0;
   for (const auto& entry : std::filesystem::directory_iterator(saved)) bytes += entry.file_size();
   EXPECT_GT(bytes, 5u);  // more than the trailer alone
+}
+
+// One call carries all three ports at once: a file plays on the stream port
+// while a stretch of it downloads on the file port, the search session
+// logged on throughout.
+TEST_F(KaviroctlModemTest, PlaybackGoesOnWhileAStretchDownloadsOverTheSameLine) {
+  ModemLink modem(err_);
+  ASSERT_TRUE(modem.Start({modem_->path(), "--1234-5678", BridgePort()})) << err_.str();
+  const std::tm day = Yesterday();
+  const dvremu::RecordFile* file = LongFileOf(day);
+  ASSERT_NE(file, nullptr);
+  LinkTarget target;
+  target.host = "--1234-5678";
+  target.modem = true;
+  target.password = "1234";
+  SearchLink link(/*quiet=*/true);
+  ASSERT_EQ(link.Connect(target, {day.tm_year + 1900, day.tm_mon + 1, day.tm_mday}, 30s), Outcome::kOk);
+  const auto& files = link.viewer().files();
+  int row = -1;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (files[i].index == file->index) row = static_cast<int>(i);
+  }
+  ASSERT_GE(row, 0);
+  ASSERT_EQ(link.Play(row, std::nullopt, 30s), Outcome::kOk);
+  link.viewer().ForwardPlay();
+  ASSERT_TRUE(PumpEvents([&] { return link.frames().count(0) > 0; }, 30s));
+
+  link.ui().selected_row = row;
+  link.viewer().DownloadSelectedFile();
+  ASSERT_TRUE(link.ui().download_record);
+  sessions::FileDownloadRecord record = *link.ui().download_record;
+  record.end_minute = protocol::BcdFromNumber(file->start_minute + 1);
+  record.end_second = protocol::BcdFromNumber(file->start_second);
+  const int before = link.frames().count(0);
+  DownloadOptions download;
+  download.out = (dir_ / "download").string();
+  download.timeout = 30s;
+  ASSERT_EQ(DownloadRecord(record, download, out_, err_), 0) << err_.str();
+  EXPECT_NE(out_.str().find("saved: " + download.out), std::string::npos) << out_.str();
+  ASSERT_TRUE(PumpEvents([&] { return link.frames().count(0) > before; }, 30s));
+  EXPECT_TRUE(link.viewer().session().stream_connected());
 }
 
 TEST_F(KaviroctlModemTest, ACallThatFailsIsAnUnreachableDvrWithTheNotice) {
