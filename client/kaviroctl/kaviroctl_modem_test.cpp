@@ -100,7 +100,7 @@ TEST_F(KaviroctlModemTest, SearchPlayAndDownloadRunOverTheLine) {
   const std::tm day = Yesterday();
   const dvremu::RecordFile* file = LongFileOf(day);
   ASSERT_NE(file, nullptr);
-  char date[16];
+  char date[48];
   std::snprintf(date, sizeof date, "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1, day.tm_mday);
 
   ASSERT_EQ(Run({"search", "--date", date}), 0) << err_.str();
@@ -113,8 +113,8 @@ TEST_F(KaviroctlModemTest, SearchPlayAndDownloadRunOverTheLine) {
   EXPECT_TRUE(std::filesystem::exists(played + "/ch01.png"));
 
   const std::string saved = (dir_ / "download").string();
-  char from[8];
-  char to[8];
+  char from[32];
+  char to[32];
   std::snprintf(from, sizeof from, "%02d:%02d", file->start_minute, file->start_second);
   std::snprintf(to, sizeof to, "%02d:%02d", file->start_minute + 1, file->start_second);
   ASSERT_EQ(Run({"download", "--date", date, "--file", std::to_string(file->index), "--from", from, "--to", to, "--out",

@@ -64,7 +64,7 @@ class MediaCommands : public ::testing::Test {
   std::vector<QImage> Pictures(const std::string& folder, int channels) {
     std::vector<QImage> images;
     for (int channel = 1; channel <= channels; ++channel) {
-      char name[16];
+      char name[24];
       std::snprintf(name, sizeof name, "ch%02d.png", channel);
       images.emplace_back(QString::fromStdString(folder + "/" + name));
       EXPECT_EQ(images.back().size(), QSize(352, 240)) << name;
