@@ -362,7 +362,7 @@ void CMainWindow::EnableSlider(bool enabled) { slider_->setEnabled(enabled); }
 
 void CMainWindow::ShowStatusBar(std::optional<sessions::StatusBarSpan> span) { status_bar_->ShowSpan(span); }
 
-void CMainWindow::ShowPlaySpeed(int speed_index) { speed_->ShowIndex(speed_index); }
+void CMainWindow::ShowPlaySpeed(int speed_index) { speed_->ShowIndex(speed_index, view_.player_speeds); }
 
 void CMainWindow::LatchPlaybackButton(std::optional<ControlId> id) {
   if (id && !InRange(*id, kPlaybackGroup.first, kPlaybackGroup.last)) return;

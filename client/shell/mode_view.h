@@ -36,6 +36,7 @@ struct ModeView {
   bool slider_seeks = false;        // the operator's slider moves reach the viewer
   bool connect_requests = false;    // the connect panel's requests reach the viewer
   bool choose_device = false;       // "Select Device" runs before the mode is entered
+  bool player_speeds = false;       // the speed picture shows x1/8 .. x2 rather than x1 .. x16
 };
 
 inline constexpr ModeView kIdleView{
@@ -69,7 +70,8 @@ inline constexpr ModeView kLocalPlayerView{.notice_id = 216,
                                            .panel = LowerPanel::kFile,
                                            .channel_view = CChannelPanel::kLayoutView,
                                            .cameras = true,
-                                           .playback = true};
+                                           .playback = true,
+                                           .player_speeds = true};
 
 inline constexpr ModeView kRemovablePlayerView{.notice_id = 217,
                                                .panel = LowerPanel::kFile,
@@ -79,6 +81,7 @@ inline constexpr ModeView kRemovablePlayerView{.notice_id = 217,
                                                .calendar = true,
                                                .time_select = true,
                                                .slider_seeks = true,
-                                               .choose_device = true};
+                                               .choose_device = true,
+                                               .player_speeds = true};
 
 }  // namespace shell

@@ -153,6 +153,9 @@ TEST_F(PlayerModes, LocalPlayerPlaysTheFileChosenInItsBrowser) {
   for (int i = 0; i < 5; ++i) window_->OnCommand(kSpeedDown);
   EXPECT_EQ(local_->speed_index(), 0);
   EXPECT_TRUE(HasLogLine("[EVENT] Play Speed x1/8"));
+  // The picture names the players' own steps, not the search mode's x1 .. x16.
+  EXPECT_EQ(window_->speed_picture()->index(), 0);
+  EXPECT_TRUE(window_->speed_picture()->player_speeds());
   EXPECT_EQ(local_->control()->playback().mode(), media::PlayMode::kForward);
 
   // Rotation steps the single channel and stops on a layout button.

@@ -138,9 +138,10 @@ CSpeedPicture::CSpeedPicture(QWidget* parent) : QLabel(parent) {
   ShowIndex(0);
 }
 
-void CSpeedPicture::ShowIndex(int index) {
+void CSpeedPicture::ShowIndex(int index, bool player_speeds) {
   index_ = std::clamp(index, 0, 4);
-  setPixmap(skin::Pixmap(skin::res::kSpeedPicture + index_));
+  player_speeds_ = player_speeds;
+  setPixmap(skin::Pixmap((player_speeds ? skin::res::kPlayerSpeedPicture : skin::res::kSpeedPicture) + index_));
 }
 
 }  // namespace shell

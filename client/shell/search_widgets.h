@@ -64,12 +64,15 @@ class CPlaybackStatusBar : public QWidget {
 class CSpeedPicture : public QLabel {
  public:
   explicit CSpeedPicture(QWidget* parent);
-  // Speed index 0-4 (x1 .. x16).
-  void ShowIndex(int index);
+  // Speed index 0-4: x1 .. x16 of the search mode, or x1/8 .. x2 of the
+  // players.
+  void ShowIndex(int index, bool player_speeds = false);
   int index() const { return index_; }
+  bool player_speeds() const { return player_speeds_; }
 
  private:
   int index_ = 0;
+  bool player_speeds_ = false;
 };
 
 }  // namespace shell

@@ -258,9 +258,11 @@ QPixmap SliderThumb() {
   return pixmap;
 }
 
-// The play speed: five steps lit up to the index, and the factor.
-QPixmap SpeedPicture(int index) {
+// The play speed: five steps lit up to the index, and the factor; the
+// players step from an eighth to twice the normal speed.
+QPixmap SpeedPicture(int index, bool player) {
   static const char* kFactors[] = {"x1", "x2", "x4", "x8", "x16"};
+  static const char* kPlayerFactors[] = {"x1/8", "x1/4", "x1/2", "x1", "x2"};
   QPixmap pixmap(84, 25);
   pixmap.fill(kPanel);
   QPainter p(&pixmap);
@@ -273,7 +275,7 @@ QPixmap SpeedPicture(int index) {
   }
   p.setPen(kInk);
   p.setFont(UiFont(12));
-  p.drawText(QRectF(46, 0, 36, 25), Qt::AlignCenter, kFactors[index]);
+  p.drawText(QRectF(44, 0, 40, 25), Qt::AlignCenter, player ? kPlayerFactors[index] : kFactors[index]);
   return pixmap;
 }
 
@@ -365,7 +367,13 @@ QPixmap DrawSkinPicture(int id) {
     case res::kSpeedPicture + 2:
     case res::kSpeedPicture + 3:
     case res::kSpeedPicture + 4:
-      return SpeedPicture(id - res::kSpeedPicture);
+      return SpeedPicture(id - res::kSpeedPicture, false);
+    case res::kPlayerSpeedPicture:
+    case res::kPlayerSpeedPicture + 1:
+    case res::kPlayerSpeedPicture + 2:
+    case res::kPlayerSpeedPicture + 3:
+    case res::kPlayerSpeedPicture + 4:
+      return SpeedPicture(id - res::kPlayerSpeedPicture, true);
     case res::kSelectDeviceBackground:
       return DialogBackground({420, 230}, "SELECT DEVICE");
     case res::kFileDownloadBackground:
