@@ -1,6 +1,7 @@
 #include "viewer_control/control/rgb_video_view.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include <QMetaObject>
 #include <QPaintEvent>
@@ -76,14 +77,26 @@ void RgbVideoView::ChannelClosed(int slot) {
 
 int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
   Surface& pending = pending_[slot];
-  const size_t bytes = static_cast<size_t>(picture.width) * picture.height * 3;
-  // Kept across pictures of the same size; a new size makes a new surface.
-  if (pending.width != picture.width || pending.height != picture.height || pending.bgr.size() != bytes) {
-    pending.bgr.assign(bytes, 0);
+  bool shown = false;
+  {
+    std::lock_guard lock(lock_);
+    shown = CellShownLocked(slot + 1);
+  }
+  if (shown) {
+    const size_t bytes = static_cast<size_t>(picture.width) * picture.height * 3;
+    // Kept across pictures of the same size; a new size makes a new surface.
+    if (pending.width != picture.width || pending.height != picture.height || pending.bgr.size() != bytes) {
+      pending.bgr.assign(bytes, 0);
+    }
     pending.width = picture.width;
     pending.height = picture.height;
+    ConvertToBgr24(picture, pending.bgr.data(), picture.width * 3);
+    pending.converted = true;
+  } else {
+    // A copy of the planes costs far less than a conversion nobody sees, and
+    // lets a layout change show this picture at once.
+    Keep(picture, &pending);
   }
-  ConvertToBgr24(picture, pending.bgr.data(), picture.width * 3);
   pending.date_text.assign(date_text);
   pending.present = true;
   QRect area;
@@ -94,6 +107,50 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
   }
   if (!area.isEmpty()) RequestUpdate(area);
   return 0;
+}
+
+bool RgbVideoView::CellShownLocked(int slot) const {
+  if (back_.isNull() || !layout_.Shows(slot)) return false;
+  if (layout_.selected != -1 && layout_.selected != slot) return false;
+  return !(layout_.IsBlankCell(slot) && layout_.selected != slot);
+}
+
+void RgbVideoView::Keep(const PlanarPicture& picture, Surface* surface) {
+  const int chroma_width = (picture.width + 1) / 2;
+  const int chroma_height = (picture.height + 1) / 2;
+  const size_t luma = static_cast<size_t>(picture.width) * picture.height;
+  const size_t chroma = static_cast<size_t>(chroma_width) * chroma_height;
+  surface->yuv.resize(luma + 2 * chroma);  // no allocation once the size is known
+  uint8_t* out = surface->yuv.data();
+  const auto copy = [&out](const uint8_t* plane, int pitch, int width, int height) {
+    for (int row = 0; row < height; ++row, out += width) {
+      std::memcpy(out, plane + static_cast<ptrdiff_t>(row) * pitch, static_cast<size_t>(width));
+    }
+  };
+  copy(picture.y, picture.y_pitch, picture.width, picture.height);
+  copy(picture.u, picture.uv_pitch, chroma_width, chroma_height);
+  copy(picture.v, picture.uv_pitch, chroma_width, chroma_height);
+  surface->width = picture.width;
+  surface->height = picture.height;
+  surface->converted = false;
+}
+
+void RgbVideoView::Convert(Surface* surface) {
+  const int chroma_width = (surface->width + 1) / 2;
+  const int chroma_height = (surface->height + 1) / 2;
+  const size_t luma = static_cast<size_t>(surface->width) * surface->height;
+  const size_t chroma = static_cast<size_t>(chroma_width) * chroma_height;
+  PlanarPicture picture;
+  picture.y = surface->yuv.data();
+  picture.u = picture.y + luma;
+  picture.v = picture.u + chroma;
+  picture.y_pitch = surface->width;
+  picture.uv_pitch = chroma_width;
+  picture.width = surface->width;
+  picture.height = surface->height;
+  surface->bgr.resize(luma * 3);
+  ConvertToBgr24(picture, surface->bgr.data(), surface->width * 3);
+  surface->converted = true;
 }
 
 void RgbVideoView::RequestUpdate(const QRect& area) {
@@ -107,8 +164,10 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
   if (layout_.selected != -1 && layout_.selected != slot) return {};
   const QRect cell = SlotRect(layout_, back_.width(), back_.height(), slot);
   if (cell.isEmpty()) return {};
-  const Surface& surface = surfaces_[slot - 1];
+  Surface& surface = surfaces_[slot - 1];
   const bool blank = layout_.IsBlankCell(slot) && layout_.selected != slot;
+  // Kept unconverted while hidden, or the layout changed since the check.
+  if (!blank && surface.present && !surface.converted) Convert(&surface);
   if (blank || !surface.present) {
     const QImage& background = Background();
     ScaleIntoCell(background.constBits(), static_cast<int>(background.bytesPerLine()), 4, background.width(), 0,

@@ -2,6 +2,10 @@
 // 24-bit BGR (the slot's cell surface), scaled into its cell of one back
 // buffer with its captions, and the back buffer is shown by one paint.
 //
+// A picture whose cell is not shown is kept as its planes, unconverted, and
+// converted when a layout change shows the cell: decoding goes on for every
+// channel, but only visible cells pay for the conversion.
+//
 // Threads and locks: Upload runs on a receive thread under the slot's decoder
 // lock. It converts into the slot's pending surface, which only that slot's
 // drawing thread touches, with no lock held; then, under `lock_`, swaps it
@@ -44,11 +48,17 @@ class RgbVideoView final : public QWidget, public VideoView {
  private:
   struct Surface {
     std::vector<uint8_t> bgr;  // top-down rows of width * 3 bytes
+    std::vector<uint8_t> yuv;  // Y, U, V planes packed, kept while unconverted
     int width = 0;
     int height = 0;
     std::string date_text;
     bool present = false;
+    bool converted = false;  // bgr holds the picture; else yuv does
   };
+
+  bool CellShownLocked(int slot) const;
+  static void Keep(const PlanarPicture& picture, Surface* surface);
+  static void Convert(Surface* surface);
 
   // Draws the 1-based slot's cell into the back buffer; returns its rectangle
   // (empty when nothing was drawn).
