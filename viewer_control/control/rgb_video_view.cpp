@@ -1,6 +1,8 @@
 #include "viewer_control/control/rgb_video_view.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include <QMetaObject>
 #include <QPaintEvent>
@@ -28,6 +30,46 @@ void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel,
     auto* out = reinterpret_cast<uint32_t*>(destination->scanLine(target.top() + y)) + target.left();
     for (int x = 0; x < target.width(); ++x) {
       const uint8_t* pixel = row + columns[static_cast<size_t>(x)];
+      out[x] = 0xFF000000u | uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0];
+    }
+  }
+}
+
+void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* destination, const QRect& area) {
+  const QRect target = area.intersected(destination->rect());
+  if (target.isEmpty() || picture.width <= 0 || bottom <= top) return;
+  const int lines = bottom - top;
+  // Made once per thread and kept: no allocation per picture.
+  thread_local std::vector<int> columns;
+  thread_local std::vector<uint8_t> row_bgr;
+  columns.resize(static_cast<size_t>(target.width()));
+  row_bgr.resize(static_cast<size_t>(picture.width) * 3);
+  for (int x = 0; x < target.width(); ++x) {
+    const int dx = x + target.left() - area.left();
+    columns[static_cast<size_t>(x)] = static_cast<int>(int64_t{dx} * picture.width / area.width()) * 3;
+  }
+  int previous_line = -1;
+  const uint32_t* previous_out = nullptr;
+  for (int y = 0; y < target.height(); ++y) {
+    const int dy = y + target.top() - area.top();
+    const int line = top + static_cast<int>(int64_t{dy} * lines / area.height());
+    auto* out = reinterpret_cast<uint32_t*>(destination->scanLine(target.top() + y)) + target.left();
+    // An enlarged picture repeats lines: each is converted once.
+    if (line == previous_line) {
+      std::memcpy(out, previous_out, static_cast<size_t>(target.width()) * sizeof(uint32_t));
+      continue;
+    }
+    previous_line = line;
+    previous_out = out;
+    // Only the lines the cell shows are converted, by the vector converter.
+    PlanarPicture row = picture;
+    row.y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
+    row.u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+    row.v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+    row.height = 1;
+    ConvertToBgr24(row, row_bgr.data(), picture.width * 3);
+    for (int x = 0; x < target.width(); ++x) {
+      const uint8_t* pixel = row_bgr.data() + columns[static_cast<size_t>(x)];
       out[x] = 0xFF000000u | uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0];
     }
   }
@@ -75,15 +117,11 @@ void RgbVideoView::ChannelClosed(int slot) {
 }
 
 int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
+  // The planes are copied outside the lock (a fraction of a conversion) and
+  // converted straight into the cell when composed, hidden cells not at all;
+  // a layout change converts the kept planes, so it shows the current picture.
   Surface& pending = pending_[slot];
-  const size_t bytes = static_cast<size_t>(picture.width) * picture.height * 3;
-  // Kept across pictures of the same size; a new size makes a new surface.
-  if (pending.width != picture.width || pending.height != picture.height || pending.bgr.size() != bytes) {
-    pending.bgr.assign(bytes, 0);
-    pending.width = picture.width;
-    pending.height = picture.height;
-  }
-  ConvertToBgr24(picture, pending.bgr.data(), picture.width * 3);
+  Keep(picture, &pending);
   pending.date_text.assign(date_text);
   pending.present = true;
   QRect area;
@@ -94,6 +132,40 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
   }
   if (!area.isEmpty()) RequestUpdate(area);
   return 0;
+}
+
+void RgbVideoView::Keep(const PlanarPicture& picture, Surface* surface) {
+  const int chroma_width = (picture.width + 1) / 2;
+  const int chroma_height = (picture.height + 1) / 2;
+  const size_t luma = static_cast<size_t>(picture.width) * picture.height;
+  const size_t chroma = static_cast<size_t>(chroma_width) * chroma_height;
+  surface->yuv.resize(luma + 2 * chroma);  // no allocation once the size is known
+  uint8_t* out = surface->yuv.data();
+  const auto copy = [&out](const uint8_t* plane, int pitch, int width, int height) {
+    for (int row = 0; row < height; ++row, out += width) {
+      std::memcpy(out, plane + static_cast<ptrdiff_t>(row) * pitch, static_cast<size_t>(width));
+    }
+  };
+  copy(picture.y, picture.y_pitch, picture.width, picture.height);
+  copy(picture.u, picture.uv_pitch, chroma_width, chroma_height);
+  copy(picture.v, picture.uv_pitch, chroma_width, chroma_height);
+  surface->width = picture.width;
+  surface->height = picture.height;
+}
+
+PlanarPicture RgbVideoView::Planes(const Surface& surface) {
+  const int chroma_width = (surface.width + 1) / 2;
+  const size_t luma = static_cast<size_t>(surface.width) * surface.height;
+  const size_t chroma = static_cast<size_t>(chroma_width) * ((surface.height + 1) / 2);
+  PlanarPicture picture;
+  picture.y = surface.yuv.data();
+  picture.u = picture.y + luma;
+  picture.v = picture.u + chroma;
+  picture.y_pitch = surface.width;
+  picture.uv_pitch = chroma_width;
+  picture.width = surface.width;
+  picture.height = surface.height;
+  return picture;
 }
 
 void RgbVideoView::RequestUpdate(const QRect& area) {
@@ -116,7 +188,7 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
     return cell;
   }
   const LineRange lines = ShownLines(surface.height, layout_.stream_mode);
-  ScaleIntoCell(surface.bgr.data(), surface.width * 3, 3, surface.width, lines.top, lines.bottom, &back_, cell);
+  ConvertIntoCell(Planes(surface), lines.top, lines.bottom, &back_, cell);
   QPainter painter(&back_);
   painter.setClipRect(cell);
   DrawCaptions(painter, cell, slot, layout_, surface.date_text);

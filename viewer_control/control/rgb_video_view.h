@@ -1,11 +1,13 @@
-// The RGB mode of the video window: each picture is converted in software to
-// 24-bit BGR (the slot's cell surface), scaled into its cell of one back
-// buffer with its captions, and the back buffer is shown by one paint.
+// The RGB mode of the video window: each slot keeps its latest picture's
+// planes (the slot's cell surface); composing a cell converts them straight
+// into the cell of one back buffer at the cell's size, with its captions, and
+// the back buffer is shown by one paint. Cells not shown cost a copy of the
+// planes only, and a layout change shows their current picture at once.
 //
 // Threads and locks: Upload runs on a receive thread under the slot's decoder
-// lock. It converts into the slot's pending surface, which only that slot's
-// drawing thread touches, with no lock held; then, under `lock_`, swaps it
-// with the slot's cell surface and composes the cell into the back buffer.
+// lock. It copies the planes into the slot's pending surface, which only that
+// slot's drawing thread touches, with no lock held; then, under `lock_`, swaps
+// it with the slot's cell surface and composes the cell into the back buffer.
 // The user-interface thread holds `lock_` to paint (one copy of the damaged
 // area), to resize and to change the layout. `lock_` guards every field
 // marked so.
@@ -43,12 +45,15 @@ class RgbVideoView final : public QWidget, public VideoView {
 
  private:
   struct Surface {
-    std::vector<uint8_t> bgr;  // top-down rows of width * 3 bytes
+    std::vector<uint8_t> yuv;  // Y, U, V planes packed without padding
     int width = 0;
     int height = 0;
     std::string date_text;
     bool present = false;
   };
+
+  static void Keep(const PlanarPicture& picture, Surface* surface);
+  static PlanarPicture Planes(const Surface& surface);
 
   // Draws the 1-based slot's cell into the back buffer; returns its rectangle
   // (empty when nothing was drawn).
@@ -67,5 +72,10 @@ class RgbVideoView final : public QWidget, public VideoView {
 // 32-bit destination, nearest pixel; `bytes_per_pixel` is 3 or 4.
 void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel, int source_width, int top, int bottom,
                    QImage* destination, const QRect& area);
+
+// Converts the rows [top, bottom) of `picture` straight into `area` of a
+// 32-bit destination, nearest pixel: the bytes ConvertToBgr24 and then
+// ScaleIntoCell give, at the cost of the cell's pixels only.
+void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* destination, const QRect& area);
 
 }  // namespace vistrel

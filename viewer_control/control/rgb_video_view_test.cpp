@@ -1,0 +1,133 @@
+#include "viewer_control/control/rgb_video_view.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "viewer_control/control/cell_layout.h"
+#include "viewer_control/control/yuv_converter.h"
+
+namespace vistrel {
+namespace {
+
+// A CIF picture with odd chroma strides, so that a copy that ignored the
+// pitches would show as a different picture.
+struct TestPicture {
+  std::vector<uint8_t> y, u, v;
+  PlanarPicture picture;
+
+  explicit TestPicture(int seed) {
+    const int width = 352, height = 240, y_pitch = 360, uv_pitch = 184;
+    y.resize(static_cast<size_t>(y_pitch) * height);
+    u.resize(static_cast<size_t>(uv_pitch) * height / 2);
+    v.resize(u.size());
+    for (size_t i = 0; i < y.size(); ++i) y[i] = static_cast<uint8_t>(i * 7 + seed);
+    for (size_t i = 0; i < u.size(); ++i) u[i] = static_cast<uint8_t>(i * 13 + seed * 3);
+    for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<uint8_t>(i * 5 + seed * 11);
+    picture = {y.data(), u.data(), v.data(), y_pitch, uv_pitch, width, height, 0};
+  }
+};
+
+LayoutState Grid(int per_row, int first_slot = 0, int selected = -1) {
+  LayoutState layout;
+  layout.per_row = per_row;
+  layout.first_slot = first_slot;
+  layout.selected = selected;
+  layout.stream_mode = 1;
+  return layout;
+}
+
+// Converting straight into the cell gives the bytes of converting the whole
+// picture and scaling it: shrunk, enlarged, odd sizes, clipped by the
+// destination, only some lines shown, samples at the range ends.
+TEST(ConvertIntoCell, SameBytesAsConvertingThenScaling) {
+  struct Case {
+    int width, height, top, bottom;
+    QRect area;
+  };
+  const Case cases[] = {
+      {352, 240, 0, 240, QRect(0, 0, 176, 120)},    {352, 240, 0, 240, QRect(10, 7, 704, 480)},
+      {352, 288, 8, 248, QRect(3, 5, 235, 157)},    {704, 480, 0, 480, QRect(-20, -9, 300, 200)},
+      {37, 19, 1, 18, QRect(400, 300, 500, 300)},   {2, 2, 0, 2, QRect(0, 0, 1, 1)},
+      {704, 576, 0, 576, QRect(100, 50, 351, 241)},
+  };
+  std::mt19937 random(7);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " into " << c.area.width() << "x"
+                                    << c.area.height());
+    const int y_pitch = c.width + 5, uv_pitch = (c.width + 1) / 2 + 3;
+    std::vector<uint8_t> y(static_cast<size_t>(y_pitch) * c.height), u(static_cast<size_t>(uv_pitch) * c.height),
+        v(u.size());
+    // Mostly the extremes, where saturation and clamping decide the bytes.
+    const auto sample = [&random] {
+      const unsigned r = random();
+      return static_cast<uint8_t>(r % 3 == 0 ? 0 : r % 3 == 1 ? 255 : r >> 8);
+    };
+    for (auto* plane : {&y, &u, &v}) {
+      for (uint8_t& b : *plane) b = sample();
+    }
+    const PlanarPicture picture{y.data(), u.data(), v.data(), y_pitch, uv_pitch, c.width, c.height, 0};
+    std::vector<uint8_t> bgr(static_cast<size_t>(c.width) * c.height * 3);
+    ConvertToBgr24Scalar(picture, bgr.data(), c.width * 3);
+    QImage expected(800, 600, QImage::Format_RGB32), actual(800, 600, QImage::Format_RGB32);
+    expected.fill(Qt::black);
+    actual.fill(Qt::black);
+    ScaleIntoCell(bgr.data(), c.width * 3, 3, c.width, c.top, c.bottom, &expected, c.area);
+    ConvertIntoCell(picture, c.top, c.bottom, &actual, c.area);
+    EXPECT_EQ(actual, expected);
+  }
+}
+
+// A picture that arrived while its cell was hidden must look, once shown,
+// exactly as if it had arrived while shown.
+TEST(RgbVideoView, HiddenPicturesShowUnchangedWhenTheirCellAppears) {
+  const TestPicture first(1), second(2);
+  struct Case {
+    const char* name;
+    LayoutState hidden;
+    LayoutState shown;
+    int slot;  // 0-based
+  };
+  const Case cases[] = {
+      {"slot 5 outside 2x2, then 3x3", Grid(2), Grid(3), 4},
+      {"another cell selected, then the grid", Grid(4, 0, 1), Grid(4), 9},
+      {"the blank cell of 3x3, then selected", Grid(3, 3), Grid(3, 3, 13), 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RgbVideoView late(nullptr), early(nullptr);
+    late.SetLayout(c.hidden);
+    early.SetLayout(c.shown);
+    for (const TestPicture* picture : {&first, &second}) {
+      late.DrawPicture(c.slot, picture->picture, "2026-12-09 20:00:00");
+      early.DrawPicture(c.slot, picture->picture, "2026-12-09 20:00:00");
+    }
+    EXPECT_TRUE(late.HasPicture(c.slot));
+    late.SetLayout(c.shown);
+    EXPECT_EQ(late.Capture(), early.Capture());
+    // Hidden again and shown again: nothing converted twice goes stale.
+    late.SetLayout(c.hidden);
+    late.DrawPicture(c.slot, first.picture, "2026-12-09 20:00:01");
+    early.DrawPicture(c.slot, first.picture, "2026-12-09 20:00:01");
+    late.SetLayout(c.shown);
+    EXPECT_EQ(late.Capture(), early.Capture());
+  }
+}
+
+// Closing a channel whose picture waits unconverted leaves the background.
+TEST(RgbVideoView, ClosedChannelForgetsItsUnconvertedPicture) {
+  const TestPicture picture(3);
+  RgbVideoView view(nullptr), blank(nullptr);
+  view.SetLayout(Grid(2));
+  blank.SetLayout(Grid(3));
+  view.DrawPicture(6, picture.picture, "2026-12-09 20:00:00");
+  view.ChannelClosed(6);
+  EXPECT_FALSE(view.HasPicture(6));
+  view.SetLayout(Grid(3));
+  EXPECT_EQ(view.Capture(), blank.Capture());
+}
+
+}  // namespace
+}  // namespace vistrel
