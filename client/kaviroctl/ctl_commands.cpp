@@ -308,20 +308,10 @@ int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::
   const bool complete = all_in();
   int written = 0;
   for (int channel = 1; channel <= channels; ++channel) {
-    const QImage image = link.frames().first(link.SlotOfChannel(channel));
-    if (image.isNull()) {
-      err << "channel " << channel << ": no picture\n";
-      continue;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "ch%02d.png", channel);
-    const std::string path = (std::filesystem::path(options.out) / name).string();
-    if (!image.save(QString::fromStdString(path), "PNG")) {
-      err << "cannot write " << path << "\n";
-      return static_cast<int>(Outcome::kFailed);
-    }
-    out << path << " " << image.width() << "x" << image.height() << "\n";
-    ++written;
+    const PictureSaved saved =
+        SaveChannelPicture(link.frames().first(link.SlotOfChannel(channel)), channel, options.out, out, err);
+    if (saved == PictureSaved::kFailed) return static_cast<int>(Outcome::kFailed);
+    if (saved == PictureSaved::kSaved) ++written;
   }
   if (!complete && !link.connected()) {
     return ReportLoss(link, "; kept " + std::to_string(written) + " of " + std::to_string(channels) + " pictures", err);

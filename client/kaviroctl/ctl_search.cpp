@@ -74,19 +74,9 @@ bool FromMinuteFits(const protocol::FileRecord& file, int minute) {
 int WritePictures(SearchLink& link, const std::string& folder, std::ostream& out, std::ostream& err) {
   const int channels = link.viewer().session().channel_count();
   for (int channel = 1; channel <= channels; ++channel) {
-    const QImage image = link.frames().first(channel - 1);
-    if (image.isNull()) {
-      err << "channel " << channel << ": no picture\n";
-      continue;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "ch%02d.png", channel);
-    const std::string path = (std::filesystem::path(folder) / name).string();
-    if (!image.save(QString::fromStdString(path), "PNG")) {
-      err << "cannot write " << path << "\n";
+    if (SaveChannelPicture(link.frames().first(channel - 1), channel, folder, out, err) == PictureSaved::kFailed) {
       return static_cast<int>(Outcome::kFailed);
     }
-    out << path << " " << image.width() << "x" << image.height() << "\n";
   }
   return 0;
 }

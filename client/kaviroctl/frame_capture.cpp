@@ -1,6 +1,8 @@
 #include "client/kaviroctl/frame_capture.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 namespace kaviroctl {
 namespace {
@@ -49,6 +51,23 @@ QImage FrameCapture::first(int slot) const {
 void FrameCapture::ResetCounts() {
   std::lock_guard guard(lock_);
   counts_.fill(0);
+}
+
+PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::string& folder, std::ostream& out,
+                                std::ostream& err) {
+  if (image.isNull()) {
+    err << "kaviroctl: channel " << channel << ": no picture\n";
+    return PictureSaved::kMissing;
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "ch%02d.png", channel);
+  const std::string path = (std::filesystem::path(folder) / name).string();
+  if (!image.save(QString::fromStdString(path), "PNG")) {
+    err << "kaviroctl: cannot write " << path << "\n";
+    return PictureSaved::kFailed;
+  }
+  out << path << " " << image.width() << "x" << image.height() << "\n";
+  return PictureSaved::kSaved;
 }
 
 }  // namespace kaviroctl

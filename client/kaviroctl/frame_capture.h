@@ -9,6 +9,8 @@
 
 #include <array>
 #include <mutex>
+#include <ostream>
+#include <string>
 
 #include "viewer_control/engine/frame_sink.h"
 
@@ -31,5 +33,12 @@ class FrameCapture : public vistrel::IFrameSink {
 
 // A 4:2:0 picture as RGB (BT.601 studio range).
 QImage ToImage(const vistrel::PlanarPicture& picture);
+
+enum class PictureSaved { kSaved, kMissing, kFailed };
+// Writes channel N's picture as FOLDER/chNN.png and prints "PATH WxH" on
+// `out`; a null image is reported on `err` as missing, a failed write as
+// failed.
+PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::string& folder, std::ostream& out,
+                                std::ostream& err);
 
 }  // namespace kaviroctl

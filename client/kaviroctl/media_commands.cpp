@@ -150,20 +150,9 @@ int WriteFirstPictures(media::LoadedRecording loaded, const std::string& folder,
   }
   int written = 0;
   for (int channel : channels) {
-    const QImage image = capture.first(channel - 1);
-    if (image.isNull()) {
-      err << "channel " << channel << ": no picture\n";
-      continue;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, "ch%02d.png", channel);
-    const std::string path = (std::filesystem::path(folder) / name).string();
-    if (!image.save(QString::fromStdString(path), "PNG")) {
-      err << "kaviroctl: cannot write " << path << "\n";
-      return static_cast<int>(Outcome::kFailed);
-    }
-    out << path << " " << image.width() << "x" << image.height() << "\n";
-    ++written;
+    const PictureSaved saved = SaveChannelPicture(capture.first(channel - 1), channel, folder, out, err);
+    if (saved == PictureSaved::kFailed) return static_cast<int>(Outcome::kFailed);
+    if (saved == PictureSaved::kSaved) ++written;
   }
   return written == static_cast<int>(channels.size()) ? 0 : static_cast<int>(Outcome::kFailed);
 }

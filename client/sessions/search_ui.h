@@ -19,6 +19,7 @@
 
 #include "client/sessions/file_download_record.h"
 #include "client/sessions/session_ui.h"
+#include "viewer_control/engine/play_direction.h"
 
 namespace sessions {
 
@@ -51,16 +52,7 @@ inline constexpr int kStatusBarWidth = 688;
 inline constexpr int kStatusBarTop = 562;
 inline constexpr int kStatusBarHeight = 5;
 
-// The playing direction, by the values the search mode has always used.
-enum class PlaybackDirection : int {
-  kStopped = 0,
-  kForward = 256,
-  kReverse = 512,
-  kFastForward = 257,
-  kFastReverse = 513,
-  kFrameForward = 272,
-  kFrameBack = 528,
-};
+using PlaybackDirection = vistrel::PlayDirection;
 
 // The views of the playback grid: 0-7 one channel, then the two quads and
 // all channels.

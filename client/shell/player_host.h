@@ -16,21 +16,13 @@
 
 #include "client/media/media_player_ctl.h"
 #include "client/shell/shell_viewer.h"
+#include "viewer_control/engine/play_direction.h"
 
 namespace shell {
 
 class IShellWindow;
 
-// The play-mode values the hosts keep (as the controls know them).
-enum class HostPlayMode : int {
-  kStopped = 0,
-  kForward = 256,
-  kReverse = 512,
-  kFastForward = 257,
-  kFastReverse = 513,
-  kFrameForward = 272,
-  kFrameBack = 528,
-};
+using HostPlayMode = vistrel::PlayDirection;
 
 inline constexpr int kPlayerRotationPeriodMs = 3000;
 inline constexpr int kRestingSpeedIndex = 3;

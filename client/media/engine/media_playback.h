@@ -33,20 +33,12 @@
 #include "platform/bounded_worker.h"
 #include "viewer_control/engine/decoder_channel.h"
 #include "viewer_control/engine/picture_feed.h"
+#include "viewer_control/engine/play_direction.h"
 #include "viewer_control/engine/playback_pace.h"
 
 namespace media {
 
-// The players' play modes, by the values their hosts keep.
-enum class PlayMode : int {
-  kStopped = 0,
-  kForward = 256,
-  kReverse = 512,
-  kFastForward = 257,
-  kFastReverse = 513,
-  kFrameForward = 272,
-  kFrameBack = 528,
-};
+using PlayMode = vistrel::PlayDirection;
 
 class IPlaybackListener {
  public:
