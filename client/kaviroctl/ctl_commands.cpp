@@ -48,6 +48,7 @@ const char kUsageText[] =
     "             [--to MM:SS] [--out DIR] into DIR, else the video storage folder\n"
     "  disk       print the index of a DVR hard disk [--image FILE]; --play INDEX --out DIR\n"
     "             writes DIR/chNN.png, the first picture of each channel of that file\n"
+    "  cd         print the backup CD's recording (time, size, date) [--image FILE]\n"
     "  play-file  FILE.rmp|FILE.amg --out DIR: DIR/chNN.png, the first picture of each channel\n"
     "  export     (FILE.rmp | FILE.amg | --disk INDEX [--image FILE]) --out CLIP.mp4\n"
     "             [--channel N]: one channel into an MP4 file, pictures copied as recorded\n"

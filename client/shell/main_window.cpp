@@ -287,9 +287,12 @@ void CMainWindow::SetMode(ViewerMode mode) {
   ptz_presets_->hide();
   if (video_ != nullptr) video_->setVisible(view_.video);
   if (view_.title != nullptr) setWindowTitle(view_.title);
-  if (view_.choose_device && !RunSelectDevice()) {
-    OnClose();
-    return;
+  if (view_.choose_device) {
+    if (!RunSelectDevice()) {
+      OnClose();
+      return;
+    }
+    view_ = ViewOf(mode);  // the device chosen may change the view (no Time Select for a CD)
   }
   if (IShellViewer* viewer = Viewer(mode)) viewer->Enter();
   SetPanel(view_.panel);
