@@ -24,6 +24,7 @@
 #include "client/shell/skin_artwork.h"
 #include "client/shell/splash_screen.h"
 #include "client/shell/ui_thread.h"
+#include "client/shell/viewer_capture.h"
 #include "platform/string_table.h"
 
 namespace shell {
@@ -246,6 +247,9 @@ void CMainWindow::OnCommand(ControlId id) {
     case kPrint:
       AddEventLog(0xFFFFFF, platform::LoadString(212));
       break;
+    case kCapture:
+      CaptureImage();
+      break;
     case kPtz:
       channel_panel_->SetView(CChannelPanel::kPtzView, view_.full_channel_panel);
       break;
@@ -454,6 +458,16 @@ void CMainWindow::OpenSetup() {
 void CMainWindow::OpenAbout() {
   CAboutBox about(this);
   RunDialog(about);
+}
+
+bool CMainWindow::CaptureImage() {
+  std::string path;
+  if (video_ == nullptr || !video_->isVisible() || CaptureViewer(*this, *video_, &path) != CaptureResult::kSaved) {
+    return false;
+  }
+  AddEventLog(0xFFFFFF, platform::LoadString(177));
+  AddEventLog(0xFFFFFF, path);
+  return true;
 }
 
 bool CMainWindow::RunSelectDevice() {

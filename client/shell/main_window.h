@@ -157,6 +157,8 @@ class CMainWindow : public QWidget, public IShellWindow {
   void OpenSetup();
   void OpenAbout();
   bool RunSelectDevice();
+  // What the viewer window shows into the image folder; false logs nothing.
+  bool CaptureImage();
   void ShowDvrButtons(int count);
   void ShowPlayback(bool shown);
 
