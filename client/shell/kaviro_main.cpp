@@ -52,7 +52,8 @@ void Usage(std::FILE* to) {
                "  --connect ALIAS     enter live view and connect to the Ethernet address-book entry ALIAS\n"
                "  --screenshot FILE   save a picture of the main window (PNG) before leaving; without\n"
                "                      --exit-after, once the video of --connect shows (at most 30 s)\n"
-               "  --capture N         press Capture N times once the video of --connect shows\n"
+               "  --capture N         press Capture N times once the video of --connect shows (at most\n"
+               "                      30 s); without --exit-after, leave then\n"
                "  --exit-after SECS   leave after this many seconds\n"
                "  --version           print the version and the commit it was built from\n"
                "  --help              print this help\n");
@@ -78,7 +79,7 @@ bool Parse(int argc, char** argv, Options& options) {
     }
   }
   // An unattended run has no one to close the splash.
-  if (!options.screenshot.empty() || options.exit_after_s > 0) options.splash = false;
+  if (!options.screenshot.empty() || options.exit_after_s > 0 || options.captures > 0) options.splash = false;
   return true;
 }
 
@@ -189,16 +190,25 @@ int main(int argc, char** argv) {
   QElapsedTimer video_wait;
   bool seen = false;
   if (options.captures > 0 && !options.connect_alias.empty()) {
-    // The presses follow the first tick that saw the video, so that it is painted.
+    // The presses follow the first tick that saw the video, so that it is
+    // painted. Without --exit-after the program leaves after them, or with 1
+    // when no video came in time.
     auto* capture_poll = new QTimer(window.get());
     auto shown = std::make_shared<bool>(false);
-    QObject::connect(capture_poll, &QTimer::timeout, window.get(), [&, capture_poll, shown] {
-      if (!*shown) {
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QObject::connect(capture_poll, &QTimer::timeout, window.get(), [&, capture_poll, shown, waited] {
+      if (!*shown && waited->elapsed() < kVideoWaitMs) {
         *shown = VideoShows(*live);
         return;
       }
       capture_poll->stop();
-      for (int i = 0; i < options.captures; ++i) window->OnCommand(shell::ControlId::kCapture);
+      if (*shown) {
+        for (int i = 0; i < options.captures; ++i) window->OnCommand(shell::ControlId::kCapture);
+      } else {
+        std::fprintf(stderr, "kaviro: no video within %d s\n", kVideoWaitMs / 1000);
+      }
+      if (options.exit_after_s <= 0 && options.screenshot.empty()) app.exit(*shown ? 0 : 1);
     });
     capture_poll->start(200);
   }
