@@ -16,6 +16,7 @@
 #include "client/shell/lower_panels.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
+#include "client/shell/save_file_list_dialog.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/search_widgets.h"
 #include "client/shell/select_device_dialog.h"
@@ -246,6 +247,7 @@ void CMainWindow::OnCommand(ControlId id) {
       break;
     case kPrint:
       AddEventLog(0xFFFFFF, platform::LoadString(212));
+      OpenSaveFileList();
       break;
     case kCapture:
       CaptureImage();
@@ -458,6 +460,11 @@ void CMainWindow::OpenSetup() {
 void CMainWindow::OpenAbout() {
   CAboutBox about(this);
   RunDialog(about);
+}
+
+void CMainWindow::OpenSaveFileList() {
+  CSaveFileListDialog dialog(this, ImageFolder(), nullptr);
+  RunDialog(dialog);
 }
 
 bool CMainWindow::CaptureImage() {

@@ -50,6 +50,7 @@ inline constexpr int kSelectDeviceBackground = 3009;
 inline constexpr int kSpeedPicture = 3010;  // 84 x 25, then one per speed index 0-4
 inline constexpr int kLightBackground = 3015;
 inline constexpr int kFileDownloadBackground = 3020;
+inline constexpr int kSaveFileListBackground = 3021;
 inline constexpr int kStartFaces = 3022;    // normal, hover, pressed, disabled
 inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
 }  // namespace res

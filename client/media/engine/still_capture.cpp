@@ -1,7 +1,10 @@
 #include "client/media/engine/still_capture.h"
 
+#include <dirent.h>
 #include <glob.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -135,6 +138,35 @@ bool WriteBmp(const std::string& path, const CapturedPixels& image, int bit_coun
   if (!file) return false;
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
   return std::fflush(file.get()) == 0 && ok;
+}
+
+std::string SizeInKb(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld KB", static_cast<long>(bytes / 1024 + 1));
+  return text;
+}
+
+std::vector<SavedImage> ListSavedImages(const std::string& folder) {
+  std::vector<SavedImage> images;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return images;
+  while (const dirent* item = readdir(dir)) {
+    const std::string name = item->d_name;
+    if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".bmp") != 0) continue;
+    struct stat info {};
+    const std::string path = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + name;
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    std::tm local{};
+    localtime_r(&info.st_mtime, &local);
+    char date[16];
+    char time[8];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    std::strftime(time, sizeof time, "%H:%M", &local);
+    images.push_back({name, date, time, SizeInKb(static_cast<uint64_t>(info.st_size))});
+  }
+  closedir(dir);
+  std::sort(images.begin(), images.end(), [](const SavedImage& a, const SavedImage& b) { return a.name < b.name; });
+  return images;
 }
 
 }  // namespace media

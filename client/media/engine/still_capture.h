@@ -35,4 +35,18 @@ std::vector<uint8_t> EncodeBmp(const CapturedPixels& image, int bit_count);
 // Writes the file, never over an existing one; false when it cannot be written.
 bool WriteBmp(const std::string& path, const CapturedPixels& image, int bit_count);
 
+// A bitmap of the image folder as the save-file list shows it.
+struct SavedImage {
+  std::string name;  // the file name, without the folder
+  std::string date;  // "%Y-%m-%d" of the last write
+  std::string time;  // "%H:%M"
+  std::string size;  // "%ld KB": bytes / 1,024 + 1
+};
+
+// "%ld KB" of bytes / 1,024 + 1 (so 1,000 bytes show 1 KB and 1,024 show 2 KB).
+std::string SizeInKb(uint64_t bytes);
+
+// Every "*.bmp" directly in `folder`, by name.
+std::vector<SavedImage> ListSavedImages(const std::string& folder);
+
 }  // namespace media

@@ -88,5 +88,26 @@ TEST(StillCapture, CapturesInOneMinuteTakeTheNextFreeSuffix) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(StillCapture, TheSaveFileListShowsBitmapsWithTheirSizeInKb) {
+  EXPECT_EQ(SizeInKb(0), "1 KB");
+  EXPECT_EQ(SizeInKb(1000), "1 KB");
+  EXPECT_EQ(SizeInKb(1023), "1 KB");
+  EXPECT_EQ(SizeInKb(1024), "2 KB");
+  const std::string dir = test::TestFolder();
+  test::WriteFile(dir + "/b.bmp", std::vector<uint8_t>(1024, 0));
+  test::WriteFile(dir + "/a.bmp", std::vector<uint8_t>(1000, 0));
+  test::WriteFile(dir + "/c.png", std::vector<uint8_t>(10, 0));
+  std::filesystem::create_directories(dir + "/d.bmp");
+  const auto images = ListSavedImages(dir);
+  ASSERT_EQ(images.size(), 2u) << "bitmap files only";
+  EXPECT_EQ(images[0].name, "a.bmp");
+  EXPECT_EQ(images[0].size, "1 KB");
+  EXPECT_EQ(images[1].size, "2 KB");
+  EXPECT_EQ(images[0].date.size(), 10u);
+  EXPECT_EQ(images[0].time.size(), 5u);
+  EXPECT_TRUE(ListSavedImages(dir + "/missing").empty());
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace media
