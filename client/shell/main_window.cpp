@@ -13,6 +13,7 @@
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
+#include "client/shell/image_preview_dialog.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
@@ -463,7 +464,11 @@ void CMainWindow::OpenAbout() {
 }
 
 void CMainWindow::OpenSaveFileList() {
-  CSaveFileListDialog dialog(this, ImageFolder(), nullptr);
+  CSaveFileListDialog dialog(this, ImageFolder(), [this](const std::string& path, const media::SavedImage& image) {
+    CImagePreviewDialog preview(this, dialogs_, QString::fromStdString(path), QString::fromStdString(image.date),
+                                QString::fromStdString(image.time));
+    RunDialog(preview);
+  });
   RunDialog(dialog);
 }
 

@@ -51,6 +51,7 @@ inline constexpr int kSpeedPicture = 3010;  // 84 x 25, then one per speed index
 inline constexpr int kLightBackground = 3015;
 inline constexpr int kFileDownloadBackground = 3020;
 inline constexpr int kSaveFileListBackground = 3021;
+inline constexpr int kPreviewBackground = 3016;
 inline constexpr int kStartFaces = 3022;    // normal, hover, pressed, disabled
 inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
 }  // namespace res
