@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+  qt6-base-dev qt6-serialport-dev qt6-multimedia-dev poppler-utils
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libpostproc-dev ffmpeg
   libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -48,6 +48,7 @@ const char kUsageText[] =
     "             [--to MM:SS] [--out DIR] into DIR, else the video storage folder\n"
     "  disk       print the index of a DVR hard disk [--image FILE]; --play INDEX --out DIR\n"
     "             writes DIR/chNN.png, the first picture of each channel of that file\n"
+    "  cd         print the backup CD's recording (time, size, date) [--image FILE]\n"
     "  play-file  FILE.rmp|FILE.amg --out DIR: DIR/chNN.png, the first picture of each channel\n"
     "  export     (FILE.rmp | FILE.amg | --disk INDEX [--image FILE]) --out CLIP.mp4\n"
     "             [--channel N]: one channel into an MP4 file, pictures copied as recorded\n"
@@ -72,7 +73,7 @@ const char kUsageText[] =
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
     "  10 record file not found, 11 the DVR's administrator is playing back,\n"
     "  12 permission denied (search needs admin), 13 no such file row or a bad range,\n"
-    "  14 no DVR hard disk found, 15 connection lost, 16 recording write failed,\n"
+    "  14 no DVR hard disk or backup CD found, 15 connection lost, 16 recording write failed,\n"
     "  128 + N ended by signal N (SIGINT, SIGTERM)\n";
 
 namespace {

@@ -11,6 +11,7 @@
 
 #include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/frame_capture.h"
+#include "client/media/engine/backup_cd.h"
 #include "client/media/engine/local_recording.h"
 #include "client/media/engine/media_playback.h"
 #include "client/media/engine/mp4_export.h"
@@ -81,6 +82,9 @@ bool Parse(const std::vector<std::string>& args, MediaOptions* options, std::str
   if (options->command == "play-file" && options->file.empty()) *error = "play-file needs FILE";
   if (options->command == "export" && options->file.empty() == !from_disk) *error = "export needs FILE or --disk INDEX";
   if (options->command == "disk" && !options->file.empty()) *error = "disk takes no FILE";
+  if (options->command == "cd" && (!options->file.empty() || !options->out.empty() || options->play_index >= 0)) {
+    *error = "cd takes only --image FILE";
+  }
   if ((options->command == "play-file" || from_disk || options->command == "export") && options->out.empty()) {
     *error = options->command + " needs --out";
   }
@@ -95,6 +99,21 @@ int ListDisk(const MediaOptions& options, media::CRemovableDisk* disk, media::In
     err << "kaviroctl: " << OutcomeText(Outcome::kNoDisk) << "\n";
     return static_cast<int>(Outcome::kNoDisk);
   }
+  return 0;
+}
+
+// The backup CD's header as `time`, `size` and `date` lines, or exit 14.
+int ShowBackupCd(const MediaOptions& options, std::ostream& out, std::ostream& err) {
+  if (!options.image.empty()) setenv("KAVIRO_CDROMS", options.image.c_str(), 1);
+  media::CBackupCd cd;
+  if (!cd.FindBackupCd()) {
+    err << "kaviroctl: [CDROM-Player] No match Veldmark backup CD!\n"
+        << "kaviroctl: Can not find Backup CD !!!\n";
+    return static_cast<int>(Outcome::kNoDisk);
+  }
+  out << "time " << cd.time_text() << "\n"
+      << "size " << media::SizeText(static_cast<long>(cd.size_sectors())) << "\n"
+      << "date " << cd.year() << "-" << cd.month() << "-" << cd.day() << "\n";
   return 0;
 }
 
@@ -176,7 +195,7 @@ int Export(media::LoadedRecording loaded, const MediaOptions& options, std::ostr
 }  // namespace
 
 bool IsMediaCommand(const std::string& command) {
-  return command == "disk" || command == "play-file" || command == "export";
+  return command == "disk" || command == "cd" || command == "play-file" || command == "export";
 }
 
 int RunMediaCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -184,6 +203,7 @@ int RunMediaCommand(const std::vector<std::string>& args, std::ostream& out, std
   std::string error;
   if (!Parse(args, &options, &error)) return Usage(error, err);
 
+  if (options.command == "cd") return ShowBackupCd(options, out, err);
   media::LoadedRecording loaded;
   if (options.command == "disk" && options.play_index < 0) {
     media::CRemovableDisk disk;

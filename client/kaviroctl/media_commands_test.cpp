@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -51,9 +52,11 @@ class MediaCommands : public ::testing::Test {
     Application();
     dir_ = media::test::TestFolder();
     unsetenv("KAVIRO_DISKS");
+    unsetenv("KAVIRO_CDROMS");
   }
   void TearDown() override {
     unsetenv("KAVIRO_DISKS");
+    unsetenv("KAVIRO_CDROMS");
     fs::remove_all(dir_);
   }
   int Run(const std::vector<std::string>& args) {
@@ -118,6 +121,44 @@ TEST_F(MediaCommands, DiskImageFromTheEmulatorIsListedAndPlayed) {
   EXPECT_EQ(Run({"disk", "--image", dir_ + "/missing.img"}), static_cast<int>(Outcome::kNoDisk));
   EXPECT_EQ(err_.str(), "kaviroctl: Can not find Removable hard disk drive !!!\n");
   EXPECT_EQ(Run({"disk", "--play", "1"}), static_cast<int>(Outcome::kUsage)) << "--play needs --out";
+}
+
+TEST_F(MediaCommands, BackupCdImageShowsItsRecordingAndPlays) {
+  dvremu::Recordings recordings;
+  std::tm now{};
+  now.tm_year = 126;
+  now.tm_mon = 11;
+  now.tm_mday = 9;
+  now.tm_hour = 18;
+  recordings.Generate(7, now, 1, media::test::Video());
+  const std::string image = dir_ + "/backup.iso";
+  std::string error;
+  ASSERT_TRUE(dvremu::WriteCdImage(image, media::test::Video(), recordings, 2, &error)) << error;
+  const auto& file = recordings.files().front();
+
+  ASSERT_EQ(Run({"cd", "--image", image}), 0) << err_.str();
+  char expected[96];
+  const int end = file.start_in_hour_s() + 2;
+  std::snprintf(expected, sizeof expected, "time %02d:%02d:%02d-%02d:%02d:%02d\nsize 0MB\ndate %04d-%02d-%02d\n",
+                file.hour, file.start_minute, file.start_second, file.hour, end / 60, end % 60, file.year, file.month,
+                file.day);
+  EXPECT_EQ(out_.str(), expected);
+
+  // The data from block 1 is a record file the players decode.
+  media::LoadedRecording loaded;
+  std::ifstream header(image, std::ios::binary);
+  std::vector<uint8_t> block(2048);
+  header.read(reinterpret_cast<char*>(block.data()), 2048);
+  const uint32_t sectors = block[15] | block[16] << 8 | block[17] << 16 | static_cast<uint32_t>(block[18]) << 24;
+  ASSERT_TRUE(media::LoadDiskFile(image, 4, sectors, true, &loaded, &error)) << error;
+  EXPECT_FALSE(loaded.media.pictures.empty());
+
+  // A data CD: no header in block 0.
+  media::test::WriteFile(dir_ + "/data.iso", std::vector<uint8_t>(4096, 'x'));
+  EXPECT_EQ(Run({"cd", "--image", dir_ + "/data.iso"}), static_cast<int>(Outcome::kNoDisk));
+  EXPECT_EQ(err_.str(),
+            "kaviroctl: [CDROM-Player] No match Veldmark backup CD!\nkaviroctl: Can not find Backup CD !!!\n");
+  EXPECT_EQ(Run({"cd", "--out", dir_}), static_cast<int>(Outcome::kUsage));
 }
 
 TEST_F(MediaCommands, PlayFileWritesTheFirstPictureOfEachChannel) {

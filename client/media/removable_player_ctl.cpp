@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include "client/media/engine/backup_cd.h"
 #include "client/media/engine/removable_disk.h"
 #include "platform/trace.h"
 #include "protocol/byte_reader.h"
@@ -82,9 +83,22 @@ bool CRemovablePlayerCtl::OpenFile(const QVariantList& args, LoadedRecording* lo
     return false;
   }
   std::string disk_path;
-  if (!OpenSignedDisk(&disk_path)) return false;
+  uint32_t start_sector = descriptor->start_sector;
+  uint32_t size_sectors = descriptor->size_sectors;
+  bool ntsc = descriptor->ntsc;
+  if (descriptor->year == kBackupCdYear) {
+    // The backup CD: its header, not the descriptor, says where the recording lies.
+    CBackupCd cd;
+    if (!cd.FindBackupCd()) return false;
+    disk_path = cd.device_path();
+    start_sector = kCdRecordingSector;
+    size_sectors = cd.size_sectors();
+    ntsc = true;  // the header names no video mode: as a blank one on a disk
+  } else if (!OpenSignedDisk(&disk_path)) {
+    return false;
+  }
   std::string error;
-  if (!LoadDiskFile(disk_path, descriptor->start_sector, descriptor->size_sectors, descriptor->ntsc, loaded, &error)) {
+  if (!LoadDiskFile(disk_path, start_sector, size_sectors, ntsc, loaded, &error)) {
     Trace("%s %s", trace_prefix_, error.c_str());
     return false;
   }

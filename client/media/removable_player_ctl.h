@@ -15,6 +15,8 @@ namespace media {
 
 inline constexpr const char* kRemovablePlayerClsid = "{E4A2960B-8F1D-4C73-B058-3A9D6F2E71C4}";
 inline constexpr size_t kOpenDescriptorSize = 19;
+// A descriptor whose year byte is 0xFF (the rest zero) plays the backup CD.
+inline constexpr int kBackupCdYear = 0xFF;
 
 struct OpenDescriptor {
   int year = 0;  // after 2000

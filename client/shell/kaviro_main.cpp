@@ -41,16 +41,19 @@ struct Options {
   std::string connect_alias;
   std::string screenshot;
   int exit_after_s = 0;
+  int captures = 0;
 };
 
 void Usage(std::FILE* to) {
   std::fprintf(to,
-               "Usage: kaviro [--nosplash] [--connect ALIAS] [--screenshot FILE] [--exit-after SECONDS]\n"
+               "Usage: kaviro [--nosplash] [--connect ALIAS] [--screenshot FILE] [--capture N] [--exit-after SECONDS]\n"
                "The client for networked DVRs: live view, search and playback, download.\n"
                "  --nosplash          start without the splash screen\n"
                "  --connect ALIAS     enter live view and connect to the Ethernet address-book entry ALIAS\n"
                "  --screenshot FILE   save a picture of the main window (PNG) before leaving; without\n"
                "                      --exit-after, once the video of --connect shows (at most 30 s)\n"
+               "  --capture N         press Capture N times once the video of --connect shows (at most\n"
+               "                      30 s); without --exit-after, leave then\n"
                "  --exit-after SECS   leave after this many seconds\n"
                "  --version           print the version and the commit it was built from\n"
                "  --help              print this help\n");
@@ -66,6 +69,9 @@ bool Parse(int argc, char** argv, Options& options) {
       options.connect_alias = argv[++i];
     } else if (arg == "--screenshot" && has_value) {
       options.screenshot = argv[++i];
+    } else if (arg == "--capture" && has_value) {
+      options.captures = std::atoi(argv[++i]);
+      if (options.captures < 1) return false;
     } else if (arg == "--exit-after" && has_value) {
       options.exit_after_s = std::atoi(argv[++i]);
     } else {
@@ -73,7 +79,7 @@ bool Parse(int argc, char** argv, Options& options) {
     }
   }
   // An unattended run has no one to close the splash.
-  if (!options.screenshot.empty() || options.exit_after_s > 0) options.splash = false;
+  if (!options.screenshot.empty() || options.exit_after_s > 0 || options.captures > 0) options.splash = false;
   return true;
 }
 
@@ -183,6 +189,29 @@ int main(int argc, char** argv) {
   }
   QElapsedTimer video_wait;
   bool seen = false;
+  if (options.captures > 0 && !options.connect_alias.empty()) {
+    // The presses follow the first tick that saw the video, so that it is
+    // painted. Without --exit-after the program leaves after them, or with 1
+    // when no video came in time.
+    auto* capture_poll = new QTimer(window.get());
+    auto shown = std::make_shared<bool>(false);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QObject::connect(capture_poll, &QTimer::timeout, window.get(), [&, capture_poll, shown, waited] {
+      if (!*shown && waited->elapsed() < kVideoWaitMs) {
+        *shown = VideoShows(*live);
+        return;
+      }
+      capture_poll->stop();
+      if (*shown) {
+        for (int i = 0; i < options.captures; ++i) window->OnCommand(shell::ControlId::kCapture);
+      } else {
+        std::fprintf(stderr, "kaviro: no video within %d s\n", kVideoWaitMs / 1000);
+      }
+      if (options.exit_after_s <= 0 && options.screenshot.empty()) app.exit(*shown ? 0 : 1);
+    });
+    capture_poll->start(200);
+  }
   if (options.exit_after_s > 0) {
     QTimer::singleShot(options.exit_after_s * 1000, window.get(), [&window, &options, &app] {
       if (!options.screenshot.empty()) SaveScreenshot(*window, options.screenshot);

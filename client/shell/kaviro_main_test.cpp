@@ -4,12 +4,15 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "client/shell/address_book_store.h"
+#include "client/shell/settings_keys.h"
+#include "platform/registry.h"
 #include "tools/dvremu/dvr_emulator.h"
 
 namespace shell {
@@ -66,6 +69,44 @@ TEST_F(KaviroProgramTest, AScreenshotOfAConnectionIsTakenOnceVideoShows) {
   const QImage image(QString::fromStdString(shot.string()));
   ASSERT_FALSE(image.isNull());
   dvr->Stop();
+}
+
+// Two captures of live video in one minute: two bitmaps whose pixels show the
+// emulator's channel colours, and the event log's lines for each.
+TEST_F(KaviroProgramTest, CapturesOfLiveVideoShowTheChannels) {
+  dvremu::EmulatorOptions options;
+  options.read_stdin = false;
+  options.channels = 4;
+  auto dvr = dvremu::DvrEmulator::StartOnFreePorts(options);
+  ASSERT_TRUE(dvr);
+  ASSERT_EQ(
+      AddressBookStore::Write(ListKind::kEthernet, {"emulator", "127.0.0.1", dvr->command_port(), "admin", "1234"}), 0);
+  // A folder typed without its separator, not made yet: the files go into it.
+  const auto images = dir_ / "images";
+  ASSERT_EQ(platform::RegistryKey::Create(kImagePathKey)->WriteString(kSavePathValue, images.string()), 0);
+  ASSERT_EQ(RunKaviro("--capture 2 --connect emulator"), 0) << Output();
+  dvr->Stop();
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(images)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 2u) << Output();
+  // The second, within the minute of the first, or the first of the next minute.
+  const std::string first = files[0].filename().string();
+  EXPECT_EQ(first.size(), std::string("202612091405.bmp").size());
+  EXPECT_TRUE(files[1].filename().string() == first.substr(0, 12) + "_0.bmp" ||
+              files[1].filename().string().size() == first.size());
+
+  const QImage image(QString::fromStdString(files[0].string()));
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.depth(), 32) << "read back from 24 bits";
+  // The four cells differ in colour: the channels' own backgrounds, not one fill.
+  const QRgb cells[] = {image.pixel(image.width() / 8, image.height() / 3),
+                        image.pixel(image.width() * 5 / 8, image.height() / 3),
+                        image.pixel(image.width() / 8, image.height() * 5 / 6),
+                        image.pixel(image.width() * 5 / 8, image.height() * 5 / 6)};
+  for (int a = 0; a < 4; ++a) {
+    for (int b = a + 1; b < 4; ++b) EXPECT_NE(cells[a], cells[b]) << "cells " << a << " and " << b;
+  }
 }
 
 }  // namespace

@@ -13,9 +13,11 @@
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
+#include "client/shell/image_preview_dialog.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
+#include "client/shell/save_file_list_dialog.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/search_widgets.h"
 #include "client/shell/select_device_dialog.h"
@@ -24,6 +26,7 @@
 #include "client/shell/skin_artwork.h"
 #include "client/shell/splash_screen.h"
 #include "client/shell/ui_thread.h"
+#include "client/shell/viewer_capture.h"
 #include "platform/string_table.h"
 
 namespace shell {
@@ -245,6 +248,10 @@ void CMainWindow::OnCommand(ControlId id) {
       break;
     case kPrint:
       AddEventLog(0xFFFFFF, platform::LoadString(212));
+      OpenSaveFileList();
+      break;
+    case kCapture:
+      CaptureImage();
       break;
     case kPtz:
       channel_panel_->SetView(CChannelPanel::kPtzView, view_.full_channel_panel);
@@ -287,9 +294,12 @@ void CMainWindow::SetMode(ViewerMode mode) {
   ptz_presets_->hide();
   if (video_ != nullptr) video_->setVisible(view_.video);
   if (view_.title != nullptr) setWindowTitle(view_.title);
-  if (view_.choose_device && !RunSelectDevice()) {
-    OnClose();
-    return;
+  if (view_.choose_device) {
+    if (!RunSelectDevice()) {
+      OnClose();
+      return;
+    }
+    view_ = ViewOf(mode);  // the device chosen may change the view (no Time Select for a CD)
   }
   if (IShellViewer* viewer = Viewer(mode)) viewer->Enter();
   SetPanel(view_.panel);
@@ -451,6 +461,25 @@ void CMainWindow::OpenSetup() {
 void CMainWindow::OpenAbout() {
   CAboutBox about(this);
   RunDialog(about);
+}
+
+void CMainWindow::OpenSaveFileList() {
+  CSaveFileListDialog dialog(this, ImageFolder(), [this](const std::string& path, const media::SavedImage& image) {
+    CImagePreviewDialog preview(this, dialogs_, QString::fromStdString(path), QString::fromStdString(image.date),
+                                QString::fromStdString(image.time));
+    RunDialog(preview);
+  });
+  RunDialog(dialog);
+}
+
+bool CMainWindow::CaptureImage() {
+  std::string path;
+  if (video_ == nullptr || !video_->isVisible() || CaptureViewer(*this, *video_, &path) != CaptureResult::kSaved) {
+    return false;
+  }
+  AddEventLog(0xFFFFFF, platform::LoadString(177));
+  AddEventLog(0xFFFFFF, path);
+  return true;
 }
 
 bool CMainWindow::RunSelectDevice() {

@@ -157,6 +157,10 @@ class CMainWindow : public QWidget, public IShellWindow {
   void OpenSetup();
   void OpenAbout();
   bool RunSelectDevice();
+  // What the viewer window shows into the image folder; false logs nothing.
+  bool CaptureImage();
+  // The captured bitmaps; the Print button's door to the preview.
+  void OpenSaveFileList();
   void ShowDvrButtons(int count);
   void ShowPlayback(bool shown);
 

@@ -54,6 +54,7 @@ class PlayerModes : public testing::WindowFixture {
     local_.reset();
     removable_.reset();
     unsetenv("KAVIRO_DISKS");
+    unsetenv("KAVIRO_CDROMS");
     WindowFixture::TearDown();
     fs::remove_all(dir_);
   }
@@ -272,6 +273,7 @@ TEST_F(PlayerModes, RemovablePlayerListsTheDiskAndPlaysAFile) {
 
   // No disk: the box, and the mode is left.
   setenv("KAVIRO_DISKS", (dir_ + "/none.img").c_str(), 1);
+  setenv("KAVIRO_CDROMS", (dir_ + "/none.iso").c_str(), 1);
   AnswerSelectDevice(CSelectDeviceDialog::kHardDisk);
   window_->OnCommand(kRemovableMode);
   EXPECT_TRUE(BoxWith("Can not find Removable hard disk drive !!!"));
@@ -331,6 +333,63 @@ TEST_F(PlayerModes, RemovablePlayerListsTheDiskAndPlaysAFile) {
   window_->OnCommand(kClose);
   EXPECT_EQ(removable_->disk().RowCount(), 0) << "leaving empties the index table";
   EXPECT_FALSE(removable_->control()->playback().is_open());
+}
+
+TEST_F(PlayerModes, RemovablePlayerListsTheBackupCdAndPlaysIt) {
+  removable_ = std::make_unique<CRemovablePlayer>(*window_);
+  window_->SetViewer(ViewerMode::kRemovablePlayer, removable_.get());
+  dvremu::Recordings recordings;
+  const QDate today = QDate::currentDate();
+  std::tm now{};
+  now.tm_year = today.year() - 1900;
+  now.tm_mon = today.month() - 1;
+  now.tm_mday = today.day();
+  now.tm_hour = 23;
+  recordings.Generate(5, now, 1, media::test::Video());
+  ASSERT_FALSE(recordings.files().empty());
+  const std::string image = dir_ + "/backup.iso";
+  std::string error;
+  ASSERT_TRUE(dvremu::WriteCdImage(image, media::test::Video(), recordings, 125, &error)) << error;
+  // A DVR disk for the hard-disk path: the CD must not be read from it.
+  setenv("KAVIRO_DISKS", (dir_ + "/none.img").c_str(), 1);
+  setenv("KAVIRO_CDROMS", image.c_str(), 1);
+
+  AnswerSelectDevice(CSelectDeviceDialog::kCompactDisk);
+  window_->OnCommand(kRemovableMode);
+  ASSERT_EQ(window_->mode(), ViewerMode::kRemovablePlayer);
+  ASSERT_TRUE(removable_->cd_mode());
+  EXPECT_EQ(window_->calendar()->bold_days(), 1u << (today.day() - 1));
+  EXPECT_FALSE(window_->button(kTimeSelect)->isVisibleTo(window_.get()));
+
+  window_->calendar()->setSelectedDate(today);
+  window_->OnCommand(kMonthCalendar);
+  ASSERT_EQ(window_->file_list()->rows(), 1);
+  const auto& file = recordings.files().front();
+  const auto row = window_->file_list()->Row(0);
+  ASSERT_TRUE(row);
+  char time_text[32];
+  const int end = std::min(3599, file.start_in_hour_s() + std::min(125, file.duration_s));
+  std::snprintf(time_text, sizeof time_text, "%02d:%02d:%02d-%02d:%02d:%02d", file.hour, file.start_minute,
+                file.start_second, file.hour, end / 60, end % 60);
+  EXPECT_EQ(row->time, time_text);
+
+  window_->file_list()->SelectRow(0);
+  window_->OnCommand(kFileSelect);
+  ASSERT_TRUE(removable_->ready());
+  window_->OnCommand(kPlay);
+  ASSERT_TRUE(PumpUntil([&] { return window_->slider()->pos() > 0; }));
+  EXPECT_GE(window_->slider()->pos(), file.start_in_hour_s());
+
+  window_->OnCommand(kClose);
+  EXPECT_FALSE(removable_->cd_mode());
+  // The hard disk, chosen next, has its Time Select again.
+  const std::string disk = dir_ + "/dvr.img";
+  ASSERT_TRUE(dvremu::WriteDiskImage(disk, media::test::Video(), recordings, 1, &error)) << error;
+  setenv("KAVIRO_DISKS", disk.c_str(), 1);
+  AnswerSelectDevice(CSelectDeviceDialog::kHardDisk);
+  window_->OnCommand(kRemovableMode);
+  ASSERT_EQ(window_->mode(), ViewerMode::kRemovablePlayer);
+  EXPECT_TRUE(window_->button(kTimeSelect)->isVisibleTo(window_.get()));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMenu>
+#include <cstdlib>
 
 #include "client/sessions/session_ui.h"
 #include "client/shell/export_progress.h"
@@ -52,7 +53,15 @@ CRemovablePlayer::CRemovablePlayer(IShellWindow& window)
   });
 }
 
+ModeView CRemovablePlayer::View() const {
+  ModeView view = kRemovablePlayerHostView;
+  // One recording on the CD: there is no start minute to choose.
+  if (cd_mode_) view.time_select = false;
+  return view;
+}
+
 bool CRemovablePlayer::OpenDevice(int device) {
+  cd_mode_ = false;
   if (device == CSelectDeviceDialog::kCompactDisk) return OpenBackupCd();
   disk_.Reset();
   if (!disk_.OpenAndList()) {
@@ -63,8 +72,13 @@ bool CRemovablePlayer::OpenDevice(int device) {
 }
 
 bool CRemovablePlayer::OpenBackupCd() {
-  window_.ShowMessage("Can not find Backup CD !!!", BoxIcon::kError);
-  return false;
+  disk_.Reset();
+  if (!cd_.FindBackupCd()) {
+    window_.ShowMessage("Can not find Backup CD !!!", BoxIcon::kError);
+    return false;
+  }
+  cd_mode_ = true;
+  return true;
 }
 
 void CRemovablePlayer::Enter() {
@@ -112,6 +126,7 @@ void CRemovablePlayer::Leave() {
   disconnect(export_menu_);
   CPlayerHost::Leave();
   disk_.Reset();
+  cd_mode_ = false;
   window_.SetBoldDays(0);
   window_.SetFileRows({});
   jump_low_ = jump_high_ = 0;
@@ -120,6 +135,11 @@ void CRemovablePlayer::Leave() {
 void CRemovablePlayer::ShowMonth() {
   const sessions::CalendarDate shown = window_.CalendarDate();
   uint32_t mask = 0;
+  if (cd_mode_) {
+    if (IsCdDay(shown, /*match_day=*/false)) mask = 1u << (std::atoi(cd_.day().c_str()) - 1);
+    window_.SetBoldDays(mask);
+    return;
+  }
   for (int row = 0; row < disk_.RowCount(); ++row) {
     const int day = disk_.Day(row);
     if (disk_.Year(row) == shown.year && disk_.Month(row) == shown.month && day >= 1 && day <= 31) {
@@ -132,6 +152,12 @@ void CRemovablePlayer::ShowMonth() {
 void CRemovablePlayer::ShowDay() {
   const sessions::CalendarDate chosen = window_.CalendarDate();
   std::vector<sessions::FileListRow> rows;
+  if (cd_mode_) {
+    if (IsCdDay(chosen, /*match_day=*/true))
+      rows.push_back({cd_.time_text(), "", media::SizeText(cd_.size_sectors()), "0"});
+    window_.SetFileRows(rows);
+    return;
+  }
   for (int row = 0; row < disk_.RowCount(); ++row) {
     if (disk_.Year(row) != chosen.year || disk_.Month(row) != chosen.month || disk_.Day(row) != chosen.day) continue;
     rows.push_back({disk_.FileName(row), "", media::SizeText(disk_.Size(row)), std::to_string(disk_.FileIndex(row))});
@@ -180,7 +206,20 @@ void CRemovablePlayer::SetJumpRange(int row) {
   jump_high_ = Digits(name, 12) * 60 - 60;
 }
 
+bool CRemovablePlayer::IsCdDay(const sessions::CalendarDate& date, bool match_day) const {
+  const int day = std::atoi(cd_.day().c_str());
+  return day >= 1 && day <= 31 && cd_.year() == date.year && std::atoi(cd_.month().c_str()) == date.month &&
+         (!match_day || day == date.day);
+}
+
 void CRemovablePlayer::Select() {
+  if (cd_mode_) {
+    if (!window_.SelectedFileRow()) return;
+    QByteArray descriptor(static_cast<qsizetype>(media::kOpenDescriptorSize), '\0');
+    descriptor[0] = static_cast<char>(media::kBackupCdYear);
+    if (Call(ids_.open, {descriptor}) == 0) Trace("[REMOVABLE PLAYER] File open error !!!");
+    return;
+  }
   const auto row = ChosenRow();
   if (!row) return;
   if (Call(ids_.open, {Descriptor(*row)}) == 0) Trace("[REMOVABLE PLAYER] File open error !!!");
@@ -188,6 +227,7 @@ void CRemovablePlayer::Select() {
 }
 
 void CRemovablePlayer::TimeSelect() {
+  if (cd_mode_) return;
   const auto row = ChosenRow();
   if (!row) return;
   const std::string name = disk_.FileName(*row);

@@ -378,6 +378,10 @@ QPixmap DrawSkinPicture(int id) {
       return DialogBackground({420, 230}, "SELECT DEVICE");
     case res::kFileDownloadBackground:
       return DialogBackground({460, 260}, "FILE DOWNLOAD");
+    case res::kPreviewBackground:
+      return DialogBackground({634, 780}, "PREVIEW");
+    case res::kSaveFileListBackground:
+      return DialogBackground({597, 430}, "SAVE FILE LIST");
     default:
       return {};
   }

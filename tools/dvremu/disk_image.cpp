@@ -20,6 +20,29 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// The first `seconds` of a record file, zero-padded to a multiple of `align`
+// bytes; its length in 512-byte sectors in *sectors.
+bool WriteRecordData(std::FILE* file, const VideoSource& video, const RecordFile& record, int seconds, size_t align,
+                     uint32_t* sectors) {
+  Stretch stretch;
+  stretch.first_frame = 0;
+  stretch.end_frame = static_cast<int64_t>(seconds) * video.format().fps;
+  RecordFileStream data(video, record, stretch);
+  std::vector<uint8_t> chunk;
+  uint64_t written = 0;
+  bool ok = true;
+  while (!data.done() && ok) {
+    data.Read(1 << 20, &chunk);
+    ok = std::fwrite(chunk.data(), 1, chunk.size(), file) == chunk.size();
+    written += chunk.size();
+  }
+  const size_t padding = (align - written % align) % align;
+  const std::vector<uint8_t> zeros(padding, 0);
+  ok = ok && std::fwrite(zeros.data(), 1, zeros.size(), file) == zeros.size();
+  *sectors = static_cast<uint32_t>((written + padding) / kSector);
+  return ok;
+}
+
 }  // namespace
 
 std::array<uint8_t, 64> BuildIndexEntry(const DiskEntry& entry) {
@@ -52,24 +75,11 @@ bool WriteDiskImage(const std::string& path, const VideoSource& video, const Rec
   const int fps = video.format().fps;
   uint32_t sector = kFirstDataSector;
   size_t slot = 0;
-  std::vector<uint8_t> chunk;
   for (const RecordFile& record : recordings.files()) {
     if (slot >= kIndexEntries || !ok) break;
     const int seconds = std::min(seconds_per_file, record.duration_s);
-    Stretch stretch;
-    stretch.first_frame = 0;
-    stretch.end_frame = static_cast<int64_t>(seconds) * fps;
-    RecordFileStream data(video, record, stretch);
-    uint64_t written = 0;
-    while (!data.done() && ok) {
-      data.Read(1 << 20, &chunk);
-      ok = std::fwrite(chunk.data(), 1, chunk.size(), file.get()) == chunk.size();
-      written += chunk.size();
-    }
-    const size_t padding = (kSector - written % kSector) % kSector;
-    const std::vector<uint8_t> zeros(padding, 0);
-    ok = ok && std::fwrite(zeros.data(), 1, zeros.size(), file.get()) == zeros.size();
-    const uint32_t sectors = static_cast<uint32_t>((written + padding) / kSector);
+    uint32_t sectors = 0;
+    ok = WriteRecordData(file.get(), video, record, seconds, kSector, &sectors);
 
     DiskEntry entry;
     entry.file_index = record.index;
@@ -92,6 +102,55 @@ bool WriteDiskImage(const std::string& path, const VideoSource& video, const Rec
   }
   ok = ok && std::fseek(file.get(), 2 * kSector, SEEK_SET) == 0 &&
        std::fwrite(index.data(), 1, index.size(), file.get()) == index.size();
+  ok = ok && std::fflush(file.get()) == 0;
+  if (!ok) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+std::array<uint8_t, kCdBlock> BuildCdHeader(const DiskEntry& entry) {
+  protocol::PayloadWriter out;
+  out.raw(reinterpret_cast<const uint8_t*>("VeldmarkCD"), 10).u8(0);
+  out.bcd(entry.start_minute).bcd(entry.start_second).bcd(entry.end_minute).bcd(entry.end_second);
+  out.u32le(entry.size_sectors);
+  out.bcd(entry.year % 100).bcd(entry.month).bcd(entry.day).bcd(entry.hour);
+  const std::vector<uint8_t> bytes = out.take();
+  std::array<uint8_t, kCdBlock> block{};
+  std::copy(bytes.begin(), bytes.end(), block.begin());
+  return block;
+}
+
+bool WriteCdImage(const std::string& path, const VideoSource& video, const Recordings& recordings, int seconds_per_file,
+                  std::string* error) {
+  if (recordings.files().empty()) {
+    *error = "no recording to write";
+    return false;
+  }
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+  if (!file) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  const RecordFile& record = recordings.files().front();
+  const int seconds = std::min(seconds_per_file, record.duration_s);
+  std::array<uint8_t, kCdBlock> block{};
+  bool ok = std::fwrite(block.data(), 1, block.size(), file.get()) == block.size();
+  DiskEntry entry;
+  ok = ok && WriteRecordData(file.get(), video, record, seconds, kCdBlock, &entry.size_sectors);
+  entry.year = record.year;
+  entry.month = record.month;
+  entry.day = record.day;
+  entry.hour = record.hour;
+  entry.start_minute = record.start_minute;
+  entry.start_second = record.start_second;
+  const int end = record.start_in_hour_s() + seconds;
+  entry.end_minute = std::min(59, end / 60);
+  entry.end_second = end >= 3600 ? 59 : end % 60;
+  block = BuildCdHeader(entry);
+  ok = ok && std::fseek(file.get(), 0, SEEK_SET) == 0 &&
+       std::fwrite(block.data(), 1, block.size(), file.get()) == block.size();
   ok = ok && std::fflush(file.get()) == 0;
   if (!ok) {
     *error = path + ": " + std::strerror(errno);

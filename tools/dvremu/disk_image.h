@@ -41,4 +41,12 @@ std::array<uint8_t, 64> BuildIndexEntry(const DiskEntry& entry);
 bool WriteDiskImage(const std::string& path, const VideoSource& video, const Recordings& recordings,
                     int seconds_per_file, std::string* error);
 
+// A backup CD image: the "VeldmarkCD" header in block 0 (2,048 bytes), then
+// the first recording in the record file format from block 1, zero-padded to
+// whole blocks; the header's size counts its 512-byte sectors.
+inline constexpr size_t kCdBlock = 2048;
+std::array<uint8_t, kCdBlock> BuildCdHeader(const DiskEntry& entry);
+bool WriteCdImage(const std::string& path, const VideoSource& video, const Recordings& recordings, int seconds_per_file,
+                  std::string* error);
+
 }  // namespace dvremu

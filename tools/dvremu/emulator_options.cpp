@@ -29,6 +29,7 @@ const char kUsageText[] =
     "  --seed N             generator seed of the recordings and logs (1)\n"
     "  --days N             days of recordings up to today (90)\n"
     "  --write-disk FILE    write a DVR disk image of the recordings (3 days unless --days) and exit\n"
+    "  --write-cd FILE      write a backup CD image of the first recording and exit\n"
     "  --script FILE        run the commands of FILE after start\n"
     "  --no-stdin           do not read commands from standard input\n"
     "  --verbose            trace lines to standard error\n"
@@ -147,6 +148,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, EmulatorOptions* opt
       options->days_given = true;
     } else if (arg == "--write-disk") {
       if (!value(&options->write_disk)) return false;
+    } else if (arg == "--write-cd") {
+      if (!value(&options->write_cd)) return false;
     } else if (arg == "--script") {
       if (!value(&options->script_file)) return false;
     } else if (arg == "--no-stdin") {

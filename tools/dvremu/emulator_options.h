@@ -34,6 +34,8 @@ struct EmulatorOptions {
   int file_data_hold_after = -1;
   // Write a DVR disk image of the recordings to this file and exit.
   std::string write_disk;
+  // Write a backup CD image of the first recording to this file and exit.
+  std::string write_cd;
   bool days_given = false;
   bool modem = false;  // a modem on a pseudo-terminal as well
   std::string modem_answer = "connect";

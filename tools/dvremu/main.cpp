@@ -42,8 +42,9 @@ void ReadStdin(dvremu::DvrEmulator& dvr) {
   }
 }
 
-// --write-disk: the recordings as a DVR disk image, without the network.
-int WriteDisk(const dvremu::EmulatorOptions& options) {
+// --write-disk and --write-cd: the recordings as a DVR disk or backup CD
+// image, without the network.
+int WriteImage(const dvremu::EmulatorOptions& options) {
   const time_t now = time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
@@ -55,12 +56,16 @@ int WriteDisk(const dvremu::EmulatorOptions& options) {
   }
   dvremu::Recordings recordings;
   recordings.Generate(options.seed, local, options.days_given ? options.recorded_days : 3, video);
-  if (!dvremu::WriteDiskImage(options.write_disk, video, recordings, dvremu::kDiskSecondsPerFile, &error)) {
+  const bool cd = !options.write_cd.empty();
+  const std::string& path = cd ? options.write_cd : options.write_disk;
+  const bool ok = cd ? dvremu::WriteCdImage(path, video, recordings, dvremu::kDiskSecondsPerFile, &error)
+                     : dvremu::WriteDiskImage(path, video, recordings, dvremu::kDiskSecondsPerFile, &error);
+  if (!ok) {
     std::fprintf(stderr, "dvremu: %s\n", error.c_str());
     return 1;
   }
-  std::printf("dvremu: wrote %zu files to %s\n", std::min<size_t>(recordings.files().size(), 1024),
-              options.write_disk.c_str());
+  std::printf("dvremu: wrote %zu files to %s\n", cd ? 1 : std::min<size_t>(recordings.files().size(), 1024),
+              path.c_str());
   return 0;
 }
 
@@ -80,7 +85,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.verbose) setenv("KAVIRO_TRACE", "stderr", 0);
-  if (!options.write_disk.empty()) return WriteDisk(options);
+  if (!options.write_disk.empty() || !options.write_cd.empty()) return WriteImage(options);
 
   // Signals are taken by the main thread alone, with sigtimedwait below.
   sigset_t signals;
