@@ -9,9 +9,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/trace.h"
@@ -45,6 +47,18 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
 }
 bool WriteAll(int fd, const std::string& text) {
   return WriteAll(fd, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+// A Hayes modem starts a command at its "AT": what a caller left on the line
+// before it (the tail of a call, the escape) is skipped.
+std::string CommandOf(const std::string& line) {
+  for (size_t at = line.size(); at-- > 1;) {
+    if (std::toupper(static_cast<unsigned char>(line[at - 1])) == 'A' &&
+        std::toupper(static_cast<unsigned char>(line[at])) == 'T') {
+      return line.substr(at - 1);
+    }
+  }
+  return {};
 }
 
 int ConnectToPort(uint16_t port) {
@@ -159,8 +173,10 @@ void ModemLine::Run() {
     call->End();
     call.reset();
     line.Reset();
-    // Nothing of this call may reach the next caller.
-    ::tcflush(master_, TCIOFLUSH);
+    // Nothing of this call may reach the next caller. The line's input is
+    // kept: the next caller may have begun its commands already, and what
+    // the last one left before them is noise that the command reader skips.
+    ::tcflush(master_, TCOFLUSH);
   };
   auto answer_dial = [&] {
     switch (answer_.load()) {
@@ -258,11 +274,13 @@ void ModemLine::Run() {
         }
         for (ssize_t i = 0; i < n; ++i) {
           if (chunk[i] != '\r' && chunk[i] != '\n') {
-            if (command_line.size() < 256) command_line += chunk[i];
+            // What came before a command is noise: keep only the line's tail.
+            if (command_line.size() >= 256) command_line.erase(0, 1);
+            command_line += chunk[i];
             continue;
           }
           if (chunk[i] == '\n') continue;
-          const std::string command = command_line;
+          const std::string command = CommandOf(command_line);
           command_line.clear();
           if (command.rfind("ATDT", 0) == 0 || command.rfind("atdt", 0) == 0) {
             answer_dial();
