@@ -12,6 +12,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,8 +38,9 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     if (n > 0) {
       done += static_cast<size_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      // A caller that closed the line reports a hang-up, never room.
       pollfd wait{fd, POLLOUT, 0};
-      if (::poll(&wait, 1, 1000) <= 0) return false;
+      if (::poll(&wait, 1, 1000) <= 0 || !(wait.revents & POLLOUT)) return false;
     } else {
       return false;
     }
@@ -239,6 +241,26 @@ void ModemLine::Run() {
     ++packets_sent_;
   };
 
+  // Hayes commands, while no call is up; a dial that connects ends them.
+  auto read_commands = [&](const char* bytes, size_t size) {
+    for (size_t i = 0; i < size && !call; ++i) {
+      if (bytes[i] != '\r' && bytes[i] != '\n') {
+        // What came before a command is noise: keep only the line's tail.
+        if (command_line.size() >= 256) command_line.erase(0, 1);
+        command_line += bytes[i];
+        continue;
+      }
+      if (bytes[i] == '\n') continue;
+      const std::string command = CommandOf(command_line);
+      command_line.clear();
+      if (command.rfind("ATDT", 0) == 0 || command.rfind("atdt", 0) == 0) {
+        answer_dial();
+      } else if (command.rfind("AT", 0) == 0 || command.rfind("at", 0) == 0) {
+        WriteAll(master_, "\r\nOK\r\n");
+      }
+    }
+  };
+
   bool line_open = false;
   while (!stop_) {
     if (hangup_.exchange(false)) {
@@ -272,23 +294,7 @@ void ModemLine::Run() {
           ::usleep(20000);  // no caller: the line reports only its hang-up
           continue;
         }
-        for (ssize_t i = 0; i < n; ++i) {
-          if (chunk[i] != '\r' && chunk[i] != '\n') {
-            // What came before a command is noise: keep only the line's tail.
-            if (command_line.size() >= 256) command_line.erase(0, 1);
-            command_line += chunk[i];
-            continue;
-          }
-          if (chunk[i] == '\n') continue;
-          const std::string command = CommandOf(command_line);
-          command_line.clear();
-          if (command.rfind("ATDT", 0) == 0 || command.rfind("atdt", 0) == 0) {
-            answer_dial();
-            if (call) break;
-          } else if (command.rfind("AT", 0) == 0 || command.rfind("at", 0) == 0) {
-            WriteAll(master_, "\r\nOK\r\n");
-          }
-        }
+        read_commands(chunk, static_cast<size_t>(n));
       } else {
         const std::span<uint8_t> into = line.Wanted();
         const ssize_t n = ::read(master_, into.data(), into.size());
@@ -299,10 +305,13 @@ void ModemLine::Run() {
           ::usleep(20000);
           continue;
         }
-        if (n == 3 && line.received() == 0 && std::string(reinterpret_cast<char*>(into.data()), 3) == "+++") {
-          // The escape: back to commands; the call ends with it.
+        if (n >= 3 && line.received() == 0 && std::memcmp(into.data(), "+++", 3) == 0) {
+          // The escape: back to commands; the call ends with it. A loaded
+          // line may carry the hang-up, or the next call's first command,
+          // in the same read.
           end_call("escape");
           WriteAll(master_, "\r\nOK\r\n");
+          read_commands(reinterpret_cast<const char*>(into.data()) + 3, static_cast<size_t>(n) - 3);
           continue;
         }
         if (n > 0) {
