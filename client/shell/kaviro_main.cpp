@@ -29,6 +29,7 @@
 #include "client/shell/screen_placement.h"
 #include "client/shell/search_mode.h"
 #include "client/shell/settings_keys.h"
+#include "client/shell/window_scale.h"
 #include "client/shell/splash_screen.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
     Usage(stdout);
     return 0;
   }
+  shell::ApplyWindowScale();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kaviro");
   Options options;

@@ -8,6 +8,7 @@
 #include "client/shell/hover_button.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/settings_keys.h"
+#include "client/shell/window_scale.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
 
@@ -33,15 +34,20 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
       video_(new QLineEdit(this)),
       image_(new QLineEdit(this)),
       wave_(new QLineEdit(this)),
-      modem_(new QComboBox(this)) {
+      modem_(new QComboBox(this)),
+      scale_(new QComboBox(this)) {
   AddCaption("VIDEO RECORD FOLDER", 308, 100, 260);
   AddCaption("CAPTURE IMAGE FOLDER", 308, 158, 260);
   AddCaption("MODEM", 308, 268, 260);
   AddCaption("ALARM BUZZER WAVE FILE", 308, 388, 260);
+  AddCaption("WINDOW SCALE (AT THE NEXT START)", 308, 328, 260);
   video_->setGeometry(308, 123, 182, 20);
   image_->setGeometry(308, 181, 182, 20);
   modem_->setGeometry(308, 291, 205, 22);
   wave_->setGeometry(308, 411, 182, 20);
+  scale_->setGeometry(308, 351, 100, 22);
+  for (int percent : kWindowScales) scale_->addItem(QString("%1 %").arg(percent), percent);
+  scale_->setCurrentIndex(scale_->findData(ReadWindowScale()));
   for (QLineEdit* edit : {video_, image_, wave_}) edit->setMaxLength(255);
 
   struct Browse {
@@ -105,6 +111,8 @@ void CSetupDialog::OnOk() {
   WriteValue(kVideoPathKey, kSavePathValue, video_->text().toStdString());
   WriteValue(kImagePathKey, kSavePathValue, image_->text().toStdString());
   WriteValue(kLocalSettingKey, kBuzzerPathValue, wave_->text().toStdString());
+  // Left alone while it stays: an absent value keeps reading as 100 %.
+  if (const int percent = scale_->currentData().toInt(); percent != ReadWindowScale()) WriteWindowScale(percent);
   accept();
 }
 
