@@ -88,6 +88,8 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   setFixedSize(1024, 768);
   setWindowTitle("Kaviro");
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // A click on the skin takes the keyboard from a text field, for the shortcuts.
+  setFocusPolicy(Qt::ClickFocus);
 
   for (const ButtonPlace& place : kWindowButtons) AddButton(place);
   // Image capture and printing come with their own viewer; until then they stay off.
