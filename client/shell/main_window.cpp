@@ -546,6 +546,8 @@ void CMainWindow::ToggleFullScreen() {
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   // The video covers the whole window, and the window the whole screen.
   video_->raise();
+  // Without a window manager to honour the state the window takes the screen itself.
+  if (const QScreen* screen = ScreenOf(*this)) setGeometry(screen->geometry());
   video_->setGeometry(rect());
   showFullScreen();
 }
