@@ -2,6 +2,7 @@
 // the application object exists, as the program takes it.
 #include <QComboBox>
 #include <QImage>
+#include <QStandardItemModel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -117,6 +118,14 @@ TEST_F(ScaledWindowTest, TheSetupDialogOffersTheStepsAndShowsTheStoredOne) {
   CSetupDialog dialog(nullptr, dialogs, {});
   ASSERT_EQ(dialog.scale_combo()->count(), 4);
   EXPECT_EQ(dialog.scale_combo()->currentText(), "150 %");
+  // The test screen (800 x 600 device pixels) has room for no larger window
+  // than 100 %, which stays offered, as does the stored step.
+  const auto* model = qobject_cast<QStandardItemModel*>(dialog.scale_combo()->model());
+  ASSERT_NE(model, nullptr);
+  EXPECT_TRUE(model->item(0)->isEnabled());
+  EXPECT_FALSE(model->item(1)->isEnabled());
+  EXPECT_TRUE(model->item(2)->isEnabled());
+  EXPECT_FALSE(model->item(3)->isEnabled());
   dialog.scale_combo()->setCurrentIndex(1);
   dialog.OnOk();
   EXPECT_EQ(ReadWindowScale(), 125);

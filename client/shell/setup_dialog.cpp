@@ -2,8 +2,11 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStandardItemModel>
 
 #include "client/shell/hover_button.h"
 #include "client/shell/operator_dialogs.h"
@@ -46,8 +49,7 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
   modem_->setGeometry(308, 291, 205, 22);
   wave_->setGeometry(308, 411, 182, 20);
   scale_->setGeometry(308, 351, 100, 22);
-  for (int percent : kWindowScales) scale_->addItem(QString("%1 %").arg(percent), percent);
-  scale_->setCurrentIndex(scale_->findData(ReadWindowScale()));
+  FillScales(parent);
   for (QLineEdit* edit : {video_, image_, wave_}) edit->setMaxLength(255);
 
   struct Browse {
@@ -82,6 +84,25 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
   video_->setText(QString::fromStdString(ReadValue(kVideoPathKey, kSavePathValue)));
   image_->setText(QString::fromStdString(ReadValue(kImagePathKey, kSavePathValue)));
   wave_->setText(QString::fromStdString(ReadValue(kLocalSettingKey, kBuzzerPathValue)));
+}
+
+void CSetupDialog::FillScales(const QWidget* parent) {
+  const int stored = ReadWindowScale();
+  const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+  // A window taller or wider than its screen hides the lower panels out of
+  // reach: such a step is offered only while it is the stored one. The
+  // screen is measured in the units of the scale now in effect.
+  const QSize room = screen != nullptr ? screen->availableGeometry().size() : QSize();
+  auto* model = qobject_cast<QStandardItemModel*>(scale_->model());
+  for (int percent : kWindowScales) {
+    scale_->addItem(QString("%1 %").arg(percent), percent);
+    const QSize needed = QSize(1024, 768) * percent / stored;
+    const bool fits = !room.isValid() || (needed.width() <= room.width() && needed.height() <= room.height());
+    if (!fits && percent != stored && percent != kDefaultWindowScale && model != nullptr) {
+      model->item(scale_->count() - 1)->setEnabled(false);
+    }
+  }
+  scale_->setCurrentIndex(scale_->findData(stored));
 }
 
 void CSetupDialog::BrowseFolder(QLineEdit* edit, int title_id) {

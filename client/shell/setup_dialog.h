@@ -33,6 +33,7 @@ class CSetupDialog : public CSkinnedDialog {
 
  private:
   void BrowseFolder(QLineEdit* edit, int title_id);
+  void FillScales(const QWidget* parent);
 
   COperatorDialogs& dialogs_;
   QLineEdit* video_;
