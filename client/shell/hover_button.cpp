@@ -59,7 +59,9 @@ CHoverButton::Face CHoverButton::CurrentFace() const {
   return Face::kNormal;
 }
 
-QSize CHoverButton::sizeHint() const { return normal_.isNull() ? QSize(20, 20) : normal_.deviceIndependentSize().toSize(); }
+QSize CHoverButton::sizeHint() const {
+  return normal_.isNull() ? QSize(20, 20) : normal_.deviceIndependentSize().toSize();
+}
 
 void CHoverButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);

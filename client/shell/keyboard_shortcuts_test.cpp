@@ -171,9 +171,13 @@ TEST_F(KeyboardShortcutsTest, PlaybackKeysPressThePlaybackButtonsAndSeekTheFileE
     }
     return kCamera1;
   };
-  const std::pair<Qt::Key, ControlId> keys[] = {
-      {Qt::Key_J, kReversePlay},    {Qt::Key_K, kStop},        {Qt::Key_L, kPlay},       {Qt::Key_Comma, kFrameBack},
-      {Qt::Key_Period, kFrameForward}, {Qt::Key_Plus, kSpeedUp}, {Qt::Key_Minus, kSpeedDown}};
+  const std::pair<Qt::Key, ControlId> keys[] = {{Qt::Key_J, kReversePlay},
+                                                {Qt::Key_K, kStop},
+                                                {Qt::Key_L, kPlay},
+                                                {Qt::Key_Comma, kFrameBack},
+                                                {Qt::Key_Period, kFrameForward},
+                                                {Qt::Key_Plus, kSpeedUp},
+                                                {Qt::Key_Minus, kSpeedDown}};
   for (const auto& [key, button] : keys) {
     Key(key);
     EXPECT_EQ(last_command(), button) << QKeySequence(key).toString().toStdString();
@@ -220,7 +224,8 @@ TEST_F(KeyboardShortcutsTest, FullScreenShowsTheGridAloneAndEscapeRestoresTheWin
   Key(Qt::Key_F11);
   ASSERT_TRUE(window_->full_screen());
   EXPECT_TRUE(window_->isFullScreen());
-  ASSERT_TRUE(testing::PumpUntil([&] { return video_->geometry() == window_->rect() && window_->geometry() == window_->screen()->geometry(); }));
+  ASSERT_TRUE(testing::PumpUntil(
+      [&] { return video_->geometry() == window_->rect() && window_->geometry() == window_->screen()->geometry(); }));
   Key(Qt::Key_Escape);
   EXPECT_FALSE(window_->full_screen());
   EXPECT_EQ(window_->mode(), ViewerMode::kRemoteLive);

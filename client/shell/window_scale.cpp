@@ -11,7 +11,9 @@
 namespace shell {
 namespace {
 
-bool Allowed(int percent) { return std::find(kWindowScales.begin(), kWindowScales.end(), percent) != kWindowScales.end(); }
+bool Allowed(int percent) {
+  return std::find(kWindowScales.begin(), kWindowScales.end(), percent) != kWindowScales.end();
+}
 
 }  // namespace
 

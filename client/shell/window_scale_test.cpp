@@ -27,9 +27,7 @@ class WindowScaleTest : public ::testing::Test {
     unsetenv("QT_SCALE_FACTOR");
     std::filesystem::remove_all(dir_);
   }
-  static void Store(uint32_t value) {
-    platform::RegistryKey::Open(kLocalSettingKey)->WriteNumber(kScaleValue, value);
-  }
+  static void Store(uint32_t value) { platform::RegistryKey::Open(kLocalSettingKey)->WriteNumber(kScaleValue, value); }
 
   const std::filesystem::path dir_ =
       std::filesystem::temp_directory_path() / ("kaviro-scale-" + std::to_string(getpid()));
