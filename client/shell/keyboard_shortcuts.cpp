@@ -97,7 +97,7 @@ void CKeyboardShortcuts::AddKeysToTooltips() {
     if (button == nullptr) continue;
     const QString tip = button->toolTip();
     const QString key = KeyText(entry);
-    if (tip.contains(key)) continue;  // the second entry of a shared cell
+    if (tip == key || tip.endsWith(QString("(%1)").arg(key))) continue;  // already named
     button->setToolTip(tip.isEmpty() ? key : QString("%1 (%2)").arg(tip, key));
   }
 }

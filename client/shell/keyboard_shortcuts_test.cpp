@@ -96,6 +96,10 @@ TEST_F(KeyboardShortcutsTest, AKeyReachesTheHandlersOfTheClickAndNamesItselfInTh
   EXPECT_EQ(window_->latched(kLayout1Ch), kLayout4Ch);
   EXPECT_EQ(window_->button(kLayout4Ch)->toolTip(), "4 Channel Mode (F6)");
   EXPECT_EQ(window_->button(DvrButton(1))->toolTip().right(7), "(Alt+2)");
+  // A tooltip that holds the key's text still names the key.
+  const QString camera = window_->button(CameraButton(0))->toolTip();
+  EXPECT_TRUE(camera.endsWith(" (1)")) << camera.toStdString();
+  EXPECT_EQ(camera.count("(1)"), 1);
 }
 
 TEST_F(KeyboardShortcutsTest, KeysOfHiddenOrDisabledButtonsStayWithTheFocusedField) {

@@ -205,7 +205,7 @@ class CMainWindow : public QWidget, public IShellWindow {
   QPoint drag_start_;
   bool full_screen_ = false;
   QRect normal_geometry_;  // the window's place before full screen
-  CKeyboardShortcuts* shortcuts_;
+  CKeyboardShortcuts* shortcuts_ = nullptr;
 };
 
 }  // namespace shell
