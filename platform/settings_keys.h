@@ -16,5 +16,6 @@ inline constexpr const char* kLocalSettingKey = "Software\\Veldmark\\Kaviro\\1.0
 inline constexpr const char* kSavePathValue = "SavePath01";
 inline constexpr const char* kModemValue = "Modem";
 inline constexpr const char* kBuzzerPathValue = "BuzzerPath";
+inline constexpr const char* kScaleValue = "Scale";  // percent, a 32-bit number
 
 }  // namespace platform::settings

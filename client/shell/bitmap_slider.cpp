@@ -8,6 +8,13 @@
 #include "client/shell/skin_artwork.h"
 
 namespace shell {
+namespace {
+
+QRectF ScaledRect(const QRect& rect, qreal ratio) {
+  return QRectF(rect.x() * ratio, rect.y() * ratio, rect.width() * ratio, rect.height() * ratio);
+}
+
+}  // namespace
 
 CBitmapSlider::CBitmapSlider(QWidget* parent, int control_id, bool vertical)
     : QWidget(parent), control_id_(control_id), vertical_(vertical) {
@@ -20,7 +27,10 @@ CBitmapSlider::Picture CBitmapSlider::Load(int id, bool transparent, unsigned ke
   picture.pixmap = skin::Pixmap(id);
   if (!transparent || picture.pixmap.isNull()) return picture;
   QColor key = QColor::fromRgb((key_colour >> 0) & 0xFF, (key_colour >> 8) & 0xFF, (key_colour >> 16) & 0xFF);
-  if (key_colour == kKeyFromPixel) key = picture.pixmap.toImage().pixelColor(key_x, key_y);
+  if (key_colour == kKeyFromPixel) {
+    const qreal ratio = picture.pixmap.devicePixelRatio();
+    key = picture.pixmap.toImage().pixelColor(qRound(key_x * ratio), qRound(key_y * ratio));
+  }
   // Key-colour pixels let the background through.
   picture.mask = picture.pixmap.createMaskFromColor(key, Qt::MaskInColor);
   picture.pixmap.setMask(picture.mask);
@@ -31,7 +41,7 @@ void CBitmapSlider::SetChannelBitmaps(int channel_id, int active_id, bool transp
                                       int key_y) {
   channel_ = Load(channel_id, transparent, key_colour, key_x, key_y);
   channel_active_ = Load(active_id, transparent, key_colour, key_x, key_y);
-  if (!channel_.pixmap.isNull()) resize(channel_.pixmap.size());
+  if (!channel_.pixmap.isNull()) resize(channel_.pixmap.deviceIndependentSize().toSize());
   update();
 }
 
@@ -64,7 +74,8 @@ void CBitmapSlider::SetMargins(int left, int top, int right, int bottom) {
 
 int CBitmapSlider::ThumbLength() const {
   if (thumb_.pixmap.isNull()) return 0;
-  return vertical_ ? thumb_.pixmap.height() : thumb_.pixmap.width();
+  const QSize thumb = thumb_.pixmap.deviceIndependentSize().toSize();
+  return vertical_ ? thumb.height() : thumb.width();
 }
 
 int CBitmapSlider::TrackLength() const { return vertical_ ? height() : width(); }
@@ -126,6 +137,16 @@ void CBitmapSlider::mouseReleaseEvent(QMouseEvent* event) {
   releaseMouse();
   dragging_ = false;
   update();
+  PostSeek();
+}
+
+void CBitmapSlider::SeekTo(int position) {
+  if (!isEnabled() || dragging_) return;
+  SetPos(position);
+  PostSeek();
+}
+
+void CBitmapSlider::PostSeek() {
   // Posted, as the seek message was.
   QMetaObject::invokeMethod(
       this, [this, position = position_] { emit Seek(control_id_, position); }, Qt::QueuedConnection);
@@ -141,7 +162,7 @@ void CBitmapSlider::changeEvent(QEvent* event) {
 
 void CBitmapSlider::paintEvent(QPaintEvent*) {
   // Composed off screen and copied in one block against flicker.
-  QPixmap canvas(size());
+  QPixmap canvas = skin::Canvas(size());
   canvas.fill(parentWidget() != nullptr ? parentWidget()->palette().window().color() : Qt::black);
   {
     QPainter painter(&canvas);
@@ -151,16 +172,19 @@ void CBitmapSlider::paintEvent(QPaintEvent*) {
       const int split = vertical_ ? height() - centre : centre;
       const QRect first = vertical_ ? QRect(0, split, width(), height() - split) : QRect(0, 0, split, height());
       const QRect second = vertical_ ? QRect(0, 0, width(), split) : QRect(split, 0, width() - split, height());
-      painter.drawPixmap(first, channel_active_.pixmap, first);
-      painter.drawPixmap(second, channel_.pixmap, second);
+      // The source rectangles are in the pictures' device pixels.
+      const qreal ratio = channel_.pixmap.devicePixelRatio();
+      painter.drawPixmap(QRectF(first), channel_active_.pixmap, ScaledRect(first, ratio));
+      painter.drawPixmap(QRectF(second), channel_.pixmap, ScaledRect(second, ratio));
     } else if (!channel_.pixmap.isNull()) {
       painter.drawPixmap(0, 0, channel_.pixmap);
     }
     const Picture& thumb = (!thumb_active_.pixmap.isNull() && dragging_) ? thumb_active_ : thumb_;
     if (!thumb.pixmap.isNull()) {
       const int w = ThumbLength();
-      const QPoint corner = vertical_ ? QPoint((width() - thumb.pixmap.width()) / 2, height() - centre - w / 2)
-                                      : QPoint(centre - w / 2, (height() - thumb.pixmap.height()) / 2);
+      const QSize thumb_size = thumb.pixmap.deviceIndependentSize().toSize();
+      const QPoint corner = vertical_ ? QPoint((width() - thumb_size.width()) / 2, height() - centre - w / 2)
+                                      : QPoint(centre - w / 2, (height() - thumb_size.height()) / 2);
       painter.drawPixmap(corner, thumb.pixmap);
     }
   }

@@ -28,6 +28,8 @@ class CBitmapSlider : public QWidget {
   void SetRange(int minimum, int maximum, bool repaint);
   void SetPos(int position);
   void SetMargins(int left, int top, int right, int bottom);
+  // Moves the thumb and reports the seek as the end of a drag there would.
+  void SeekTo(int position);
 
   int pos() const { return position_; }
   int minimum() const { return minimum_; }
@@ -59,6 +61,7 @@ class CBitmapSlider : public QWidget {
   int ThumbLength() const;
   int TrackLength() const;
   void MoveThumbTo(int along);
+  void PostSeek();
 
   const int control_id_;
   const bool vertical_;

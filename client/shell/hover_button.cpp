@@ -20,7 +20,7 @@ void CHoverButton::SetBitmaps(int normal, int pressed, int hover, int disabled) 
   pressed_ = skin::Pixmap(pressed);
   hover_ = skin::Pixmap(hover);
   disabled_ = disabled != 0 ? skin::Pixmap(disabled) : QPixmap();
-  if (!normal_.isNull()) resize(normal_.size());
+  if (!normal_.isNull()) resize(normal_.deviceIndependentSize().toSize());
   update();
 }
 
@@ -35,6 +35,22 @@ void CHoverButton::SetLatched(bool latched) {
   update();
 }
 
+void CHoverButton::PressByKey() {
+  if (!isEnabled() || isDown()) return;
+  setDown(true);
+  emit pressed();
+  emit Held(control_id_);
+}
+
+void CHoverButton::ReleaseByKey() {
+  if (!isDown()) return;
+  setDown(false);
+  emit released();
+  // The mouse's order: the click, then the end of the hold.
+  if (isEnabled()) emit clicked(isChecked());
+  emit Released(control_id_);
+}
+
 CHoverButton::Face CHoverButton::CurrentFace() const {
   if (isDown() && !pressed_.isNull()) return Face::kPressed;
   if (hovering_ && !hover_.isNull()) return Face::kHover;
@@ -43,7 +59,9 @@ CHoverButton::Face CHoverButton::CurrentFace() const {
   return Face::kNormal;
 }
 
-QSize CHoverButton::sizeHint() const { return normal_.isNull() ? QSize(20, 20) : normal_.size(); }
+QSize CHoverButton::sizeHint() const {
+  return normal_.isNull() ? QSize(20, 20) : normal_.deviceIndependentSize().toSize();
+}
 
 void CHoverButton::paintEvent(QPaintEvent*) {
   QPainter painter(this);

@@ -34,6 +34,12 @@ class CHoverButton : public QAbstractButton {
   // Places the button by its top-left corner (its size is the picture's).
   void Place(int x, int y) { move(x, y); }
 
+  // A key held in the left button's place: down, then up with the click,
+  // so that a shortcut reaches the same handlers as the mouse. A disabled
+  // button ignores the press.
+  void PressByKey();
+  void ReleaseByKey();
+
   // The face the next paint draws.
   Face CurrentFace() const;
 

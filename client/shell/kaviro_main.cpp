@@ -30,6 +30,7 @@
 #include "client/shell/search_mode.h"
 #include "client/shell/settings_keys.h"
 #include "client/shell/splash_screen.h"
+#include "client/shell/window_scale.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
 #include "viewer_control/control/vistrel_ctl.h"
@@ -42,14 +43,18 @@ struct Options {
   std::string screenshot;
   int exit_after_s = 0;
   int captures = 0;
+  bool full_screen = false;
 };
 
 void Usage(std::FILE* to) {
   std::fprintf(to,
-               "Usage: kaviro [--nosplash] [--connect ALIAS] [--screenshot FILE] [--capture N] [--exit-after SECONDS]\n"
+               "Usage: kaviro [--nosplash] [--connect ALIAS] [--full-screen] [--screenshot FILE] [--capture N]\n"
+               "              [--exit-after SECONDS]\n"
                "The client for networked DVRs: live view, search and playback, download.\n"
                "  --nosplash          start without the splash screen\n"
                "  --connect ALIAS     enter live view and connect to the Ethernet address-book entry ALIAS\n"
+               "  --full-screen       show the video grid alone on the screen once the video of --connect\n"
+               "                      shows, as F11 does (Escape returns to the window)\n"
                "  --screenshot FILE   save a picture of the main window (PNG) before leaving; without\n"
                "                      --exit-after, once the video of --connect shows (at most 30 s)\n"
                "  --capture N         press Capture N times once the video of --connect shows (at most\n"
@@ -67,6 +72,8 @@ bool Parse(int argc, char** argv, Options& options) {
       options.splash = false;
     } else if (arg == "--connect" && has_value) {
       options.connect_alias = argv[++i];
+    } else if (arg == "--full-screen") {
+      options.full_screen = true;
     } else if (arg == "--screenshot" && has_value) {
       options.screenshot = argv[++i];
     } else if (arg == "--capture" && has_value) {
@@ -137,6 +144,7 @@ int main(int argc, char** argv) {
     Usage(stdout);
     return 0;
   }
+  shell::ApplyWindowScale();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kaviro");
   Options options;
@@ -189,6 +197,7 @@ int main(int argc, char** argv) {
   }
   QElapsedTimer video_wait;
   bool seen = false;
+  bool full_screen_painted = false;
   if (options.captures > 0 && !options.connect_alias.empty()) {
     // The presses follow the first tick that saw the video, so that it is
     // painted. Without --exit-after the program leaves after them, or with 1
@@ -212,6 +221,18 @@ int main(int argc, char** argv) {
     });
     capture_poll->start(200);
   }
+  if (options.full_screen && !options.connect_alias.empty()) {
+    auto* full_screen_poll = new QTimer(window.get());
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QObject::connect(full_screen_poll, &QTimer::timeout, window.get(), [&, full_screen_poll, waited] {
+      if (waited->elapsed() >= kVideoWaitMs) return full_screen_poll->stop();
+      if (!VideoShows(*live)) return;
+      full_screen_poll->stop();
+      window->ToggleFullScreen();
+    });
+    full_screen_poll->start(200);
+  }
   if (options.exit_after_s > 0) {
     QTimer::singleShot(options.exit_after_s * 1000, window.get(), [&window, &options, &app] {
       if (!options.screenshot.empty()) SaveScreenshot(*window, options.screenshot);
@@ -227,6 +248,12 @@ int main(int argc, char** argv) {
       const bool expecting = !options.connect_alias.empty();
       if (expecting && !seen && video_wait.elapsed() < kVideoWaitMs) {
         seen = VideoShows(*live);
+        return;
+      }
+      // The full-screen grid first, then a tick for it to be painted.
+      if (seen && options.full_screen && !window->full_screen() && video_wait.elapsed() < kVideoWaitMs) return;
+      if (seen && options.full_screen && !full_screen_painted) {
+        full_screen_painted = true;
         return;
       }
       poll->stop();

@@ -14,6 +14,7 @@
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/image_preview_dialog.h"
+#include "client/shell/keyboard_shortcuts.h"
 #include "client/shell/lower_panels.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/ptz_preset_panel.h"
@@ -23,6 +24,7 @@
 #include "client/shell/select_device_dialog.h"
 #include "client/shell/setup_dialog.h"
 #include "client/shell/shell_viewer.h"
+#include "client/shell/shortcuts_page.h"
 #include "client/shell/skin_artwork.h"
 #include "client/shell/splash_screen.h"
 #include "client/shell/ui_thread.h"
@@ -86,6 +88,8 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   setFixedSize(1024, 768);
   setWindowTitle("Kaviro");
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // A click on the skin takes the keyboard from a text field, for the shortcuts.
+  setFocusPolicy(Qt::ClickFocus);
 
   for (const ButtonPlace& place : kWindowButtons) AddButton(place);
   // Image capture and printing come with their own viewer; until then they stay off.
@@ -136,6 +140,9 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   // Escape and Enter never close the window, whichever child has the focus.
   qApp->installEventFilter(this);
   SetMode(ViewerMode::kIdle);
+  // Installed after the window's filter, so that it sees Escape first.
+  shortcuts_ = new CKeyboardShortcuts(*this);
+  shortcuts_->AddKeysToTooltips();
 }
 
 CMainWindow::~CMainWindow() {
@@ -189,6 +196,7 @@ ModeView CMainWindow::ViewOf(ViewerMode mode) const {
 }
 
 void CMainWindow::AttachVideo(QWidget* video) {
+  LeaveFullScreen();
   video_ = video;
   video_->setParent(this);
   video_->setGeometry(kVideoArea);
@@ -283,6 +291,7 @@ void CMainWindow::OnClose() {
 
 void CMainWindow::SetMode(ViewerMode mode) {
   if (static_cast<int>(mode) < 0 || static_cast<int>(mode) >= kModeCount) return;
+  LeaveFullScreen();
   event_log_->ClearLog();
   const auto previous = static_cast<ViewerMode>(mode_.exchange(static_cast<int>(mode)));
   if (previous != mode) {
@@ -514,7 +523,55 @@ bool CMainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // The skin has no system caption: the title strip moves the window.
 void CMainWindow::mousePressEvent(QMouseEvent* event) {
-  drag_start_ = event->position().y() < 46 ? event->globalPosition().toPoint() - pos() : QPoint(-1, -1);
+  const bool title = !full_screen_ && event->position().y() < 46;
+  drag_start_ = title ? event->globalPosition().toPoint() - pos() : QPoint(-1, -1);
+}
+
+// A cell's double-click is the viewer's own; the frame around the grid is the window's.
+void CMainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (event->button() == Qt::LeftButton && kVideoBorder.contains(at) && !kVideoArea.contains(at)) {
+    ToggleFullScreen();
+  }
+}
+
+bool CMainWindow::CanShowFullScreen() const { return video_ != nullptr && view_.video && video_->isVisibleTo(this); }
+
+void CMainWindow::ToggleFullScreen() {
+  if (full_screen_) return LeaveFullScreen();
+  if (!CanShowFullScreen()) return;
+  normal_geometry_ = geometry();
+  full_screen_ = true;
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  // The video covers the whole window, and the window the whole screen.
+  video_->raise();
+  // Without a window manager to honour the state the window takes the screen itself.
+  if (const QScreen* screen = ScreenOf(*this)) setGeometry(screen->geometry());
+  video_->setGeometry(rect());
+  showFullScreen();
+}
+
+void CMainWindow::LeaveFullScreen() {
+  if (!full_screen_) return;
+  full_screen_ = false;
+  showNormal();
+  setFixedSize(1024, 768);
+  move(normal_geometry_.topLeft());
+  if (video_ != nullptr) {
+    video_->setGeometry(kVideoArea);
+    video_->lower();
+  }
+}
+
+void CMainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (full_screen_ && video_ != nullptr) video_->setGeometry(rect());
+}
+
+void CMainWindow::OpenShortcutsPage() {
+  CShortcutsPage page(this);
+  RunDialog(page);
 }
 
 void CMainWindow::mouseMoveEvent(QMouseEvent* event) {

@@ -38,6 +38,7 @@ class CChannelPanel;
 class CDvrPanel;
 class CEventLog;
 class CHoverButton;
+class CKeyboardShortcuts;
 class CLogonPrompt;
 class CMonthCalendar;
 class CPanelBase;
@@ -53,6 +54,8 @@ class CMainWindow : public QWidget, public IShellWindow {
  public:
   // Where the video control sits in the window.
   static constexpr QRect kVideoArea{105, 54, 712, 484};
+  // The frame around it, whose double-click shows the grid full screen.
+  static constexpr QRect kVideoBorder{99, 49, 724, 494};
 
   CMainWindow();
   ~CMainWindow() override;
@@ -108,6 +111,15 @@ class CMainWindow : public QWidget, public IShellWindow {
   void ShowPlaySpeed(int speed_index) override;
   void LatchPlaybackButton(std::optional<ControlId> id) override;
 
+  // The video grid alone on the whole screen, and back to the window as it
+  // was. Only while the mode shows video; a change of mode leaves it.
+  bool full_screen() const { return full_screen_; }
+  bool CanShowFullScreen() const;
+  void ToggleFullScreen();
+  void LeaveFullScreen();
+  // The keys of the window, opened by F1.
+  void OpenShortcutsPage();
+
   // Discards Escape and Enter for the window and its children.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -141,6 +153,8 @@ class CMainWindow : public QWidget, public IShellWindow {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void AddButton(const ButtonPlace& place);
@@ -189,6 +203,9 @@ class CMainWindow : public QWidget, public IShellWindow {
   CAlarmCenter alarms_{dialogs_};
   std::function<std::vector<std::string>()> modems_;
   QPoint drag_start_;
+  bool full_screen_ = false;
+  QRect normal_geometry_;  // the window's place before full screen
+  CKeyboardShortcuts* shortcuts_ = nullptr;
 };
 
 }  // namespace shell

@@ -2,12 +2,16 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStandardItemModel>
 
 #include "client/shell/hover_button.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/settings_keys.h"
+#include "client/shell/window_scale.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
 
@@ -33,15 +37,19 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
       video_(new QLineEdit(this)),
       image_(new QLineEdit(this)),
       wave_(new QLineEdit(this)),
-      modem_(new QComboBox(this)) {
+      modem_(new QComboBox(this)),
+      scale_(new QComboBox(this)) {
   AddCaption("VIDEO RECORD FOLDER", 308, 100, 260);
   AddCaption("CAPTURE IMAGE FOLDER", 308, 158, 260);
   AddCaption("MODEM", 308, 268, 260);
   AddCaption("ALARM BUZZER WAVE FILE", 308, 388, 260);
+  AddCaption("WINDOW SCALE (AT THE NEXT START)", 308, 328, 260);
   video_->setGeometry(308, 123, 182, 20);
   image_->setGeometry(308, 181, 182, 20);
   modem_->setGeometry(308, 291, 205, 22);
   wave_->setGeometry(308, 411, 182, 20);
+  scale_->setGeometry(308, 351, 100, 22);
+  FillScales(parent);
   for (QLineEdit* edit : {video_, image_, wave_}) edit->setMaxLength(255);
 
   struct Browse {
@@ -78,6 +86,25 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
   wave_->setText(QString::fromStdString(ReadValue(kLocalSettingKey, kBuzzerPathValue)));
 }
 
+void CSetupDialog::FillScales(const QWidget* parent) {
+  const int stored = ReadWindowScale();
+  const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+  // A window taller or wider than its screen hides the lower panels out of
+  // reach: such a step is offered only while it is the stored one. The
+  // screen is measured in the units of the scale now in effect.
+  const QSize room = screen != nullptr ? screen->availableGeometry().size() : QSize();
+  auto* model = qobject_cast<QStandardItemModel*>(scale_->model());
+  for (int percent : kWindowScales) {
+    scale_->addItem(QString("%1 %").arg(percent), percent);
+    const QSize needed = QSize(1024, 768) * percent / stored;
+    const bool fits = !room.isValid() || (needed.width() <= room.width() && needed.height() <= room.height());
+    if (!fits && percent != stored && percent != kDefaultWindowScale && model != nullptr) {
+      model->item(scale_->count() - 1)->setEnabled(false);
+    }
+  }
+  scale_->setCurrentIndex(scale_->findData(stored));
+}
+
 void CSetupDialog::BrowseFolder(QLineEdit* edit, int title_id) {
   const auto folder = dialogs_.BrowseForFolder(this, platform::LoadString(title_id));
   if (!folder) return;
@@ -105,6 +132,8 @@ void CSetupDialog::OnOk() {
   WriteValue(kVideoPathKey, kSavePathValue, video_->text().toStdString());
   WriteValue(kImagePathKey, kSavePathValue, image_->text().toStdString());
   WriteValue(kLocalSettingKey, kBuzzerPathValue, wave_->text().toStdString());
+  // Left alone while it stays: an absent value keeps reading as 100 %.
+  if (const int percent = scale_->currentData().toInt(); percent != ReadWindowScale()) WriteWindowScale(percent);
   accept();
 }
 

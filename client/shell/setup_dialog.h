@@ -1,5 +1,5 @@
 // CSetupDialog: the local settings (video and image folders, the modem of
-// the telephone link, the buzzer's wave file). OK writes the values as they
+// the telephone link, the buzzer's wave file, the window's scale). OK writes the values as they
 // stand; Cancel writes nothing.
 //
 // Threads: user-interface thread only.
@@ -29,15 +29,18 @@ class CSetupDialog : public CSkinnedDialog {
   QLineEdit* image_edit() const { return image_; }
   QLineEdit* wave_edit() const { return wave_; }
   QComboBox* modem_combo() const { return modem_; }
+  QComboBox* scale_combo() const { return scale_; }
 
  private:
   void BrowseFolder(QLineEdit* edit, int title_id);
+  void FillScales(const QWidget* parent);
 
   COperatorDialogs& dialogs_;
   QLineEdit* video_;
   QLineEdit* image_;
   QLineEdit* wave_;
   QComboBox* modem_;
+  QComboBox* scale_;
 };
 
 }  // namespace shell

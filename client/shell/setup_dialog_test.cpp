@@ -1,11 +1,13 @@
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStandardItemModel>
 
 #include <gtest/gtest.h>
 
 #include "client/shell/settings_keys.h"
 #include "client/shell/setup_dialog.h"
 #include "client/shell/testing/shell_test_support.h"
+#include "client/shell/window_scale.h"
 #include "platform/registry.h"
 
 namespace shell {
@@ -37,6 +39,22 @@ TEST_F(SetupDialogTest, OkWithoutChangesRewritesTheSameValues) {
   EXPECT_EQ(Value(kVideoPathKey, kSavePathValue), video);
   EXPECT_EQ(Value(kImagePathKey, kSavePathValue), image);
   EXPECT_EQ(Value(kLocalSettingKey, kBuzzerPathValue), "/tmp/alarm.wav");
+}
+
+TEST_F(SetupDialogTest, TheScaleReadsAsOneHundredWhenAbsentAndStaysAbsentUntilChanged) {
+  CSetupDialog dialog(nullptr, dialogs_, {});
+  EXPECT_EQ(dialog.scale_combo()->currentText(), "100 %");
+  // The test screen is 800 x 600: no larger window would fit on it.
+  const auto* model = qobject_cast<QStandardItemModel*>(dialog.scale_combo()->model());
+  ASSERT_NE(model, nullptr);
+  EXPECT_FALSE(model->item(2)->isEnabled());
+  dialog.OnOk();
+  EXPECT_FALSE(platform::RegistryKey::Open(kLocalSettingKey)->ReadNumber(kScaleValue));
+
+  CSetupDialog again(nullptr, dialogs_, {});
+  again.scale_combo()->setCurrentIndex(again.scale_combo()->findText("200 %"));
+  again.OnOk();
+  EXPECT_EQ(ReadWindowScale(), 200);
 }
 
 TEST_F(SetupDialogTest, NoModemsLeavesTheModemAndClearedEditsStoreEmptyTexts) {

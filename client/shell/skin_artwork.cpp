@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -355,7 +356,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& area) {
 }
 
 QPixmap DrawFace(const FaceSet& set, Face face) {
-  QPixmap pixmap(set.width, set.height);
+  QPixmap pixmap = Canvas(QSize(set.width, set.height));
   pixmap.fill(kPanel);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
@@ -457,6 +458,13 @@ QPixmap Pixmap(int id) {
     pixmap = DrawSkinPicture(id);
   }
   cache.emplace(id, pixmap);
+  return pixmap;
+}
+
+QPixmap Canvas(QSize size) {
+  const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+  QPixmap pixmap(size * ratio);
+  pixmap.setDevicePixelRatio(ratio);
   return pixmap;
 }
 

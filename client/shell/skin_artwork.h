@@ -1,6 +1,8 @@
 // The skin's artwork, addressed by resource number as the bitmaps of the
 // resource file were. Every picture is drawn once with QPainter at its fixed
-// pixel size and kept for the life of the process.
+// size in window units and kept for the life of the process. On a scaled
+// display (the window's "Scale" setting) it is drawn with that many device
+// pixels per unit, so that it stays sharp instead of being stretched.
 //
 // Threads: user-interface thread only (QPixmap).
 #pragma once
@@ -58,7 +60,12 @@ inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
 }  // namespace res
 
 // The picture of a resource number; a null pixmap for an unknown number.
+// Its size in window units is deviceIndependentSize().
 QPixmap Pixmap(int id);
+
+// An empty picture of `size` window units at the display's pixel ratio, for
+// painting in window units.
+QPixmap Canvas(QSize size);
 
 // The face set of a main-window button (by its control ID), or {0,0,0,0}.
 FaceIds FacesOfControl(int control_id);

@@ -55,7 +55,7 @@ void Wordmark(QPainter& p, const QRectF& box, int pixels) {
 
 // A dialog's background: a title strip with the product mark and its name.
 QPixmap DialogBackground(QSize size, const char* title) {
-  QPixmap pixmap(size);
+  QPixmap pixmap = Canvas(size);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   Backdrop(p, size);
@@ -115,7 +115,7 @@ QPixmap LogViewerBackground() {
 
 // A light check box's icon: a bulb, lit or dark.
 QPixmap LightIcon(bool on) {
-  QPixmap pixmap(32, 32);
+  QPixmap pixmap = Canvas(QSize(32, 32));
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
@@ -140,7 +140,7 @@ QPixmap LightIcon(bool on) {
 
 QPixmap MainFrame(bool idle) {
   const QSize size(1024, 768);
-  QPixmap pixmap(size);
+  QPixmap pixmap = Canvas(size);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   Backdrop(p, size);
@@ -180,7 +180,7 @@ QPixmap MainFrame(bool idle) {
 
 QPixmap Splash() {
   const QSize size(480, 280);
-  QPixmap pixmap(size);
+  QPixmap pixmap = Canvas(size);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   QLinearGradient fill(0, 0, 480, 280);
@@ -201,7 +201,7 @@ QPixmap Splash() {
 }
 
 QPixmap Selector(QSize size, const char* caption, bool selected) {
-  QPixmap pixmap(size);
+  QPixmap pixmap = Canvas(size);
   // Transparent, so that it sits on any background.
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
@@ -224,7 +224,7 @@ QPixmap Selector(QSize size, const char* caption, bool selected) {
 }
 
 QPixmap ChannelIndicator(bool ptz) {
-  QPixmap pixmap(30, 30);
+  QPixmap pixmap = Canvas(QSize(30, 30));
   pixmap.fill(kPanel);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
@@ -238,7 +238,7 @@ QPixmap ChannelIndicator(bool ptz) {
 }
 
 QPixmap SliderChannel(bool lit) {
-  QPixmap pixmap(688, 12);
+  QPixmap pixmap = Canvas(QSize(688, 12));
   pixmap.fill(kPanel);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
@@ -249,7 +249,7 @@ QPixmap SliderChannel(bool lit) {
 }
 
 QPixmap SliderThumb() {
-  QPixmap pixmap(12, 12);
+  QPixmap pixmap = Canvas(QSize(12, 12));
   pixmap.fill(QColor(0xFF, 0x00, 0xFF));
   QPainter p(&pixmap);
   p.setPen(QPen(QColor(0x8c, 0xd2, 0xff), 1));
@@ -263,7 +263,7 @@ QPixmap SliderThumb() {
 QPixmap SpeedPicture(int index, bool player) {
   static const char* kFactors[] = {"x1", "x2", "x4", "x8", "x16"};
   static const char* kPlayerFactors[] = {"x1/8", "x1/4", "x1/2", "x1", "x2"};
-  QPixmap pixmap(84, 25);
+  QPixmap pixmap = Canvas(QSize(84, 25));
   pixmap.fill(kPanel);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
@@ -280,7 +280,7 @@ QPixmap SpeedPicture(int index, bool player) {
 }
 
 QPixmap Plain(QSize size) {
-  QPixmap pixmap(size);
+  QPixmap pixmap = Canvas(size);
   QPainter p(&pixmap);
   Backdrop(p, size);
   p.setPen(QPen(kAccent, 1));
@@ -321,9 +321,9 @@ QPixmap DrawSkinPicture(int id) {
     case res::kLightOn:
       return LightIcon(true);
     case res::kPtzPresetBackground: {
-      QPixmap pixmap(179, 146);
+      QPixmap pixmap = Canvas(QSize(179, 146));
       QPainter p(&pixmap);
-      Backdrop(p, pixmap.size());
+      Backdrop(p, pixmap.deviceIndependentSize().toSize());
       p.setPen(QPen(kAccent, 1));
       p.drawRect(QRect(0, 0, 178, 145));
       return pixmap;

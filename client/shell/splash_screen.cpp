@@ -16,7 +16,7 @@ namespace shell {
 CSplashScreen::CSplashScreen()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       timer_(new QTimer(this)) {
-  setFixedSize(skin::Pixmap(skin::res::kSplash).size());
+  setFixedSize(skin::Pixmap(skin::res::kSplash).deviceIndependentSize().toSize());
   timer_->setSingleShot(true);
   connect(timer_, &QTimer::timeout, this, &CSplashScreen::Finish);
 }
