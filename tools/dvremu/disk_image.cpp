@@ -43,6 +43,21 @@ bool WriteRecordData(std::FILE* file, const VideoSource& video, const RecordFile
   return ok;
 }
 
+// The first `seconds` of a record as an index entry or CD header gives them.
+DiskEntry EntryOf(const RecordFile& record, int seconds) {
+  DiskEntry entry;
+  entry.year = record.year;
+  entry.month = record.month;
+  entry.day = record.day;
+  entry.hour = record.hour;
+  entry.start_minute = record.start_minute;
+  entry.start_second = record.start_second;
+  const int end = record.start_in_hour_s() + seconds;
+  entry.end_minute = std::min(59, end / 60);
+  entry.end_second = end >= 3600 ? 59 : end % 60;
+  return entry;
+}
+
 }  // namespace
 
 std::array<uint8_t, 64> BuildIndexEntry(const DiskEntry& entry) {
@@ -81,17 +96,8 @@ bool WriteDiskImage(const std::string& path, const VideoSource& video, const Rec
     uint32_t sectors = 0;
     ok = WriteRecordData(file.get(), video, record, seconds, kSector, &sectors);
 
-    DiskEntry entry;
+    DiskEntry entry = EntryOf(record, seconds);
     entry.file_index = record.index;
-    entry.year = record.year;
-    entry.month = record.month;
-    entry.day = record.day;
-    entry.hour = record.hour;
-    entry.start_minute = record.start_minute;
-    entry.start_second = record.start_second;
-    const int end = record.start_in_hour_s() + seconds;
-    entry.end_minute = std::min(59, end / 60);
-    entry.end_second = end >= 3600 ? 59 : end % 60;
     entry.start_sector = sector;
     entry.size_sectors = sectors;
     entry.video_mode = fps == 25 ? 0 : 1;
@@ -137,17 +143,8 @@ bool WriteCdImage(const std::string& path, const VideoSource& video, const Recor
   const int seconds = std::min(seconds_per_file, record.duration_s);
   std::array<uint8_t, kCdBlock> block{};
   bool ok = std::fwrite(block.data(), 1, block.size(), file.get()) == block.size();
-  DiskEntry entry;
+  DiskEntry entry = EntryOf(record, seconds);
   ok = ok && WriteRecordData(file.get(), video, record, seconds, kCdBlock, &entry.size_sectors);
-  entry.year = record.year;
-  entry.month = record.month;
-  entry.day = record.day;
-  entry.hour = record.hour;
-  entry.start_minute = record.start_minute;
-  entry.start_second = record.start_second;
-  const int end = record.start_in_hour_s() + seconds;
-  entry.end_minute = std::min(59, end / 60);
-  entry.end_second = end >= 3600 ? 59 : end % 60;
   block = BuildCdHeader(entry);
   ok = ok && std::fseek(file.get(), 0, SEEK_SET) == 0 &&
        std::fwrite(block.data(), 1, block.size(), file.get()) == block.size();
