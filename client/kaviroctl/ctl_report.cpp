@@ -47,9 +47,13 @@ QJsonValue BcdTimeJson(int year, int month, int day, uint8_t hour, uint8_t minut
 CtlReport::CtlReport(std::ostream& out, bool json) : out_(out), json_(json) {}
 
 void CtlReport::Append(const QString& key, const QJsonValue& value) {
-  QJsonArray array = result_.value(key).toArray();
+  // Taken out before the append, so that a long list (a disk's index) is not
+  // copied for every row.
+  QJsonValueRef field = result_[key];
+  QJsonArray array = field.toArray();
+  field = QJsonValue();
   array.append(value);
-  result_[key] = array;
+  field = array;
 }
 
 void CtlReport::Stream(const QJsonObject& line) {
