@@ -14,6 +14,13 @@ constexpr const char* kAdminPlaybackText = "Can't playback the record file in DV
 constexpr const char* kVersionText = "Dastel-8 or Dastel-4 is not the DVR of version.\nThe connection is ended.";
 constexpr int kPermissionDeniedTextId = 213;
 
+WatchLine MakeWatchLine(const std::string& kind, const std::string& text) {
+  WatchLine line;
+  line.kind = kind;
+  line.text = text;
+  return line;
+}
+
 }  // namespace
 
 const char* OutcomeText(Outcome outcome) {
@@ -56,6 +63,12 @@ const char* OutcomeText(Outcome outcome) {
   return "failed";
 }
 
+int ReportUsageError(const std::vector<std::string>& errors, std::ostream& err) {
+  for (const std::string& error : errors) err << "kaviroctl: " << error << "\n";
+  err << "see kaviroctl --help\n";
+  return static_cast<int>(Outcome::kUsage);
+}
+
 void ConsoleUi::ReportConnectionState(int slot, sessions::ConnectionState state) {
   std::lock_guard guard(lock_);
   if (slot >= 0 && slot < 4) states_[slot] = state;
@@ -65,7 +78,7 @@ void ConsoleUi::AddEventLog(uint32_t, const std::string& text) {
   if (!quiet_) std::fprintf(stderr, "log: %s\n", text.c_str());
   {
     std::lock_guard guard(lock_);
-    QueueWatchLine("log: " + text);
+    QueueWatchLine(MakeWatchLine("log", text));
   }
   if (text == platform::LoadString(181)) {
     std::lock_guard guard(lock_);
@@ -95,14 +108,21 @@ void ConsoleUi::ShowMessage(const std::string& text, sessions::MessageIcon) {
 
 bool ConsoleUi::ShowAlarm(const sessions::AlarmBox& alarm) {
   std::unique_lock guard(lock_);
-  QueueWatchLine("alarm: " + alarm.caption + ", DVR " + std::to_string(alarm.dvr_number) +
-                 (alarm.kind == sessions::AlarmKind::kSensor ? ", sensor " : ", channel ") +
-                 std::to_string(alarm.number));
+  const std::string source = alarm.kind == sessions::AlarmKind::kSensor ? "sensor" : "channel";
+  const std::string which =
+      "DVR " + std::to_string(alarm.dvr_number) + ", " + source + " " + std::to_string(alarm.number);
+  WatchLine line = MakeWatchLine("alarm", alarm.caption + ", " + which);
+  line.dvr = alarm.dvr_number;
+  line.source = source;
+  line.number = alarm.number;
+  line.caption = alarm.caption;
+  QueueWatchLine(line);
   released_changed_.wait(guard, [this] { return acknowledge_ || released_; });
   if (acknowledge_) {
-    QueueWatchLine("acknowledged: DVR " + std::to_string(alarm.dvr_number) + ", " +
-                   (alarm.kind == sessions::AlarmKind::kSensor ? "sensor " : "channel ") +
-                   std::to_string(alarm.number));
+    line.kind = "acknowledged";
+    line.text = which;
+    line.caption.clear();
+    QueueWatchLine(line);
   }
   return acknowledge_;
 }
@@ -164,18 +184,21 @@ void ConsoleUi::Release() {
   released_changed_.notify_all();
 }
 
-std::vector<std::string> ConsoleUi::TakeWatchLines() {
+std::vector<WatchLine> ConsoleUi::TakeWatchLines() {
   std::lock_guard guard(lock_);
-  std::vector<std::string> lines = std::exchange(watch_lines_, {});
+  std::vector<WatchLine> lines = std::exchange(watch_lines_, {});
   if (watch_lines_left_out_ > 0) {
-    lines.push_back("left out: " + std::to_string(std::exchange(watch_lines_left_out_, 0)) + " lines");
+    WatchLine left_out = MakeWatchLine("left out", std::to_string(std::exchange(watch_lines_left_out_, 0)) + " lines");
+    left_out.time = std::chrono::system_clock::now();
+    lines.push_back(left_out);
   }
   return lines;
 }
 
 // Nothing may take the lines for a long time (only `watch` does), so what
 // waits for them is bounded.
-void ConsoleUi::QueueWatchLine(std::string line) {
+void ConsoleUi::QueueWatchLine(WatchLine line) {
+  line.time = std::chrono::system_clock::now();
   if (watch_lines_.size() < kWatchLineLimit) {
     watch_lines_.push_back(std::move(line));
   } else {

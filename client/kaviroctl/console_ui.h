@@ -4,9 +4,11 @@
 // for their data; alarms and event-log lines are also queued for `watch`.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,22 @@ enum class Outcome : int {
 };
 
 const char* OutcomeText(Outcome outcome);
+
+// A usage error is short: a line per fault, then where the whole story is.
+// Returns the usage exit code.
+int ReportUsageError(const std::vector<std::string>& errors, std::ostream& err);
+
+// One line for `watch`, stamped when it came.
+struct WatchLine {
+  std::chrono::system_clock::time_point time;
+  std::string kind;  // "log", "alarm", "acknowledged" or "left out"
+  std::string text;  // what follows "kind: " on the printed line
+  // An alarm's box: its DVR, "sensor" or "channel" and the number; 0: none.
+  int dvr = 0;
+  std::string source;
+  int number = 0;
+  std::string caption;
+};
 
 class ConsoleUi : public sessions::ISessionUi {
  public:
@@ -70,7 +88,7 @@ class ConsoleUi : public sessions::ISessionUi {
   // Alarm and event-log lines since the last call. At most kWatchLineLimit
   // wait between two calls; a line then says how many more were left out.
   static constexpr size_t kWatchLineLimit = 1000;
-  std::vector<std::string> TakeWatchLines();
+  std::vector<WatchLine> TakeWatchLines();
 
   // The failure seen so far, kOk while none.
   Outcome failure() const;
@@ -82,7 +100,7 @@ class ConsoleUi : public sessions::ISessionUi {
 
  private:
   void Fail(Outcome outcome);
-  void QueueWatchLine(std::string line);  // lock_ held
+  void QueueWatchLine(WatchLine line);  // lock_ held
 
   const bool quiet_;
   mutable std::mutex lock_;
@@ -99,8 +117,8 @@ class ConsoleUi : public sessions::ISessionUi {
   bool acknowledge_ = false;                        // guarded by lock_
   bool released_ = false;                           // guarded by lock_
   std::condition_variable released_changed_;
-  std::vector<std::string> watch_lines_;  // guarded by lock_
-  size_t watch_lines_left_out_ = 0;       // guarded by lock_
+  std::vector<WatchLine> watch_lines_;  // guarded by lock_
+  size_t watch_lines_left_out_ = 0;     // guarded by lock_
 };
 
 }  // namespace kaviroctl

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "client/kaviroctl/ctl_download.h"
+#include "client/kaviroctl/ctl_report.h"
 #include "client/kaviroctl/ctl_search.h"
 #include "client/kaviroctl/ctl_services.h"
 #include "client/kaviroctl/download_finder.h"
@@ -25,7 +26,8 @@
 namespace kaviroctl {
 
 const char kUsageText[] =
-    "Usage: kaviroctl [--modem DEVICE --phone NUMBER [--bridge-port N]] COMMAND [options]\n"
+    "Usage: kaviroctl [--json] [--verbose] [--modem DEVICE --phone NUMBER [--bridge-port N]] COMMAND\n"
+    "       [options]\n"
     "commands:\n"
     "  probe      log on, print the channel count and pan/tilt mask, then the\n"
     "             pictures per second of each channel over --seconds\n"
@@ -53,6 +55,12 @@ const char kUsageText[] =
     "  export     (FILE.rmp | FILE.amg | --disk INDEX [--image FILE]) --out CLIP.mp4\n"
     "             [--channel N]: one channel into an MP4 file, pictures copied as recorded\n"
     "global options, before the command:\n"
+    "  --json             print the result as one JSON object on standard output;\n"
+    "                     watch, play and download print one JSON line per event\n"
+    "                     and then the result; a failure adds \"error\",\n"
+    "                     \"messages\" and \"exit\" (the exit code) to it\n"
+    "  --verbose          print the logon lines on standard output (else on standard\n"
+    "                     error) and the DVR's notices on standard error\n"
     "  --modem DEVICE     reach the DVR over the modem on this tty, through the\n"
     "                     loopback bridge run in process\n"
     "  --phone NUMBER     the DVR modem's telephone number, dialed as typed\n"
@@ -61,7 +69,7 @@ const char kUsageText[] =
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
     "  --user NAME        user name (admin)\n"
-    "  --password TEXT    password\n"
+    "  --password TEXT    password (required)\n"
     "  --seconds N        streaming time for probe and record (3)\n"
     "  --timeout N        seconds allowed to connect and to wait for pictures (10)\n"
     "  --out DIR          output folder of snapshot, record, play, download and disk --play\n"
@@ -69,6 +77,7 @@ const char kUsageText[] =
     "  --trace            print the debug trace on standard error\n"
     "  --version          print the version and the commit it was built from\n"
     "  --help             print this help\n"
+    "times: watch lines and JSON in ISO 8601 with the local offset\n"
     "exit codes: 0 ok, 1 failed, 2 usage, 3 unreachable host, 4 connection refused,\n"
     "  5 wrong user name, 6 wrong password, 7 logon failed, 8 administrator busy, 9 timed out,\n"
     "  10 record file not found, 11 the DVR's administrator is playing back,\n"
@@ -80,6 +89,9 @@ namespace {
 
 struct CtlOptions {
   ModemTarget modem;
+  bool json = false;
+  bool verbose = false;
+  bool has_password = false;
   std::string command;
   LinkTarget target;
   int seconds = 3;
@@ -90,6 +102,18 @@ struct CtlOptions {
   SearchOptions search;
   DownloadRow download;
 };
+
+// The options that take a value, for telling an unknown option from a bad value.
+// clang-format off
+constexpr const char* kValueOptions[] = {
+    "--host", "--port", "--user", "--password", "--seconds", "--timeout", "--out", "--date", "--from", "--to",
+    "--page", "--set", "--set-email", "--set-dvr-id", "--set-call-number", "--set-service-address", "--channel",
+    "--action", "--ms", "--preset", "--month", "--file", "--speed"};
+// clang-format on
+
+bool IsValueOption(const std::string& flag) {
+  return std::find(std::begin(kValueOptions), std::end(kValueOptions), flag) != std::end(kValueOptions);
+}
 
 bool IsCommand(const std::string& command) {
   for (const char* known :
@@ -112,10 +136,35 @@ bool ParseHexByte(const std::string& text, int* value) {
   return error == std::errc() && end == text.data() + text.size() && *value >= 0 && *value <= 255;
 }
 
-bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::string* error) {
+// What is missing from a well-formed command line, one line per option.
+std::vector<std::string> MissingOptions(const CtlOptions& options) {
+  std::vector<std::string> missing;
+  const std::string& command = options.command;
+  if (!options.has_password) missing.push_back("--password is required");
+  const bool dated = command == "log" || command == "download" || command == "play";
+  if (dated && !options.has_date) missing.push_back("--date is required");
+  if ((command == "download" || command == "play") && !options.search.file) missing.push_back("--file is required");
+  if (command == "ptz" && options.service.action.empty() && options.service.preset == 0) {
+    missing.push_back("--action or --preset is required");
+  }
+  if ((command == "snapshot" || command == "record") && options.out.empty()) missing.push_back("--out is required");
+  if (command == "play" && options.search.record && options.out.empty()) {
+    missing.push_back("--out is required with --record");
+  }
+  return missing;
+}
+
+// False with the error's lines: one for a bad option, one per missing option.
+bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::vector<std::string>* errors) {
+  std::string message;
+  std::string* error = &message;
+  const auto failed = [&] {
+    errors->push_back(message);
+    return false;
+  };
   if (args.empty()) {
     *error = "no command";
-    return false;
+    return failed();
   }
   size_t first = 0;
   // The global options come before the command name.
@@ -130,18 +179,18 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
     } else if (ParseNumber(value, 1, 65533, &number)) {
       options->modem.bridge_port = static_cast<uint16_t>(number);
     } else {
-      *error = "bad option --bridge-port " + value;
-      return false;
+      *error = "bad value for --bridge-port: " + value;
+      return failed();
     }
     first += 2;
   }
   if (first >= args.size()) {
     *error = "no command";
-    return false;
+    return failed();
   }
   if (options->modem.device.empty() != options->modem.phone.empty()) {
     *error = "--modem and --phone go together";
-    return false;
+    return failed();
   }
   options->target.modem = !options->modem.device.empty();
   if (options->target.modem) options->target.host = options->modem.phone;
@@ -162,8 +211,8 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       continue;
     }
     if (i + 1 >= args.size()) {
-      *error = flag + " needs a value";
-      return false;
+      *error = IsValueOption(flag) ? flag + " needs a value" : "unknown option " + flag;
+      return failed();
     }
     const std::string& value = args[++i];
     int number = 0;
@@ -176,6 +225,8 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
       options->target.user = value;
     } else if (flag == "--password") {
       options->target.password = value;
+      // The sessions take no empty password: that is none.
+      options->has_password = !value.empty();
     } else if (flag == "--seconds" && ParseNumber(value, 1, 86400, &number)) {
       options->seconds = number;
     } else if (flag == "--timeout" && ParseNumber(value, 1, 3600, &number)) {
@@ -217,45 +268,23 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::strin
     } else if (flag == "--speed" && ParseNumber(value, 1, 16, &number) && (number & (number - 1)) == 0) {
       options->search.speed = number;
     } else {
-      *error = "bad option " + flag + " " + value;
-      return false;
+      // Only the messages rely on the list: an option it lacks still works.
+      *error = IsValueOption(flag) ? "bad value for " + flag + ": " + value : "unknown option " + flag;
+      return failed();
     }
   }
   if (!IsCommand(options->command)) {
     *error = "unknown command " + options->command;
-    return false;
-  }
-  if (options->command == "log" && !options->has_date) {
-    *error = "log needs --date YYYY-MM-DD";
-    return false;
+    return failed();
   }
   const ServiceOptions& service = options->service;
   if (options->command != "status" &&
       (service.set_service_address || service.set_email || service.set_dvr_id || service.set_call_number)) {
     *error = "the --set-... options of the calling service belong to status";
-    return false;
+    return failed();
   }
-  if (options->command == "download" && (!options->has_date || !options->search.file)) {
-    *error = "download needs --date YYYY-MM-DD and --file INDEX";
-    return false;
-  }
-  if (options->command == "ptz" && options->service.action.empty() && options->service.preset == 0) {
-    *error = "ptz needs --action or --preset";
-    return false;
-  }
-  if (options->command == "play" && (!options->has_date || !options->search.file)) {
-    *error = "play needs --date YYYY-MM-DD and --file INDEX";
-    return false;
-  }
-  if (options->command == "play" && options->search.record && options->out.empty()) {
-    *error = "play --record needs --out DIR";
-    return false;
-  }
-  if ((options->command == "snapshot" || options->command == "record") && options->out.empty()) {
-    *error = options->command + " needs --out DIR";
-    return false;
-  }
-  return true;
+  *errors = MissingOptions(*options);
+  return errors->empty();
 }
 
 // Says why a logged-on link went down; returns its exit code.
@@ -281,8 +310,19 @@ bool MakeOutputFolder(const std::string& folder, std::ostream& err) {
   return false;
 }
 
-int Probe(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
+std::string MaskText(uint8_t mask) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", mask);
+  return text;
+}
+
+int Probe(LiveLink& link, const CtlOptions& options, CtlReport& report, std::ostream& err) {
   const int channels = link.channel_count();
+  // The channel count and the mask are probe's own result, wherever the logon lines go.
+  report.text() << "channels: " << channels << "\npan/tilt mask: " << MaskText(link.pan_tilt_mask()) << "\n";
+  report.Set("channels", channels);
+  report.Set("pan_tilt_mask", link.pan_tilt_mask());
+  report.Set("seconds", options.seconds);
   link.frames().ResetCounts();
   const auto started = std::chrono::steady_clock::now();
   if (!link.PumpWhileConnected(std::chrono::seconds(options.seconds))) {
@@ -292,12 +332,13 @@ int Probe(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ost
     const double rate = static_cast<double>(link.frames().count(link.SlotOfChannel(channel))) / options.seconds;
     char line[64];
     std::snprintf(line, sizeof line, "channel %d: %.1f pictures/s\n", channel, rate);
-    out << line;
+    report.text() << line;
+    report.Append("rates", QJsonObject{{"channel", channel}, {"pictures_per_second", rate}});
   }
   return 0;
 }
 
-int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
+int Snapshot(LiveLink& link, const CtlOptions& options, CtlReport& report, std::ostream& err) {
   const int channels = link.channel_count();
   auto all_in = [&] {
     for (int channel = 1; channel <= channels; ++channel) {
@@ -310,7 +351,7 @@ int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::
   int written = 0;
   for (int channel = 1; channel <= channels; ++channel) {
     const PictureSaved saved =
-        SaveChannelPicture(link.frames().first(link.SlotOfChannel(channel)), channel, options.out, out, err);
+        SaveChannelPicture(link.frames().first(link.SlotOfChannel(channel)), channel, options.out, report, err);
     if (saved == PictureSaved::kFailed) return static_cast<int>(Outcome::kFailed);
     if (saved == PictureSaved::kSaved) ++written;
   }
@@ -320,10 +361,10 @@ int Snapshot(LiveLink& link, const CtlOptions& options, std::ostream& out, std::
   return complete && written == channels ? 0 : static_cast<int>(Outcome::kTimeout);
 }
 
-int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::ostream& err) {
+int Record(LiveLink& link, const CtlOptions& options, CtlReport& report, std::ostream& err) {
   TemporaryVideoFolder folder(options.out);
   if (!folder.ok()) {
-    err << "cannot set the video folder\n";
+    err << "kaviroctl: cannot set the video folder\n";
     return static_cast<int>(Outcome::kFailed);
   }
   vistrel::IVistrelControl& control = link.control();
@@ -338,7 +379,7 @@ int Record(LiveLink& link, const CtlOptions& options, std::ostream& out, std::os
   control.SetMpeg4Recording(0, 0);
   const std::string failure = control.RecordingFailureText(0);
 
-  const RecordedFiles files = ListRecordedFiles(options.out, out);
+  const RecordedFiles files = ListRecordedFiles(options.out, report);
   const std::string kept = "kept " + std::to_string(files.count) + " files, " + std::to_string(files.bytes) + " bytes";
   if (!failure.empty()) {
     err << "kaviroctl: " << OutcomeText(Outcome::kWriteFailed) << ": " << failure << "\n"
@@ -359,12 +400,12 @@ int Interrupted(int signal, std::ostream& err) {
 }
 
 // The row by the search session, then the file port by the download session.
-int Download(const CtlOptions& options, std::ostream& out, std::ostream& err) {
+int Download(const CtlOptions& options, CtlReport& report, std::ostream& err) {
   DownloadRow row = options.download;
   row.file_index = *options.search.file;
   row.date = {options.service.year, options.service.month, options.service.day};
   sessions::FileDownloadRecord record;
-  SearchLink link(/*quiet=*/true);
+  SearchLink link(!options.verbose);
   const Outcome found =
       FindDownloadRecord(link, options.target, row, std::chrono::seconds(options.timeout), &record, err);
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);
@@ -376,35 +417,32 @@ int Download(const CtlOptions& options, std::ostream& out, std::ostream& err) {
   download.out = options.out;
   download.timeout = std::chrono::seconds(options.timeout);
   download.terminal = isatty(STDERR_FILENO) != 0;
-  return DownloadRecord(record, download, out, err);
+  return DownloadRecord(record, download, report, err);
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty() && IsMediaCommand(args[0])) return RunMediaCommand(args, out, err);
-  CtlOptions options;
-  std::string error;
-  if (!Parse(args, &options, &error)) {
-    err << "kaviroctl: " << error << "\n" << kUsageText;
-    return static_cast<int>(Outcome::kUsage);
-  }
+int RunOnDvr(const CtlOptions& options, CtlReport& report, std::ostream& err) {
   const bool makes_files = options.command == "snapshot" || options.command == "record" ||
                            (options.command == "play" && !options.out.empty());
   if (makes_files && !MakeOutputFolder(options.out, err)) return static_cast<int>(Outcome::kFailed);
   // Every command's sessions reach the DVR through the bridge over the line.
   ModemLink modem_link(err);
   if (options.target.modem && !modem_link.Start(options.modem)) return static_cast<int>(Outcome::kFailed);
+  // The logon lines are no result: scripts read standard output.
+  std::ostream& preamble = options.verbose ? report.text() : err;
   if (options.command == "search" || options.command == "play") {
     SearchOptions search = options.search;
     search.target = options.target;
     search.timeout = std::chrono::seconds(options.timeout);
     search.seconds = options.seconds;
     search.out = options.out;
+    search.quiet = !options.verbose;
     if (options.has_date)
       search.date = sessions::CalendarDate{options.service.year, options.service.month, options.service.day};
-    return options.command == "search" ? RunSearch(search, out, err) : RunPlay(search, out, err);
+    return options.command == "search" ? RunSearch(search, report, preamble, err)
+                                       : RunPlay(search, report, preamble, err);
   }
-  if (options.command == "download") return Download(options, out, err);
-  LiveLink link(/*quiet=*/true);
+  if (options.command == "download") return Download(options, report, err);
+  LiveLink link(!options.verbose);
   const Outcome outcome = link.Connect(options.target, std::chrono::seconds(options.timeout));
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);
   // A call that did not get through (busy, no carrier, no dial tone) is an
@@ -414,43 +452,76 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "kaviroctl: " << OutcomeText(outcome) << "\n";
     return static_cast<int>(outcome);
   }
-  char mask[8];
-  std::snprintf(mask, sizeof mask, "0x%02X", link.pan_tilt_mask());
-  out << "logon: accepted\nchannels: " << link.channel_count() << "\npan/tilt mask: " << mask << "\n";
+  preamble << "logon: accepted\nchannels: " << link.channel_count()
+           << "\npan/tilt mask: " << MaskText(link.pan_tilt_mask()) << "\n";
 
   int code = 0;
   if (options.command == "probe") {
-    code = Probe(link, options, out, err);
+    code = Probe(link, options, report, err);
   } else if (options.command == "snapshot") {
-    code = Snapshot(link, options, out, err);
+    code = Snapshot(link, options, report, err);
   } else if (options.command == "record") {
-    code = Record(link, options, out, err);
+    code = Record(link, options, report, err);
   } else {
     ServiceOptions service = options.service;
     service.timeout = std::chrono::seconds(options.timeout);
     service.seconds = options.seconds;
-    if (options.command == "status") code = RunStatus(link, service, out, err);
-    if (options.command == "log") code = RunLog(link, service, out, err);
-    if (options.command == "light") code = RunLight(link, service, out, err);
-    if (options.command == "ptz") code = RunPtz(link, service, out, err);
-    if (options.command == "watch") code = RunWatch(link, service, out, err);
+    if (options.command == "status") code = RunStatus(link, service, report, err);
+    if (options.command == "log") code = RunLog(link, service, report, err);
+    if (options.command == "light") code = RunLight(link, service, report, err);
+    if (options.command == "ptz") code = RunPtz(link, service, report, err);
+    if (options.command == "watch") code = RunWatch(link, service, report, err);
   }
   link.Disconnect();
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);
   return code;
 }
 
+int Run(const std::vector<std::string>& args, CtlReport& report, bool verbose, std::ostream& err) {
+  if (!args.empty() && IsMediaCommand(args[0])) {
+    report.Set("command", JsonText(args[0]));
+    return RunMediaCommand(args, report, err);
+  }
+  CtlOptions options;
+  options.verbose = verbose;
+  std::vector<std::string> errors;
+  const bool parsed = Parse(args, &options, &errors);
+  if (!options.command.empty()) report.Set("command", JsonText(options.command));
+  if (!parsed) return ReportUsageError(errors, err);
+  return RunOnDvr(options, report, err);
+}
+
 }  // namespace
 
-int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::vector<std::string>& all_args, std::ostream& out, std::ostream& err) {
+  // --json and --verbose may stand anywhere on the line, as --trace may.
+  std::vector<std::string> args;
+  bool json = false;
+  bool verbose = false;
+  for (const std::string& arg : all_args) {
+    if (arg == "--json") {
+      json = true;
+    } else if (arg == "--verbose") {
+      verbose = true;
+    } else {
+      args.push_back(arg);
+    }
+  }
+  MessageTap tap(err);
+  std::ostream messages(&tap);
+  CtlReport report(out, json);
+  int code = 0;
   // Nothing thrown below may end the program without the clean-up on the way
   // out (the recording, the temporary store) or without a message.
   try {
-    return Run(args, out, err);
+    code = Run(args, report, verbose, messages);
   } catch (const std::exception& failure) {
-    err << "kaviroctl: " << failure.what() << "\n";
-    return static_cast<int>(Outcome::kFailed);
+    messages << "kaviroctl: " << failure.what() << "\n";
+    code = static_cast<int>(Outcome::kFailed);
   }
+  messages.flush();
+  report.Finish(code, tap.messages());
+  return code;
 }
 
 }  // namespace kaviroctl

@@ -31,7 +31,8 @@ constexpr auto kCancelWait = std::chrono::seconds(1);
 // thread as the dialog's are to the user-interface thread.
 class ConsoleDownloadUi : public sessions::IFileDownloadUi {
  public:
-  ConsoleDownloadUi(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
+  ConsoleDownloadUi(CtlReport& report, std::ostream& err, bool terminal)
+      : report_(report), err_(err), terminal_(terminal) {}
 
   void DownloadStarted() override {}
   void DownloadEnded(DownloadOutcome outcome) override {
@@ -42,6 +43,15 @@ class ConsoleDownloadUi : public sessions::IFileDownloadUi {
   }
   void ShowProgress(const std::string& size_text, const std::string& rate_text, long position) override {
     OnMain([&] {
+      if (report_.json()) {
+        // Standard output carries the progress; the bar would only repeat it.
+        report_.Stream(QJsonObject{{"time", QString::fromStdString(IsoTime(std::chrono::system_clock::now()))},
+                                   {"size", JsonText(size_text)},
+                                   {"rate", JsonText(rate_text)},
+                                   {"position", static_cast<qint64>(position)},
+                                   {"range", static_cast<qint64>(range_)}});
+        return;
+      }
       if (!terminal_) {
         err_ << size_text << "  " << rate_text << "\n";
         return;
@@ -75,6 +85,7 @@ class ConsoleDownloadUi : public sessions::IFileDownloadUi {
  private:
   void OnMain(const std::function<void()>& work) { sessions::CallOnOwnerThread(&owner_, work); }
 
+  CtlReport& report_;
   std::ostream& err_;
   const bool terminal_;
   QObject owner_;  // lives on the main thread; the fields below are its
@@ -124,7 +135,7 @@ Outcome ExitOf(const sessions::CFileDownloadSession& session, const ConsoleDownl
 
 }  // namespace
 
-int DownloadRecord(sessions::FileDownloadRecord record, const DownloadOptions& options, std::ostream& out,
+int DownloadRecord(sessions::FileDownloadRecord record, const DownloadOptions& options, CtlReport& report,
                    std::ostream& err) {
   if (!sessions::IsDownloadRangeValid(record)) {
     err << "kaviroctl: " << OutcomeText(Outcome::kNoSuchFile) << "\n";
@@ -144,7 +155,7 @@ int DownloadRecord(sessions::FileDownloadRecord record, const DownloadOptions& o
   }
   record.local_path = sessions::UniqueDownloadName(sessions::DownloadPathStem(folder, record), record);
 
-  ConsoleDownloadUi ui(err, options.terminal);
+  ConsoleDownloadUi ui(report, err, options.terminal);
   sessions::CFileDownloadSession session(ui);
   if (session.Start(record) != 0) {
     err << "kaviroctl: cannot open the file download connection\n";
@@ -187,7 +198,9 @@ int DownloadRecord(sessions::FileDownloadRecord record, const DownloadOptions& o
     return 128 + signal;
   }
   if (result == Outcome::kOk) {
-    out << "saved: " << path << "\n";
+    report.text() << "saved: " << path << "\n";
+    report.Set("saved", JsonText(path));
+    report.Set("bytes", static_cast<qint64>(kept));
     return 0;
   }
   if (!path.empty()) err << "kaviroctl: kept " << kept << " bytes in " << path << "\n";

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 
+#include "client/kaviroctl/ctl_report.h"
 #include "client/sessions/file_download_record.h"
 
 namespace kaviroctl {
@@ -21,8 +22,9 @@ struct DownloadOptions {
 };
 
 // Downloads `record`'s stretch under the name rules; prints "saved: PATH"
-// when complete. Returns the exit code.
-int DownloadRecord(sessions::FileDownloadRecord record, const DownloadOptions& options, std::ostream& out,
+// when complete, and with --json a line per progress step. Returns the exit
+// code.
+int DownloadRecord(sessions::FileDownloadRecord record, const DownloadOptions& options, CtlReport& report,
                    std::ostream& err);
 
 }  // namespace kaviroctl

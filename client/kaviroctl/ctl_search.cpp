@@ -27,32 +27,58 @@ int Fail(Outcome outcome, std::ostream& err) {
 
 // Connects and prints the logon lines; 0 or the exit code.
 int ConnectAndGreet(SearchLink& link, const SearchOptions& options, const sessions::CalendarDate& date,
-                    std::ostream& out, std::ostream& err) {
+                    std::ostream& preamble, std::ostream& err) {
   const Outcome outcome = link.Connect(options.target, date, options.timeout);
   if (const int signal = InterruptSignal()) {
     err << "kaviroctl: interrupted\n";
     return 128 + signal;
   }
   if (outcome != Outcome::kOk) return Fail(outcome, err);
-  out << "logon: accepted\nchannels: " << link.viewer().session().channel_count() << "\n";
+  preamble << "logon: accepted\nchannels: " << link.viewer().session().channel_count() << "\n";
   return 0;
 }
 
-int PrintDays(SearchLink& link, const sessions::CalendarDate& month, std::ostream& out, std::ostream& err) {
+int PrintDays(SearchLink& link, const sessions::CalendarDate& month, CtlReport& report, std::ostream& err) {
   if (link.month_info_failed()) return Fail(Outcome::kFailed, err);
+  char month_text[16];
+  std::snprintf(month_text, sizeof month_text, "%04d-%02d", month.year, month.month);
+  report.Set("month", month_text);
+  report.Set("days", QJsonArray());
   for (int day = 1; day <= 31; ++day) {
     if ((link.ui().bold_days >> (day - 1) & 1) == 0) continue;
     char line[16];
-    std::snprintf(line, sizeof line, "%04d-%02d-%02d\n", month.year, month.month, day);
-    out << line;
+    std::snprintf(line, sizeof line, "%04d-%02d-%02d", month.year, month.month, day);
+    report.text() << line << "\n";
+    report.Append("days", line);
   }
   return 0;
 }
 
-int PrintRows(SearchLink& link, std::ostream& out) {
+// A file of the day's list: the list's texts, and its times as ISO 8601.
+QJsonObject FileJson(const sessions::CalendarDate& date, const protocol::FileRecord& file) {
+  const sessions::FileListRow row = sessions::MakeFileListRow(file);
+  const bool recording = sessions::IsStillRecording(file);
+  return QJsonObject{
+      {"file", static_cast<qint64>(file.index)},
+      {"start", BcdTimeJson(date.year, date.month, date.day, file.hour, file.start_minute, file.start_second)},
+      {"end", recording ? QJsonValue()
+                        : BcdTimeJson(date.year, date.month, date.day, file.hour, file.end_minute, file.end_second)},
+      {"recording", recording},
+      {"time_text", JsonText(row.time)},
+      {"events", JsonText(row.events)},
+      {"size", JsonText(row.size)},
+  };
+}
+
+int PrintRows(SearchLink& link, const sessions::CalendarDate& date, CtlReport& report) {
   for (const sessions::FileListRow& row : link.ui().rows) {
-    out << row.time << "\t" << row.events << "\t" << row.size << "\t" << row.file_index << "\n";
+    report.text() << row.time << "\t" << row.events << "\t" << row.size << "\t" << row.file_index << "\n";
   }
+  char date_text[16];
+  std::snprintf(date_text, sizeof date_text, "%04d-%02d-%02d", date.year, date.month, date.day);
+  report.Set("date", date_text);
+  report.Set("files", QJsonArray());
+  for (const protocol::FileRecord& file : link.viewer().files()) report.Append("files", FileJson(date, file));
   return 0;
 }
 
@@ -71,10 +97,10 @@ bool FromMinuteFits(const protocol::FileRecord& file, int minute) {
   return minute > sessions::StartSeconds(file) / 60 && minute <= sessions::EndSeconds(file) / 60;
 }
 
-int WritePictures(SearchLink& link, const std::string& folder, std::ostream& out, std::ostream& err) {
+int WritePictures(SearchLink& link, const std::string& folder, CtlReport& report, std::ostream& err) {
   const int channels = link.viewer().session().channel_count();
   for (int channel = 1; channel <= channels; ++channel) {
-    if (SaveChannelPicture(link.frames().first(channel - 1), channel, folder, out, err) == PictureSaved::kFailed) {
+    if (SaveChannelPicture(link.frames().first(channel - 1), channel, folder, report, err) == PictureSaved::kFailed) {
       return static_cast<int>(Outcome::kFailed);
     }
   }
@@ -89,16 +115,19 @@ bool EveryChannelPictured(SearchLink& link) {
   return channels > 0;
 }
 
-int Play(SearchLink& link, const SearchOptions& options, std::ostream& out, std::ostream& err) {
+int Play(SearchLink& link, const SearchOptions& options, CtlReport& report, std::ostream& err) {
   const std::optional<int> row = RowOfFile(link, *options.file);
   if (!row) return Fail(Outcome::kNoSuchFile, err);
   if (options.from_minute && !FromMinuteFits(link.viewer().files()[static_cast<size_t>(*row)], *options.from_minute)) {
     return Fail(Outcome::kNoSuchFile, err);
   }
-  link.ui().on_position = [&out](int seconds) {
-    char line[32];
-    std::snprintf(line, sizeof line, "position %02d:%02d\n", seconds / 60, seconds % 60);
-    out << line << std::flush;
+  link.ui().on_position = [&report](int seconds) {
+    char position[16];
+    std::snprintf(position, sizeof position, "%02d:%02d", seconds / 60, seconds % 60);
+    report.text() << "position " << position << "\n" << std::flush;
+    report.Stream(QJsonObject{{"time", QString::fromStdString(IsoTime(std::chrono::system_clock::now()))},
+                              {"position", position},
+                              {"position_s", seconds}});
   };
   const Outcome started = link.Play(*row, options.from_minute, options.timeout);
   if (started != Outcome::kOk) return Fail(started, err);
@@ -115,7 +144,7 @@ int Play(SearchLink& link, const SearchOptions& options, std::ostream& out, std:
   if (options.record) {
     folder.emplace(options.out);
     if (!folder->ok()) {
-      err << "cannot set the video folder\n";
+      err << "kaviroctl: cannot set the video folder\n";
       return static_cast<int>(Outcome::kFailed);
     }
     viewer.ToggleRecording();
@@ -129,9 +158,9 @@ int Play(SearchLink& link, const SearchOptions& options, std::ostream& out, std:
   if (viewer.recording()) viewer.ToggleRecording();
 
   // The recording's files first, before the pictures join them in the folder.
-  if (options.record) ListRecordedFiles(options.out, out);
+  if (options.record) ListRecordedFiles(options.out, report);
   int code = 0;
-  if (!options.out.empty()) code = WritePictures(link, options.out, out, err);
+  if (!options.out.empty()) code = WritePictures(link, options.out, report, err);
   if (code != 0) return code;
   if (!stayed) return Fail(link.LossOutcome(), err);
   return EveryChannelPictured(link) ? 0 : static_cast<int>(Outcome::kTimeout);
@@ -151,19 +180,21 @@ bool ParseMonth(const std::string& text, sessions::CalendarDate* month) {
   return true;
 }
 
-int RunSearch(const SearchOptions& options, std::ostream& out, std::ostream& err) {
+int RunSearch(const SearchOptions& options, CtlReport& report, std::ostream& preamble, std::ostream& err) {
   const sessions::CalendarDate date = options.date.value_or(options.month.value_or(Today()));
-  SearchLink link(/*quiet=*/true);
-  if (const int code = ConnectAndGreet(link, options, date, out, err)) return code;
-  const int code = options.date ? PrintRows(link, out) : PrintDays(link, date, out, err);
+  SearchLink link(options.quiet);
+  if (const int code = ConnectAndGreet(link, options, date, preamble, err)) return code;
+  const int code = options.date ? PrintRows(link, date, report) : PrintDays(link, date, report, err);
   link.Disconnect();
   return code;
 }
 
-int RunPlay(const SearchOptions& options, std::ostream& out, std::ostream& err) {
-  SearchLink link(/*quiet=*/true);
-  if (const int code = ConnectAndGreet(link, options, *options.date, out, err)) return code;
-  const int code = Play(link, options, out, err);
+int RunPlay(const SearchOptions& options, CtlReport& report, std::ostream& preamble, std::ostream& err) {
+  SearchLink link(options.quiet);
+  if (const int code = ConnectAndGreet(link, options, *options.date, preamble, err)) return code;
+  report.Set("date", QString::asprintf("%04d-%02d-%02d", options.date->year, options.date->month, options.date->day));
+  report.Set("file", static_cast<qint64>(*options.file));
+  const int code = Play(link, options, report, err);
   link.Disconnect();
   if (const int signal = InterruptSignal()) {
     err << "kaviroctl: interrupted\n";

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "client/kaviroctl/ctl_report.h"
 #include "client/kaviroctl/live_link.h"
 #include "client/sessions/search_ui.h"
 
@@ -24,12 +25,14 @@ struct SearchOptions {
   int seconds = 3;
   std::string out;
   bool record = false;
+  bool quiet = true;  // the sessions' notices stay off standard error
 };
 
 // "YYYY-MM" into day 1 of that month.
 bool ParseMonth(const std::string& text, sessions::CalendarDate* month);
 
-int RunSearch(const SearchOptions& options, std::ostream& out, std::ostream& err);
-int RunPlay(const SearchOptions& options, std::ostream& out, std::ostream& err);
+// The logon lines go to `preamble`.
+int RunSearch(const SearchOptions& options, CtlReport& report, std::ostream& preamble, std::ostream& err);
+int RunPlay(const SearchOptions& options, CtlReport& report, std::ostream& preamble, std::ostream& err);
 
 }  // namespace kaviroctl

@@ -1,5 +1,7 @@
 #include "client/kaviroctl/ctl_services.h"
 
+#include <QDate>
+
 #include <cstdio>
 
 #include "client/kaviroctl/interrupt.h"
@@ -32,6 +34,20 @@ constexpr PtzAction kActions[] = {
 };
 
 int Failed() { return static_cast<int>(Outcome::kFailed); }
+
+// A watch line as text, after its time, or as a JSON line with the alarm's fields.
+void PrintWatchLine(const WatchLine& line, CtlReport& report) {
+  const std::string time = IsoTime(line.time);
+  report.text() << time << " " << line.kind << ": " << line.text << "\n";
+  QJsonObject json{
+      {"time", QString::fromStdString(time)}, {"kind", JsonText(line.kind)}, {"text", JsonText(line.text)}};
+  if (line.dvr != 0) {
+    json["dvr"] = line.dvr;
+    json[JsonText(line.source)] = line.number;
+    if (!line.caption.empty()) json["caption"] = JsonText(line.caption);
+  }
+  report.Stream(json);
+}
 int TimedOut() { return static_cast<int>(Outcome::kTimeout); }
 
 std::string Hex(uint8_t value) {
@@ -53,7 +69,8 @@ bool ParseDate(const std::string& text, ServiceOptions* options) {
   int year = 0, month = 0, day = 0;
   char tail = 0;
   if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &year, &month, &day, &tail) != 3) return false;
-  if (year < 2000 || year > 2099 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+  // A day the calendar does not have (2025-02-30) is no date either.
+  if (year < 2000 || year > 2099 || !QDate(year, month, day).isValid()) return false;
   options->year = year;
   options->month = month;
   options->day = day;
@@ -72,6 +89,25 @@ std::optional<std::array<uint8_t, 4>> ParseAddress(const std::string& text) {
     address[static_cast<size_t>(i)] = static_cast<uint8_t>(parts[i]);
   }
   return address;
+}
+
+namespace {
+
+std::string DateText(int year, int month, int day) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  return text;
+}
+
+}  // namespace
+
+QJsonObject LogRecordJson(int year, int month, int day, const sessions::DvrLogRecord& record) {
+  return QJsonObject{
+      {"time", BcdTimeJson(year, month, day, record.hour, record.minute, record.second)},
+      {"time_text", JsonText(sessions::LogTimeText(record))},
+      {"event", JsonText(sessions::LogEventText(record))},
+      {"code", record.code},
+  };
 }
 
 namespace {
@@ -101,7 +137,7 @@ std::optional<sessions::DvrStatusBlock> FetchStatus(LiveLink& link, const Servic
 // Sends the setting built from the DVR's own and the options; 0 once the
 // DVR confirmed it.
 int SendSetting(LiveLink& link, const sessions::DvrStatusBlock& status, const ServiceOptions& options,
-                std::ostream& out, std::ostream& err) {
+                CtlReport& report, std::ostream& err) {
   sessions::ServiceSettingBlock setting = sessions::SettingOf(status);
   if (options.set_service_address) setting.address = *options.set_service_address;
   if (options.set_email) setting.email = *options.set_email;
@@ -120,41 +156,49 @@ int SendSetting(LiveLink& link, const sessions::DvrStatusBlock& status, const Se
     err << "kaviroctl: " << (link.Traced(failed) ? "the DVR refused the setting" : "no answer to the setting") << "\n";
     return link.Traced(failed) ? Failed() : TimedOut();
   }
-  out << "setting: " << platform::LoadString(142) << "\n";
+  report.text() << "setting: " << platform::LoadString(142) << "\n";
+  report.Set("setting", JsonText(platform::LoadString(142)));
   return 0;
 }
 
 }  // namespace
 
-int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+int RunStatus(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err) {
   link.ui().OpenDialogs(true, false, false);
   int code = 0;
   std::optional<sessions::DvrStatusBlock> status = FetchStatus(link, options, err, &code);
   if (!status) return code;
   if (HasSetting(options)) {
-    if (const int sent = SendSetting(link, *status, options, out, err); sent != 0) return sent;
+    if (const int sent = SendSetting(link, *status, options, report, err); sent != 0) return sent;
     // What the DVR reports now, as the reopened dialog would show it.
     status = FetchStatus(link, options, err, &code);
     if (!status) return code;
   }
   // The status dialog's fields, in its order and formats.
-  out << "version: " << status->version << "\n"
-      << "model: " << status->model << "\n"
-      << "dvr address: " << status->address << "\n"
-      << "capacity: " << sessions::CapacityText(*status) << "\n"
-      << "disk 1: " << sessions::FirstDiskText(*status) << "\n"
-      << "disk 2: " << sessions::SecondDiskText(*status) << "\n"
-      << "mode: " << status->text6 << "\n"
-      << "video: " << status->text7 << "\n"
-      << "service: " << sessions::FlagText(*status) << "\n"
-      << "e-mail: " << status->email << "\n"
-      << "service address: " << sessions::DottedAddress(status->service_address) << "\n"
-      << "dvr id: " << status->dvr_id << "\n"
-      << "call number: " << status->call_number << "\n";
+  const std::pair<const char*, std::string> fields[] = {
+      {"version", status->version},
+      {"model", status->model},
+      {"dvr address", status->address},
+      {"capacity", sessions::CapacityText(*status)},
+      {"disk 1", sessions::FirstDiskText(*status)},
+      {"disk 2", sessions::SecondDiskText(*status)},
+      {"mode", status->text6},
+      {"video", status->text7},
+      {"service", sessions::FlagText(*status)},
+      {"e-mail", status->email},
+      {"service address", sessions::DottedAddress(status->service_address)},
+      {"dvr id", status->dvr_id},
+      {"call number", status->call_number},
+  };
+  for (const auto& [name, value] : fields) {
+    report.text() << name << ": " << value << "\n";
+    // JSON keys in one style: "dvr_address", "e_mail".
+    report.Set(QString(name).replace(' ', '_').replace('-', '_'), JsonText(value));
+  }
   return 0;
 }
 
-int RunLog(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+int RunLog(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err) {
   link.ui().OpenDialogs(false, true, false);
   const uint32_t page_number = static_cast<uint32_t>(options.page);
   if (link.viewer().services().RequestLogByDate(0, options.year, options.month, options.day, page_number) != 0) {
@@ -170,15 +214,22 @@ int RunLog(LiveLink& link, const ServiceOptions& options, std::ostream& out, std
   }
   char indicator[32];
   std::snprintf(indicator, sizeof indicator, "page %d / %u", options.page, page->page_count);
-  out << indicator << "\n";
-  // The log viewer's two columns: "Date" (the time) and "Log Event".
+  report.text() << indicator << "\n";
+  const std::string date = DateText(options.year, options.month, options.day);
+  report.Set("date", QString::fromStdString(date));
+  report.Set("page", options.page);
+  report.Set("pages", static_cast<qint64>(page->page_count));
+  report.Set("records", QJsonArray());
+  // The log viewer's two columns, "Date" (the time) and "Log Event", with
+  // the day the viewer shows above them.
   for (const auto& record : page->records) {
-    out << sessions::LogTimeText(record) << "\t" << sessions::LogEventText(record) << "\n";
+    report.text() << date << " " << sessions::LogTimeText(record) << "\t" << sessions::LogEventText(record) << "\n";
+    report.Append("records", LogRecordJson(options.year, options.month, options.day, record));
   }
   return 0;
 }
 
-int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+int RunLight(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err) {
   link.ui().OpenDialogs(false, false, true);
   auto& services = link.viewer().services();
   const int sent = options.light_set ? services.SetLights(0, *options.light_set) : services.RequestLightStatus(0);
@@ -193,17 +244,19 @@ int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, s
     err << "kaviroctl: no light status from the DVR\n";
     return link.Traced(failed) ? Failed() : TimedOut();
   }
-  out << "lights: " << Hex(*status) << "\n";
+  report.text() << "lights: " << Hex(*status) << "\n";
+  report.Set("status", *status);
   for (int light = 1; light <= 4; ++light) {
     const char* state = !sessions::LightExists(*status, light)   ? "absent"
                         : sessions::LightShownOn(*status, light) ? "on"
                                                                  : "off";
-    out << "light " << light << ": " << state << "\n";
+    report.text() << "light " << light << ": " << state << "\n";
+    report.Append("lights", QJsonObject{{"light", light}, {"state", state}});
   }
   return 0;
 }
 
-int RunPtz(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+int RunPtz(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err) {
   int channel = options.channel;
   const uint8_t mask = link.pan_tilt_mask();
   for (int candidate = 1; channel == 0 && candidate <= 8; ++candidate) {
@@ -230,8 +283,11 @@ int RunPtz(LiveLink& link, const ServiceOptions& options, std::ostream& out, std
     // REQ_PANTILT has no reply; a moment before the disconnect lets it land
     // ahead of the connection's end.
     link.Pump([] { return false; }, std::chrono::milliseconds(200));
-    out << "ptz: channel " << channel << " preset " << options.preset << (options.store ? " stored" : " recalled")
-        << "\n";
+    report.text() << "ptz: channel " << channel << " preset " << options.preset
+                  << (options.store ? " stored" : " recalled") << "\n";
+    report.Set("channel", channel);
+    report.Set("preset", options.preset);
+    report.Set("preset_action", options.store ? "stored" : "recalled");
     return 0;
   }
   for (const PtzAction& entry : kActions) {
@@ -243,19 +299,24 @@ int RunPtz(LiveLink& link, const ServiceOptions& options, std::ostream& out, std
     }
     link.Pump([] { return false; }, std::chrono::milliseconds(options.ms));
     const int released = ptz.ArrowUp(entry.arrow);
-    out << "ptz: channel " << channel << " " << entry.name << " for " << options.ms << " ms\n";
+    report.text() << "ptz: channel " << channel << " " << entry.name << " for " << options.ms << " ms\n";
+    report.Set("channel", channel);
+    report.Set("action", entry.name);
+    report.Set("ms", options.ms);
     return released == 0 ? 0 : Failed();
   }
   err << "kaviroctl: unknown ptz action " << options.action << "\n";
   return static_cast<int>(Outcome::kUsage);
 }
 
-int RunWatch(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err) {
+int RunWatch(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err) {
   link.ui().AnswerAlarms(options.acknowledge);
+  report.Set("seconds", options.seconds);
+  report.Set("acknowledge", options.acknowledge);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
   auto flush = [&] {
-    for (const std::string& line : link.ui().TakeWatchLines()) out << line << "\n";
-    out.flush();
+    for (const WatchLine& line : link.ui().TakeWatchLines()) PrintWatchLine(line, report);
+    report.text().flush();
   };
   while (std::chrono::steady_clock::now() < deadline && link.connected() && InterruptSignal() == 0) {
     link.Pump([] { return false; }, std::chrono::milliseconds(100));

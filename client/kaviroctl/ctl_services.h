@@ -12,7 +12,9 @@
 #include <ostream>
 #include <string>
 
+#include "client/kaviroctl/ctl_report.h"
 #include "client/kaviroctl/live_link.h"
+#include "client/sessions/log_page.h"
 
 namespace kaviroctl {
 
@@ -47,13 +49,17 @@ bool ParseDate(const std::string& text, ServiceOptions* options);
 // A dotted IPv4 address "A.B.C.D", each number 0-255.
 std::optional<std::array<uint8_t, 4>> ParseAddress(const std::string& text);
 
+// A record of the log of `date` as a JSON object: its time with the date
+// (null when the DVR sent no valid time), the viewer's texts and the code.
+QJsonObject LogRecordJson(int year, int month, int day, const sessions::DvrLogRecord& record);
+
 // Prints the status; with a setting given, sends it first (the user must be
 // "admin") and prints the status the DVR reports afterwards.
-int RunStatus(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
-int RunLog(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
-int RunLight(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
-int RunPtz(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
+int RunStatus(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err);
+int RunLog(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err);
+int RunLight(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err);
+int RunPtz(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err);
 // Ends early, with the reason, when the connection goes.
-int RunWatch(LiveLink& link, const ServiceOptions& options, std::ostream& out, std::ostream& err);
+int RunWatch(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err);
 
 }  // namespace kaviroctl

@@ -53,7 +53,7 @@ void FrameCapture::ResetCounts() {
   counts_.fill(0);
 }
 
-PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::string& folder, std::ostream& out,
+PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::string& folder, CtlReport& report,
                                 std::ostream& err) {
   if (image.isNull()) {
     err << "kaviroctl: channel " << channel << ": no picture\n";
@@ -66,7 +66,11 @@ PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::str
     err << "kaviroctl: cannot write " << path << "\n";
     return PictureSaved::kFailed;
   }
-  out << path << " " << image.width() << "x" << image.height() << "\n";
+  report.text() << path << " " << image.width() << "x" << image.height() << "\n";
+  report.Append(
+      "pictures",
+      QJsonObject{
+          {"channel", channel}, {"path", JsonText(path)}, {"width", image.width()}, {"height", image.height()}});
   return PictureSaved::kSaved;
 }
 

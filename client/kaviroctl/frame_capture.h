@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string>
 
+#include "client/kaviroctl/ctl_report.h"
 #include "viewer_control/engine/frame_sink.h"
 
 namespace kaviroctl {
@@ -35,10 +36,10 @@ class FrameCapture : public vistrel::IFrameSink {
 QImage ToImage(const vistrel::PlanarPicture& picture);
 
 enum class PictureSaved { kSaved, kMissing, kFailed };
-// Writes channel N's picture as FOLDER/chNN.png and prints "PATH WxH" on
-// `out`; a null image is reported on `err` as missing, a failed write as
+// Writes channel N's picture as FOLDER/chNN.png and reports "PATH WxH" (in
+// JSON under "pictures"); a null image is reported on `err` as missing, a failed write as
 // failed.
-PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::string& folder, std::ostream& out,
+PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::string& folder, CtlReport& report,
                                 std::ostream& err);
 
 }  // namespace kaviroctl

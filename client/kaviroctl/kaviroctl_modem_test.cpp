@@ -162,7 +162,8 @@ TEST_F(KaviroctlModemTest, PlaybackGoesOnWhileAStretchDownloadsOverTheSameLine) 
   DownloadOptions download;
   download.out = (dir_ / "download").string();
   download.timeout = 30s;
-  ASSERT_EQ(DownloadRecord(record, download, out_, err_), 0) << err_.str();
+  CtlReport report(out_, /*json=*/false);
+  ASSERT_EQ(DownloadRecord(record, download, report, err_), 0) << err_.str();
   EXPECT_NE(out_.str().find("saved: " + download.out), std::string::npos) << out_.str();
   ASSERT_TRUE(PumpEvents([&] { return link.frames().count(0) > before; }, 30s));
   EXPECT_TRUE(link.viewer().session().stream_connected());

@@ -95,7 +95,8 @@ TEST_F(KaviroctlTest, ProbeReportsChannelsMaskAndPictureRates) {
   StartDvr(8);
   ASSERT_EQ(Run({"probe", "--password", "1234", "--seconds", "2"}), 0) << err_.str();
   const std::string text = out_.str();
-  EXPECT_NE(text.find("logon: accepted"), std::string::npos);
+  EXPECT_EQ(text.find("logon: accepted"), std::string::npos) << "the logon lines belong on standard error";
+  EXPECT_NE(err_.str().find("logon: accepted"), std::string::npos);
   EXPECT_NE(text.find("channels: 8"), std::string::npos);
   EXPECT_NE(text.find("pan/tilt mask: 0x05"), std::string::npos);
   EXPECT_NE(text.find("channel 8: "), std::string::npos);
@@ -236,7 +237,8 @@ TEST_F(KaviroctlTest, LogPrintsTheViewersColumnsAndThePage) {
   EXPECT_NE(out_.str().find("page 2 / "), std::string::npos);
   EXPECT_EQ(Run({"log", "--password", "1234", "--date", date, "--page", "999"}), 1);
   ASSERT_EQ(Run({"log", "--password", "1234", "--date", "2099-01-01"}), 0) << err_.str();
-  EXPECT_NE(out_.str().find("page 1 / 1\n00 : 00 : 00\tNo have log list\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("page 1 / 1\n2099-01-01 00 : 00 : 00\tNo have log list\n"), std::string::npos)
+      << out_.str();
   EXPECT_EQ(Run({"log", "--password", "1234", "--date", "2024-13-01"}), static_cast<int>(Outcome::kUsage));
 }
 
@@ -392,11 +394,14 @@ TEST_F(KaviroctlTest, AnInterruptedRecordCleansUpAfterItself) {
 TEST(ConsoleUiTest, WatchLinesWaitingToBeTakenAreBounded) {
   ConsoleUi ui(/*quiet=*/true);
   for (int i = 0; i < 50000; ++i) ui.AddEventLog(0, "[ALERT] DVR1, Sensor #3 Detection");
-  const std::vector<std::string> lines = ui.TakeWatchLines();
+  const std::vector<WatchLine> lines = ui.TakeWatchLines();
   ASSERT_EQ(lines.size(), ConsoleUi::kWatchLineLimit + 1);
-  EXPECT_EQ(lines.back(), "left out: " + std::to_string(50000 - ConsoleUi::kWatchLineLimit) + " lines");
+  EXPECT_EQ(lines.back().kind, "left out");
+  EXPECT_EQ(lines.back().text, std::to_string(50000 - ConsoleUi::kWatchLineLimit) + " lines");
   ui.AddEventLog(0, "next");
-  EXPECT_EQ(ui.TakeWatchLines(), std::vector<std::string>{"log: next"});
+  const std::vector<WatchLine> next = ui.TakeWatchLines();
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].kind + ": " + next[0].text, "log: next");
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <QDate>
+#include <QDateTime>
 #include <QImage>
 #include <QString>
+#include <QTime>
 
 #include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/frame_capture.h"
@@ -34,11 +37,6 @@ struct MediaOptions {
   int channel = 1;
 };
 
-int Usage(const std::string& text, std::ostream& err) {
-  err << "kaviroctl: " << text << "\n";
-  return static_cast<int>(Outcome::kUsage);
-}
-
 bool Number(const std::string& text, long low, long high, long* value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
   return error == std::errc() && end == text.data() + text.size() && *value >= low && *value <= high;
@@ -49,6 +47,11 @@ bool Parse(const std::vector<std::string>& args, MediaOptions* options, std::str
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& flag = args[i];
     if (flag == "--trace") continue;
+    if (flag != "--image" && flag != "--out" && flag != "--play" && flag != "--disk" && flag != "--channel" &&
+        flag.starts_with("--")) {
+      *error = "unknown option " + flag;
+      return false;
+    }
     if (!flag.starts_with("--")) {
       if (!options->file.empty()) {
         *error = "more than one file: " + flag;
@@ -74,19 +77,19 @@ bool Parse(const std::vector<std::string>& args, MediaOptions* options, std::str
     } else if (flag == "--channel" && Number(value, 1, 16, &number)) {
       options->channel = static_cast<int>(number);
     } else {
-      *error = "bad option " + flag + " " + value;
+      *error = "bad value for " + flag + ": " + value;
       return false;
     }
   }
   const bool from_disk = options->command == "disk" ? options->play_index >= 0 : options->disk_index >= 0;
-  if (options->command == "play-file" && options->file.empty()) *error = "play-file needs FILE";
+  if (options->command == "play-file" && options->file.empty()) *error = "FILE is required";
   if (options->command == "export" && options->file.empty() == !from_disk) *error = "export needs FILE or --disk INDEX";
   if (options->command == "disk" && !options->file.empty()) *error = "disk takes no FILE";
   if (options->command == "cd" && (!options->file.empty() || !options->out.empty() || options->play_index >= 0)) {
     *error = "cd takes only --image FILE";
   }
   if ((options->command == "play-file" || from_disk || options->command == "export") && options->out.empty()) {
-    *error = options->command + " needs --out";
+    *error = "--out is required";
   }
   return error->empty();
 }
@@ -103,7 +106,7 @@ int ListDisk(const MediaOptions& options, media::CRemovableDisk* disk, media::In
 }
 
 // The backup CD's header as `time`, `size` and `date` lines, or exit 14.
-int ShowBackupCd(const MediaOptions& options, std::ostream& out, std::ostream& err) {
+int ShowBackupCd(const MediaOptions& options, CtlReport& report, std::ostream& err) {
   if (!options.image.empty()) setenv("KAVIRO_CDROMS", options.image.c_str(), 1);
   media::CBackupCd cd;
   if (!cd.FindBackupCd()) {
@@ -111,9 +114,16 @@ int ShowBackupCd(const MediaOptions& options, std::ostream& out, std::ostream& e
         << "kaviroctl: Can not find Backup CD !!!\n";
     return static_cast<int>(Outcome::kNoDisk);
   }
-  out << "time " << cd.time_text() << "\n"
-      << "size " << media::SizeText(static_cast<long>(cd.size_sectors())) << "\n"
-      << "date " << cd.year() << "-" << cd.month() << "-" << cd.day() << "\n";
+  const std::string size = media::SizeText(static_cast<long>(cd.size_sectors()));
+  report.text() << "time " << cd.time_text() << "\n"
+                << "size " << size << "\n"
+                << "date " << cd.year() << "-" << cd.month() << "-" << cd.day() << "\n";
+  report.Set("time", JsonText(cd.time_text()));
+  report.Set("size", JsonText(size));
+  report.Set("sectors", static_cast<qint64>(cd.size_sectors()));
+  // The header's month and day are texts off the disc: no number, no date.
+  const QDate date(cd.year(), JsonText(cd.month()).toInt(), JsonText(cd.day()).toInt());
+  report.Set("date", date.isValid() ? QJsonValue(date.toString(Qt::ISODate)) : QJsonValue());
   return 0;
 }
 
@@ -136,7 +146,7 @@ int LoadFromDisk(const MediaOptions& options, long index, media::LoadedRecording
 }
 
 // DIR/chNN.png: the first picture of each channel, decoded by the players' playback.
-int WriteFirstPictures(media::LoadedRecording loaded, const std::string& folder, std::ostream& out, std::ostream& err) {
+int WriteFirstPictures(media::LoadedRecording loaded, const std::string& folder, CtlReport& report, std::ostream& err) {
   std::error_code made;
   std::filesystem::create_directories(folder, made);
   if (made || !std::filesystem::is_directory(folder)) {
@@ -169,14 +179,14 @@ int WriteFirstPictures(media::LoadedRecording loaded, const std::string& folder,
   }
   int written = 0;
   for (int channel : channels) {
-    const PictureSaved saved = SaveChannelPicture(capture.first(channel - 1), channel, folder, out, err);
+    const PictureSaved saved = SaveChannelPicture(capture.first(channel - 1), channel, folder, report, err);
     if (saved == PictureSaved::kFailed) return static_cast<int>(Outcome::kFailed);
     if (saved == PictureSaved::kSaved) ++written;
   }
   return written == static_cast<int>(channels.size()) ? 0 : static_cast<int>(Outcome::kFailed);
 }
 
-int Export(media::LoadedRecording loaded, const MediaOptions& options, std::ostream& out, std::ostream& err) {
+int Export(media::LoadedRecording loaded, const MediaOptions& options, CtlReport& report, std::ostream& err) {
   media::ExportSummary summary;
   std::string error;
   if (!media::ExportMp4(loaded, options.channel, options.out, nullptr, &summary, &error)) {
@@ -188,7 +198,17 @@ int Export(media::LoadedRecording loaded, const MediaOptions& options, std::ostr
                 options.channel, summary.pictures, summary.width, summary.height, summary.duration_s,
                 summary.start.year + 1900, summary.start.month, summary.start.day, summary.start.hour,
                 summary.start.minute, summary.start.second);
-  out << options.out << line;
+  report.text() << options.out << line;
+  const QDateTime start(QDate(summary.start.year + 1900, summary.start.month, summary.start.day),
+                        QTime(summary.start.hour, summary.start.minute, summary.start.second));
+  report.Set("out", JsonText(options.out));
+  report.Set("channel", options.channel);
+  report.Set("pictures", summary.pictures);
+  report.Set("width", summary.width);
+  report.Set("height", summary.height);
+  report.Set("duration_s", summary.duration_s);
+  report.Set("start", start.isValid() && start.time().isValid() ? QJsonValue(QString::fromStdString(IsoTime(start)))
+                                                                : QJsonValue());
   return 0;
 }
 
@@ -198,24 +218,32 @@ bool IsMediaCommand(const std::string& command) {
   return command == "disk" || command == "cd" || command == "play-file" || command == "export";
 }
 
-int RunMediaCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunMediaCommand(const std::vector<std::string>& args, CtlReport& report, std::ostream& err) {
   MediaOptions options;
   std::string error;
-  if (!Parse(args, &options, &error)) return Usage(error, err);
+  if (!Parse(args, &options, &error)) return ReportUsageError({error}, err);
 
-  if (options.command == "cd") return ShowBackupCd(options, out, err);
+  if (options.command == "cd") return ShowBackupCd(options, report, err);
   media::LoadedRecording loaded;
   if (options.command == "disk" && options.play_index < 0) {
     media::CRemovableDisk disk;
     media::IndexTable table;
     if (const int code = ListDisk(options, &disk, &table, err)) return code;
-    for (size_t column = 0; column < table.columns().size(); ++column) {
-      out << (column == 0 ? "" : "\t") << table.columns()[column].heading;
+    const auto& columns = table.columns();
+    for (size_t column = 0; column < columns.size(); ++column) {
+      report.text() << (column == 0 ? "" : "\t") << columns[column].heading;
     }
-    out << "\n";
+    report.text() << "\n";
+    report.Set("rows", QJsonArray());
     for (const auto& row : table.rows()) {
-      for (size_t column = 0; column < row.size(); ++column) out << (column == 0 ? "" : "\t") << row[column];
-      out << "\n";
+      QJsonObject json;
+      for (size_t column = 0; column < row.size(); ++column) {
+        report.text() << (column == 0 ? "" : "\t") << row[column];
+        // The disk's own headings name the fields.
+        if (column < columns.size()) json[JsonText(columns[column].heading)] = JsonText(row[column]);
+      }
+      report.text() << "\n";
+      report.Append("rows", json);
     }
     return 0;
   }
@@ -226,8 +254,8 @@ int RunMediaCommand(const std::vector<std::string>& args, std::ostream& out, std
     err << "kaviroctl: " << error << "\n";
     return static_cast<int>(Outcome::kFailed);
   }
-  if (options.command == "export") return Export(std::move(loaded), options, out, err);
-  return WriteFirstPictures(std::move(loaded), options.out, out, err);
+  if (options.command == "export") return Export(std::move(loaded), options, report, err);
+  return WriteFirstPictures(std::move(loaded), options.out, report, err);
 }
 
 }  // namespace kaviroctl

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "client/kaviroctl/ctl_report.h"
+
 namespace kaviroctl {
 
 bool IsMediaCommand(const std::string& command);
 
 // Runs disk, play-file or export (the whole command line, command first);
 // returns the exit code.
-int RunMediaCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunMediaCommand(const std::vector<std::string>& args, CtlReport& report, std::ostream& err);
 
 }  // namespace kaviroctl

@@ -38,7 +38,7 @@ TemporaryVideoFolder::~TemporaryVideoFolder() {
   if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
 }
 
-RecordedFiles ListRecordedFiles(const std::string& folder, std::ostream& out) {
+RecordedFiles ListRecordedFiles(const std::string& folder, CtlReport& report) {
   std::vector<std::filesystem::path> files;
   std::error_code error;
   for (auto entry = std::filesystem::recursive_directory_iterator(folder, error);
@@ -51,7 +51,9 @@ RecordedFiles ListRecordedFiles(const std::string& folder, std::ostream& out) {
   for (const auto& file : files) {
     const uintmax_t size = std::filesystem::file_size(file, error);
     if (!error) listed.bytes += size;
-    out << file.string() << " " << (error ? 0 : size) << "\n";
+    report.text() << file.string() << " " << (error ? 0 : size) << "\n";
+    report.Append("files",
+                  QJsonObject{{"path", JsonText(file.string())}, {"bytes", static_cast<qint64>(error ? 0 : size)}});
   }
   return listed;
 }

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+#include "client/kaviroctl/ctl_report.h"
+
 namespace kaviroctl {
 
 class TemporaryVideoFolder {
@@ -29,7 +31,8 @@ struct RecordedFiles {
   uintmax_t bytes = 0;
 };
 
-// Prints every file under `folder` with its size, in name order.
-RecordedFiles ListRecordedFiles(const std::string& folder, std::ostream& out);
+// Reports every file under `folder` with its size, in name order (in JSON
+// under "files").
+RecordedFiles ListRecordedFiles(const std::string& folder, CtlReport& report);
 
 }  // namespace kaviroctl
