@@ -2,6 +2,10 @@
 // button's mark and tooltip at once, the one-click reconnect, and the slot
 // back with live video once the DVR is; the reconnect timers driven by hand.
 #include <QComboBox>
+#include <QImage>
+#include <QScreen>
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +65,13 @@ class ReconnectWindowTest : public testing::LiveWindowTest {
     return true;
   }
 
+  void SaveShot(const char* file) {
+    testing::PumpUntil([] { return false; }, 1500ms);
+    QImage image = window_->screen()->grabWindow(window_->winId()).toImage();
+    if (image.isNull()) image = window_->grab().toImage();
+    EXPECT_TRUE(image.save(file, "PNG")) << file;
+  }
+
   SlotState Mark() const { return window_->slot_mark(0)->state(); }
   QString Tooltip() const { return window_->button(DvrButton(0))->toolTip(); }
   bool ReconnectOffered() const { return !window_->connect_panel()->reconnect_button()->isHidden(); }
@@ -87,6 +98,7 @@ TEST_F(ReconnectWindowTest, ADroppedDvrShowsItsMarkAtOnceAndComesBackWithVideo) 
   EXPECT_TRUE(HasLogLine("[EVENT] DVR 1 Network disconnect"));
   EXPECT_EQ(window_->panel(), LowerPanel::kConnect);
   EXPECT_TRUE(ReconnectOffered());
+  if (const char* shot = std::getenv("KAVIRO_RECONNECT_SCREENSHOT")) SaveShot(shot);
 
   // Down still: the attempt fails without a box and the next waits 4 s.
   ASSERT_TRUE(timers_.Fire(0));
