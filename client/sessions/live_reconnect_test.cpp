@@ -1,5 +1,7 @@
 // A live slot through a drop and its reconnect against the emulated DVR, the
-// reconnect timers driven by hand; and the ends after which it must not try.
+// reconnect timers driven by hand; and a takeover, after which it must not
+// try. The operator's disconnect, a wrong password and the one-click
+// reconnect are tried through the window (reconnect_e2e_test.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -109,28 +111,6 @@ TEST_F(LiveReconnectTest, ADroppedSlotReconnectsOnceTheDvrIsBackAndItsStreamRetu
   EXPECT_EQ(ui_.messages().size(), boxes);
 }
 
-TEST_F(LiveReconnectTest, TheOperatorsDisconnectEndsTheSlotWithoutAttempts) {
-  ASSERT_EQ(viewer_->ConnectSlot(0, Target()), 0);
-  ASSERT_TRUE(StreamComesUp(0));
-  viewer_->DisconnectSlot(0);
-  EXPECT_EQ(state(), SlotState::kOffline);
-  // Whatever the DVR's side does afterwards is no drop.
-  PumpUntil([&] { return false; }, 300ms);
-  EXPECT_EQ(state(), SlotState::kOffline);
-  EXPECT_FALSE(timers_.active(0));
-  EXPECT_FALSE(viewer_->ReconnectSlot(0));
-}
-
-TEST_F(LiveReconnectTest, AWrongPasswordFailsTheSlotWithoutAttempts) {
-  ASSERT_EQ(viewer_->ConnectSlot(0, Target("wrong")), 0);
-  ASSERT_TRUE(PumpUntil([&] { return ui_.HasLog("[NOTICE] The password was incorrect."); }, 10s));
-  EXPECT_EQ(state(), SlotState::kFailed);
-  PumpUntil([&] { return false; }, 300ms);
-  EXPECT_FALSE(timers_.active(0));
-  EXPECT_FALSE(viewer_->SlotStatusOf(0).dropped);
-  EXPECT_FALSE(Shown(SlotState::kReconnecting));
-}
-
 TEST_F(LiveReconnectTest, AnAdministratorTakeoverFailsTheSlotWithoutAttempts) {
   ASSERT_EQ(viewer_->ConnectSlot(0, Target()), 0);
   ASSERT_TRUE(StreamComesUp(0));
@@ -140,22 +120,6 @@ TEST_F(LiveReconnectTest, AnAdministratorTakeoverFailsTheSlotWithoutAttempts) {
   EXPECT_EQ(state(), SlotState::kFailed);
   EXPECT_FALSE(timers_.active(0));
   EXPECT_FALSE(Shown(SlotState::kReconnecting));
-}
-
-TEST_F(LiveReconnectTest, TheOneClickReconnectBringsADroppedSlotBackWhenItWouldNotByItself) {
-  SlotTarget target = Target();
-  target.auto_reconnect = false;
-  ASSERT_EQ(viewer_->ConnectSlot(0, target), 0);
-  ASSERT_TRUE(StreamComesUp(0));
-  dvr_->Drop(dvremu::Target::kCommand);
-  ASSERT_TRUE(PumpUntil([&] { return state() == SlotState::kFailed; }, 10s));
-  EXPECT_TRUE(viewer_->SlotStatusOf(0).dropped);
-  EXPECT_FALSE(timers_.active(0));
-
-  const int connects = control_.connects();
-  ASSERT_TRUE(viewer_->ReconnectSlot(0));
-  EXPECT_EQ(state(), SlotState::kReconnecting);
-  ASSERT_TRUE(StreamComesUp(connects));
 }
 
 }  // namespace
