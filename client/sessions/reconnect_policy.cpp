@@ -98,6 +98,8 @@ void ReconnectPolicy::Dropped() {
   } else if (attempting_) {
     // The attempt's connection closed before its stream came up.
     AttemptFailed();
+  } else if (status_.state == SlotState::kConnecting) {
+    Enter(SlotState::kFailed);
   }
 }
 

@@ -147,6 +147,11 @@ TEST_F(ReconnectPolicyTest, AFirstConnectThatFailsIsNotRetried) {
   EXPECT_EQ(state(), SlotState::kFailed);
   EXPECT_FALSE(policy_.status().dropped);
   EXPECT_FALSE(timers_.active(0));
+  // Closed by the DVR before its stream came up: failed too, not connecting on.
+  policy_.Connecting(Target(true));
+  policy_.Dropped();
+  EXPECT_EQ(state(), SlotState::kFailed);
+  EXPECT_FALSE(timers_.active(0));
 }
 
 TEST_F(ReconnectPolicyTest, TheStatusNamesTheDvrAndTheTimeOfTheLastStateChange) {
