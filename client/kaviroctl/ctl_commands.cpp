@@ -41,6 +41,7 @@ const char kUsageText[] =
     "  ptz        --channel N --action up|down|left|right|zoom-in|zoom-out|focus-near|focus-far\n"
     "             [--ms 500], or --preset N --go|--store [--channel N]\n"
     "  watch      print alarms and event-log lines for --seconds [--ack: acknowledge alarms]\n"
+    "             [--reconnect: after a drop, reconnect with the client's back-off]\n"
     "  search     log on in search mode (user admin): the recorded days of the month\n"
     "             [--month YYYY-MM], or the files of a day --date YYYY-MM-DD\n"
     "  play       --date YYYY-MM-DD --file INDEX [--from MM] [--speed 1|2|4|8|16] [--reverse]\n"
@@ -204,6 +205,10 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::vecto
     }
     if (flag == "--ack") {
       options->service.acknowledge = true;
+      continue;
+    }
+    if (flag == "--reconnect" && options->command == "watch") {
+      options->target.reconnect = true;
       continue;
     }
     if (flag == "--reverse" || flag == "--record") {

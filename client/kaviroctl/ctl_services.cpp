@@ -318,12 +318,40 @@ int RunWatch(LiveLink& link, const ServiceOptions& options, CtlReport& report, s
     for (const WatchLine& line : link.ui().TakeWatchLines()) PrintWatchLine(line, report);
     report.text().flush();
   };
-  while (std::chrono::steady_clock::now() < deadline && link.connected() && InterruptSignal() == 0) {
+  // With --reconnect a drop is waited out: each attempt gets its line.
+  int announced_attempt = 0;
+  auto going = [&] {
+    if (link.connected()) return true;
+    const sessions::SlotStatus& status = link.status();
+    return status.state == sessions::SlotState::kReconnecting;
+  };
+  auto announce = [&] {
+    const sessions::SlotStatus& status = link.status();
+    if (status.state == sessions::SlotState::kReconnecting && status.attempt != announced_attempt &&
+        status.next_delay.count() > 0) {
+      announced_attempt = status.attempt;
+      err << "kaviroctl: connection lost; reconnect attempt " << status.attempt << " in "
+          << status.next_delay.count() / 1000 << " s\n";
+      err.flush();
+    } else if (status.state == sessions::SlotState::kOnline && announced_attempt != 0) {
+      announced_attempt = 0;
+      err << "kaviroctl: reconnected\n";
+      err.flush();
+    }
+  };
+  while (std::chrono::steady_clock::now() < deadline && going() && InterruptSignal() == 0) {
     link.Pump([] { return false; }, std::chrono::milliseconds(100));
     flush();
+    announce();
   }
   flush();
-  if (link.connected()) return 0;
+  if (link.connected() && link.status().state != sessions::SlotState::kReconnecting) return 0;
+  if (link.status().state == sessions::SlotState::kFailed && link.ui().failure() != Outcome::kOk &&
+      link.ui().failure() != Outcome::kFailed) {
+    // An attempt was refused (a wrong password now): its own code.
+    err << "kaviroctl: " << OutcomeText(link.ui().failure()) << "\n";
+    return static_cast<int>(link.ui().failure());
+  }
   const Outcome lost = link.LossOutcome();
   err << "kaviroctl: " << OutcomeText(lost) << "\n";
   return static_cast<int>(lost);

@@ -366,6 +366,47 @@ TEST_F(KaviroctlTest, APeerThatAcceptsAndClosesIsALostConnectionNotATimeout) {
 
 // SIGTERM ends a recording through the normal way out: the files are closed
 // and listed, the temporary settings store is gone.
+TEST_F(KaviroctlTest, WatchWithReconnectWaitsOutADropAndTheStreamReturns) {
+  StartDvr(4);
+  const uint16_t port = dvr_->command_port();
+  std::unique_ptr<dvremu::DvrEmulator> back;
+  bool stream_back = false;
+  CatchInterrupts();
+  // The DVR goes down and comes back on its port before the first attempt
+  // is due; once the client asked the new one for its channels, the watch
+  // is ended as an operator would end it.
+  const int code = RunWithFault({"watch", "--password", "1234", "--seconds", "60", "--reconnect"}, [&] {
+    dvr_->Stop();
+    dvremu::EmulatorOptions options;
+    options.channels = 4;
+    options.port = port;
+    options.read_stdin = false;
+    back = std::make_unique<dvremu::DvrEmulator>(options);
+    std::string error;
+    if (!back->Start(&error)) ADD_FAILURE() << error;
+    for (int i = 0; i < 3000 && !stream_back; ++i) {
+      const auto commands = back->ReceivedCommands();
+      stream_back = back->ConnectionCount(dvremu::Target::kStream) > 0 &&
+                    std::any_of(commands.begin(), commands.end(),
+                                [](const auto& command) { return command.code == protocol::cmd::CHANNEL_CHANGE; });
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(getpid(), SIGTERM);
+  });
+  ClearInterrupt();
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+  back->Stop();
+  EXPECT_TRUE(stream_back);
+  EXPECT_EQ(code, 128 + SIGTERM);
+  EXPECT_NE(err_.str().find("kaviroctl: connection lost; reconnect attempt 1 in 2 s\n"), std::string::npos)
+      << err_.str();
+  EXPECT_NE(err_.str().find("kaviroctl: reconnected\n"), std::string::npos) << err_.str();
+  EXPECT_NE(out_.str().find("log: [NOTICE] DVR 1 Reconnect attempt 1"), std::string::npos) << out_.str();
+  // Only watch reconnects.
+  EXPECT_EQ(Run({"probe", "--password", "1234", "--reconnect"}), static_cast<int>(Outcome::kUsage));
+}
+
 TEST_F(KaviroctlTest, AnInterruptedRecordCleansUpAfterItself) {
   StartDvr(4);
   const std::filesystem::path temporary = dir_.string() + "-tmp";

@@ -67,9 +67,14 @@ bool LiveLink::Pump(const std::function<bool()>& done, std::chrono::milliseconds
 
 Outcome LiveLink::Connect(const LinkTarget& target, std::chrono::seconds timeout) {
   sessions::CLiveSession& session = viewer_->session(0);
-  if (session.SetLogonData(target.host, target.port, target.user, target.password, !target.modem) != 0) {
-    return Outcome::kUsage;
-  }
+  sessions::SlotTarget slot_target;
+  slot_target.address = target.host;
+  slot_target.port = target.port;
+  slot_target.user_name = target.user;
+  slot_target.password = target.password;
+  slot_target.network = !target.modem;
+  slot_target.auto_reconnect = target.reconnect;
+  if (viewer_->ConnectSlot(0, slot_target) != 0) return Outcome::kUsage;
   const bool settled =
       Pump([&] { return ui_.failure() != Outcome::kOk || session.stream_connected() || Traced(LinkTrace::kStopped); },
            timeout);

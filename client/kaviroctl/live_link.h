@@ -41,6 +41,8 @@ struct LinkTarget {
   std::string password;
   // Over the modem bridge: `host` is then the telephone number.
   bool modem = false;
+  // A drop is followed by attempts with the client's back-off.
+  bool reconnect = false;
 };
 
 class LiveLink {
@@ -62,6 +64,8 @@ class LiveLink {
 
   // The live session holds its command connection.
   bool connected() const;
+  // The slot's state; reconnecting after a drop while it waits or tries.
+  const sessions::SlotStatus& status() const { return viewer_->SlotStatusOf(0); }
   int channel_count() const;
   uint8_t pan_tilt_mask() const;
   // The display slot that shows a stream channel (1-based).

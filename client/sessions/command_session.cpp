@@ -114,7 +114,7 @@ int CCommandSession::ConnectCommandPort() {
     Trace(texts_.already_connected, index_);
     return kAlreadyConnected;
   }
-  ui_.ShowBusy(kConnectingTextId);
+  if (!quiet_connect_) ui_.ShowBusy(kConnectingTextId);
   std::string address;
   {
     std::lock_guard guard(info_lock_);
@@ -141,7 +141,7 @@ void CCommandSession::SubmitLogon() {
   }
   const int sent = SendAuthData();
   if (sent == kUserRefused) {
-    host_.DisconnectCommand();
+    host_.DisconnectCommand(DisconnectCause::kRefused);
   } else if (sent != 0) {
     Trace(texts_.logon_send_failed, index_);
     ui_.ReportConnectionState(index_, ConnectionState::kIdle);
@@ -268,6 +268,11 @@ void CCommandSession::ConnectFailed() {
   ui_.ReportConnectionState(index_, ConnectionState::kFailed);
   ui_.AddEventLog(kNoticeColour, platform::LoadString(198));
   ui_.HideBusy();
+  host_.OnConnectFailed();
+  if (quiet_connect_) {
+    Reset();
+    return;
+  }
   char text[512];
   std::snprintf(text, sizeof text,
                 "DVR %d, Connect failed. \n\r\n\rRemote connections might not be enabled or the DVR "
@@ -295,7 +300,7 @@ void CCommandSession::CloseProcedure() {
   // Before the disconnect is queued: once it closes the socket, this
   // worker's hand-overs are given up.
   ui_.HideBusy();
-  host_.PostToOwnerThread([this] { host_.DisconnectCommand(); });
+  host_.PostToOwnerThread([this] { host_.DisconnectCommand(DisconnectCause::kDropped); });
 }
 
 void CCommandSession::OnReceive() {
@@ -350,7 +355,7 @@ void CCommandSession::Dispatch(const protocol::PacketView& packet) {
   // Queued only now, behind everything the reply showed: the disconnect
   // closes this socket, and a hand-over still waiting would be given up.
   if (std::exchange(disconnect_after_reply_, false)) {
-    host_.PostToOwnerThread([this] { host_.DisconnectCommand(); });
+    host_.PostToOwnerThread([this] { host_.DisconnectCommand(DisconnectCause::kRefused); });
   }
 }
 
@@ -386,6 +391,7 @@ void CCommandSession::OnLogonResult(std::span<const uint8_t> payload) {
   // A level the client does not know would leave the session logged on
   // without its stream; it is refused like any other failed logon.
   ui_.ReportConnectionState(index_, ConnectionState::kFailed);
+  host_.OnLogonRefused();
   const uint8_t result = reply ? reply->result : protocol::result::kSuccess;
   if (reply && result == protocol::result::kWrongUser) {
     ui_.ShowMessage("Logon failed !!! \n\r\n\r The DVR could not log you on. Make sure your User Name are correct.",

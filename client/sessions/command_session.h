@@ -46,6 +46,10 @@ inline constexpr uint16_t kBridgePort = 2000;
 uint16_t BridgePort();
 void SetBridgePort(uint16_t port);
 
+// Why a session's connection is to end: the mode acts on each its own way
+// (the live viewer reconnects only after a drop).
+enum class DisconnectCause : int { kOperator = 1, kDropped, kRefused };
+
 inline constexpr int kAlreadyConnected = 0x40001;
 // SendAuthData: the mode refused the user name; nothing was sent.
 inline constexpr int kUserRefused = 0x40002;
@@ -103,8 +107,9 @@ class ICommandSessionHost {
   virtual void OnLoggedOn(uint8_t level) = 0;
   // A reply the core does not handle itself (worker thread).
   virtual void OnReply(uint32_t code, std::span<const uint8_t> payload) = 0;
-  // The mode's disconnect command for this session (owner thread).
-  virtual void DisconnectCommand() = 0;
+  // The mode's disconnect command for this session (owner thread): the DVR
+  // or the network ended the connection, or the DVR or the client refused it.
+  virtual void DisconnectCommand(DisconnectCause cause) = 0;
   // Whether a keep-alive tick still sends (owner thread).
   virtual bool WantsKeepAlive() = 0;
   // The modem stop wait ran out without the DVR's stop reply (owner thread).
@@ -122,6 +127,10 @@ class ICommandSessionHost {
   // on in this mode, once the refusal has been shown. The core then asks for
   // the mode's disconnect instead of sending.
   virtual bool RefusesUser(const std::string& /*user_name*/) { return false; }
+  // The connection could not be made, or the DVR refused the logon; told
+  // before the session resets (worker thread).
+  virtual void OnConnectFailed() {}
+  virtual void OnLogonRefused() {}
 };
 
 class CCommandSession : public ICommandSocketOwner {
@@ -155,6 +164,9 @@ class CCommandSession : public ICommandSocketOwner {
   int Reset(std::chrono::steady_clock::time_point deadline);
   // Tells the command socket's worker to stop without waiting; Reset ends it.
   void RequestStop();
+  // An attempt nobody asked for at that moment (a reconnect): no busy
+  // indicator and no box when it cannot connect; the event log still says so.
+  void SetQuietConnect(bool quiet) { quiet_connect_ = quiet; }
   void StartKeepAlive();
   void StopKeepAlive();
   bool IsKeepAliveRunning() const;
@@ -215,7 +227,8 @@ class CCommandSession : public ICommandSocketOwner {
   mutable std::mutex info_lock_;
   protocol::Reassembler reassembler_;    // worker thread only, reset when stopped
   bool disconnect_after_reply_ = false;  // worker thread only
-  QTimer* keep_alive_ = nullptr;         // owner thread; owned by the timer parent's QObject tree
+  std::atomic<bool> quiet_connect_{false};
+  QTimer* keep_alive_ = nullptr;  // owner thread; owned by the timer parent's QObject tree
   QTimer* stop_wait_ = nullptr;
 };
 

@@ -54,7 +54,7 @@ class BareHost : public ICommandSessionHost {
   }
   void OnLoggedOn(uint8_t level) override { logged_on_level = level; }
   void OnReply(uint32_t code, std::span<const uint8_t>) override { other_replies.push_back(code); }
-  void DisconnectCommand() override { ++disconnects; }
+  void DisconnectCommand(DisconnectCause) override { ++disconnects; }
   bool WantsKeepAlive() override { return true; }
   void OnStopWaitExpired() override {}
   void OnSessionReset() override { ++resets; }

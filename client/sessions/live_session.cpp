@@ -161,7 +161,7 @@ void CLiveSession::OnStreamPortConnected() {
 }
 
 void CLiveSession::OnStreamPortClosed() {
-  viewer_.DisconnectSlot(index());
+  viewer_.DisconnectSlot(index(), DisconnectCause::kDropped);
   ui_.AddEventLog(kEventColour, platform::LoadString(180));
 }
 
@@ -171,7 +171,7 @@ void CLiveSession::RunOnOwnerThread(const std::function<void()>& work) { viewer_
 
 void CLiveSession::PostToOwnerThread(std::function<void()> work) { viewer_.PostToOwnerThread(std::move(work)); }
 
-void CLiveSession::DisconnectCommand() { viewer_.DisconnectSlot(index()); }
+void CLiveSession::DisconnectCommand(DisconnectCause cause) { viewer_.DisconnectSlot(index(), cause); }
 
 bool CLiveSession::WantsKeepAlive() { return viewer_.IsActive(index()) || connected(); }
 
@@ -181,6 +181,15 @@ void CLiveSession::OnStopWaitExpired() {
 }
 
 void CLiveSession::OnSessionReset() { channel_count_ = 0; }
+
+// Posted, not waited for: the reset that follows gives up this worker's waits.
+void CLiveSession::OnConnectFailed() {
+  viewer_.PostToOwnerThread([this] { viewer_.SlotConnectFailed(index()); });
+}
+
+void CLiveSession::OnLogonRefused() {
+  viewer_.PostToOwnerThread([this] { viewer_.SlotRefused(index()); });
+}
 
 // Worker thread from here on.
 

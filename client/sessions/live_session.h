@@ -68,10 +68,12 @@ class CLiveSession : private ICommandSessionHost, public CCommandSession {
   void PostToOwnerThread(std::function<void()> work) override;
   void OnLoggedOn(uint8_t level) override;
   void OnReply(uint32_t code, std::span<const uint8_t> payload) override;
-  void DisconnectCommand() override;
+  void DisconnectCommand(DisconnectCause cause) override;
   bool WantsKeepAlive() override;
   void OnStopWaitExpired() override;
   void OnSessionReset() override;
+  void OnConnectFailed() override;
+  void OnLogonRefused() override;
 
   void OnChannelChange(std::span<const uint8_t> payload);
   void OnLiveStream(std::span<const uint8_t> payload);

@@ -4,6 +4,9 @@
 
 #include <QThread>
 
+#include <cstdio>
+
+#include "platform/result_codes.h"
 #include "platform/string_table.h"
 #include "platform/trace.h"
 
@@ -19,6 +22,9 @@ CLiveViewer::CLiveViewer(ISessionUi& ui, vistrel::IVistrelControl* control, Ping
       ptz_(std::make_unique<PtzControl>(*this)) {
   for (int slot = 0; slot < kSlotCount; ++slot) {
     sessions_[slot] = std::make_unique<CLiveSession>(slot, *this, ui, pinger);
+    policies_[slot] = std::make_unique<ReconnectPolicy>(
+        std::make_unique<QtReconnectTimer>(), [this, slot] { AttemptReconnect(slot); },
+        [this, slot](const SlotStatus& status) { ShowSlotStatus(slot, status); });
   }
 }
 
@@ -71,6 +77,8 @@ void CLiveViewer::SetChannelFlags(int slot, const std::array<uint8_t, 8>& flags)
 
 void CLiveViewer::StreamStarted(int slot) {
   slots_[slot].active = true;
+  sessions_[slot]->SetQuietConnect(false);
+  policies_[slot]->Online(slots_[slot].channel_count);
   selected_slot_ = slot;
   layouts_->ShowSlot(slot);
   ui_.EnableRecording(true);
@@ -119,13 +127,74 @@ bool CLiveViewer::DispatchBypassReply(int slot, bool succeeded, uint8_t sub_code
   return services_->HandleBypass(slot, succeeded, sub_code, data);
 }
 
-void CLiveViewer::DisconnectSlot(int slot) {
+int CLiveViewer::ConnectSlot(int slot, const SlotTarget& target) {
+  if (slot < 0 || slot >= kSlotCount) return E_FAIL;
+  CLiveSession& session = *sessions_[slot];
+  // A slot in use keeps its DVR and what it would reconnect to.
+  if (session.in_use()) {
+    return session.SetLogonData(target.address, target.port, target.user_name, target.password, target.network);
+  }
+  session.SetQuietConnect(false);
+  policies_[slot]->Connecting(target);
+  const int result =
+      session.SetLogonData(target.address, target.port, target.user_name, target.password, target.network);
+  if (result != 0 || !session.in_use()) policies_[slot]->ConnectFailed();
+  return result;
+}
+
+bool CLiveViewer::ReconnectSlot(int slot) {
+  if (slot < 0 || slot >= kSlotCount) return false;
+  return policies_[slot]->ReconnectNow();
+}
+
+void CLiveViewer::SetReconnectTimers(const ReconnectTimerFactory& make) {
+  for (auto& policy : policies_) policy->SetTimer(make());
+}
+
+void CLiveViewer::SlotConnectFailed(int slot) { policies_.at(slot)->ConnectFailed(); }
+
+void CLiveViewer::SlotRefused(int slot) { policies_.at(slot)->Refused(); }
+
+void CLiveViewer::AttemptReconnect(int slot) {
+  ReconnectPolicy& policy = *policies_[slot];
+  const SlotTarget& target = policy.target();
+  char line[64];
+  std::snprintf(line, sizeof line, "[NOTICE] DVR %d Reconnect attempt %d", slot + 1, policy.status().attempt);
+  ui_.AddEventLog(kNoticeColour, line);
+  Trace("[LIVE DVR %d] reconnect attempt %d.", slot, policy.status().attempt);
+  CLiveSession& session = *sessions_[slot];
+  session.SetQuietConnect(true);
+  if (session.SetLogonData(target.address, target.port, target.user_name, target.password, target.network) != 0 ||
+      !session.in_use()) {
+    policy.ConnectFailed();
+  }
+}
+
+void CLiveViewer::ShowSlotStatus(int slot, const SlotStatus& status) {
+  Trace("[LIVE DVR %d] connection state: %s", slot, SlotStateName(status.state));
+  ui_.ShowSlotStatus(slot, status);
+}
+
+void CLiveViewer::DisconnectSlot(int slot, DisconnectCause cause) {
+  if (slot < 0 || slot >= kSlotCount) return;
   SelectSlot(slot);
   sessions_[slot]->UserDisconnect();
+  switch (cause) {
+    case DisconnectCause::kOperator:
+      policies_[slot]->OperatorDisconnected();
+      break;
+    case DisconnectCause::kDropped:
+      policies_[slot]->Dropped();
+      break;
+    case DisconnectCause::kRefused:
+      policies_[slot]->Refused();
+      break;
+  }
 }
 
 void CLiveViewer::DisconnectAll() {
   for (int slot = 0; slot < kSlotCount; ++slot) {
+    policies_[slot]->OperatorDisconnected();
     StopRecording(slot);
     sessions_[slot]->StopKeepAlive();
     sessions_[slot]->DisconnectAtOnce();

@@ -1,7 +1,8 @@
 // CLiveViewer: the live mode's logic over the four DVR slots. It owns the four
 // live sessions, shares the control's 16 cells among them, keeps each slot's
 // keep-alive timer, takes the control's events for the slots they name and
-// carries out the disconnect command. The layouts and rotation (LiveLayouts), pan/tilt
+// carries out the disconnect command. Each slot's ReconnectPolicy keeps its
+// connection state and tries a dropped DVR again. The layouts and rotation (LiveLayouts), pan/tilt
 // (PtzControl), the DVR services and alarms (DvrServices, AlarmPopups) are
 // its parts; recording and slot selection are its own.
 //
@@ -28,6 +29,7 @@
 #include "client/sessions/live_layouts.h"
 #include "client/sessions/live_session.h"
 #include "client/sessions/ptz_control.h"
+#include "client/sessions/reconnect_policy.h"
 #include "client/sessions/session_ui.h"
 #include "viewer_control/engine/vistrel_control.h"
 #include "viewer_control/engine/vistrel_events.h"
@@ -80,8 +82,22 @@ class CLiveViewer : public QObject, public vistrel::IVistrelEvents {
   bool DispatchServiceReply(int slot, uint32_t code, std::span<const uint8_t> payload);
   bool DispatchBypassReply(int slot, bool succeeded, uint8_t sub_code, std::span<const uint8_t> data);
 
-  // The disconnect command: selects the slot and disconnects it.
-  void DisconnectSlot(int slot);
+  // A connection request for a slot, kept for its reconnects; the result is
+  // SetLogonData's.
+  int ConnectSlot(int slot, const SlotTarget& target);
+  const SlotStatus& SlotStatusOf(int slot) const { return policies_.at(slot)->status(); }
+  // The one-click reconnect of a slot that dropped; false when it did not.
+  bool ReconnectSlot(int slot);
+  // Timers of the reconnect attempts other than Qt's (tests drive them by hand).
+  void SetReconnectTimers(const ReconnectTimerFactory& make);
+  // The sessions' word that a connection could not be made or a logon was
+  // refused (owner thread).
+  void SlotConnectFailed(int slot);
+  void SlotRefused(int slot);
+
+  // The disconnect command: selects the slot and disconnects it. Only a drop
+  // may bring a reconnect.
+  void DisconnectSlot(int slot, DisconnectCause cause = DisconnectCause::kOperator);
   // Leaving live mode: every slot at once, recordings off; the slots still
   // connecting are stopped too. Waits 5,000 ms at most for the workers.
   void DisconnectAll();
@@ -107,12 +123,15 @@ class CLiveViewer : public QObject, public vistrel::IVistrelEvents {
 
   // Resets every session, their workers stopped side by side.
   void ResetSessions();
+  void AttemptReconnect(int slot);
+  void ShowSlotStatus(int slot, const SlotStatus& status);
 
   ISessionUi& ui_;
   vistrel::IVistrelControl* control_;
   CellAllocator cells_;
   std::array<SlotRecord, kSlotCount> slots_{};
   std::array<std::unique_ptr<CLiveSession>, kSlotCount> sessions_;
+  std::array<std::unique_ptr<ReconnectPolicy>, kSlotCount> policies_;
   int selected_slot_ = 0;
   std::unique_ptr<AlarmPopups> alarms_;  // ended after the sessions' workers, before the sessions
   std::unique_ptr<DvrServices> services_;

@@ -225,7 +225,7 @@ void CSearchSession::UserDisconnect() {
   ui_.CloseLightDialog();
 }
 
-void CSearchSession::DisconnectCommand() { viewer_.Disconnect(); }
+void CSearchSession::DisconnectCommand(DisconnectCause) { viewer_.Disconnect(); }
 
 bool CSearchSession::WantsKeepAlive() { return connected(); }
 

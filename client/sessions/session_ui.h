@@ -15,6 +15,7 @@
 
 #include "client/sessions/dvr_status_block.h"
 #include "client/sessions/log_page.h"
+#include "client/sessions/reconnect_policy.h"
 
 namespace sessions {
 
@@ -114,6 +115,8 @@ class ISessionUi {
   virtual void ResetConnectionControls() {}
   virtual void EnablePanTiltArrows(uint8_t /*arrows*/) {}
   virtual void HidePtzPresetPanel() {}
+  // A DVR slot's connection state changed (owner thread); optional to show.
+  virtual void ShowSlotStatus(int /*slot*/, const SlotStatus& /*status*/) {}
 };
 
 }  // namespace sessions

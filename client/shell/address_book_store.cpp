@@ -8,6 +8,12 @@
 #include "platform/registry.h"
 
 namespace shell {
+namespace {
+
+// A 32-bit number, 1 for on.
+constexpr const char* kAutoReconnectValue = "AutoReconnect";
+
+}  // namespace
 
 const char* AddressBookStore::ListKey(ListKind kind) {
   switch (kind) {
@@ -45,6 +51,7 @@ std::optional<AddressEntry> AddressBookStore::Read(ListKind kind, const std::str
   entry.user_name = key->ReadString("UserName").value_or("");
   entry.password = key->ReadString("Password").value_or("");
   entry.port = HasPort(kind) ? key->ReadNumber("Port").value_or(0) : 2000;
+  entry.auto_reconnect = key->ReadNumber(kAutoReconnectValue).value_or(0) != 0;
   return entry;
 }
 
@@ -58,6 +65,7 @@ int AddressBookStore::Write(ListKind kind, const AddressEntry& entry) {
   failures += key->WriteString("UserName", entry.user_name) != 0;
   failures += key->WriteString("Password", entry.password) != 0;
   failures += key->WriteString("IP", entry.ip) != 0;
+  failures += key->WriteNumber(kAutoReconnectValue, entry.auto_reconnect ? 1 : 0) != 0;
   return failures == 0 ? 0 : platform::kRegistryFailure;
 }
 

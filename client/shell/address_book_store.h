@@ -20,6 +20,8 @@ struct AddressEntry {
   uint32_t port = 2000;
   std::string user_name;
   std::string password;
+  // "Reconnect automatically" after a drop; entries stored before it read as off.
+  bool auto_reconnect = false;
 };
 
 class AddressBookStore {

@@ -7,7 +7,9 @@
 
 #include "client/shell/address_book_dialog.h"
 #include "client/shell/address_entry_dialog.h"
+#include "client/shell/hover_button.h"
 #include "client/shell/testing/shell_test_support.h"
+#include "platform/registry.h"
 #include "platform/string_table.h"
 
 namespace shell {
@@ -175,6 +177,48 @@ TEST_F(AddressBookTest, SavingUnderAnExistingAliasOverwritesIt) {
   dialog.OnOk();
   EXPECT_EQ(AddressBookStore::Count(ListKind::kEthernet), 1u);
   EXPECT_EQ(AddressBookStore::Read(ListKind::kEthernet, "dvr")->ip, "10.0.0.9");
+}
+
+TEST_F(AddressBookTest, ReconnectAutomaticallyIsStoredPerEntryAndOffForEntriesWithoutIt) {
+  // An entry as earlier versions stored it: no value for the reconnect.
+  {
+    const auto key =
+        platform::RegistryKey::Create(std::string(AddressBookStore::ListKey(ListKind::kEthernet)) + "\\old");
+    ASSERT_TRUE(key);
+    key->WriteNumber("Port", 2000);
+    key->WriteString("UserName", "admin");
+    key->WriteString("Password", "1234");
+    key->WriteString("IP", "10.0.0.1");
+  }
+  const auto old_entry = AddressBookStore::Read(ListKind::kEthernet, "old");
+  ASSERT_TRUE(old_entry);
+  EXPECT_FALSE(old_entry->auto_reconnect);
+  {
+    CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kEthernet, "old");
+    ASSERT_NE(dialog.reconnect_check(), nullptr);
+    EXPECT_EQ(dialog.reconnect_check()->text(), "Reconnect automatically");
+    EXPECT_FALSE(dialog.reconnect_check()->isChecked());
+    dialog.reconnect_check()->setChecked(true);
+    dialog.OnOk();
+  }
+  const auto on = AddressBookStore::Read(ListKind::kEthernet, "old");
+  ASSERT_TRUE(on);
+  EXPECT_TRUE(on->auto_reconnect);
+  EXPECT_EQ(platform::RegistryKey::Open(std::string(AddressBookStore::ListKey(ListKind::kEthernet)) + "\\old")
+                ->ReadNumber("AutoReconnect"),
+            1u);
+  {
+    CAddressEntryDialog dialog(nullptr, dialogs_, ListKind::kEthernet, "old");
+    EXPECT_TRUE(dialog.reconnect_check()->isChecked());
+    dialog.reconnect_check()->setChecked(false);
+    dialog.OnOk();
+  }
+  EXPECT_FALSE(AddressBookStore::Read(ListKind::kEthernet, "old")->auto_reconnect);
+
+  // The telephone entry has it too, below its longer form.
+  CAddressEntryDialog phone(nullptr, dialogs_, ListKind::kTelephone);
+  ASSERT_NE(phone.reconnect_check(), nullptr);
+  EXPECT_LT(phone.reconnect_check()->geometry().bottom(), phone.ok_button()->geometry().top());
 }
 
 TEST_F(AddressBookTest, DomainNameNeedsAHostAndAPort) {

@@ -64,6 +64,8 @@ CAddressEntryDialog::CAddressEntryDialog(QWidget* parent, COperatorDialogs& dial
   user_ = AddEdit("User Name", row++, 200);
   password_ = AddEdit("Password", row++, 200, true);
   confirm_ = AddEdit("Confirm Password", row++, 200, true);
+  reconnect_ = new QCheckBox("Reconnect automatically", this);
+  reconnect_->setGeometry(kFieldX, kFirstRowY + row++ * kRowHeight, 320, 22);
 
   ok_ = new CHoverButton(this, 1154);
   ok_->SetBitmaps(207, 209, 208, 482);
@@ -96,6 +98,7 @@ void CAddressEntryDialog::Load(const AddressEntry& entry) {
   user_->setText(QString::fromStdString(entry.user_name));
   password_->setText(QString::fromStdString(entry.password));
   confirm_->setText(QString::fromStdString(entry.password));
+  reconnect_->setChecked(entry.auto_reconnect);
   if (port_ != nullptr) port_->setText(QString::number(entry.port & 0xFFFF));
   if (ip_ != nullptr) ip_->setText(QString::fromStdString(entry.ip));
   if (host_ != nullptr) host_->setText(QString::fromStdString(entry.ip));
@@ -174,6 +177,7 @@ void CAddressEntryDialog::OnOk() {
   entry.alias = alias_->text().toStdString();
   entry.user_name = user_->text().toStdString();
   entry.password = password_->text().toStdString();
+  entry.auto_reconnect = reconnect_->isChecked();
   switch (kind_) {
     case ListKind::kEthernet:
       entry.ip = IpText();

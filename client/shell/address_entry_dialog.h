@@ -44,6 +44,7 @@ class CAddressEntryDialog : public CSkinnedDialog {
   QLineEdit* user_edit() const { return user_; }
   QLineEdit* password_edit() const { return password_; }
   QLineEdit* confirm_edit() const { return confirm_; }
+  QCheckBox* reconnect_check() const { return reconnect_; }
   CHoverButton* ok_button() const { return ok_; }
 
  private:
@@ -67,6 +68,7 @@ class CAddressEntryDialog : public CSkinnedDialog {
   QLineEdit* user_ = nullptr;
   QLineEdit* password_ = nullptr;
   QLineEdit* confirm_ = nullptr;
+  QCheckBox* reconnect_ = nullptr;
   CHoverButton* ok_ = nullptr;
   CHoverButton* cancel_ = nullptr;
 };

@@ -67,6 +67,12 @@ CConnectPanel::CConnectPanel(QWidget* parent, COperatorDialogs& dialogs, QPoint 
   eth_connect_->SetBitmaps(185, 187, 186, 437);
   eth_connect_->SetTooltip(245, true);
 
+  reconnect_ = Place(new CHoverButton(this, ToInt(ControlId::kReconnect)), 640, 625, 68, 22);
+  reconnect_->SetBitmaps(skin::FacesOfControl(ToInt(ControlId::kReconnect)));
+  reconnect_->setToolTip("Reconnect the DVR that dropped");
+  reconnect_->hide();
+  connect(reconnect_, &QAbstractButton::clicked, this, &CConnectPanel::ReconnectRequested);
+
   for (QLabel* selector : {tel_selector_, eth_selector_}) {
     selector->installEventFilter(this);
     selector->setCursor(Qt::PointingHandCursor);
@@ -91,6 +97,8 @@ CConnectPanel::CConnectPanel(QWidget* parent, COperatorDialogs& dialogs, QPoint 
   });
   FillCombos();
 }
+
+void CConnectPanel::OfferReconnect(bool shown) { reconnect_->setVisible(shown); }
 
 void CConnectPanel::EnableHalf(bool ethernet, bool enabled) {
   if (ethernet) {
@@ -212,6 +220,8 @@ std::optional<ConnectionRequest> CConnectPanel::EthernetRequest() {
     request.port = static_cast<uint16_t>(entry->port & 0xFFFF);
     request.user_name = entry->user_name;
     request.password = entry->password;
+    request.alias = entry->alias;
+    request.auto_reconnect = entry->auto_reconnect;
   } else {
     manual_port_ = port_->text().toInt();
     request.port = static_cast<uint16_t>(manual_port_ & 0xFFFF);
@@ -231,6 +241,8 @@ std::optional<ConnectionRequest> CConnectPanel::TelephoneRequest() {
     request.address = entry->ip;
     request.user_name = entry->user_name;
     request.password = entry->password;
+    request.alias = entry->alias;
+    request.auto_reconnect = entry->auto_reconnect;
   } else {
     request.address = number_->text().toStdString();
   }

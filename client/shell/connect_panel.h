@@ -30,6 +30,8 @@ struct ConnectionRequest {
   std::optional<std::string> user_name;
   std::optional<std::string> password;
   bool network = true;  // link flag: 1 Ethernet, 0 telephone
+  std::string alias;    // the address-book entry, empty for a manual logon
+  bool auto_reconnect = false;
 };
 
 class CConnectPanel : public QWidget {
@@ -64,12 +66,16 @@ class CConnectPanel : public QWidget {
   QLineEdit* number_edit() const { return number_; }
   CHoverButton* ethernet_connect() const { return eth_connect_; }
   CHoverButton* telephone_connect() const { return tel_connect_; }
+  // The one-click reconnect, shown while the selected DVR slot has dropped.
+  CHoverButton* reconnect_button() const { return reconnect_; }
+  void OfferReconnect(bool shown);
 
  signals:
   void ConnectRequested(const shell::ConnectionRequest& request);
   // The number goes to the modem link before the request.
   void DialNumber(const QString& number);
   void AddressBookRequested(shell::ListKind list);
+  void ReconnectRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +100,7 @@ class CConnectPanel : public QWidget {
   QLineEdit* port_;
   CHoverButton* eth_book_;
   CHoverButton* eth_connect_;
+  CHoverButton* reconnect_;
 };
 
 }  // namespace shell

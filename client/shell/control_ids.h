@@ -35,6 +35,7 @@ enum class ControlId : int {
   kTelephoneBook = 1051,
   kEthernetBook = 1052,
   kLogonOk = 1059,
+  kReconnect = 1290,  // the one-click reconnect of a dropped DVR slot
 
   // DVR panel.
   kDvrStatus = 1063,

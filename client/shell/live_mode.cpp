@@ -148,6 +148,9 @@ void CLiveMode::OnCommand(ControlId id) {
     case kDisconnect:
       viewer_->DisconnectSlot(viewer_->selected_slot());
       break;
+    case kReconnect:
+      viewer_->ReconnectSlot(viewer_->selected_slot());
+      break;
     default:
       break;
   }
@@ -174,8 +177,15 @@ void CLiveMode::OnConnectRequest(const ConnectionRequest& request) {
   // refuses it (its session says so in the trace).
   const int slot = viewer_->selected_slot();
   viewer_->SelectSlot(slot);
-  viewer_->session(slot).SetLogonData(request.address, request.port, request.user_name.value_or(""),
-                                      request.password.value_or(""), request.network);
+  sessions::SlotTarget target;
+  target.alias = request.alias;
+  target.address = request.address;
+  target.port = request.port;
+  target.user_name = request.user_name.value_or("");
+  target.password = request.password.value_or("");
+  target.network = request.network;
+  target.auto_reconnect = request.auto_reconnect;
+  viewer_->ConnectSlot(slot, target);
 }
 
 void CLiveMode::OnPtzPreset(int button_id, int action) { viewer_->ptz().OnPresetMessage(button_id, action); }

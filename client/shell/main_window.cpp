@@ -26,6 +26,7 @@
 #include "client/shell/shell_viewer.h"
 #include "client/shell/shortcuts_page.h"
 #include "client/shell/skin_artwork.h"
+#include "client/shell/slot_state_mark.h"
 #include "client/shell/splash_screen.h"
 #include "client/shell/ui_thread.h"
 #include "client/shell/viewer_capture.h"
@@ -92,6 +93,7 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   setFocusPolicy(Qt::ClickFocus);
 
   for (const ButtonPlace& place : kWindowButtons) AddButton(place);
+  for (int slot = 0; slot < 4; ++slot) slot_marks_[slot] = new CSlotStateMark(button(DvrButton(slot)));
   // Image capture and printing come with their own viewer; until then they stay off.
   button(kCapture)->setEnabled(false);
   button(kPrint)->setEnabled(false);
@@ -131,6 +133,7 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
   connect(connect_panel_, &CConnectPanel::ConnectRequested, this, &CMainWindow::OnConnectRequest);
   connect(connect_panel_, &CConnectPanel::AddressBookRequested, this, &CMainWindow::OpenAddressBook);
   connect(connect_panel_, &CConnectPanel::DialNumber, this, &CMainWindow::DialNumber);
+  connect(connect_panel_, &CConnectPanel::ReconnectRequested, this, [this] { OnCommand(kReconnect); });
   connect(ptz_presets_, &CPtzPresetPanel::Preset, this, &CMainWindow::OnPtzPreset);
   connect(slider_, &CBitmapSlider::Seek, this, [this](int, int position) {
     if (!view_.slider_seeks) return;
@@ -455,6 +458,13 @@ void CMainWindow::ShowPtzPresets(bool shown) {
   ptz_presets_->setVisible(shown);
   if (shown) ptz_presets_->raise();
 }
+
+void CMainWindow::ShowSlotStatus(int slot, const sessions::SlotStatus& status) {
+  if (slot < 0 || slot >= 4) return;
+  slot_marks_[slot]->Show(status, QString("DVR %1").arg(slot + 1));
+}
+
+void CMainWindow::OfferReconnect(bool shown) { connect_panel_->OfferReconnect(shown); }
 
 void CMainWindow::OpenAddressBook(ListKind list) {
   CAddressBookDialog dialog(this, dialogs_, list);

@@ -46,6 +46,7 @@ class CPlaybackStatusBar;
 class CRecordFileList;
 class CSpeedPicture;
 class CPtzPresetPanel;
+class CSlotStateMark;
 class IShellViewer;
 
 class CMainWindow : public QWidget, public IShellWindow {
@@ -102,6 +103,9 @@ class CMainWindow : public QWidget, public IShellWindow {
   void ShowDvrChannels(const std::array<uint8_t, 8>& pan_tilt, int channel_count) override;
   void EnablePanTiltArrows(uint8_t arrows) override;
   void ShowPtzPresets(bool shown) override;
+  void ShowSlotStatus(int slot, const sessions::SlotStatus& status) override;
+  void OfferReconnect(bool shown) override;
+  CSlotStateMark* slot_mark(int slot) const { return slot_marks_.at(slot); }
   void SetBoldDays(uint32_t day_mask) override;
   sessions::CalendarDate CalendarDate() const override;
   void SetFileRows(const std::vector<sessions::FileListRow>& rows) override;
@@ -197,6 +201,7 @@ class CMainWindow : public QWidget, public IShellWindow {
   CRecordFileList* file_list_;
   CPlaybackStatusBar* status_bar_;
   CSpeedPicture* speed_;
+  std::array<CSlotStateMark*, 4> slot_marks_{};
   QWidget* video_ = nullptr;
   CWaitIndicator wait_;
   COperatorDialogs dialogs_;

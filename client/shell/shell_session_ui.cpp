@@ -117,8 +117,23 @@ void CShellSessionUi::CloseLightDialog() {
   ShowInDialog<CLightDialog>(CLightDialog::kTitleId, [](CLightDialog& dialog) { dialog.reject(); });
 }
 
+void CShellSessionUi::OfferReconnectFor(int selected) {
+  window_.OfferReconnect(selected >= 0 && selected < 4 && dropped_[selected] &&
+                         window_.mode() == ViewerMode::kRemoteLive);
+}
+
+void CShellSessionUi::ShowSlotStatus(int slot, const sessions::SlotStatus& status) {
+  RunOnUiThread([this, slot, status] {
+    if (slot < 0 || slot >= 4) return;
+    dropped_[slot] = status.dropped;
+    window_.ShowSlotStatus(slot, status);
+    OfferReconnectFor(selected_ ? selected_() : slot);
+  });
+}
+
 void CShellSessionUi::ShowSelectedSlot(int slot, bool recording) {
   RunOnUiThread([this, slot, recording] {
+    OfferReconnectFor(slot);
     for (int i = 0; i < 4; ++i) window_.LatchButton(DvrButton(i), i == slot);
     window_.LatchButton(ControlId::kRecord, recording);
     if (slot >= 0 && slot < 4 && window_.mode() == ViewerMode::kRemoteLive) ShowPanelOf(states_[slot]);

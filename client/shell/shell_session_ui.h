@@ -59,16 +59,20 @@ class CShellSessionUi : public sessions::ISessionUi {
   void ResetConnectionControls() override;
   void EnablePanTiltArrows(uint8_t arrows) override;
   void HidePtzPresetPanel() override;
+  void ShowSlotStatus(int slot, const sessions::SlotStatus& status) override;
 
  private:
   // Shows the panel of a slot's state: logon prompt, DVR panel or connect panel.
   void ShowPanelOf(sessions::ConnectionState state);
+  // The one-click reconnect shows while the selected slot has dropped.
+  void OfferReconnectFor(int selected);
 
   IShellWindow& window_;
   std::function<int()> selected_;
   std::function<void(int, sessions::ConnectionState)> listener_;
   std::function<void()> changed_;
   std::array<sessions::ConnectionState, 4> states_{};
+  std::array<bool, 4> dropped_{};
 };
 
 }  // namespace shell

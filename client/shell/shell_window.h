@@ -69,6 +69,10 @@ class IShellWindow {
   // Enables the PTZ arrows given (bits: up 1, down 2, left 4, right 8).
   virtual void EnablePanTiltArrows(uint8_t arrows) = 0;
   virtual void ShowPtzPresets(bool shown) = 0;
+  // A DVR slot's connection state on its button, and the connect panel's
+  // one-click reconnect for the selected slot when it dropped.
+  virtual void ShowSlotStatus(int /*slot*/, const sessions::SlotStatus& /*status*/) {}
+  virtual void OfferReconnect(bool /*shown*/) {}
 
   // The search and playback widgets: the month calendar (bit i of a mask is
   // day i + 1 of the month shown), the file list, the position slider and

@@ -133,6 +133,7 @@ std::vector<FaceSet> BuildFaceSets() {
   own(kTimeSelect, 68, 22, "TIME", Glyph::kText);
   own(kDownload, 68, 22, "DOWNLOAD", Glyph::kText);
   own(-1, 20, 20, "...", Glyph::kText);  // browse buttons of the dialogs
+  own(kReconnect, 68, 22, "RECONNECT", Glyph::kText);
   // Sets whose numbers the resource file gives.
   sets.push_back({ToInt(kTelephoneConnect), {185, 187, 186, 437}, 68, 22, "CONNECT", Glyph::kText});
   sets.push_back({ToInt(kEthernetConnect), {185, 187, 186, 437}, 68, 22, "CONNECT", Glyph::kText});

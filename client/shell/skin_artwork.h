@@ -54,9 +54,10 @@ inline constexpr int kLightBackground = 3015;
 inline constexpr int kFileDownloadBackground = 3020;
 inline constexpr int kSaveFileListBackground = 3021;
 inline constexpr int kPreviewBackground = 3016;
-inline constexpr int kStartFaces = 3022;    // normal, hover, pressed, disabled
+inline constexpr int kStartFaces = 3022;          // normal, hover, pressed, disabled
 inline constexpr int kPlayerSpeedPicture = 3030;  // the players' steps, x1/8 .. x2, as above
-inline constexpr int kFirstFaceSet = 3100;  // then four numbers per set
+inline constexpr int kSlotStateMarks = 3040;      // 9 x 9, one per slot state from offline (1) on
+inline constexpr int kFirstFaceSet = 3100;        // then four numbers per set
 }  // namespace res
 
 // The picture of a resource number; a null pixmap for an unknown number.

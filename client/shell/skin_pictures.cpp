@@ -288,9 +288,45 @@ QPixmap Plain(QSize size) {
   return pixmap;
 }
 
+// A DVR slot's state mark (offline 1 .. failed 5): a ring while nothing is
+// up or still coming up, a dot once the state is settled, red only for what
+// failed.
+QPixmap StateMark(int state) {
+  QPixmap pixmap(9, 9);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF box(1, 1, 7, 7);
+  switch (state) {
+    case 1:
+      p.setPen(QPen(QColor(0x5a, 0x64, 0x72), 1.5));
+      p.setBrush(Qt::NoBrush);
+      break;
+    case 2:
+      p.setPen(QPen(kAccent, 1.5));
+      p.setBrush(Qt::NoBrush);
+      break;
+    case 3:
+      p.setPen(QPen(kBackdrop, 1));
+      p.setBrush(QColor(0x3d, 0xd6, 0x8c));
+      break;
+    case 4:
+      p.setPen(QPen(kBackdrop, 1));
+      p.setBrush(QColor(0xff, 0xb0, 0x3d));
+      break;
+    default:
+      p.setPen(QPen(kBackdrop, 1));
+      p.setBrush(QColor(0xff, 0x5a, 0x4e));
+      break;
+  }
+  p.drawEllipse(box);
+  return pixmap;
+}
+
 }  // namespace
 
 QPixmap DrawSkinPicture(int id) {
+  if (id >= res::kSlotStateMarks && id < res::kSlotStateMarks + 5) return StateMark(id - res::kSlotStateMarks + 1);
   switch (id) {
     case res::kMainBackground:
       return MainFrame(true);

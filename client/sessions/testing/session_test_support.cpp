@@ -46,6 +46,16 @@ void RecordingUi::ReportConnectionState(int slot, ConnectionState state) {
   });
 }
 
+void RecordingUi::ShowSlotStatus(int slot, const SlotStatus& status) {
+  std::lock_guard guard(lock_);
+  if (slot >= 0 && slot < 4) slot_states_[slot].push_back(status.state);
+}
+
+std::vector<SlotState> RecordingUi::slot_states(int slot) const {
+  std::lock_guard guard(lock_);
+  return slot_states_[slot];
+}
+
 void RecordingUi::AddEventLog(uint32_t colour, const std::string& text) {
   OnUiThread([&] {
     std::lock_guard guard(lock_);

@@ -52,11 +52,14 @@ class RecordingUi : public ISessionUi {
   bool DeliverLogPage(const DvrLogPage& page) override;
   bool DeliverLightState(uint8_t status) override;
   void CloseLightDialog() override;
+  void ShowSlotStatus(int slot, const SlotStatus& status) override;
 
   void SetLogonFields(const std::string& user, const std::string& password);
   std::vector<LoggedLine> log() const;
   std::vector<std::string> messages() const;
   ConnectionState last_state(int slot) const;
+  // Every slot state shown, oldest first.
+  std::vector<SlotState> slot_states(int slot) const;
   bool HasLog(const std::string& text) const;
   bool HasMessageContaining(const std::string& text) const;
   int beeps() const;
@@ -77,6 +80,7 @@ class RecordingUi : public ISessionUi {
   std::vector<LoggedLine> log_;
   std::vector<std::string> messages_;
   ConnectionState states_[4] = {};
+  std::vector<SlotState> slot_states_[4];
   LogonFields fields_;
   int beeps_ = 0;
   bool busy_ = false;
