@@ -16,5 +16,7 @@ inline constexpr const char* kLocalSettingKey = "Software\\Veldmark\\Kaviro\\1.0
 inline constexpr const char* kSavePathValue = "SavePath01";
 inline constexpr const char* kModemValue = "Modem";
 inline constexpr const char* kBuzzerPathValue = "BuzzerPath";
+// 32-bit; 0 hides the times of the event log's lines, absent shows them.
+inline constexpr const char* kEventLogTimeValue = "EventLogTime";
 
 }  // namespace platform::settings

@@ -1,10 +1,12 @@
 #include "client/shell/setup_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/settings_keys.h"
@@ -33,7 +35,8 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
       video_(new QLineEdit(this)),
       image_(new QLineEdit(this)),
       wave_(new QLineEdit(this)),
-      modem_(new QComboBox(this)) {
+      modem_(new QComboBox(this)),
+      log_times_(new QCheckBox("Show the time of each event log line", this)) {
   AddCaption("VIDEO RECORD FOLDER", 308, 100, 260);
   AddCaption("CAPTURE IMAGE FOLDER", 308, 158, 260);
   AddCaption("MODEM", 308, 268, 260);
@@ -43,6 +46,7 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
   modem_->setGeometry(308, 291, 205, 22);
   wave_->setGeometry(308, 411, 182, 20);
   for (QLineEdit* edit : {video_, image_, wave_}) edit->setMaxLength(255);
+  log_times_->setGeometry(308, 446, 260, 20);
 
   struct Browse {
     int id;
@@ -76,6 +80,7 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
   video_->setText(QString::fromStdString(ReadValue(kVideoPathKey, kSavePathValue)));
   image_->setText(QString::fromStdString(ReadValue(kImagePathKey, kSavePathValue)));
   wave_->setText(QString::fromStdString(ReadValue(kLocalSettingKey, kBuzzerPathValue)));
+  log_times_->setChecked(CEventLog::TimesShownSetting());
 }
 
 void CSetupDialog::BrowseFolder(QLineEdit* edit, int title_id) {
@@ -105,6 +110,9 @@ void CSetupDialog::OnOk() {
   WriteValue(kVideoPathKey, kSavePathValue, video_->text().toStdString());
   WriteValue(kImagePathKey, kSavePathValue, image_->text().toStdString());
   WriteValue(kLocalSettingKey, kBuzzerPathValue, wave_->text().toStdString());
+  if (const auto key = platform::RegistryKey::Open(kLocalSettingKey)) {
+    key->WriteNumber(kEventLogTimeValue, log_times_->isChecked() ? 1 : 0);
+  }
   accept();
 }
 

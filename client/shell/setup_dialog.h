@@ -1,5 +1,6 @@
 // CSetupDialog: the local settings (video and image folders, the modem of
-// the telephone link, the buzzer's wave file). OK writes the values as they
+// the telephone link, the buzzer's wave file, whether the event log shows
+// the time of its lines). OK writes the values as they
 // stand; Cancel writes nothing.
 //
 // Threads: user-interface thread only.
@@ -11,6 +12,7 @@
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/skinned_widgets.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
@@ -29,6 +31,7 @@ class CSetupDialog : public CSkinnedDialog {
   QLineEdit* image_edit() const { return image_; }
   QLineEdit* wave_edit() const { return wave_; }
   QComboBox* modem_combo() const { return modem_; }
+  QCheckBox* log_times_check() const { return log_times_; }
 
  private:
   void BrowseFolder(QLineEdit* edit, int title_id);
@@ -38,6 +41,7 @@ class CSetupDialog : public CSkinnedDialog {
   QLineEdit* image_;
   QLineEdit* wave_;
   QComboBox* modem_;
+  QCheckBox* log_times_;
 };
 
 }  // namespace shell
