@@ -74,7 +74,10 @@ std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const BoxRequest& request)
       silence->setEnabled(false);
       hush();
     });
+    // Enter, Escape and the title bar's close still answer OK, as they did
+    // while OK was the box's only button.
     box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
   }
   return box;
 }

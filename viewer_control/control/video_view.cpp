@@ -55,7 +55,7 @@ void VideoView::DrawCaptions(QPainter& painter, const QRect& cell, int slot, con
 
 const QImage& VideoView::RecordingMark() {
   static const QImage mark = [] {
-    QImage image(40, 16, QImage::Format_ARGB32_Premultiplied);
+    QImage image(46, 16, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -66,7 +66,7 @@ const QImage& VideoView::RecordingMark() {
     painter.drawEllipse(QRect(3, 3, 10, 10));
     painter.setFont(CaptionFont());
     painter.setPen(QColor(255, 0, 0));
-    painter.drawText(QRect(15, 0, 25, 16), Qt::AlignCenter, QStringLiteral("REC"));
+    painter.drawText(QRect(15, 0, 30, 16), Qt::AlignCenter, QStringLiteral("REC"));
     return image;
   }();
   return mark;

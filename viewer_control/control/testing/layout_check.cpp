@@ -85,7 +85,7 @@ void CheckLayoutsPastSlotSixteen(VistrelCtl& control) {
 
 int RecordingMarkPixels(const QImage& capture, const QRect& cell) {
   // Right of where any "Ch.%d" caption reaches, inside the bottom band.
-  const QRect corner(cell.right() - 48, cell.bottom() - 21, 45, 20);
+  const QRect corner(cell.right() - 52, cell.bottom() - 21, 49, 20);
   int red = 0;
   for (int y = corner.top(); y <= corner.bottom(); ++y) {
     for (int x = corner.left(); x <= corner.right(); ++x) {
