@@ -16,7 +16,6 @@
 #include "client/shell/alarm_center.h"
 #include "client/shell/alarm_counter.h"
 #include "client/shell/buzzer.h"
-#include "client/shell/event_log.h"
 #include "client/shell/main_window.h"
 #include "client/shell/shell_session_ui.h"
 #include "client/shell/testing/shell_test_support.h"
@@ -162,18 +161,6 @@ TEST_F(WindowAlarmTest, OnlyOkReleasesTheAlarmAndTheWindowCountsWhatIsPending) {
   ASSERT_TRUE(testing::PumpUntil([&] { return popups_->open_boxes() == 0 && counter->pending() == 0; }));
   EXPECT_EQ(releases_.load(), 1);
   EXPECT_FALSE(counter->isVisible());
-}
-
-TEST_F(WindowAlarmTest, TheAlertLineOfAnAlarmCarriesItsTimeEvenWithTimesHidden) {
-  window_->event_log()->ShowTimes(false);
-  window_->event_log()->SetClock([] { return QDateTime(QDate(2026, 12, 9), QTime(23, 5, 9)); });
-  ui_->AddEventLog(sessions::kAlertColour, "[ALERT] DVR2, Sensor #1 Detection");
-  ui_->AddEventLog(sessions::kEventColour, "[EVENT] DVR2 Selected");
-  const auto lines = window_->event_log()->Lines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].time, "23:05:09");
-  EXPECT_EQ(lines[0].text, "[ALERT] DVR2, Sensor #1 Detection");
-  EXPECT_TRUE(lines[1].time.isEmpty());
 }
 
 }  // namespace
