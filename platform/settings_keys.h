@@ -17,5 +17,7 @@ inline constexpr const char* kSavePathValue = "SavePath01";
 inline constexpr const char* kModemValue = "Modem";
 inline constexpr const char* kBuzzerPathValue = "BuzzerPath";
 inline constexpr const char* kScaleValue = "Scale";  // percent, a 32-bit number
+// 32-bit; 0 hides the times of the event log's lines, absent shows them.
+inline constexpr const char* kEventLogTimeValue = "EventLogTime";
 
 }  // namespace platform::settings

@@ -1,5 +1,7 @@
 #include "client/media/media_player_ctl.h"
 
+#include <array>
+
 #include <QMetaObject>
 #include <QResizeEvent>
 
@@ -81,9 +83,12 @@ int16_t CMediaPlayerCtl::Call(PlayerMethod method, const QVariantList& args) {
     case PlayerMethod::kFrameBack:
       playback_.SetMode(PlayMode::kFrameBack);
       return 1;
-    case PlayerMethod::kToggleRecording:
+    case PlayerMethod::kToggleRecording: {
       if (!playback_.is_open()) return 0;
-      return playback_.SetRecording(!playback_.recording(), LocalNow()) ? 1 : 0;
+      const bool done = playback_.SetRecording(!playback_.recording(), LocalNow());
+      ShowRecording();
+      return done ? 1 : 0;
+    }
     case PlayerMethod::kChannelSelection:
       return integer(0, &value) && SelectChannels(value) ? 1 : 0;
     case PlayerMethod::kReset:
@@ -136,11 +141,25 @@ bool CMediaPlayerCtl::SelectChannels(int selection) {
   }
   selection_ = selection;
   view_->SetLayout(layout);
+  ShowRecording();
   return true;
+}
+
+vistrel::LayoutState CMediaPlayerCtl::video_layout() const { return view_->layout(); }
+
+// Every channel of the file is recorded together: all cells carry the mark.
+void CMediaPlayerCtl::ShowRecording() {
+  vistrel::LayoutState layout = view_->layout();
+  std::array<bool, 16> marks;
+  marks.fill(playback_.is_open() && playback_.recording());
+  if (layout.recording == marks) return;  // a layout change redraws every cell
+  layout.recording = marks;
+  view_->SetLayout(layout);
 }
 
 void CMediaPlayerCtl::ResetPlayer() {
   playback_.Close();
+  ShowRecording();
   for (int slot = 0; slot < 16; ++slot) view_->ChannelClosed(slot);
 }
 

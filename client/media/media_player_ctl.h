@@ -20,6 +20,7 @@
 
 #include "client/media/engine/local_recording.h"
 #include "client/media/engine/media_playback.h"
+#include "viewer_control/control/cell_layout.h"
 
 namespace vistrel {
 class VideoView;
@@ -71,6 +72,8 @@ class CMediaPlayerCtl : public QWidget, private IPlaybackListener {
   MediaPlayback& playback() { return playback_; }
   int display_mode() const { return display_mode_; }
   int channel_selection() const { return selection_; }
+  // What the video window draws: layout, captions and REC marks.
+  vistrel::LayoutState video_layout() const;
   QImage CaptureVideo();
 
  signals:
@@ -96,6 +99,8 @@ class CMediaPlayerCtl : public QWidget, private IPlaybackListener {
   bool Open(const QVariantList& args);
   bool SelectChannels(int selection);
   void ResetPlayer();
+  // The REC marks of the cells follow the playback's recording.
+  void ShowRecording();
   // IPlaybackListener, on the playback's thread: posted to the UI thread.
   void PositionChanged(int second_in_hour) override;
   void RecordingFailed(int error) override;

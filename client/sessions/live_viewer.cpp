@@ -109,6 +109,7 @@ void CLiveViewer::ToggleRecording() {
   }
   slots_[slot].recording = on;
   ui_.ShowRecording(on);
+  ui_.AddEventLog(kEventColour, RecordingEventLine(slot + 1, on));
 }
 
 void CLiveViewer::StopRecording(int slot) {
@@ -117,6 +118,7 @@ void CLiveViewer::StopRecording(int slot) {
   if (slot == selected_slot_) ui_.ShowRecording(false);
   Trace("[LIVE DVR %d] File Recording Stop...", slot);
   if (control_ != nullptr) control_->SetMpeg4Recording(slot, 0);
+  ui_.AddEventLog(kEventColour, RecordingEventLine(slot + 1, false));
 }
 
 bool CLiveViewer::DispatchServiceReply(int slot, uint32_t code, std::span<const uint8_t> payload) {

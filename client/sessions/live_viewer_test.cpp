@@ -268,10 +268,13 @@ TEST_F(LiveViewerTest, RecordingFollowsTheSelectedSlotAndEndsWithTheStream) {
   EXPECT_TRUE(viewer_->IsRecording(0));
   EXPECT_FALSE(viewer_->IsRecording(1));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] File Recording Start..."));
+  EXPECT_TRUE(ui_.HasLog("[EVENT] DVR1 File Recording Start..."));
 
+  // The stream ending stops the recording, and the log says so.
   viewer_->DisconnectSlot(0);
   EXPECT_EQ(control_.recordings(), (std::vector<std::pair<int, int>>{{0, 1}, {0, 0}}));
   EXPECT_TRUE(trace_.Contains("[LIVE DVR 0] File Recording Stop..."));
+  EXPECT_TRUE(ui_.HasLog("[EVENT] DVR1 File Recording Stop..."));
   EXPECT_EQ(viewer_->selected_slot(), 1);  // the first slot still streaming
 }
 

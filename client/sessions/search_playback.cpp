@@ -193,6 +193,8 @@ void CSearchViewer::ToggleRecording() {
   }
   recording_ = on;
   ui_.ShowRecording(on);
+  // The search session's DVR is always DVR 1 in its texts.
+  ui_.AddEventLog(kEventColour, RecordingEventLine(1, on));
 }
 
 void CSearchViewer::StopRecording() {
@@ -201,6 +203,7 @@ void CSearchViewer::StopRecording() {
   ui_.ShowRecording(false);
   Trace("[SEARCH DVR 0] File Recording Stop...");
   if (control_ != nullptr) control_->SetMpeg4Recording(session_->index(), 0);
+  ui_.AddEventLog(kEventColour, RecordingEventLine(1, false));
 }
 
 }  // namespace sessions

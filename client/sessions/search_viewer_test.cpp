@@ -269,6 +269,7 @@ TEST_F(SearchViewerTest, RecordingOnlyInNormalForwardAndItLocksTheOtherCommands)
   EXPECT_TRUE(viewer_->recording());
   EXPECT_TRUE(ui_.recording);
   EXPECT_EQ(control_.recordings().back(), (std::pair<int, int>{0, 1}));
+  EXPECT_TRUE(ui_.common.HasLog("[EVENT] DVR1 File Recording Start..."));
 
   const size_t boxes = ui_.common.messages().size();
   for (auto command : {&CSearchViewer::FastForward, &CSearchViewer::ReversePlay, &CSearchViewer::FrameBack,
@@ -284,6 +285,7 @@ TEST_F(SearchViewerTest, RecordingOnlyInNormalForwardAndItLocksTheOtherCommands)
   viewer_->ToggleRecording();
   EXPECT_FALSE(viewer_->recording());
   EXPECT_EQ(control_.recordings().back(), (std::pair<int, int>{0, 0}));
+  EXPECT_TRUE(ui_.common.HasLog("[EVENT] DVR1 File Recording Stop..."));
 }
 
 TEST_F(SearchViewerTest, LayoutsAndRotationFollowTheChannelCount) {

@@ -24,6 +24,12 @@ inline constexpr uint32_t kAlertColour = 0x0000FF;
 inline constexpr uint32_t kNoticeColour = 0x00FFFF;
 inline constexpr uint32_t kEventColour = 0xFFFFFF;
 
+// The event-log line of a local recording of a DVR's stream started or
+// stopped, in the words of its trace.
+inline std::string RecordingEventLine(int dvr_number, bool on) {
+  return "[EVENT] DVR" + std::to_string(dvr_number) + (on ? " File Recording Start..." : " File Recording Stop...");
+}
+
 // Connection states shown by the main window.
 enum class ConnectionState : int {
   kIdle = 0,

@@ -16,15 +16,19 @@ bool CAlarmCenter::ShowAlarm(int alarm_id, const std::string& caption, const std
     if (auto [box, fresh] = boxes_.try_emplace(alarm_id); fresh) box->second.text = text;
   }
   open_.fetch_add(1);
-  const BoxAnswer answer =
-      dialogs_.ShowOwnerlessMessageBox(text, caption, BoxIcon::kWarning, [this, alarm_id](QMessageBox& box) {
+  TellPending();
+  const BoxAnswer answer = dialogs_.ShowOwnerlessMessageBox(
+      text, caption, BoxIcon::kWarning,
+      [this, alarm_id](QMessageBox& box) {
         {
           std::lock_guard guard(lock_);
           boxes_[alarm_id].open = &box;
         }
         ShowText(alarm_id);
-      });
+      },
+      [this, alarm_id] { Silence(alarm_id); });
   open_.fetch_sub(1);
+  TellPending();
   std::lock_guard guard(lock_);
   boxes_.erase(alarm_id);
   return answer == BoxAnswer::kOk;
@@ -61,10 +65,17 @@ void CAlarmCenter::StartBuzzer(int alarm_id) {
 }
 
 void CAlarmCenter::StopBuzzer(int alarm_id) {
-  std::unique_ptr<CBuzzer> buzzer;
   {
     std::lock_guard guard(lock_);
     boxes_.erase(alarm_id);
+  }
+  Silence(alarm_id);
+}
+
+void CAlarmCenter::Silence(int alarm_id) {
+  std::unique_ptr<CBuzzer> buzzer;
+  {
+    std::lock_guard guard(lock_);
     const auto it = buzzers_.find(alarm_id);
     if (it == buzzers_.end()) return;
     buzzer = std::move(it->second);
@@ -72,6 +83,17 @@ void CAlarmCenter::StopBuzzer(int alarm_id) {
   }
   // Stops every wave of the process, as acknowledging one alarm always did.
   buzzer->Stop();
+}
+
+// Queued, so that the alarm threads never wait for the user-interface thread
+// here; the listener reads the count as it stands when it runs.
+void CAlarmCenter::TellPending() {
+  QMetaObject::invokeMethod(
+      &updates_,
+      [this] {
+        if (pending_listener_) pending_listener_(open_.load());
+      },
+      Qt::QueuedConnection);
 }
 
 void CAlarmCenter::DismissAll() {

@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,12 @@ class CAlarmCenter {
   void StartBuzzer(int alarm_id);
   // Also forgets the alarm's box: no update of it can follow.
   void StopBuzzer(int alarm_id);
+  // Stops the alarm's buzzer; its box stays up and pending.
+  void Silence(int alarm_id);
+
+  // Called on the user-interface thread with the number of alarm boxes up
+  // each time it changes; set on that thread.
+  void SetPendingListener(std::function<void(int pending)> listener) { pending_listener_ = std::move(listener); }
 
   // Answers every box still up with Cancel (at shutdown).
   void DismissAll();
@@ -52,12 +59,14 @@ class CAlarmCenter {
     QPointer<QMessageBox> open;  // set on the user-interface thread
   };
   void ShowText(int alarm_id);
+  void TellPending();
 
   COperatorDialogs& dialogs_;
   mutable std::mutex lock_;
   std::map<int, std::unique_ptr<CBuzzer>> buzzers_;  // guarded by lock_
   std::map<int, Box> boxes_;                         // guarded by lock_
   std::atomic<int> open_{0};
+  std::function<void(int)> pending_listener_;  // user-interface thread only
   // Updates travel to the user-interface thread through this object and die
   // with it.
   QObject updates_;

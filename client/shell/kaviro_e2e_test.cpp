@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "client/shell/alarm_counter.h"
 #include "client/shell/buzzer.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/event_log.h"
@@ -153,6 +158,69 @@ TEST_F(KaviroEndToEndTest, ManualLogonAndAnAddressBookEntryShowLiveVideoAndAnAla
   ASSERT_TRUE(testing::PumpUntil([&] { return !live_->viewer().session(0).connected(); }, std::chrono::seconds(8)));
   EXPECT_TRUE(
       testing::PumpUntil([&] { return four->ConnectionCount(dvremu::Target::kAll) == 0; }, std::chrono::seconds(5)));
+}
+
+// Silence on an alarm box stops its buzzer and keeps it pending; only OK
+// sends the release to the DVR. Releases name no alarm, so the box closed
+// otherwise comes first: had it released, the DVR would hear two.
+TEST_F(KaviroEndToEndTest, SilencedAlarmsStayPendingAndOnlyOkReleasesThem) {
+  auto dvr = StartDvr(4);
+  ASSERT_TRUE(dvr);
+  window_->OnCommand(ControlId::kLiveMode);
+  ConnectLive(0, *dvr);
+  // Shared with the boxes' threads, which may outlive a failed test's body.
+  struct Answers {
+    std::mutex lock;
+    std::condition_variable changed;
+    int silenced = 0;                 // guarded by lock
+    std::optional<BoxAnswer> answer;  // guarded by lock
+    void Give(BoxAnswer given) {
+      std::lock_guard guard(lock);
+      answer = given;
+      changed.notify_all();
+    }
+    int Silenced() {
+      std::lock_guard guard(lock);
+      return silenced;
+    }
+  };
+  auto answers = std::make_shared<Answers>();
+  window_->dialogs().SetBoxHook([answers](const BoxRequest& request) {
+    if (!request.silence) return BoxAnswer::kOk;
+    request.silence();
+    std::unique_lock guard(answers->lock);
+    ++answers->silenced;
+    answers->changed.notify_all();
+    answers->changed.wait(guard, [&] { return answers->answer.has_value(); });
+    return *std::exchange(answers->answer, std::nullopt);
+  });
+  // A box still waiting when the test stops early is closed, not left hanging.
+  const std::unique_ptr<Answers, void (*)(Answers*)> closer(answers.get(),
+                                                            [](Answers* a) { a->Give(BoxAnswer::kCancel); });
+  const auto releases = [&] {
+    int count = 0;
+    for (const auto& command : dvr->ReceivedCommands()) {
+      count += command.code == protocol::cmd::BYPASS && command.payload.size() >= 2 &&
+               command.payload[1] == protocol::bypass::kStopAlarmOut;
+    }
+    return count;
+  };
+  dvr->ClearReceivedCommands();
+
+  dvr->SensorAlarm(1);
+  ASSERT_TRUE(testing::PumpUntil([&] { return answers->Silenced() == 1; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(testing::PumpUntil([&] { return window_->alarm_counter()->isVisible(); }));
+  EXPECT_EQ(window_->alarm_counter()->text(), "1 alarm pending");
+  EXPECT_EQ(window_->alarms().buzzer_count(), 0);
+  answers->Give(BoxAnswer::kCancel);
+  ASSERT_TRUE(testing::PumpUntil([&] { return window_->alarms().open_count() == 0; }));
+
+  dvr->SensorAlarm(2);
+  ASSERT_TRUE(testing::PumpUntil([&] { return answers->Silenced() == 2; }, std::chrono::seconds(5)));
+  answers->Give(BoxAnswer::kOk);
+  ASSERT_TRUE(testing::PumpUntil([&] { return releases() > 0; }, std::chrono::seconds(5)));
+  EXPECT_TRUE(testing::PumpUntil([&] { return !window_->alarm_counter()->isVisible(); }));
+  EXPECT_EQ(releases(), 1);
 }
 
 }  // namespace

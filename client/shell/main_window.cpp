@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "client/shell/address_book_dialog.h"
+#include "client/shell/alarm_counter.h"
 #include "client/shell/bitmap_slider.h"
 #include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
@@ -100,6 +101,10 @@ CMainWindow::CMainWindow() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHi
 
   event_log_ = new CEventLog(this);
   event_log_->setGeometry(830, 62, 177, 216);
+  event_log_->SetDialogs(&dialogs_);
+  alarm_counter_ = new CAlarmCounter(this);
+  alarm_counter_->setGeometry(830, 280, 177, 18);
+  alarms_.SetPendingListener([this](int pending) { alarm_counter_->ShowPending(pending); });
 
   slider_ = new CBitmapSlider(this, ToInt(kPositionSlider));
   slider_->SetChannelBitmaps(skin::res::kSliderChannel, skin::res::kSliderChannelLit, false, 0, 0, 0);
@@ -475,6 +480,7 @@ void CMainWindow::OpenAddressBook(ListKind list) {
 void CMainWindow::OpenSetup() {
   CSetupDialog dialog(this, dialogs_, modems_ ? modems_() : std::vector<std::string>{});
   RunDialog(dialog);
+  event_log_->ShowTimes(CEventLog::TimesShownSetting());
 }
 
 void CMainWindow::OpenAbout() {

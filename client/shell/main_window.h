@@ -33,6 +33,7 @@ class QDialog;
 
 namespace shell {
 
+class CAlarmCounter;
 class CBitmapSlider;
 class CChannelPanel;
 class CDvrPanel;
@@ -128,6 +129,7 @@ class CMainWindow : public QWidget, public IShellWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
   CEventLog* event_log() const { return event_log_; }
+  CAlarmCounter* alarm_counter() const { return alarm_counter_; }
   CConnectPanel* connect_panel() const { return connect_panel_; }
   CLogonPrompt* logon_prompt() const { return logon_prompt_; }
   CDvrPanel* dvr_panel() const { return dvr_panel_; }
@@ -190,6 +192,7 @@ class CMainWindow : public QWidget, public IShellWindow {
   std::map<ControlId, CHoverButton*> buttons_;
   std::array<IShellViewer*, kModeCount> viewers_{};
   CEventLog* event_log_;
+  CAlarmCounter* alarm_counter_;
   CConnectPanel* connect_panel_;
   CLogonPrompt* logon_prompt_;
   CDvrPanel* dvr_panel_;

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include "client/shell/ptz_preset_panel.h"
 #include "client/shell/screen_placement.h"
 #include "client/shell/select_device_dialog.h"
+#include "client/shell/setup_dialog.h"
 #include "client/shell/shell_viewer.h"
 #include "client/shell/splash_screen.h"
 #include "client/shell/testing/shell_test_support.h"
@@ -275,6 +277,21 @@ TEST_F(MainWindowTest, SetupAndAboutRunTheirDialogs) {
   EXPECT_EQ(titles[0], "Kaviro - Setup");
   EXPECT_EQ(titles[1], "About for Kaviro");
   EXPECT_TRUE(titles[2].startsWith("Ver. 1.0.0.0 ("));
+  EXPECT_EQ(LogTexts().back(), "[EVENT] Application Setup");
+}
+
+TEST_F(MainWindowTest, TheLogFollowsTheSetupChoiceOfTimesAtOnce) {
+  window_->OnCommand(ControlId::kLiveMode);
+  ASSERT_FALSE(window_->event_log()->Lines().front().time.isEmpty());
+  window_->dialogs().SetDialogHook([](QDialog& dialog) {
+    auto* setup = dynamic_cast<CSetupDialog*>(&dialog);
+    if (setup == nullptr) return int(QDialog::Rejected);
+    setup->log_times_check()->setChecked(false);
+    setup->OnOk();
+    return int(QDialog::Accepted);
+  });
+  window_->OnCommand(ControlId::kSetup);
+  for (const auto& line : window_->event_log()->Lines()) EXPECT_TRUE(line.time.isEmpty()) << line.text.toStdString();
   EXPECT_EQ(LogTexts().back(), "[EVENT] Application Setup");
 }
 

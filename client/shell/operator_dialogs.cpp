@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
 
@@ -61,6 +63,22 @@ std::unique_ptr<QMessageBox> MakeBox(QWidget* parent, const BoxRequest& request)
       ToQtIcon(request.icon), QString::fromStdString(request.caption), QString::fromStdString(request.text),
       request.buttons == BoxButtons::kOkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
   box->setStyleSheet(kBoxStyleSheet);
+  if (request.silence) {
+    QPushButton* silence = box->addButton(QStringLiteral("Silence"), QMessageBox::ActionRole);
+    // A message box closes on any of its buttons; this one must leave it up,
+    // so it does not reach the button box's closing handler.
+    if (auto* buttons = box->findChild<QDialogButtonBox*>()) {
+      QObject::disconnect(silence, &QAbstractButton::clicked, buttons, nullptr);
+    }
+    QObject::connect(silence, &QAbstractButton::clicked, box.get(), [silence, hush = request.silence] {
+      silence->setEnabled(false);
+      hush();
+    });
+    // Enter, Escape and the title bar's close still answer OK, as they did
+    // while OK was the box's only button.
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
+  }
   return box;
 }
 
@@ -128,15 +146,16 @@ int COperatorDialogs::RunModal(QDialog& dialog) {
 
 BoxAnswer COperatorDialogs::ShowMessageBox(QWidget* parent, const std::string& text, BoxIcon icon,
                                            const std::string& caption, BoxButtons buttons) {
-  const BoxRequest request{text, caption, icon, buttons};
+  const BoxRequest request{text, caption, icon, buttons, {}};
   if (const BoxHook hook = CurrentBoxHook()) return hook(request);
   auto box = MakeBox(parent, request);
   return box->exec() == QMessageBox::Ok ? BoxAnswer::kOk : BoxAnswer::kCancel;
 }
 
 BoxAnswer COperatorDialogs::ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
-                                                    const std::function<void(QMessageBox&)>& on_open) {
-  const BoxRequest request{text, caption, icon, BoxButtons::kOk};
+                                                    const std::function<void(QMessageBox&)>& on_open,
+                                                    std::function<void()> silence) {
+  const BoxRequest request{text, caption, icon, BoxButtons::kOk, std::move(silence)};
   if (const BoxHook hook = CurrentBoxHook()) return hook(request);
   QCoreApplication* app = QCoreApplication::instance();
   if (app == nullptr) return BoxAnswer::kCancel;
@@ -203,6 +222,15 @@ std::optional<std::string> COperatorDialogs::ChooseOpenFile(QWidget* parent, con
                                                             const std::string& filter, const std::string& initial) {
   if (const ChooserHook hook = CurrentChooserHook()) return hook(title);
   const QString file = QFileDialog::getOpenFileName(parent, QString::fromStdString(title),
+                                                    QString::fromStdString(initial), QString::fromStdString(filter));
+  if (file.isEmpty()) return std::nullopt;
+  return file.toStdString();
+}
+
+std::optional<std::string> COperatorDialogs::ChooseSaveFile(QWidget* parent, const std::string& title,
+                                                            const std::string& filter, const std::string& initial) {
+  if (const ChooserHook hook = CurrentChooserHook()) return hook(title);
+  const QString file = QFileDialog::getSaveFileName(parent, QString::fromStdString(title),
                                                     QString::fromStdString(initial), QString::fromStdString(filter));
   if (file.isEmpty()) return std::nullopt;
   return file.toStdString();

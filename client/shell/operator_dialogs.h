@@ -38,6 +38,9 @@ struct BoxRequest {
   std::string caption;
   BoxIcon icon = BoxIcon::kNone;
   BoxButtons buttons = BoxButtons::kOk;
+  // When set, the box also has a "Silence" button that calls this and keeps
+  // the box up (alarm boxes). A hook may call it before it answers.
+  std::function<void()> silence;
 };
 
 // The box icon of a session's message.
@@ -72,8 +75,11 @@ class COperatorDialogs {
   // A box without owner, from any thread; returns when it has been answered.
   // `on_open` runs on the user-interface thread once the box exists, before
   // it shows (not at all when a hook answers).
+  // `silence`, when set, adds the "Silence" button (see BoxRequest); it runs
+  // on the user-interface thread, or on the hook's.
   BoxAnswer ShowOwnerlessMessageBox(const std::string& text, const std::string& caption, BoxIcon icon,
-                                    const std::function<void(QMessageBox&)>& on_open = {});
+                                    const std::function<void(QMessageBox&)>& on_open = {},
+                                    std::function<void()> silence = {});
 
   // Closes every ownerless box still open, answering Cancel (at shutdown).
   void DismissOwnerlessBoxes();
@@ -83,6 +89,10 @@ class COperatorDialogs {
   std::optional<std::string> BrowseForFolder(QWidget* parent, const std::string& title);
   // An existing file to open, or nothing when cancelled.
   std::optional<std::string> ChooseOpenFile(QWidget* parent, const std::string& title, const std::string& filter,
+                                            const std::string& initial);
+  // A file to write (the operator confirms replacing one), or nothing when
+  // cancelled.
+  std::optional<std::string> ChooseSaveFile(QWidget* parent, const std::string& title, const std::string& filter,
                                             const std::string& initial);
 
  private:

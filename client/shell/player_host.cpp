@@ -167,6 +167,7 @@ void CPlayerHost::StopCommand() {
     if (Call(ids_.record) == 0) Trace("%s Recording error !!!", texts_.prefix);
     recording_ = false;
     window_.LatchButton(kRecord, false);
+    window_.AddEventLog(sessions::kEventColour, "[EVENT] File Recording Stop...");
     for (ControlId id : kTrickPlayButtons) window_.EnableButton(id, ready_);
   }
   mode_ = HostPlayMode::kStopped;
@@ -198,6 +199,8 @@ void CPlayerHost::ToggleRecording() {
   recording_ = on;
   window_.LatchButton(kRecord, recording_);
   for (ControlId id : kTrickPlayButtons) window_.EnableButton(id, !recording_);
+  window_.AddEventLog(sessions::kEventColour,
+                      on ? "[EVENT] File Recording Start..." : "[EVENT] File Recording Stop...");
 }
 
 bool CPlayerHost::Layout(int selection) {

@@ -229,11 +229,16 @@ TEST_F(PlayerModes, LocalPlayerRecordsOnlyWhatItCanWrite) {
   window_->OnCommand(kRecord);
   ASSERT_TRUE(local_->recording());
   EXPECT_TRUE(traces.Contains("[LOCAL PLAYER] File Recording Start..."));
+  EXPECT_TRUE(HasLogLine("[EVENT] File Recording Start..."));
+  const auto marks = [&] { return local_->control()->video_layout().recording; };
+  EXPECT_TRUE(marks()[0] && marks()[15]) << "every cell carries the REC mark";
   EXPECT_FALSE(window_->IsButtonEnabled(kFastForward));
   window_->OnCommand(kFastForward);
   EXPECT_EQ(local_->play_mode(), HostPlayMode::kForward) << "recording allows no other direction";
   window_->OnCommand(kStop);
   EXPECT_FALSE(local_->recording());
+  EXPECT_TRUE(HasLogLine("[EVENT] File Recording Stop..."));
+  EXPECT_FALSE(marks()[0]);
   EXPECT_TRUE(window_->IsButtonEnabled(kFastForward));
   int recorded = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir_ + "/video"))

@@ -1,5 +1,6 @@
 #include "client/shell/setup_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -8,6 +9,7 @@
 #include <QScreen>
 #include <QStandardItemModel>
 
+#include "client/shell/event_log.h"
 #include "client/shell/hover_button.h"
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/settings_keys.h"
@@ -38,7 +40,8 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
       image_(new QLineEdit(this)),
       wave_(new QLineEdit(this)),
       modem_(new QComboBox(this)),
-      scale_(new QComboBox(this)) {
+      scale_(new QComboBox(this)),
+      log_times_(new QCheckBox("Show the time of each event log line", this)) {
   AddCaption("VIDEO RECORD FOLDER", 308, 100, 260);
   AddCaption("CAPTURE IMAGE FOLDER", 308, 158, 260);
   AddCaption("MODEM", 308, 268, 260);
@@ -51,6 +54,7 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
   scale_->setGeometry(308, 351, 100, 22);
   FillScales(parent);
   for (QLineEdit* edit : {video_, image_, wave_}) edit->setMaxLength(255);
+  log_times_->setGeometry(308, 446, 260, 20);
 
   struct Browse {
     int id;
@@ -84,6 +88,7 @@ CSetupDialog::CSetupDialog(QWidget* parent, COperatorDialogs& dialogs, const std
   video_->setText(QString::fromStdString(ReadValue(kVideoPathKey, kSavePathValue)));
   image_->setText(QString::fromStdString(ReadValue(kImagePathKey, kSavePathValue)));
   wave_->setText(QString::fromStdString(ReadValue(kLocalSettingKey, kBuzzerPathValue)));
+  log_times_->setChecked(CEventLog::TimesShownSetting());
 }
 
 void CSetupDialog::FillScales(const QWidget* parent) {
@@ -134,6 +139,9 @@ void CSetupDialog::OnOk() {
   WriteValue(kLocalSettingKey, kBuzzerPathValue, wave_->text().toStdString());
   // Left alone while it stays: an absent value keeps reading as 100 %.
   if (const int percent = scale_->currentData().toInt(); percent != ReadWindowScale()) WriteWindowScale(percent);
+  if (const auto key = platform::RegistryKey::Open(kLocalSettingKey)) {
+    key->WriteNumber(kEventLogTimeValue, log_times_->isChecked() ? 1 : 0);
+  }
   accept();
 }
 

@@ -1,5 +1,6 @@
 // CSetupDialog: the local settings (video and image folders, the modem of
-// the telephone link, the buzzer's wave file, the window's scale). OK writes the values as they
+// the telephone link, the buzzer's wave file, the window's scale, whether
+// the event log shows the time of its lines). OK writes the values as they
 // stand; Cancel writes nothing.
 //
 // Threads: user-interface thread only.
@@ -11,6 +12,7 @@
 #include "client/shell/operator_dialogs.h"
 #include "client/shell/skinned_widgets.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
@@ -30,6 +32,7 @@ class CSetupDialog : public CSkinnedDialog {
   QLineEdit* wave_edit() const { return wave_; }
   QComboBox* modem_combo() const { return modem_; }
   QComboBox* scale_combo() const { return scale_; }
+  QCheckBox* log_times_check() const { return log_times_; }
 
  private:
   void BrowseFolder(QLineEdit* edit, int title_id);
@@ -41,6 +44,7 @@ class CSetupDialog : public CSkinnedDialog {
   QLineEdit* wave_;
   QComboBox* modem_;
   QComboBox* scale_;
+  QCheckBox* log_times_;
 };
 
 }  // namespace shell

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStandardItemModel>
@@ -55,6 +56,24 @@ TEST_F(SetupDialogTest, TheScaleReadsAsOneHundredWhenAbsentAndStaysAbsentUntilCh
   again.scale_combo()->setCurrentIndex(again.scale_combo()->findText("200 %"));
   again.OnOk();
   EXPECT_EQ(ReadWindowScale(), 200);
+}
+
+TEST_F(SetupDialogTest, EventLogTimesAreShownUntilTurnedOffAndCancelKeepsTheChoice) {
+  const auto key = platform::RegistryKey::Open(kLocalSettingKey);
+  {
+    CSetupDialog dialog(nullptr, dialogs_, {});
+    EXPECT_TRUE(dialog.log_times_check()->isChecked());  // no value stored yet
+    dialog.log_times_check()->setChecked(false);
+    dialog.OnOk();
+  }
+  EXPECT_EQ(key->ReadNumber(kEventLogTimeValue), 0u);
+  {
+    CSetupDialog dialog(nullptr, dialogs_, {});
+    EXPECT_FALSE(dialog.log_times_check()->isChecked());
+    dialog.log_times_check()->setChecked(true);
+    dialog.reject();
+  }
+  EXPECT_EQ(key->ReadNumber(kEventLogTimeValue), 0u);
 }
 
 TEST_F(SetupDialogTest, NoModemsLeavesTheModemAndClearedEditsStoreEmptyTexts) {

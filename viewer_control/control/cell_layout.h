@@ -23,6 +23,9 @@ struct LayoutState {
   int selected = -1;    // 1-based slot shown alone, -1 for the grid
   int stream_mode = 0;  // 1 live, 2 recorded stream
   std::array<uint8_t, 16> record_types{};
+  // Slots whose pictures are being recorded locally, index slot - 1: their
+  // caption band carries the REC mark.
+  std::array<bool, 16> recording{};
 
   LayoutState() { record_types.fill(0xFF); }
   int cells() const { return per_row * per_row; }

@@ -59,6 +59,7 @@ std::unique_ptr<QOpenGLShaderProgram> MakeProgram(const char* fragment) {
 
 GlVideoView::GlVideoView(QWidget* parent) : QOpenGLWidget(parent) {
   Background();
+  RecordingMark();
   resize(704, 480);
 }
 

@@ -77,7 +77,9 @@ void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* 
 
 RgbVideoView::RgbVideoView(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  Background();  // made on this thread before any receive thread asks for it
+  // Made on this thread before any receive thread asks for them.
+  Background();
+  RecordingMark();
   back_ = QImage(704, 480, QImage::Format_RGB32);
   resize(704, 480);
   std::lock_guard lock(lock_);

@@ -47,6 +47,29 @@ void VideoView::DrawCaptions(QPainter& painter, const QRect& cell, int slot, con
   painter.setPen(CaptionColour(layout.record_types[slot - 1]));
   painter.drawText(QRect(left, bottom - 22, right - left, 20), Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("Ch.%1").arg(slot));
+  if (layout.recording[slot - 1]) {
+    const QImage& mark = RecordingMark();
+    painter.drawImage(QPoint(right - mark.width(), bottom - 22 + (20 - mark.height()) / 2), mark);
+  }
+}
+
+const QImage& VideoView::RecordingMark() {
+  static const QImage mark = [] {
+    QImage image(46, 16, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 160));
+    painter.drawRoundedRect(image.rect(), 3, 3);
+    painter.setBrush(QColor(255, 0, 0));
+    painter.drawEllipse(QRect(3, 3, 10, 10));
+    painter.setFont(CaptionFont());
+    painter.setPen(QColor(255, 0, 0));
+    painter.drawText(QRect(15, 0, 30, 16), Qt::AlignCenter, QStringLiteral("REC"));
+    return image;
+  }();
+  return mark;
 }
 
 const QImage& VideoView::Background() {

@@ -55,12 +55,15 @@ class VideoView : public IFrameSink {
   virtual int32_t Upload(int slot, const PlanarPicture& picture, std::string_view date_text) = 0;
 
   // The captions of a cell: the date at the top in live mode, "Ch.%d" at the
-  // bottom in the colour of the slot's record event type.
+  // bottom in the colour of the slot's record event type, and the REC mark
+  // at the bottom right while the slot is recorded.
   static void DrawCaptions(QPainter& painter, const QRect& cell, int slot, const LayoutState& layout,
                            const std::string& date_text);
   static QFont CaptionFont();
   // The picture of cells without video (352 x 240).
   static const QImage& Background();
+  // The REC mark, made once: a red dot and "REC" on a dark plate.
+  static const QImage& RecordingMark();
 
  private:
   std::array<PostProcessor, 16> post_;  // each used only by its slot's drawing thread

@@ -94,6 +94,13 @@ void VistrelCtl::PushLayout() {
   layout.selected = engine_->selected_cell();
   layout.stream_mode = engine_->video_stream_mode();
   for (int slot = 0; slot < kDisplaySlots; ++slot) layout.record_types[slot] = engine_->record_event_type(slot);
+  for (int index = 0; index < kSessionCount; ++index) {
+    if (!engine_->session(index).recording()) continue;
+    const ChannelList& channels = engine_->channel_list(index);
+    for (int k = 0; k < channels.count && k < kDisplaySlots; ++k) {
+      if (channels.entries[k] < kDisplaySlots) layout.recording[channels.entries[k]] = true;
+    }
+  }
   view_->SetLayout(layout);
 }
 
@@ -135,7 +142,10 @@ ControlResult VistrelCtl::SetRecordEventType(int nSessionOfNum, std::span<const 
 }
 
 ControlResult VistrelCtl::SetMpeg4Recording(int nSessionOfIndex, int nRecording) {
-  return engine_->SetMpeg4Recording(nSessionOfIndex, nRecording);
+  const ControlResult result = engine_->SetMpeg4Recording(nSessionOfIndex, nRecording);
+  // The REC marks change with it; the pictures that follow only redraw them.
+  PushLayout();
+  return result;
 }
 
 std::string VistrelCtl::RecordingFailureText(int nSessionOfIndex) {

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+
+#include <unistd.h>
 
 #include <QApplication>
 #include <QMenu>
@@ -340,6 +344,39 @@ TEST_F(ControlTest, ResizedCellsAndDisconnectedCellsShowTheBackground) {
 TEST_F(ControlTest, LayoutsPastSlotSixteenLeaveTheirExtraCellsBlank) {
   ASSERT_EQ(control->display_mode(), 0);
   CheckLayoutsPastSlotSixteen(*control);
+}
+
+TEST_F(ControlTest, RecordedCellsCarryTheRecMark) {
+  ASSERT_EQ(control->display_mode(), 0);
+  CheckRecordingMarks(*control);
+}
+
+// The marks follow the sessions' recordings: every slot of the recorded
+// session, none of another, and none once it stops.
+TEST_F(ControlTest, RecordingASessionMarksItsSlotsUntilItStops) {
+  const std::string dir =
+      (std::filesystem::temp_directory_path() / ("vistrel-rec-mark-" + std::to_string(getpid()))).string();
+  std::filesystem::remove_all(dir);
+  test::UseVideoFolder(dir, dir + "/video/");
+  StartDvr(4);
+  const uint8_t map[16] = {4, 5, 6, 7};
+  short out = 0;
+  ASSERT_EQ(control->SetStreamSessionInfo(1, map, 4, 1, &out), S_OK);
+  ASSERT_EQ(control->SetAlignChannelMode(0, 3, &out), S_OK);
+  ASSERT_EQ(Connect(1, &out), S_OK);
+  for (int slot : {4, 5, 6, 7}) ASSERT_TRUE(WaitPictures(slot, 2)) << slot;
+  auto* view = dynamic_cast<VideoView*>(control->video_window());
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(control->SetMpeg4Recording(1, 1, &out), S_OK);
+  std::array<bool, 16> expected{};
+  for (int slot : {4, 5, 6, 7}) expected[slot] = true;
+  EXPECT_EQ(view->layout().recording, expected);
+  ASSERT_TRUE(WaitPictures(5, 2));
+  EXPECT_GT(RecordingMarkPixels(control->CaptureVideo(), CellRect(704, 480, 3, 0, 6)), 40);
+  EXPECT_EQ(control->SetMpeg4Recording(1, 0, &out), S_OK);
+  EXPECT_EQ(view->layout().recording, (std::array<bool, 16>{}));
+  control->DisconnectAllStreamPort(nullptr);
+  std::filesystem::remove_all(dir);
 }
 
 // The project's own host hears which session it was; automation hosts hear 0.

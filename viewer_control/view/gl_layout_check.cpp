@@ -1,4 +1,4 @@
-// The layouts past slot 16 in the YUV (OpenGL) mode. Not a test of its own:
+// The layouts past slot 16 and the REC marks in the YUV (OpenGL) mode. Not a test of its own:
 // vistrel_view_test runs it under a virtual X server, where Mesa gives the
 // control a GL context; elsewhere it skips.
 #include <gtest/gtest.h>
@@ -24,6 +24,7 @@ TEST(GlLayout, LayoutsPastSlotSixteenLeaveTheirExtraCellsBlank) {
   control.show();
   QApplication::processEvents();
   CheckLayoutsPastSlotSixteen(control);
+  CheckRecordingMarks(control);
 }
 
 }  // namespace

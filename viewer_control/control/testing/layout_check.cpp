@@ -83,4 +83,53 @@ void CheckLayoutsPastSlotSixteen(VistrelCtl& control) {
   }
 }
 
+int RecordingMarkPixels(const QImage& capture, const QRect& cell) {
+  // Right of where any "Ch.%d" caption reaches, inside the bottom band.
+  const QRect corner(cell.right() - 52, cell.bottom() - 21, 49, 20);
+  int red = 0;
+  for (int y = corner.top(); y <= corner.bottom(); ++y) {
+    for (int x = corner.left(); x <= corner.right(); ++x) {
+      const QRgb pixel = capture.pixel(x, y);
+      red += qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60;
+    }
+  }
+  return red;
+}
+
+void CheckRecordingMarks(VistrelCtl& control) {
+  auto* view = dynamic_cast<VideoView*>(control.video_window());
+  ASSERT_NE(view, nullptr);
+  std::vector<uint8_t> y(kWidth * kHeight);
+  const std::vector<uint8_t> uv(kWidth * kHeight / 4, 128);
+  for (int slot = 0; slot < 16; ++slot) {
+    std::fill(y.begin(), y.end(), LumaOf(slot));
+    const PlanarPicture picture{y.data(), uv.data(), uv.data(), kWidth, kWidth / 2, kWidth, kHeight};
+    ASSERT_EQ(view->DrawPicture(slot, picture, "2026-12-09 23:00:00"), 0);
+  }
+  const QSize area = control.video_window()->size();
+  for (int per_row = 1; per_row <= 4; ++per_row) {
+    SCOPED_TRACE(testing::Message() << per_row << " per row");
+    LayoutState layout;
+    layout.per_row = per_row;
+    layout.stream_mode = 1;
+    // Every other slot recorded (slot 1 always, the one a 1x1 grid shows).
+    for (int slot = 0; slot < 16; slot += 2) layout.recording[slot] = true;
+    view->SetLayout(layout);
+    QImage capture = control.CaptureVideo();
+    for (int slot = 1; slot <= per_row * per_row; ++slot) {
+      if (layout.IsBlankCell(slot)) continue;  // no captions there at all
+      const QRect cell = CellRect(area.width(), area.height(), per_row, 0, slot);
+      if (layout.recording[slot - 1]) {
+        EXPECT_GT(RecordingMarkPixels(capture, cell), 40) << "slot " << slot;
+      } else {
+        EXPECT_EQ(RecordingMarkPixels(capture, cell), 0) << "slot " << slot;
+      }
+    }
+    layout.recording.fill(false);
+    view->SetLayout(layout);
+    capture = control.CaptureVideo();
+    EXPECT_EQ(RecordingMarkPixels(capture, CellRect(area.width(), area.height(), per_row, 0, 1)), 0);
+  }
+}
+
 }  // namespace vistrel
