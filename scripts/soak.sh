@@ -58,13 +58,19 @@ declare -a dvr_pid dvr_port
 for ((d = 0; d < dvrs; d++)); do
   mkfifo "$work/faults$d"
   for attempt in $(seq 1 20); do
-    port=$((20000 + (RANDOM % 2000) * 10 + d * 3))
-    "$dvremu" --port "$port" --channels 8 --seed $((d + 1)) <"$work/faults$d" >"$work/dvr$d.out" 2>&1 &
+    # Below the kernel's ephemeral ports, which outgoing connections take.
+    port=$((20000 + (RANDOM % 1200) * 10 + d * 3))
+    out="$work/dvr$d.$attempt.out"
+    "$dvremu" --port "$port" --channels 8 --seed $((d + 1)) <"$work/faults$d" >"$out" 2>&1 &
     pid=$!
     eval "exec $((10 + d))>\"$work/faults$d\""
     started=0
     for _ in $(seq 1 100); do
-      grep -q "ready in" "$work/dvr$d.out" 2>/dev/null && started=1 && break
+      if grep -q "ready in" "$out" 2>/dev/null; then
+        sleep 0.5
+        kill -0 "$pid" 2>/dev/null && started=1
+        break
+      fi
       kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
@@ -87,7 +93,9 @@ expected_codes() {
   case "$1" in
     drop* | reset* | truncate* | oversize\ command) echo "15" ;;
     admin-notice) echo "8" ;;
-    next-result*) echo "8" ;;  # the next logon is refused as busy
+    # Taken by the next reply with a result byte: a keep-alive's is ignored,
+    # a logon's is refused as busy.
+    next-result*) echo "0 8 15" ;;
     # The stream's own faults cost pictures or that connection's packets.
     *) echo "0 15" ;;
   esac
@@ -123,9 +131,6 @@ start_client() {
   mkdir -p "$out"
   client_log[$d]="$out.err"
   client_start[$d]=$(now)
-  # An armed result is taken by the next reply that has one: this run's logon.
-  client_fault[$d]=${pending_result[$d]:-}
-  pending_result[$d]=
   /usr/bin/time -f "%M" -o "$out.rss" "$kaviroctl" record --port "${dvr_port[$d]}" --password 1234 \
     --seconds "$seconds" --timeout 15 --out "$out" >"$out.out" 2>"$out.err" &
   client_pid[$d]=$!
@@ -133,15 +138,13 @@ start_client() {
 }
 
 # The last fault sent to each DVR, and when.
-declare -a last_fault last_fault_time client_fault pending_result
+declare -a last_fault last_fault_time
 finish_client() {
   local d=$1 code=$2 out="$work/rec/dvr$d/run${run_count[$d]}"
   local took=$(($(now) - client_start[$d])) seconds message fault=none
   seconds=$(cat "$out.seconds")
   message=$(grep '^kaviroctl: ' "$out.err" | head -n 1 || true)
-  if [ -n "${client_fault[$d]:-}" ]; then
-    fault=${client_fault[$d]}
-  elif [ -n "${last_fault_time[$d]:-}" ] && [ "${last_fault_time[$d]}" -ge "${client_start[$d]}" ]; then
+  if [ -n "${last_fault_time[$d]:-}" ] && [ "${last_fault_time[$d]}" -ge "${client_start[$d]}" ]; then
     fault=${last_fault[$d]}
   fi
   runs=$((runs + 1))
@@ -176,12 +179,8 @@ while [ "$(now)" -lt "$end" ]; do
       fault=${faults[$((fault_index[$d] % ${#faults[@]}))]}
       fault_index[$d]=$((fault_index[$d] + 1))
       echo "$fault" >&$((10 + d))
-      if [[ $fault == next-result* ]]; then
-        pending_result[$d]=$fault
-      else
-        last_fault[$d]=$fault
-        last_fault_time[$d]=$t
-      fi
+      last_fault[$d]=$fault
+      last_fault_time[$d]=$t
       faults_survived=$((faults_survived + 1))
       printf '%s\t%s\t%s\n' "$((t - begin))" "$d" "$fault" >>"$work/faults.tsv"
       next_fault[$d]=$((t + 20 + RANDOM % 21))
