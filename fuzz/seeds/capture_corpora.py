@@ -16,6 +16,7 @@ import datetime
 import os
 import shutil
 import socket
+import sqlite3
 import struct
 import subprocess
 import sys
@@ -259,6 +260,38 @@ def hand_made(corpora):
     corpora.add("icmp_echo_reply", bytes([1]) + ip + bytes([3, 1]) + echo[2:])
 
 
+def registry_seed(corpora):
+    """A configuration store as the client keeps it: keys, strings, a number."""
+    folder = tempfile.mkdtemp(prefix="kaviro_registry_")
+    try:
+        path = os.path.join(folder, "registry.db")
+        db = sqlite3.connect(path)
+        db.executescript(
+            "CREATE TABLE keys(path TEXT PRIMARY KEY COLLATE NOCASE, parent TEXT COLLATE NOCASE, name TEXT);"
+            "CREATE INDEX keys_parent ON keys(parent);"
+            "CREATE TABLE vals(key TEXT COLLATE NOCASE, name TEXT COLLATE NOCASE, type INTEGER, data BLOB,"
+            " PRIMARY KEY(key, name));")
+        root = "Software\\Veldmark\\Kaviro\\1.0.0.0"
+        paths = ["Software", "Software\\Veldmark", "Software\\Veldmark\\Kaviro", root, root + "\\Storage Path",
+                 root + "\\Storage Path\\Video", root + "\\Storage Path\\Image", root + "\\Address Book",
+                 root + "\\Address Book\\Ethernet", root + "\\Address Book\\Ethernet\\DVR-01"]
+        for key in paths:
+            parent, _, name = key.rpartition("\\")
+            db.execute("INSERT INTO keys VALUES(?, ?, ?)", (key, parent, name))
+        values = [(root + "\\Storage Path\\Video", "SavePath01", 1, b"/home/op/video/"),
+                  (root + "\\Storage Path\\Image", "SavePath01", 1, b"/home/op/image/"),
+                  (root + "\\Address Book\\Ethernet\\DVR-01", "IP", 1, b"192.168.0.20"),
+                  (root + "\\Address Book\\Ethernet\\DVR-01", "Port", 4, struct.pack("<I", 4000)),
+                  (root + "\\Address Book\\Ethernet\\DVR-01", "UserName", 1, b"admin")]
+        db.executemany("INSERT INTO vals VALUES(?, ?, ?, ?)", values)
+        db.commit()
+        db.close()
+        with open(path, "rb") as f:
+            corpora.add("registry_values", f.read())
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 def minimise(build_fuzz, raw, kept):
     for harness in sorted(os.listdir(raw)):
         binary = os.path.join(build_fuzz, "fuzz", "fuzz_" + harness)
@@ -281,6 +314,7 @@ def main():
         corpora = Corpora(raw)
         capture(build_release, corpora)
         hand_made(corpora)
+        registry_seed(corpora)
         minimise(build_fuzz, raw, os.path.join(ROOT, "fuzz", "corpus"))
     finally:
         shutil.rmtree(raw, ignore_errors=True)
