@@ -192,6 +192,8 @@ def capture(build_release, corpora):
                 corpora.add("stream_session", bytes([0x0D, 3]) + b"".join(p[20:] for _, p in whole[1:40]))
             if offset == 2:
                 corpora.add("file_download_session", from_dvr)
+            if offset == 0:
+                corpora.add("live_command_port", from_dvr)
             if offset == 0 and from_client:
                 corpora.add("dvremu_client_bytes", from_client[from_client.find(b"TOLVA", 12):])
             # Each reply payload before every decoder: the merge keeps what adds coverage.
