@@ -157,6 +157,14 @@ finish_client() {
   if [ "$fault" != none ] && ! grep -qw -- "$code" <<<"$(expected_codes "$fault")"; then
     fail "dvr $d run ${run_count[$d]}: exit $code after '$fault' ($message)"
   fi
+  # Each ending says what happened and what was kept.
+  case "$code" in
+    0) [ -z "$message" ] || fail "dvr $d run ${run_count[$d]}: exit 0 with '$message'" ;;
+    15) [[ $message == "kaviroctl: connection lost after "*" s; kept "*" files, "*" bytes" ]] ||
+      fail "dvr $d run ${run_count[$d]}: exit 15 with '$message'" ;;
+    8) [[ $message == "kaviroctl: the DVR's administrator is using it after "*"; kept "*" files, "*" bytes" ]] ||
+      fail "dvr $d run ${run_count[$d]}: exit 8 with '$message'" ;;
+  esac
   client_pid[$d]=0
 }
 
@@ -190,7 +198,11 @@ while [ "$(now)" -lt "$end" ]; do
     line="$((t - begin))"
     for ((d = 0; d < dvrs; d++)); do
       line+=" dvr$d:$(sample "${dvr_pid[$d]}" | tr ' ' ,)"
-      [ "${client_pid[$d]}" = 0 ] || line+=" ctl$d:$(sample "${client_pid[$d]}" | tr ' ' ,)"
+      # The recorder runs under time(1), which keeps its peak memory.
+      if [ "${client_pid[$d]}" != 0 ]; then
+        recorder=$(pgrep -P "${client_pid[$d]}" | head -n 1 || true)
+        [ -z "$recorder" ] || line+=" ctl$d:$(sample "$recorder" | tr ' ' ,)"
+      fi
     done
     echo "$line" >>"$work/samples.tsv"
     next_sample=$((t + 10))
