@@ -230,7 +230,10 @@ std::optional<std::string> RegistryKey::SubKeyName(size_t index) const {
   BindText(stmt.get(), 1, path_);
   sqlite3_bind_int64(stmt.get(), 2, static_cast<sqlite3_int64>(index));
   if (sqlite3_step(stmt.get()) != SQLITE_ROW) return std::nullopt;
-  return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)));
+  // A row another program left without a name names no key.
+  const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+  if (name == nullptr) return std::nullopt;
+  return std::string(name);
 }
 
 size_t RegistryKey::SubKeyCount() const {

@@ -155,6 +155,30 @@ TEST_F(RegistryTest, SubKeysEnumerateInRegistryOrderAndDeleteRefusesParents) {
   EXPECT_NE(RegistryKey::Delete("Book\\Ethernet\\beta"), 0);
 }
 
+// A store edited by another program may hold rows the client never writes:
+// a key without a name, a value without data. They read as missing or empty.
+TEST_F(RegistryTest, RowsAnotherProgramLeftWithoutNameOrDataReadAsNothing) {
+  auto book = RegistryKey::Create("Book\\Ethernet\\DVR-01");
+  ASSERT_TRUE(book);
+  ASSERT_EQ(book->WriteString("IP", "10.0.0.1"), 0);
+  ASSERT_EQ(book->WriteNumber("Port", 4000), 0);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(RegistryFilePath().c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "UPDATE keys SET name = NULL WHERE path = 'Book\\Ethernet\\DVR-01';"
+                         "UPDATE vals SET data = NULL WHERE name = 'IP';",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+
+  auto list = RegistryKey::Open("Book\\Ethernet");
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->SubKeyCount(), 1u);
+  EXPECT_FALSE(list->SubKeyName(0));
+  EXPECT_EQ(book->ReadString("IP"), "");
+  EXPECT_EQ(book->ReadNumber("Port"), 4000u);
+}
+
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
   ASSERT_TRUE(RegistryKey::Create("Shared"));
   constexpr int kWrites = 40;

@@ -4,15 +4,20 @@
 
 #include <QCoreApplication>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
 #include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/ctl_commands.h"
 #include "client/kaviroctl/interrupt.h"
+#include "client/media/engine/byte_source.h"
+#include "client/media/engine/recorded_media.h"
 #include "protocol/command_codes.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "tools/dvremu/file_port.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace kaviroctl {
 namespace {
@@ -154,6 +159,38 @@ TEST_F(DownloadCommandTest, InterruptCancelsAndKeepsWhatCame) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(std::filesystem::file_size(files[0]), 2 * dvremu::FileConnection::kChunkSize + 5);
   EXPECT_TRUE(out_.str().empty());
+}
+
+// A disk that fills mid-download: the write failure is the exit, the file
+// keeps the whole chunks before it and its trailer, and plays; the DVR and
+// the next download go on.
+TEST_F(DownloadCommandTest, ADiskThatFillsEndsWithTheWriteFailureAndKeepsAPlayableFile) {
+  StartDvr();
+  const auto chunk = dvremu::FileConnection::kChunkSize;
+  int code;
+  {
+    vistrel::test::FileSizeLimit full(static_cast<long long>(2 * chunk + 1000));
+    code = Download(0, file_->duration_s);
+  }
+  EXPECT_EQ(code, static_cast<int>(Outcome::kWriteFailed)) << err_.str();
+  EXPECT_NE(err_.str().find("Can't write the download file "), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find(": File too large"), std::string::npos) << err_.str();
+  EXPECT_TRUE(out_.str().empty()) << "a cut file is not reported as saved";
+  const auto files = Files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(std::filesystem::file_size(files[0]), 2 * chunk + 5);
+
+  std::ifstream in(files[0], std::ios::binary);
+  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  media::MemoryByteSource source(bytes);
+  media::RecordedMedia recording;
+  std::string error;
+  ASSERT_TRUE(media::ReadRecordFile(source, 0, &recording, &error)) << error;
+  EXPECT_FALSE(recording.pictures.empty());
+  for (const auto& picture : recording.pictures) EXPECT_LE(picture.offset + picture.length, 2 * chunk);
+
+  std::filesystem::remove(files[0]);
+  ASSERT_EQ(Download(0, 5), 0) << err_.str();
 }
 
 }  // namespace

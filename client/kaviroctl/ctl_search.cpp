@@ -153,12 +153,23 @@ int Play(SearchLink& link, const SearchOptions& options, CtlReport& report, std:
       return static_cast<int>(Outcome::kFailed);
     }
   }
-  PumpEvents([&] { return !link.connected(); }, std::chrono::seconds(options.seconds));
+  // A write that fails ends the run, as for a live recording.
+  const int session = viewer.session().index();
+  auto write_failure = [&] { return options.record ? link.engine().RecordingFailureText(session) : std::string(); };
+  PumpEvents([&] { return !link.connected() || !write_failure().empty(); }, std::chrono::seconds(options.seconds));
   const bool stayed = link.connected();
   if (viewer.recording()) viewer.ToggleRecording();
+  const std::string failure = write_failure();
 
   // The recording's files first, before the pictures join them in the folder.
-  if (options.record) ListRecordedFiles(options.out, report);
+  if (options.record) {
+    const RecordedFiles files = ListRecordedFiles(options.out, report);
+    if (!failure.empty()) {
+      err << "kaviroctl: " << OutcomeText(Outcome::kWriteFailed) << ": " << failure << "\n"
+          << "kaviroctl: kept " << files.count << " files, " << files.bytes << " bytes, whole pictures only\n";
+      return static_cast<int>(Outcome::kWriteFailed);
+    }
+  }
   int code = 0;
   if (!options.out.empty()) code = WritePictures(link, options.out, report, err);
   if (code != 0) return code;

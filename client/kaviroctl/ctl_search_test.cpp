@@ -15,6 +15,7 @@
 #include <sstream>
 #include <thread>
 
+#include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/ctl_commands.h"
 #include "tools/dvremu/dvr_emulator.h"
 #include "viewer_control/engine/testing/engine_test_support.h"
@@ -127,6 +128,29 @@ TEST_F(SearchCtlTest, SearchListsTheRecordedDaysAndTheFilesOfADay) {
     ++listed;
   }
   EXPECT_EQ(listed, __builtin_popcount(mask));
+}
+
+// A disk that fills while a playback is recorded ends the run with the
+// write failure instead of a success; the files keep whole pictures.
+TEST_F(SearchCtlTest, PlayRecordEndsWithTheWriteFailureWhenTheDiskFills) {
+  int code;
+  {
+    vistrel::test::FileSizeLimit full(64 * 1024);
+    code = Run(Play({"--seconds", "30", "--record", "--out", dir_.string()}));
+  }
+  EXPECT_EQ(code, static_cast<int>(Outcome::kWriteFailed)) << err_.str();
+  const std::string errors = err_.str();
+  EXPECT_NE(errors.find("kaviroctl: recording write failed: "), std::string::npos) << errors;
+  EXPECT_NE(errors.find(".rmp: File too large"), std::string::npos) << errors;
+  EXPECT_NE(errors.find(", whole pictures only\n"), std::string::npos) << errors;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_)) {
+    if (entry.path().extension() != ".rmp") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::vector<uint8_t> rmp(std::istreambuf_iterator<char>(in), {});
+    if (rmp.size() <= 24) continue;
+    const auto pictures = vistrel::test::RecordedPictures(rmp);
+    EXPECT_EQ(vistrel::test::DecodableRecordedPictures(rmp), static_cast<int>(pictures.size())) << entry.path();
+  }
 }
 
 TEST_F(SearchCtlTest, PlayShowsEveryChannelAndRecordsPlayFilesThatDecode) {

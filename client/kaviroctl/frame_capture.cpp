@@ -63,6 +63,9 @@ PictureSaved SaveChannelPicture(const QImage& image, int channel, const std::str
   std::snprintf(name, sizeof name, "ch%02d.png", channel);
   const std::string path = (std::filesystem::path(folder) / name).string();
   if (!image.save(QString::fromStdString(path), "PNG")) {
+    // No half picture is left behind (a full disk).
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
     err << "kaviroctl: cannot write " << path << "\n";
     return PictureSaved::kFailed;
   }

@@ -2,6 +2,7 @@
 // for scripts and health checks.
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
     }
   }
   kaviroctl::CatchInterrupts();
+  // A file grown to the size limit is a failed write, reported as one, not a kill.
+  std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication app(argc, argv);
   return kaviroctl::RunCommand(args, std::cout, std::cerr);
 }

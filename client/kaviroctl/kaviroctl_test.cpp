@@ -15,6 +15,7 @@
 
 #include "client/kaviroctl/console_ui.h"
 #include "client/kaviroctl/ctl_commands.h"
+#include "client/kaviroctl/frame_capture.h"
 #include "client/kaviroctl/interrupt.h"
 #include "platform/tcp_socket.h"
 #include "protocol/command_codes.h"
@@ -118,6 +119,26 @@ TEST_F(KaviroctlTest, SnapshotWritesOneDistinctPicturePerChannel) {
   for (size_t a = 0; a < images.size(); ++a) {
     for (size_t b = a + 1; b < images.size(); ++b) EXPECT_NE(images[a], images[b]);
   }
+}
+
+TEST_F(KaviroctlTest, ASnapshotThatCannotBeWrittenWholeLeavesNoFile) {
+  QImage noise(352, 240, QImage::Format_RGB888);
+  uint32_t seed = 1;
+  for (int y = 0; y < noise.height(); ++y) {
+    for (int x = 0; x < noise.width(); ++x) {
+      seed = seed * 1103515245u + 12345u;
+      noise.setPixel(x, y, seed >> 8);
+    }
+  }
+  std::filesystem::create_directories(dir_);
+  PictureSaved saved;
+  {
+    vistrel::test::FileSizeLimit full(4096);
+    saved = SaveChannelPicture(noise, 1, dir_.string(), out_, err_);
+  }
+  EXPECT_EQ(saved, PictureSaved::kFailed);
+  EXPECT_NE(err_.str().find("kaviroctl: cannot write "), std::string::npos) << err_.str();
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "ch01.png")) << "half a picture stays behind";
 }
 
 std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {

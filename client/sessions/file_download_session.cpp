@@ -331,6 +331,11 @@ void CFileDownloadSession::OnFileData(std::span<const uint8_t> payload) {
     std::lock_guard guard(file_lock_);
     if (file_ < 0) return;  // cancelled or finished: nothing more is stored
     error = WriteAll(file_, payload.data(), payload.size());
+    // A full disk may have taken part of the data: back to the last whole
+    // write, so that the trailer follows the data as in any other file.
+    if (error != 0 && ftruncate(file_, static_cast<off_t>(received_)) == 0) {
+      lseek(file_, static_cast<off_t>(received_), SEEK_SET);
+    }
     path = path_;
     if (error == 0) {
       received_ += payload.size();

@@ -66,8 +66,14 @@ class Fd {
   int fd_;
 };
 
-// Traces what came back; any datagram counts as a reply.
-void DecodeReply(const uint8_t* data, size_t size, bool with_ip_header, const sockaddr_in& from, uint16_t identifier) {
+}  // namespace
+
+namespace sessions {
+
+void TraceEchoReply(std::span<const uint8_t> datagram, bool with_ip_header, const sockaddr_in& from,
+                    uint16_t identifier) {
+  const uint8_t* data = datagram.data();
+  const size_t size = datagram.size();
   char sender[INET_ADDRSTRLEN] = "";
   inet_ntop(AF_INET, &from.sin_addr, sender, sizeof sender);
   const size_t ip_length = with_ip_header && size > 0 ? (data[0] & 0x0F) * 4u : 0u;
@@ -93,7 +99,7 @@ void DecodeReply(const uint8_t* data, size_t size, bool with_ip_header, const so
         static_cast<int>(TickCountMs() - sent));
 }
 
-}  // namespace
+}  // namespace sessions
 
 int ping_trace(const std::string& address, int timeout_ms, int count, int cancel_fd) {
   sockaddr_in destination{};
@@ -169,7 +175,7 @@ int ping_trace(const std::string& address, int timeout_ms, int count, int cancel
       Trace("recvfrom failed: %d", error);
       return -1;
     }
-    DecodeReply(receive_buffer.data(), static_cast<size_t>(received), with_ip_header, from, identifier);
+    sessions::TraceEchoReply({receive_buffer.data(), static_cast<size_t>(received)}, with_ip_header, from, identifier);
     return 1;
   }
   return 0;

@@ -2,6 +2,8 @@
 // requests to the DVR, reporting whether anything came back.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -19,6 +21,11 @@ uint16_t InternetChecksum(std::span<const uint8_t> bytes);
 // The 44-byte echo request: type 8, code 0, checksum, identifier, sequence,
 // send time (host order) and 32 bytes of 'E'.
 EchoRequest BuildEchoRequest(uint16_t identifier, uint16_t sequence, uint32_t send_time_ms);
+
+// Traces what came back from `from`; any datagram counts as a reply. A raw
+// socket's datagram starts with the IP header, whose length it gives itself.
+void TraceEchoReply(std::span<const uint8_t> datagram, bool with_ip_header, const sockaddr_in& from,
+                    uint16_t identifier);
 
 }  // namespace sessions
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -144,6 +145,9 @@ int main(int argc, char** argv) {
     Usage(stdout);
     return 0;
   }
+  // A file grown to the size limit is a failed write the operator is told
+  // about, not a kill.
+  std::signal(SIGXFSZ, SIG_IGN);
   shell::ApplyWindowScale();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Kaviro");

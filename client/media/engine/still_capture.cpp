@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 
 namespace media {
 namespace {
@@ -37,10 +36,6 @@ std::string Escaped(const std::string& text) {
   }
   return out;
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 }  // namespace
 
@@ -134,10 +129,14 @@ bool WriteBmp(const std::string& path, const CapturedPixels& image, int bit_coun
     return false;
   }
   const std::vector<uint8_t> bytes = EncodeBmp(image, bit_count);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wbx"));
+  std::FILE* file = std::fopen(path.c_str(), "wbx");
   if (!file) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  return std::fflush(file.get()) == 0 && ok;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool closed = std::fclose(file) == 0;
+  // Half a bitmap is no picture: a full disk leaves no file rather than a
+  // broken one in the save-file list.
+  if (!written || !closed) std::remove(path.c_str());
+  return written && closed;
 }
 
 std::string SizeInKb(uint64_t bytes) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "client/media/engine/testing/media_test_support.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace media {
 namespace {
@@ -85,6 +86,20 @@ TEST(StillCapture, CapturesInOneMinuteTakeTheNextFreeSuffix) {
   test::WriteFile(dir + "202612091405_0.png", {1});
   EXPECT_EQ(CaptureFileName(dir, local), dir + "202612091405_1.bmp");
   EXPECT_FALSE(WriteBmp(dir + "missing/x.bmp", Picture(4, 4), 24));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(StillCapture, ADiskThatFillsLeavesNoHalfBitmap) {
+  const std::string dir = test::TestFolder();
+  const std::string path = dir + "/full.bmp";
+  {
+    vistrel::test::FileSizeLimit full(1000);
+    EXPECT_FALSE(WriteBmp(path, Picture(64, 64), 24));
+  }
+  EXPECT_FALSE(std::filesystem::exists(path)) << "a cut bitmap stays behind";
+  // With room again the same name is free and the picture whole.
+  ASSERT_TRUE(WriteBmp(path, Picture(64, 64), 24));
+  EXPECT_FALSE(QImage(QString::fromStdString(path), "BMP").isNull());
   std::filesystem::remove_all(dir);
 }
 
