@@ -132,9 +132,10 @@ TEST_F(KaviroctlTest, ASnapshotThatCannotBeWrittenWholeLeavesNoFile) {
   }
   std::filesystem::create_directories(dir_);
   PictureSaved saved;
+  CtlReport report(out_, false);
   {
     vistrel::test::FileSizeLimit full(4096);
-    saved = SaveChannelPicture(noise, 1, dir_.string(), out_, err_);
+    saved = SaveChannelPicture(noise, 1, dir_.string(), report, err_);
   }
   EXPECT_EQ(saved, PictureSaved::kFailed);
   EXPECT_NE(err_.str().find("kaviroctl: cannot write "), std::string::npos) << err_.str();
