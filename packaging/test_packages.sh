@@ -46,11 +46,13 @@ grep -q libqt6widgets6 <<<"$(dpkg-deb -f "$scratch/out/kaviro_${version}_"*.deb 
 
 export QT_QPA_PLATFORM=offscreen
 bin=$root/usr/bin
-"$bin/kaviro" --version | grep -q "^kaviro Ver\. $version (" || fail "kaviro --version"
-"$bin/kaviroctl" --help | grep -q "^Usage: kaviroctl" || fail "kaviroctl --help"
-"$bin/dvremu" --help | grep -q "^Usage: dvremu" || fail "dvremu --help"
+# Whole outputs are read first: grep -q stops at its match, and the program
+# still writing would end on SIGPIPE.
+grep -q "^kaviro Ver\. $version (" <<<"$("$bin/kaviro" --version)" || fail "kaviro --version"
+grep -q "^Usage: kaviroctl" <<<"$("$bin/kaviroctl" --help)" || fail "kaviroctl --help"
+grep -q "^Usage: dvremu" <<<"$("$bin/dvremu" --help)" || fail "dvremu --help"
 for program in kaviro-setup bootmon tarvek vistrel-view; do
-  "$bin/$program" --version | grep -q "^$program Ver\. $version (" || fail "$program --version"
+  grep -q "^$program Ver\. $version (" <<<"$("$bin/$program" --version)" || fail "$program --version"
 done
 # The private library is found beside the programs, not in the build tree.
 private=$(find "$root/usr/lib" -name libvistrel.so)

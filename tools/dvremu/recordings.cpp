@@ -66,7 +66,10 @@ void Recordings::Generate(uint32_t seed, const std::tm& now, int days, const Vid
     // One generator per day, so that a day's files do not depend on how many
     // days are generated before it.
     std::mt19937 random(seed * 2654435761u + static_cast<uint32_t>(date.tm_year * 400 + date.tm_yday));
-    if (!is_today && random() % 10 >= 7) continue;
+    // Yesterday always holds a finished file of two minutes or more, so that
+    // a client finds one to play whatever the date.
+    const bool is_yesterday = back == 1;
+    if (!is_today && random() % 10 >= 7 && !is_yesterday) continue;
     const int last_hour = is_today ? now.tm_hour : 24;
     std::vector<int> hours;
     const int wanted = 2 + static_cast<int>(random() % 4);
@@ -95,7 +98,8 @@ void Recordings::Generate(uint32_t seed, const std::tm& now, int days, const Vid
     for (int hour : hours) {
       const int minute = static_cast<int>(random() % 30);
       const int second = static_cast<int>(random() % 60);
-      const int duration = 60 + static_cast<int>(random() % 660);
+      int duration = 60 + static_cast<int>(random() % 660);
+      if (is_yesterday && hour == hours.front()) duration = std::max(duration, 120);
       add(hour, minute, second, duration, false);
     }
     if (is_today) {

@@ -31,6 +31,26 @@ class RecordingsTest : public ::testing::Test {
 };
 std::unique_ptr<VideoSource> RecordingsTest::video_;
 
+// Clients and their tests play yesterday's files: no date may leave it bare.
+TEST_F(RecordingsTest, YesterdayHoldsAFinishedFileOfTwoMinutesOnEveryDate) {
+  std::tm now = Noon();
+  for (int day = 0; day < 400; ++day, ++now.tm_mday) {
+    std::tm date = now;
+    std::mktime(&date);
+    Recordings recordings;
+    recordings.Generate(1, date, 3, *video_);
+    std::tm yesterday = date;
+    --yesterday.tm_mday;
+    std::mktime(&yesterday);
+    bool found = false;
+    for (const RecordFile* file :
+         recordings.Day(yesterday.tm_year + 1900, yesterday.tm_mon + 1, yesterday.tm_mday)) {
+      found = found || (!file->still_recording && file->duration_s >= 120);
+    }
+    EXPECT_TRUE(found) << std::asctime(&date);
+  }
+}
+
 TEST_F(RecordingsTest, GenerationIsDeterministicAndEndsWithAFileStillRecording) {
   Recordings a, b, c;
   a.Generate(5, Noon(), 60, *video_);
