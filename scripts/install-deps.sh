@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-multimedia-dev poppler-utils
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libpostproc-dev ffmpeg
   libsqlite3-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev valgrind
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   qt6-svg-dev help2man bash-completion lintian desktop-file-utils appstream
 )
