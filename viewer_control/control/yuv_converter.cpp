@@ -106,8 +106,19 @@ bool HaveSsse3() {
 #endif
 }
 
+bool HaveAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+#else
+  return false;
+#endif
+}
+
 void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
-  if (HaveSsse3()) {
+  if (HaveAvx2()) {
+    ConvertToBgr24Avx2(picture, out, out_pitch);
+  } else if (HaveSsse3()) {
     ConvertToBgr24Ssse3(picture, out, out_pitch);
   } else if (HaveSse2()) {
     ConvertToBgr24Sse2(picture, out, out_pitch);

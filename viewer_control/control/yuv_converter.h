@@ -22,12 +22,14 @@ namespace vistrel {
 // least width * 3 bytes.
 void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 
-// The two paths, for tests and the benchmark; ConvertToBgr24 takes the vector
-// fastest one the processor has (SSSE3, else SSE2).
+// Each path, for tests and the benchmark; ConvertToBgr24 takes the fastest
+// one the processor has (AVX2, else SSSE3, else SSE2).
 void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 void ConvertToBgr24Sse2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 void ConvertToBgr24Ssse3(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+void ConvertToBgr24Avx2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 bool HaveSse2();
 bool HaveSsse3();
+bool HaveAvx2();
 
 }  // namespace vistrel
