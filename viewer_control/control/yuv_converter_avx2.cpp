@@ -60,6 +60,44 @@ inline Chroma ChromaTerms(const uint8_t* u, const uint8_t* v) {
   return c;
 }
 
+struct Bgr24Store {
+  static constexpr int kBytesPerPixel = 3;
+  static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out);
+  static void Tail(const PlanarPicture& p, int row, int from, uint8_t* out_row) {
+    kernel::ConvertRowTail(p, row, from, p.width, out_row);
+  }
+};
+
+// Evens then odds back to pixel order, then B G R A dwords.
+struct BgraStore {
+  static constexpr int kBytesPerPixel = 4;
+  static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
+    const __m256i order = _mm256_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15, 0, 8, 1, 9, 2, 10, 3,
+                                           11, 4, 12, 5, 13, 6, 14, 7, 15);
+    b = _mm256_shuffle_epi8(b, order);
+    g = _mm256_shuffle_epi8(g, order);
+    r = _mm256_shuffle_epi8(r, order);
+    const __m256i alpha = _mm256_set1_epi8(-1);
+    const __m256i bg_lo = _mm256_unpacklo_epi8(b, g);
+    const __m256i bg_hi = _mm256_unpackhi_epi8(b, g);
+    const __m256i ra_lo = _mm256_unpacklo_epi8(r, alpha);
+    const __m256i ra_hi = _mm256_unpackhi_epi8(r, alpha);
+    const __m256i p0 = _mm256_unpacklo_epi16(bg_lo, ra_lo);  // pixels 0-3 | 16-19
+    const __m256i p4 = _mm256_unpackhi_epi16(bg_lo, ra_lo);
+    const __m256i p8 = _mm256_unpacklo_epi16(bg_hi, ra_hi);
+    const __m256i p12 = _mm256_unpackhi_epi16(bg_hi, ra_hi);
+    auto* dst = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(dst, _mm256_permute2x128_si256(p0, p4, 0x20));
+    _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(p8, p12, 0x20));
+    _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(p0, p4, 0x31));
+    _mm256_storeu_si256(dst + 3, _mm256_permute2x128_si256(p8, p12, 0x31));
+  }
+  static void Tail(const PlanarPicture& p, int row, int from, uint8_t* out_row) {
+    kernel::ConvertRowTailBgra(p, row, from, p.width, out_row);
+  }
+};
+
+template <typename Store>
 inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& c, uint8_t* out) {
   const __m256i y8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
   const __m256i even = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74));
@@ -67,6 +105,10 @@ inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& c, uint8_t* out) {
   const __m256i r = Pack(_mm256_adds_epi16(even, c.red), _mm256_adds_epi16(odd, c.red));
   const __m256i g = Pack(_mm256_sub_epi16(even, c.green), _mm256_sub_epi16(odd, c.green));
   const __m256i b = Pack(_mm256_adds_epi16(even, c.blue), _mm256_adds_epi16(odd, c.blue));
+  Store::Write(b, g, r, out);
+}
+
+void Bgr24Store::Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
   __m256i regs[3];
   for (int reg = 0; reg < 3; ++reg) {
     const auto* m = reinterpret_cast<const __m256i*>(kMasks.bytes[reg]);
@@ -81,9 +123,8 @@ inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& c, uint8_t* out) {
   _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(regs[1], regs[2], 0x31));
 }
 
-}  // namespace
-
-void ConvertToBgr24Avx2(const PlanarPicture& p, uint8_t* out, int out_pitch) {
+template <typename Store>
+void ConvertPicture(const PlanarPicture& p, uint8_t* out, int out_pitch) {
   for (int row = 0; row < p.height; row += 2) {
     const bool pair = row + 1 < p.height;
     const uint8_t* y0 = p.y + static_cast<ptrdiff_t>(row) * p.y_pitch;
@@ -95,12 +136,22 @@ void ConvertToBgr24Avx2(const PlanarPicture& p, uint8_t* out, int out_pitch) {
     int x = 0;
     for (; x + 32 <= p.width; x += 32) {
       const Chroma c = ChromaTerms(u + x / 2, v + x / 2);
-      ThirtyTwoPixels(y0 + x, c, out0 + x * 3);
-      if (pair) ThirtyTwoPixels(y1 + x, c, out1 + x * 3);
+      ThirtyTwoPixels<Store>(y0 + x, c, out0 + x * Store::kBytesPerPixel);
+      if (pair) ThirtyTwoPixels<Store>(y1 + x, c, out1 + x * Store::kBytesPerPixel);
     }
-    kernel::ConvertRowTail(p, row, x, p.width, out0);
-    if (pair) kernel::ConvertRowTail(p, row + 1, x, p.width, out1);
+    Store::Tail(p, row, x, out0);
+    if (pair) Store::Tail(p, row + 1, x, out1);
   }
+}
+
+}  // namespace
+
+void ConvertToBgr24Avx2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  ConvertPicture<Bgr24Store>(picture, out, out_pitch);
+}
+
+void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  ConvertPicture<BgraStore>(picture, out, out_pitch);
 }
 
 }  // namespace vistrel

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -144,6 +146,58 @@ TEST(YuvConverter, EveryByteValueAgreesAgainstEachChromaExtreme) {
   }
   if (!HaveAvx2()) GTEST_SKIP() << "no AVX2 here";
   EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Avx2));
+}
+
+TEST(YuvConverter, BgraMatchesTheBgr24BytesWithOpaqueAlpha) {
+  std::mt19937 random(19);
+  for (auto [w, h] : {std::pair{352, 240}, std::pair{1, 1}, std::pair{31, 3}, std::pair{33, 5}, std::pair{95, 7}}) {
+    Planes planes(w, h, 3);
+    for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+      for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+    }
+    const auto bgr = Convert(planes, ConvertToBgr24Scalar);
+    std::vector<uint8_t> expected(static_cast<size_t>(w) * h * 4);
+    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+      std::copy_n(bgr.begin() + static_cast<ptrdiff_t>(i * 3), 3, expected.begin() + static_cast<ptrdiff_t>(i * 4));
+      expected[i * 4 + 3] = 255;
+    }
+    auto convert = [&](void (*path)(const PlanarPicture&, uint8_t*, int)) {
+      std::vector<uint8_t> out(expected.size(), 0xAA);
+      path(planes.picture(), out.data(), w * 4);
+      return out;
+    };
+    EXPECT_EQ(expected, convert(ConvertToBgraScalar)) << w << "x" << h;
+    EXPECT_EQ(expected, convert(ConvertToBgra)) << w << "x" << h;
+    if (HaveAvx2()) {
+      EXPECT_EQ(expected, convert(ConvertToBgraAvx2)) << w << "x" << h;
+    }
+  }
+}
+
+TEST(YuvConverter, CellLinesPickTheNearestColumnsAtEveryCellSize) {
+  std::mt19937 random(5);
+  Planes planes(352, 240, 8);
+  for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+    for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+  }
+  std::vector<uint8_t> full(static_cast<size_t>(352) * 240 * 4);
+  ConvertToBgraScalar(planes.picture(), full.data(), 352 * 4);
+  // Smaller, equal and larger than the picture, odd widths among them.
+  for (int cell_width : {1, 87, 176, 234, 351, 352, 353, 704}) {
+    std::vector<int> columns(static_cast<size_t>(cell_width));
+    for (int x = 0; x < cell_width; ++x) columns[static_cast<size_t>(x)] = x * 352 / cell_width;
+    std::vector<uint32_t> out(columns.size() + 1, 0xDEADBEEFu);
+    for (int line : {0, 1, 119, 239}) {
+      ConvertLineToCell(planes.picture(), line, columns.data(), cell_width, out.data());
+      for (int x = 0; x < cell_width; ++x) {
+        uint32_t expected = 0;
+        std::memcpy(&expected, full.data() + (static_cast<size_t>(line) * 352 + columns[static_cast<size_t>(x)]) * 4,
+                    4);
+        ASSERT_EQ(out[static_cast<size_t>(x)], expected) << cell_width << " wide, line " << line << ", x " << x;
+      }
+      EXPECT_EQ(out.back(), 0xDEADBEEFu) << "wrote past the cell";
+    }
+  }
 }
 
 }  // namespace
