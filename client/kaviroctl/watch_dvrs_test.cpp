@@ -107,8 +107,8 @@ TEST_F(WatchDvrsTest, ADropOfOneDvrLeavesTheOtherAloneAndIsReconnected) {
   EXPECT_EQ(other_connections, 1u);
   // Every line says which DVR it came from.
   const std::string out = out_.str();
-  EXPECT_NE(out.find(" " + Tag(0) + " log: [NOTICE] DVR 1 Reconnect attempt 1"), std::string::npos) << out;
-  EXPECT_NE(out.find(" " + Tag(1) + " log: "), std::string::npos) << out;
+  EXPECT_NE(out.find(Tag(0) + " log: [NOTICE] DVR 1 Reconnect attempt 1"), std::string::npos) << out;
+  EXPECT_NE(out.find(Tag(1) + " log: "), std::string::npos) << out;
 }
 
 // A DVR taken over by its administrator is not reconnected; the watch of the
