@@ -108,17 +108,17 @@ void RgbVideoView::ChannelClosed(int slot) {
 }
 
 int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
-  // The planes are copied outside the lock (a fraction of a conversion) and
-  // converted straight into the cell when composed, hidden cells not at all;
-  // a layout change converts the kept planes, so it shows the current picture.
-  Surface& pending = pending_[slot];
-  Keep(picture, &pending);
-  pending.date_text.assign(date_text);
-  pending.present = true;
+  // The planes are kept (one set per slot: copying them under the lock costs
+  // a fraction of the conversion done under it anyway) and converted straight
+  // into the cell when composed, hidden cells not at all; a layout change
+  // converts the kept planes, so it shows the current picture.
   QRect area;
   {
     std::lock_guard lock(lock_);
-    std::swap(surfaces_[slot], pending);
+    Surface& surface = surfaces_[slot];
+    Keep(picture, &surface);
+    surface.date_text.assign(date_text);
+    surface.present = true;
     area = ComposeCellLocked(slot + 1);
   }
   if (!area.isEmpty()) RequestUpdate(area);
