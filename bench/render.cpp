@@ -1,14 +1,20 @@
 // The RGB mode's picture path, measured against libswscale in the same run on
-// the same planes: conversion alone at 352x240 and 704x480 (ours to BGR24;
-// libswscale to BGR24 and to BGRA), then the all-in cost of 16 channels drawn
+// the same planes: conversion alone at 352x240 and 704x480 (ours and
+// libswscale's, to BGR24 and to BGRA), then the all-in cost of 16 channels drawn
 // through the control's own view in each layout, the paints included. Times
 // are thread CPU time, the median of several repetitions. Last line:
-// "ratio <ours / libswscale>" for the BGR24 conversion at 352x240.
+// "ratio <ours / libswscale>", the worst of both sizes and both formats.
 //
-// With --callgrind a fixed number of pictures runs once, each stage in a
-// function of its own, so that `valgrind --tool=callgrind` and
-// `callgrind_annotate --inclusive=yes` give instruction counts per stage.
+// libswscale runs with SWS_POINT (neither SWS_ACCURATE_RND nor SWS_BITEXACT),
+// so that at equal sizes it takes its unscaled vector yuv420p to BGR path.
+//
+// With --callgrind a fixed number of pictures runs once per path and the
+// counts are dumped after each, labelled with the path:
+//   valgrind --tool=callgrind --instr-atstart=no bench/render --callgrind
+//   for f in callgrind.out.*.[0-9]*; do callgrind_annotate $f | grep -E 'Trigger|PROGRAM TOTALS'; done
+// (divide each total by the pictures the line names).
 #include <time.h>
+#include <valgrind/callgrind.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -79,10 +85,24 @@ double MedianMicroseconds(int repetitions, int pictures, const std::function<voi
   return samples[samples.size() / 2];
 }
 
-__attribute__((noinline)) void ConvertOurs(const std::vector<Picture>& pictures, int rounds, uint8_t* out) {
+using Converter = void (*)(const vistrel::PlanarPicture&, uint8_t*, int);
+
+__attribute__((noinline)) void ConvertOurs(Converter convert, const std::vector<Picture>& pictures, int rounds,
+                                           uint8_t* out, int bytes_per_pixel) {
   for (int r = 0; r < rounds; ++r) {
-    for (const Picture& p : pictures) vistrel::ConvertToBgr24(p.planes(), out, p.width * 3);
+    for (const Picture& p : pictures) convert(p.planes(), out, p.width * bytes_per_pixel);
   }
+}
+
+// Under callgrind, counts only `run`, dumped under `label`; else times it.
+double Measure(bool callgrind, int repetitions, int pictures, const char* label, const std::function<void()>& run) {
+  if (!callgrind) return MedianMicroseconds(repetitions, pictures, run);
+  CALLGRIND_ZERO_STATS;
+  CALLGRIND_START_INSTRUMENTATION;
+  run();
+  CALLGRIND_STOP_INSTRUMENTATION;
+  CALLGRIND_DUMP_STATS_AT(label);
+  return 0;
 }
 
 __attribute__((noinline)) void ConvertSwscale(SwsContext* sws, const std::vector<Picture>& pictures, int rounds,
@@ -123,7 +143,33 @@ int main(int argc, char** argv) {
     const std::vector<Picture> pictures = MakePictures(width, height);
     std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
     const int count = rounds * kSlots;
-    const double ours = MedianMicroseconds(repetitions, count, [&] { ConvertOurs(pictures, rounds, out.data()); });
+    char label[96];
+    struct Path {
+      const char* name;
+      Converter convert;
+      bool available;
+      int format;  // 0 BGR24, 1 BGRA
+    };
+    const Path paths[] = {{"AVX2", vistrel::ConvertToBgr24Avx2, vistrel::HaveAvx2(), 0},
+                          {"SSSE3", vistrel::ConvertToBgr24Ssse3, vistrel::HaveSsse3(), 0},
+                          {"SSE2", vistrel::ConvertToBgr24Sse2, vistrel::HaveSse2(), 0},
+                          {"chosen", vistrel::ConvertToBgr24, true, 0},
+                          {"AVX2", vistrel::ConvertToBgraAvx2, vistrel::HaveAvx2(), 1},
+                          {"chosen", vistrel::ConvertToBgra, true, 1}};
+    const char* format_names[2] = {"BGR24", "BGRA"};
+    double ours[2] = {0, 0};  // the chosen path's
+    for (const Path& path : paths) {
+      if (!path.available) continue;
+      std::snprintf(label, sizeof label, "convert %dx%d ours %s %s, %d pictures", width, height, path.name,
+                    format_names[path.format], count);
+      ours[path.format] = Measure(callgrind, repetitions, count, label, [&] {
+        ConvertOurs(path.convert, pictures, rounds, out.data(), path.format == 0 ? 3 : 4);
+      });
+      if (!callgrind) {
+        std::printf("convert %dx%d: ours %s %s %.1f us/picture\n", width, height, path.name, format_names[path.format],
+                    ours[path.format]);
+      }
+    }
     double sws_us[2] = {0, 0};
     const AVPixelFormat formats[2] = {AV_PIX_FMT_BGR24, AV_PIX_FMT_BGRA};
     for (int f = 0; f < 2; ++f) {
@@ -134,13 +180,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "render: libswscale refused the conversion\n");
         return 1;
       }
-      sws_us[f] = MedianMicroseconds(repetitions, count,
-                                     [&] { ConvertSwscale(sws, pictures, rounds, out.data(), f == 0 ? 3 : 4); });
+      std::snprintf(label, sizeof label, "convert %dx%d libswscale %s, %d pictures", width, height, format_names[f],
+                    count);
+      sws_us[f] = Measure(callgrind, repetitions, count, label,
+                          [&] { ConvertSwscale(sws, pictures, rounds, out.data(), f == 0 ? 3 : 4); });
       sws_freeContext(sws);
     }
-    std::printf("convert %dx%d: ours BGR24 %.1f us/picture, libswscale BGR24 %.1f, BGRA %.1f; ratio %.3f\n", width,
-                height, ours, sws_us[0], sws_us[1], ours / sws_us[0]);
-    if (width == 352) headline = ours / sws_us[0];
+    for (int f = 0; f < 2 && !callgrind; ++f) {
+      std::printf("convert %dx%d %s: ours %.1f us/picture, libswscale %.1f; ratio %.3f\n", width, height,
+                  format_names[f], ours[f], sws_us[f], ours[f] / sws_us[f]);
+      headline = std::max(headline, ours[f] / sws_us[f]);
+    }
 
     // All-in through the view at 704x480, each layout; drawing and painting
     // both inside the timed region.
@@ -153,7 +203,10 @@ int main(int argc, char** argv) {
       layout.per_row = per_row;
       layout.stream_mode = 1;
       view.SetLayout(layout);
-      const double all_in = MedianMicroseconds(repetitions, count, [&] { DrawAllIn(view, pictures, rounds); });
+      std::snprintf(label, sizeof label, "all-in %dx%d, %dx%d layout, %d pictures", width, height, per_row, per_row,
+                    count);
+      const double all_in = Measure(callgrind, repetitions, count, label, [&] { DrawAllIn(view, pictures, rounds); });
+      if (callgrind) continue;
       std::printf("all-in %dx%d, %dx%d layout: %.1f us/picture, 16 x 30 pictures/s = %.1f%% of one core\n", width,
                   height, per_row, per_row, all_in, all_in * 480 / 1e4);
     }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <system_error>
 
 #include "client/kaviroctl/ctl_download.h"
@@ -42,6 +43,7 @@ const char kUsageText[] =
     "             [--ms 500], or --preset N --go|--store [--channel N]\n"
     "  watch      print alarms and event-log lines for --seconds [--ack: acknowledge alarms]\n"
     "             [--reconnect: after a drop, reconnect with the client's back-off]\n"
+    "             [--dvr HOST:PORT ...: up to 4 DVRs in one process, lines tagged HOST:PORT]\n"
     "  search     log on in search mode (user admin): the recorded days of the month\n"
     "             [--month YYYY-MM], or the files of a day --date YYYY-MM-DD\n"
     "  play       --date YYYY-MM-DD --file INDEX [--from MM] [--speed 1|2|4|8|16] [--reverse]\n"
@@ -69,6 +71,8 @@ const char kUsageText[] =
     "options:\n"
     "  --host ADDRESS     the DVR's IPv4 address (127.0.0.1)\n"
     "  --port N           its command port (4000)\n"
+    "  --dvr HOST:PORT    watch: a DVR to watch, instead of --host and --port; repeat it\n"
+    "                     for up to 4 DVRs, each with its own session and back-off\n"
     "  --user NAME        user name (admin)\n"
     "  --password TEXT    password (required)\n"
     "  --seconds N        streaming time for probe and record (3)\n"
@@ -102,14 +106,20 @@ struct CtlOptions {
   bool has_date = false;
   SearchOptions search;
   DownloadRow download;
+  // watch --dvr: the DVRs as HOST:PORT, in the order given.
+  std::vector<std::pair<std::string, uint16_t>> dvrs;
+  bool has_host = false;
 };
+
+// The most DVRs one client watches, as the viewer's slots.
+constexpr size_t kMostWatchedDvrs = 4;
 
 // The options that take a value, for telling an unknown option from a bad value.
 // clang-format off
 constexpr const char* kValueOptions[] = {
     "--host", "--port", "--user", "--password", "--seconds", "--timeout", "--out", "--date", "--from", "--to",
     "--page", "--set", "--set-email", "--set-dvr-id", "--set-call-number", "--set-service-address", "--channel",
-    "--action", "--ms", "--preset", "--month", "--file", "--speed"};
+    "--action", "--ms", "--preset", "--month", "--file", "--speed", "--dvr"};
 // clang-format on
 
 bool IsValueOption(const std::string& flag) {
@@ -127,6 +137,15 @@ bool IsCommand(const std::string& command) {
 bool ParseNumber(const std::string& text, int low, int high, int* value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
   return error == std::errc() && end == text.data() + text.size() && *value >= low && *value <= high;
+}
+
+// "HOST:PORT" with a port the stream and file ports still fit above.
+bool ParseDvr(const std::string& text, std::vector<std::pair<std::string, uint16_t>>* dvrs) {
+  const size_t colon = text.rfind(':');
+  int port = 0;
+  if (colon == std::string::npos || colon == 0 || !ParseNumber(text.substr(colon + 1), 1, 65534, &port)) return false;
+  dvrs->emplace_back(text.substr(0, colon), static_cast<uint16_t>(port));
+  return true;
 }
 
 // "0xNN" or a decimal number up to 255.
@@ -224,8 +243,11 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::vecto
     sessions::CalendarDate month;
     if (flag == "--host") {
       options->target.host = value;
+      options->has_host = true;
     } else if (flag == "--port" && ParseNumber(value, 1, 65534, &number)) {
       options->target.port = static_cast<uint16_t>(number);
+      options->has_host = true;
+    } else if (flag == "--dvr" && ParseDvr(value, &options->dvrs)) {
     } else if (flag == "--user") {
       options->target.user = value;
     } else if (flag == "--password") {
@@ -281,6 +303,20 @@ bool Parse(const std::vector<std::string>& args, CtlOptions* options, std::vecto
   if (!IsCommand(options->command)) {
     *error = "unknown command " + options->command;
     return failed();
+  }
+  if (!options->dvrs.empty()) {
+    if (options->command != "watch") {
+      *error = "--dvr belongs to watch";
+      return failed();
+    }
+    if (options->has_host || options->target.modem) {
+      *error = "--dvr takes the place of --host, --port and --modem";
+      return failed();
+    }
+    if (options->dvrs.size() > kMostWatchedDvrs) {
+      *error = "at most 4 DVRs with --dvr";
+      return failed();
+    }
   }
   const ServiceOptions& service = options->service;
   if (options->command != "status" &&
@@ -425,6 +461,38 @@ int Download(const CtlOptions& options, CtlReport& report, std::ostream& err) {
   return DownloadRecord(record, download, report, err);
 }
 
+ServiceOptions ServiceOptionsOf(const CtlOptions& options) {
+  ServiceOptions service = options.service;
+  service.timeout = std::chrono::seconds(options.timeout);
+  service.seconds = options.seconds;
+  return service;
+}
+
+// watch --dvr: a link per DVR, each logged on in turn before the watch starts.
+int WatchDvrs(const CtlOptions& options, CtlReport& report, std::ostream& preamble, std::ostream& err) {
+  std::vector<std::unique_ptr<LiveLink>> links;
+  std::vector<WatchedDvr> watched;
+  for (const auto& [host, port] : options.dvrs) {
+    const std::string tag = host + ":" + std::to_string(port);
+    LinkTarget target = options.target;
+    target.host = host;
+    target.port = port;
+    links.push_back(std::make_unique<LiveLink>(!options.verbose));
+    const Outcome outcome = links.back()->Connect(target, std::chrono::seconds(options.timeout));
+    if (const int signal = InterruptSignal()) return Interrupted(signal, err);
+    if (outcome != Outcome::kOk) {
+      err << "kaviroctl: " << tag << ": " << OutcomeText(outcome) << "\n";
+      return static_cast<int>(outcome);
+    }
+    preamble << tag << ": logon: accepted, channels: " << links.back()->channel_count() << "\n";
+    watched.push_back(WatchedDvr{links.back().get(), tag});
+  }
+  const int code = RunWatch(watched, ServiceOptionsOf(options), report, err);
+  for (auto& link : links) link->Disconnect();
+  if (const int signal = InterruptSignal()) return Interrupted(signal, err);
+  return code;
+}
+
 int RunOnDvr(const CtlOptions& options, CtlReport& report, std::ostream& err) {
   const bool makes_files = options.command == "snapshot" || options.command == "record" ||
                            (options.command == "play" && !options.out.empty());
@@ -447,6 +515,7 @@ int RunOnDvr(const CtlOptions& options, CtlReport& report, std::ostream& err) {
                                        : RunPlay(search, report, preamble, err);
   }
   if (options.command == "download") return Download(options, report, err);
+  if (!options.dvrs.empty()) return WatchDvrs(options, report, preamble, err);
   LiveLink link(!options.verbose);
   const Outcome outcome = link.Connect(options.target, std::chrono::seconds(options.timeout));
   if (const int signal = InterruptSignal()) return Interrupted(signal, err);
@@ -468,9 +537,7 @@ int RunOnDvr(const CtlOptions& options, CtlReport& report, std::ostream& err) {
   } else if (options.command == "record") {
     code = Record(link, options, report, err);
   } else {
-    ServiceOptions service = options.service;
-    service.timeout = std::chrono::seconds(options.timeout);
-    service.seconds = options.seconds;
+    const ServiceOptions service = ServiceOptionsOf(options);
     if (options.command == "status") code = RunStatus(link, service, report, err);
     if (options.command == "log") code = RunLog(link, service, report, err);
     if (options.command == "light") code = RunLight(link, service, report, err);

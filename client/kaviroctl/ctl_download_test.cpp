@@ -2,7 +2,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,14 +21,6 @@
 namespace kaviroctl {
 namespace {
 
-QCoreApplication& Application() {
-  static int argc = 1;
-  static char name[] = "ctl_download_test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = new QCoreApplication(argc, argv);
-  return *app;
-}
-
 std::string Clock(int seconds_in_hour) {
   char text[16];
   std::snprintf(text, sizeof text, "%02d:%02d", seconds_in_hour / 60, seconds_in_hour % 60);
@@ -39,7 +30,7 @@ std::string Clock(int seconds_in_hour) {
 class DownloadCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Application();
+    vistrel::test::EnsureApplication();
     dir_ = std::filesystem::temp_directory_path() / ("ctl-download-test-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
   }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +18,7 @@
 #include "client/kaviroctl/ctl_report.h"
 #include "client/kaviroctl/ctl_services.h"
 #include "tools/dvremu/dvr_emulator.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace kaviroctl {
 namespace {
@@ -67,12 +67,7 @@ QJsonObject JsonResult(const std::string& text) {
 class CtlJsonTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (QCoreApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char name[] = "kaviroctl_test";
-      static char* argv[] = {name, nullptr};
-      new QCoreApplication(argc, argv);
-    }
+    vistrel::test::EnsureApplication();
     dir_ = std::filesystem::temp_directory_path() / ("kaviroctl-json-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     dvremu::EmulatorOptions options;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QImage>
 #include <ctime>
 #include <filesystem>
@@ -50,12 +49,7 @@ std::string DateText(const std::tm& day) {
 class SearchCtlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (QCoreApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char name[] = "kaviroctl_test";
-      static char* argv[] = {name, nullptr};
-      new QCoreApplication(argc, argv);
-    }
+    vistrel::test::EnsureApplication();
     dir_ = std::filesystem::temp_directory_path() / ("kaviroctl-search-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     dvremu::EmulatorOptions options;

@@ -36,11 +36,13 @@ constexpr PtzAction kActions[] = {
 int Failed() { return static_cast<int>(Outcome::kFailed); }
 
 // A watch line as text, after its time, or as a JSON line with the alarm's fields.
-void PrintWatchLine(const WatchLine& line, CtlReport& report) {
+// Watching several DVRs, each line carries its DVR's tag after the time.
+void PrintWatchLine(const WatchLine& line, const std::string& tag, CtlReport& report) {
   const std::string time = IsoTime(line.time);
-  report.text() << time << " " << line.kind << ": " << line.text << "\n";
+  report.text() << time << " " << (tag.empty() ? "" : tag + " ") << line.kind << ": " << line.text << "\n";
   QJsonObject json{
       {"time", QString::fromStdString(time)}, {"kind", JsonText(line.kind)}, {"text", JsonText(line.text)}};
+  if (!tag.empty()) json["address"] = JsonText(tag);
   if (line.dvr != 0) {
     json["dvr"] = line.dvr;
     json[JsonText(line.source)] = line.number;
@@ -310,51 +312,106 @@ int RunPtz(LiveLink& link, const ServiceOptions& options, CtlReport& report, std
 }
 
 int RunWatch(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err) {
-  link.ui().AnswerAlarms(options.acknowledge);
-  report.Set("seconds", options.seconds);
-  report.Set("acknowledge", options.acknowledge);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
-  auto flush = [&] {
-    for (const WatchLine& line : link.ui().TakeWatchLines()) PrintWatchLine(line, report);
-    report.text().flush();
-  };
-  // With --reconnect a drop is waited out: each attempt gets its line.
+  return RunWatch(std::vector<WatchedDvr>{{&link, ""}}, options, report, err);
+}
+
+namespace {
+
+// What one DVR of a watch has come to, followed on every turn of the loop.
+struct WatchState {
+  WatchedDvr dvr;
   int announced_attempt = 0;
-  auto going = [&] {
-    if (link.connected()) return true;
-    const sessions::SlotStatus& status = link.status();
-    return status.state == sessions::SlotState::kReconnecting;
-  };
-  auto announce = [&] {
-    const sessions::SlotStatus& status = link.status();
-    if (status.state == sessions::SlotState::kReconnecting && status.attempt != announced_attempt &&
-        status.next_delay.count() > 0) {
-      announced_attempt = status.attempt;
-      err << "kaviroctl: connection lost; reconnect attempt " << status.attempt << " in "
-          << status.next_delay.count() / 1000 << " s\n";
-      err.flush();
-    } else if (status.state == sessions::SlotState::kOnline && announced_attempt != 0) {
-      announced_attempt = 0;
-      err << "kaviroctl: reconnected\n";
-      err.flush();
-    }
-  };
-  while (std::chrono::steady_clock::now() < deadline && going() && InterruptSignal() == 0) {
-    link.Pump([] { return false; }, std::chrono::milliseconds(100));
-    flush();
-    announce();
+  bool ended = false;
+  int code = 0;
+};
+
+// "kaviroctl: " and, when several DVRs are watched, the DVR's tag.
+std::ostream& Message(std::ostream& err, const std::string& tag) {
+  err << "kaviroctl: ";
+  if (!tag.empty()) err << tag << ": ";
+  return err;
+}
+
+// With --reconnect a drop is waited out: each attempt gets its line.
+bool Going(LiveLink& link) { return link.connected() || link.status().state == sessions::SlotState::kReconnecting; }
+
+void Announce(WatchState& watched, std::ostream& err) {
+  const sessions::SlotStatus& status = watched.dvr.link->status();
+  if (status.state == sessions::SlotState::kReconnecting && status.attempt != watched.announced_attempt &&
+      status.next_delay.count() > 0) {
+    watched.announced_attempt = status.attempt;
+    Message(err, watched.dvr.tag) << "connection lost; reconnect attempt " << status.attempt << " in "
+                                  << status.next_delay.count() / 1000 << " s\n";
+    err.flush();
+  } else if (status.state == sessions::SlotState::kOnline && watched.announced_attempt != 0) {
+    watched.announced_attempt = 0;
+    Message(err, watched.dvr.tag) << "reconnected\n";
+    err.flush();
   }
-  flush();
-  if (link.connected() && link.status().state != sessions::SlotState::kReconnecting) return 0;
+}
+
+// Why the link is no longer watched, said once; returns its exit code.
+int EndCode(LiveLink& link, const std::string& tag, std::ostream& err) {
   if (link.status().state == sessions::SlotState::kFailed && link.ui().failure() != Outcome::kOk &&
       link.ui().failure() != Outcome::kFailed) {
     // An attempt was refused (a wrong password now): its own code.
-    err << "kaviroctl: " << OutcomeText(link.ui().failure()) << "\n";
+    Message(err, tag) << OutcomeText(link.ui().failure()) << "\n";
     return static_cast<int>(link.ui().failure());
   }
   const Outcome lost = link.LossOutcome();
-  err << "kaviroctl: " << OutcomeText(lost) << "\n";
+  Message(err, tag) << OutcomeText(lost) << "\n";
+  err.flush();
   return static_cast<int>(lost);
+}
+
+}  // namespace
+
+int RunWatch(const std::vector<WatchedDvr>& dvrs, const ServiceOptions& options, CtlReport& report, std::ostream& err) {
+  std::vector<WatchState> watched;
+  for (const WatchedDvr& dvr : dvrs) {
+    dvr.link->ui().AnswerAlarms(options.acknowledge);
+    watched.push_back(WatchState{dvr});
+  }
+  report.Set("seconds", options.seconds);
+  report.Set("acknowledge", options.acknowledge);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
+  auto flush = [&](WatchState& state) {
+    for (const WatchLine& line : state.dvr.link->ui().TakeWatchLines()) PrintWatchLine(line, state.dvr.tag, report);
+    report.text().flush();
+  };
+  // A DVR that is gone for good is told at once; the others go on.
+  auto going = [&] {
+    bool any = false;
+    for (WatchState& state : watched) {
+      if (!state.ended && !Going(*state.dvr.link)) {
+        flush(state);
+        state.ended = true;
+        state.code = EndCode(*state.dvr.link, state.dvr.tag, err);
+      }
+      any = any || !state.ended;
+    }
+    return any;
+  };
+  // Every link's sessions run on this thread's one event loop.
+  while (std::chrono::steady_clock::now() < deadline && going() && InterruptSignal() == 0) {
+    watched.front().dvr.link->Pump([] { return false; }, std::chrono::milliseconds(100));
+    for (WatchState& state : watched) {
+      flush(state);
+      if (!state.ended) Announce(state, err);
+    }
+  }
+  int code = 0;
+  for (WatchState& state : watched) {
+    flush(state);
+    LiveLink& link = *state.dvr.link;
+    if (!state.ended && !(link.connected() && link.status().state != sessions::SlotState::kReconnecting)) {
+      state.ended = true;
+      state.code = EndCode(link, state.dvr.tag, err);
+    }
+    // The first DVR that was lost gives the code.
+    if (code == 0) code = state.code;
+  }
+  return code;
 }
 
 }  // namespace kaviroctl

@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "client/kaviroctl/ctl_report.h"
 #include "client/kaviroctl/live_link.h"
@@ -61,5 +62,16 @@ int RunLight(LiveLink& link, const ServiceOptions& options, CtlReport& report, s
 int RunPtz(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err);
 // Ends early, with the reason, when the connection goes.
 int RunWatch(LiveLink& link, const ServiceOptions& options, CtlReport& report, std::ostream& err);
+
+// One DVR of a watch: its logged-on link and the tag of its lines and
+// messages (HOST:PORT; empty for a DVR watched alone).
+struct WatchedDvr {
+  LiveLink* link = nullptr;
+  std::string tag;
+};
+// Watches every DVR for --seconds, each on its own session and back-off; a
+// DVR lost for good says why at once while the others go on. Ends when none
+// is left; the code is that of the first DVR lost, 0 when none was.
+int RunWatch(const std::vector<WatchedDvr>& dvrs, const ServiceOptions& options, CtlReport& report, std::ostream& err);
 
 }  // namespace kaviroctl

@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QImage>
 #include <algorithm>
 #include <filesystem>
@@ -25,18 +24,10 @@
 namespace kaviroctl {
 namespace {
 
-QCoreApplication& Application() {
-  static int argc = 1;
-  static char name[] = "kaviroctl_test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = new QCoreApplication(argc, argv);
-  return *app;
-}
-
 class KaviroctlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Application();
+    vistrel::test::EnsureApplication();
     dir_ = std::filesystem::temp_directory_path() / ("kaviroctl-test-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
   }

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QImage>
 #include <cstdio>
 #include <cstdlib>
@@ -22,19 +21,12 @@
 #include "client/media/engine/testing/media_test_support.h"
 #include "tools/dvremu/disk_image.h"
 #include "tools/dvremu/dvr_emulator.h"
+#include "viewer_control/engine/testing/engine_test_support.h"
 
 namespace kaviroctl {
 namespace {
 
 namespace fs = std::filesystem;
-
-QCoreApplication& Application() {
-  static int argc = 1;
-  static char name[] = "kaviroctl_media_test";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication* app = new QCoreApplication(argc, argv);
-  return *app;
-}
 
 // The output of a shell command, or nothing when it fails.
 std::optional<std::string> Output(const std::string& command) {
@@ -49,7 +41,7 @@ std::optional<std::string> Output(const std::string& command) {
 class MediaCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    Application();
+    vistrel::test::EnsureApplication();
     dir_ = media::test::TestFolder();
     unsetenv("KAVIRO_DISKS");
     unsetenv("KAVIRO_CDROMS");

@@ -37,15 +37,6 @@ class KaviroEndToEndTest : public testing::LiveWindowTest {
     options.pantilt_mask = channels == 8 ? 0x04 : 0x01;
     return StartDvr(options);
   }
-  // Every cell of the slot shows decoded video.
-  bool SlotShowsVideo(int slot) {
-    const auto& cells = live_->viewer().cells().CellsOf(slot);
-    if (cells.empty()) return false;
-    for (int cell : cells) {
-      if (!live_->vistrel().control()->engine().decoder(cell).is_playing()) return false;
-    }
-    return true;
-  }
   std::optional<BoxRequest> AlarmBox() const {
     for (const BoxRequest& box : boxes_.boxes()) {
       if (box.caption == "Sensor Alarm Out") return box;

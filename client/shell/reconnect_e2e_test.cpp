@@ -1,7 +1,6 @@
 // A DVR that drops, through the real window against the emulated DVR: its
 // button's mark and tooltip at once, the one-click reconnect, and the slot
 // back with live video once the DVR is; the reconnect timers driven by hand.
-#include <QComboBox>
 #include <QImage>
 #include <QScreen>
 
@@ -43,28 +42,6 @@ class ReconnectWindowTest : public testing::LiveWindowTest {
     return options;
   }
 
-  // The operator connects slot 0 to an address-book entry.
-  void ConnectEntry(const AddressEntry& entry) {
-    AddressBookStore::Write(ListKind::kEthernet, entry);
-    window_->OnCommand(DvrButton(0));
-    CConnectPanel* panel = window_->connect_panel();
-    panel->FillCombos();
-    const int index = panel->ethernet_combo()->findText(QString::fromStdString(entry.alias));
-    ASSERT_GT(index, 0);
-    panel->ethernet_combo()->setCurrentIndex(index);
-    panel->OnEthernetCombo(index);
-    panel->ethernet_connect()->click();
-  }
-
-  bool SlotShowsVideo(int slot) {
-    const auto& cells = live_->viewer().cells().CellsOf(slot);
-    if (cells.empty()) return false;
-    for (int cell : cells) {
-      if (!live_->vistrel().control()->engine().decoder(cell).is_playing()) return false;
-    }
-    return true;
-  }
-
   void SaveShot(const char* file) {
     testing::PumpUntil([] { return false; }, 1500ms);
     QImage image = window_->screen()->grabWindow(window_->winId()).toImage();
@@ -83,7 +60,7 @@ TEST_F(ReconnectWindowTest, ADroppedDvrShowsItsMarkAtOnceAndComesBackWithVideo) 
   auto dvr = StartDvr(Options(0));
   ASSERT_TRUE(dvr);
   const uint16_t port = dvr->command_port();
-  ConnectEntry({"yard", "127.0.0.1", port, "admin", "1234", true});
+  ConnectEntry(0, {"yard", "127.0.0.1", port, "admin", "1234", true});
   ASSERT_TRUE(testing::PumpUntil([&] { return SlotShowsVideo(0); }, 10s));
   EXPECT_EQ(Mark(), SlotState::kOnline);
   EXPECT_TRUE(Tooltip().startsWith("DVR 1: online\nyard, 127.0.0.1:" + QString::number(port) + "\n4 channels\nsince "))
@@ -122,7 +99,7 @@ TEST_F(ReconnectWindowTest, ADroppedDvrShowsItsMarkAtOnceAndComesBackWithVideo) 
 TEST_F(ReconnectWindowTest, TheOperatorsDisconnectAndAWrongPasswordAreNotRetried) {
   auto dvr = StartDvr(4);
   ASSERT_TRUE(dvr);
-  ConnectEntry({"gate", "127.0.0.1", dvr->command_port(), "admin", "1234", true});
+  ConnectEntry(0, {"gate", "127.0.0.1", dvr->command_port(), "admin", "1234", true});
   ASSERT_TRUE(testing::PumpUntil([&] { return SlotShowsVideo(0); }, 10s));
   window_->OnCommand(ControlId::kDisconnect);
   ASSERT_TRUE(testing::PumpUntil([&] { return dvr->ConnectionCount(dvremu::Target::kAll) == 0; }, 10s));
@@ -131,7 +108,7 @@ TEST_F(ReconnectWindowTest, TheOperatorsDisconnectAndAWrongPasswordAreNotRetried
   EXPECT_FALSE(ReconnectOffered());
 
   const size_t boxes = boxes_.count();
-  ConnectEntry({"gate-wrong", "127.0.0.1", dvr->command_port(), "admin", "9999", true});
+  ConnectEntry(0, {"gate-wrong", "127.0.0.1", dvr->command_port(), "admin", "9999", true});
   ASSERT_TRUE(testing::PumpUntil([&] { return BoxWith("Make sure your Password are correct.", boxes).has_value(); }));
   ASSERT_TRUE(testing::PumpUntil([&] { return Mark() == SlotState::kFailed; }, 10s));
   EXPECT_TRUE(Tooltip().startsWith("DVR 1: failed\ngate-wrong")) << Tooltip().toStdString();
@@ -142,7 +119,7 @@ TEST_F(ReconnectWindowTest, TheOperatorsDisconnectAndAWrongPasswordAreNotRetried
 TEST_F(ReconnectWindowTest, TheOneClickReconnectBringsBackADvrThatWouldNotReconnectByItself) {
   auto dvr = StartDvr(4);
   ASSERT_TRUE(dvr);
-  ConnectEntry({"dock", "127.0.0.1", dvr->command_port(), "admin", "1234", false});
+  ConnectEntry(0, {"dock", "127.0.0.1", dvr->command_port(), "admin", "1234", false});
   ASSERT_TRUE(testing::PumpUntil([&] { return SlotShowsVideo(0); }, 10s));
   dvr->Drop(dvremu::Target::kCommand);
   ASSERT_TRUE(testing::PumpUntil([&] { return Mark() == SlotState::kFailed; }, 10s));

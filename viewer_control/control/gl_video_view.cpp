@@ -71,12 +71,21 @@ GlVideoView::~GlVideoView() {
   doneCurrent();
 }
 
+void GlVideoView::ReleaseSlotTextures(int slot) {
+  Textures& textures = textures_[slot];
+  if (textures.ids[0] != 0) glDeleteTextures(3, textures.ids.data());
+  textures = Textures{};
+}
+
+int GlVideoView::SlotsWithTextures() const {
+  int count = 0;
+  for (const Textures& textures : textures_) count += textures.ids[0] != 0 ? 1 : 0;
+  return count;
+}
+
 void GlVideoView::ReleaseTextures() {
   if (context() == nullptr) return;
-  for (Textures& textures : textures_) {
-    if (textures.ids[0] != 0) glDeleteTextures(3, textures.ids.data());
-    textures = Textures{};
-  }
+  for (int slot = 0; slot < 16; ++slot) ReleaseSlotTextures(slot);
   if (background_texture_ != 0) glDeleteTextures(1, &background_texture_);
   background_texture_ = 0;
 }
@@ -111,14 +120,15 @@ void GlVideoView::ChannelClosed(int slot) {
 }
 
 int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
-  Planes& pending = pending_[slot];
+  std::unique_lock lock(lock_);
+  Planes& planes = planes_[slot];
   const int w = picture.width;
   const int h = picture.height;
   const int cw = w / 2;
   const int ch = h / 2;
   const size_t bytes = static_cast<size_t>(w) * h + 2 * static_cast<size_t>(cw) * ch;
-  if (pending.data.size() != bytes) pending.data.assign(bytes, 0);
-  uint8_t* y = pending.data.data();
+  if (planes.data.size() != bytes) planes.data.assign(bytes, 0);
+  uint8_t* y = planes.data.data();
   uint8_t* u = y + static_cast<size_t>(w) * h;
   uint8_t* v = u + static_cast<size_t>(cw) * ch;
   for (int row = 0; row < h; ++row)
@@ -127,15 +137,12 @@ int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_
     std::memcpy(u + static_cast<size_t>(row) * cw, picture.u + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
     std::memcpy(v + static_cast<size_t>(row) * cw, picture.v + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
   }
-  pending.width = w;
-  pending.height = h;
-  pending.date_text.assign(date_text);
-  pending.present = true;
-  pending.changed = true;
-  {
-    std::lock_guard lock(lock_);
-    std::swap(planes_[slot], pending);
-  }
+  planes.width = w;
+  planes.height = h;
+  planes.date_text.assign(date_text);
+  planes.present = true;
+  planes.changed = true;
+  lock.unlock();
   QMetaObject::invokeMethod(
       this, [this] { update(); }, Qt::QueuedConnection);
   return 0;
@@ -180,6 +187,13 @@ void GlVideoView::paintGL() {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   const int first = layout_.first_slot + 1;
   const int last = layout_.last_slot();
+  for (int slot = 1; slot <= 16; ++slot) {
+    const bool shown = slot >= first && slot <= last && (layout_.selected == -1 || layout_.selected == slot) &&
+                       !(layout_.IsBlankCell(slot) && layout_.selected != slot) && planes_[slot - 1].present;
+    if (shown) continue;
+    // What a hidden cell held on the GPU; its next showing uploads the kept planes.
+    if (textures_[slot - 1].ids[0] != 0) ReleaseSlotTextures(slot - 1);
+  }
   for (int slot = first; slot <= last; ++slot) {
     if (layout_.selected != -1 && layout_.selected != slot) continue;
     const QRect cell = SlotRect(layout_, w, h, slot);

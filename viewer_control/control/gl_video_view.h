@@ -4,9 +4,11 @@
 // are painted over the frame, and the whole frame is shown by one swap.
 //
 // Threads and locks: Upload runs on a receive thread under the slot's decoder
-// lock; it copies the planes into the slot's pending planes with no lock
-// held, then swaps them in under `lock_`. paintGL (user-interface thread)
-// holds `lock_` while it uploads the changed planes and draws.
+// lock; it copies the planes into the slot's one set under `lock_` (a second
+// set per slot to copy into without the lock would cost 8 MB at D1 for a
+// copy of well under a millisecond). paintGL (user-interface thread) holds
+// `lock_` while it uploads the changed planes and draws; the textures of a
+// cell the layout hides are freed, the planes kept to show it at once.
 #pragma once
 
 #include <array>
@@ -36,6 +38,8 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
   QImage Capture() override;
   bool HasPicture(int slot) const override;
   void ChannelClosed(int slot) override;
+  // Slots holding textures now (for the memory they cost).
+  int SlotsWithTextures() const;
 
  protected:
   int32_t Upload(int slot, const PlanarPicture& picture, std::string_view date_text) override;
@@ -59,11 +63,11 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
 
   void DrawQuad(QOpenGLShaderProgram& program, float top, float bottom);
   void ReleaseTextures();
+  void ReleaseSlotTextures(int slot);
 
   mutable std::mutex lock_;
-  LayoutState layout_;              // guarded by lock_
-  std::array<Planes, 16> planes_;   // guarded by lock_
-  std::array<Planes, 16> pending_;  // each touched only by its slot's drawing thread
+  LayoutState layout_;             // guarded by lock_
+  std::array<Planes, 16> planes_;  // guarded by lock_
   // GL objects, user-interface thread with the context current.
   std::array<Textures, 16> textures_{};
   unsigned background_texture_ = 0;

@@ -41,12 +41,10 @@ void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* 
   const int lines = bottom - top;
   // Made once per thread and kept: no allocation per picture.
   thread_local std::vector<int> columns;
-  thread_local std::vector<uint8_t> row_bgr;
   columns.resize(static_cast<size_t>(target.width()));
-  row_bgr.resize(static_cast<size_t>(picture.width) * 3);
   for (int x = 0; x < target.width(); ++x) {
     const int dx = x + target.left() - area.left();
-    columns[static_cast<size_t>(x)] = static_cast<int>(int64_t{dx} * picture.width / area.width()) * 3;
+    columns[static_cast<size_t>(x)] = static_cast<int>(int64_t{dx} * picture.width / area.width());
   }
   int previous_line = -1;
   const uint32_t* previous_out = nullptr;
@@ -62,16 +60,7 @@ void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* 
     previous_line = line;
     previous_out = out;
     // Only the lines the cell shows are converted, by the vector converter.
-    PlanarPicture row = picture;
-    row.y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
-    row.u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
-    row.v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
-    row.height = 1;
-    ConvertToBgr24(row, row_bgr.data(), picture.width * 3);
-    for (int x = 0; x < target.width(); ++x) {
-      const uint8_t* pixel = row_bgr.data() + columns[static_cast<size_t>(x)];
-      out[x] = 0xFF000000u | uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0];
-    }
+    ConvertLineToCell(picture, line, columns.data(), target.width(), out);
   }
 }
 
@@ -119,17 +108,17 @@ void RgbVideoView::ChannelClosed(int slot) {
 }
 
 int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
-  // The planes are copied outside the lock (a fraction of a conversion) and
-  // converted straight into the cell when composed, hidden cells not at all;
-  // a layout change converts the kept planes, so it shows the current picture.
-  Surface& pending = pending_[slot];
-  Keep(picture, &pending);
-  pending.date_text.assign(date_text);
-  pending.present = true;
+  // The planes are kept (one set per slot: copying them under the lock costs
+  // a fraction of the conversion done under it anyway) and converted straight
+  // into the cell when composed, hidden cells not at all; a layout change
+  // converts the kept planes, so it shows the current picture.
   QRect area;
   {
     std::lock_guard lock(lock_);
-    std::swap(surfaces_[slot], pending);
+    Surface& surface = surfaces_[slot];
+    Keep(picture, &surface);
+    surface.date_text.assign(date_text);
+    surface.present = true;
     area = ComposeCellLocked(slot + 1);
   }
   if (!area.isEmpty()) RequestUpdate(area);

@@ -5,9 +5,8 @@
 // planes only, and a layout change shows their current picture at once.
 //
 // Threads and locks: Upload runs on a receive thread under the slot's decoder
-// lock. It copies the planes into the slot's pending surface, which only that
-// slot's drawing thread touches, with no lock held; then, under `lock_`, swaps
-// it with the slot's cell surface and composes the cell into the back buffer.
+// lock. Under `lock_` it copies the planes into the slot's cell surface and
+// composes the cell into the back buffer.
 // The user-interface thread holds `lock_` to paint (one copy of the damaged
 // area), to resize and to change the layout. `lock_` guards every field
 // marked so.
@@ -65,7 +64,6 @@ class RgbVideoView final : public QWidget, public VideoView {
   LayoutState layout_;                // guarded by lock_
   std::array<Surface, 16> surfaces_;  // guarded by lock_
   QImage back_;                       // guarded by lock_
-  std::array<Surface, 16> pending_;   // each touched only by its slot's drawing thread
 };
 
 // Scales the rows [top, bottom) of a B, G, R(, X) source into `area` of a

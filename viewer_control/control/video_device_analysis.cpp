@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <QGuiApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -30,6 +31,13 @@ VideoDeviceReport ProbeVideoDevice() {
   const char* forced = std::getenv("VISTREL_VIDEO_MODE");
   if (forced != nullptr && std::strcmp(forced, "rgb") == 0) {
     Trace("Video device analysis skipped: VISTREL_VIDEO_MODE=rgb");
+    return report;
+  }
+  // The offscreen platform makes GL contexts where an X display is at hand,
+  // but its windows have no framebuffer for an OpenGL widget: the first
+  // flush of the YUV mode's window would crash.
+  if (QGuiApplication::platformName() == "offscreen") {
+    Trace("Failed to get device driver capabilities at CheckVideoDevicePerformance().(no OpenGL context)");
     return report;
   }
   QOffscreenSurface surface;

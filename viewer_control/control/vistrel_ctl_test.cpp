@@ -22,6 +22,7 @@
 #include "tools/dvremu/frame_painter.h"
 #include "viewer_control/control/rgb_video_view.h"
 #include "viewer_control/control/testing/layout_check.h"
+#include "viewer_control/control/video_device_analysis.h"
 #include "viewer_control/control/video_view.h"
 #include "viewer_control/control/vistrel_factory.h"
 #include "viewer_control/control/yuv_converter.h"
@@ -144,6 +145,15 @@ TEST(VistrelFactory, ClassIdentifierAndProgIdsMakeTheControl) {
   QWidget* widget = VistrelCreateControl("Vistrel.VistrelCtl.1", &parent);
   ASSERT_NE(qobject_cast<VistrelCtl*>(widget), nullptr);
   EXPECT_EQ(widget->parent(), &parent);
+}
+
+// Even where an X display lets the offscreen platform make GL contexts, its
+// windows cannot show an OpenGL widget: the YUV mode would crash on them.
+TEST(VideoDeviceAnalysis, TheOffscreenPlatformKeepsTheRgbMode) {
+  EnsureGuiApplication();
+  ASSERT_EQ(QGuiApplication::platformName(), "offscreen");
+  EXPECT_FALSE(ProbeVideoDevice().context);
+  EXPECT_EQ(AnalyseVideoDevice(), kRgbMode);
 }
 
 TEST_F(ControlTest, AnalysisIsAnnouncedOnceAfterCreation) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "viewer_control/control/yuv_converter_kernel.h"
 
@@ -34,6 +36,16 @@ void ConvertRowTail(const PlanarPicture& p, int row, int from, int to, uint8_t* 
   const uint8_t* u = p.u + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
   const uint8_t* v = p.v + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
   for (int x = from; x < to; ++x) ConvertPixel(y[x], u[x / 2], v[x / 2], out_row + x * 3);
+}
+
+void ConvertRowTailBgra(const PlanarPicture& p, int row, int from, int to, uint8_t* out_row) {
+  const uint8_t* y = p.y + static_cast<ptrdiff_t>(row) * p.y_pitch;
+  const uint8_t* u = p.u + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
+  const uint8_t* v = p.v + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
+  for (int x = from; x < to; ++x) {
+    ConvertPixel(y[x], u[x / 2], v[x / 2], out_row + x * 4);
+    out_row[x * 4 + 3] = 255;
+  }
 }
 
 }  // namespace kernel
@@ -89,6 +101,12 @@ void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pi
   }
 }
 
+void ConvertToBgraScalar(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  for (int row = 0; row < picture.height; ++row) {
+    kernel::ConvertRowTailBgra(picture, row, 0, picture.width, out + static_cast<ptrdiff_t>(row) * out_pitch);
+  }
+}
+
 void ConvertToBgr24Sse2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
 #if defined(__SSE2__)
   kernel::ConvertPicture<MaskStore>(picture, out, out_pitch);
@@ -106,14 +124,66 @@ bool HaveSsse3() {
 #endif
 }
 
+bool HaveAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+#else
+  return false;
+#endif
+}
+
 void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
-  if (HaveSsse3()) {
+  if (HaveAvx2()) {
+    ConvertToBgr24Avx2(picture, out, out_pitch);
+  } else if (HaveSsse3()) {
     ConvertToBgr24Ssse3(picture, out, out_pitch);
   } else if (HaveSse2()) {
     ConvertToBgr24Sse2(picture, out, out_pitch);
   } else {
     ConvertToBgr24Scalar(picture, out, out_pitch);
   }
+}
+
+void ConvertToBgra(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  if (HaveAvx2()) {
+    ConvertToBgraAvx2(picture, out, out_pitch);
+    return;
+  }
+  // Without AVX2 the vector BGR24 rows are widened.
+  thread_local std::vector<uint8_t> bgr;
+  bgr.resize(static_cast<size_t>(picture.width) * 3);
+  for (int row = 0; row < picture.height; ++row) {
+    PlanarPicture line = picture;
+    line.y = picture.y + static_cast<ptrdiff_t>(row) * picture.y_pitch;
+    line.u = picture.u + static_cast<ptrdiff_t>(row / 2) * picture.uv_pitch;
+    line.v = picture.v + static_cast<ptrdiff_t>(row / 2) * picture.uv_pitch;
+    line.height = 1;
+    ConvertToBgr24(line, bgr.data(), picture.width * 3);
+    uint8_t* dst = out + static_cast<ptrdiff_t>(row) * out_pitch;
+    for (int x = 0; x < picture.width; ++x) {
+      std::memcpy(dst + x * 4, bgr.data() + x * 3, 3);
+      dst[x * 4 + 3] = 255;
+    }
+  }
+}
+
+void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
+  PlanarPicture row = picture;
+  row.y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
+  row.u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  row.v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  row.height = 1;
+  // A cell as wide as the picture takes the line as it is.
+  if (count == picture.width && columns[0] == 0 && columns[count - 1] == count - 1) {
+    ConvertToBgra(row, reinterpret_cast<uint8_t*>(out), count * 4);
+    return;
+  }
+  // Kept per thread: nothing allocated per picture.
+  thread_local std::vector<uint32_t> pixels;
+  pixels.resize(static_cast<size_t>(picture.width));
+  ConvertToBgra(row, reinterpret_cast<uint8_t*>(pixels.data()), picture.width * 4);
+  for (int x = 0; x < count; ++x) out[x] = pixels[static_cast<size_t>(columns[x])];
 }
 
 }  // namespace vistrel

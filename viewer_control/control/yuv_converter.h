@@ -22,12 +22,25 @@ namespace vistrel {
 // least width * 3 bytes.
 void ConvertToBgr24(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 
-// The two paths, for tests and the benchmark; ConvertToBgr24 takes the vector
-// fastest one the processor has (SSSE3, else SSE2).
+// The same as B G R 255 bytes (what a 32-bit RGB image holds), rows
+// `out_pitch` bytes apart holding at least width * 4 bytes.
+void ConvertToBgra(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+
+// Line `line` of `picture` scaled into `count` 32-bit pixels 0xFFRRGGBB:
+// pixel i is the picture's pixel at column columns[i] (nondecreasing, each
+// below the width), as nearest-neighbour scaling gives them.
+void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
+
+// Each path, for tests and the benchmark; ConvertToBgr24 takes the fastest
+// one the processor has (AVX2, else SSSE3, else SSE2).
 void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 void ConvertToBgr24Sse2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 void ConvertToBgr24Ssse3(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+void ConvertToBgr24Avx2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+void ConvertToBgraScalar(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 bool HaveSse2();
 bool HaveSsse3();
+bool HaveAvx2();
 
 }  // namespace vistrel

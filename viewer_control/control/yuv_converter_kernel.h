@@ -18,6 +18,8 @@ namespace vistrel::kernel {
 
 // Pixels [from, to) of one row, the reference arithmetic.
 void ConvertRowTail(const PlanarPicture& p, int row, int from, int to, uint8_t* out_row);
+// The same as B G R 255 bytes.
+void ConvertRowTailBgra(const PlanarPicture& p, int row, int from, int to, uint8_t* out_row);
 
 // Internal linkage: each build of the kernel keeps its own instructions.
 namespace {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace vistrel {
@@ -30,7 +33,8 @@ std::vector<uint8_t> Convert(const Planes& planes, void (*convert)(const PlanarP
 }
 
 TEST(YuvConverter, StudioRangeBlackAndWhite) {
-  for (auto convert : {ConvertToBgr24Scalar, ConvertToBgr24Sse2, ConvertToBgr24Ssse3}) {
+  for (auto convert : {ConvertToBgr24Scalar, ConvertToBgr24Sse2, ConvertToBgr24Ssse3, ConvertToBgr24Avx2}) {
+    if (convert == ConvertToBgr24Avx2 && !HaveAvx2()) continue;
     Planes black(32, 2);
     std::fill(black.y.begin(), black.y.end(), 16);
     std::fill(black.u.begin(), black.u.end(), 128);
@@ -59,8 +63,9 @@ TEST(YuvConverter, ChannelsLandInBlueGreenRedOrderAndSaturate) {
 TEST(YuvConverter, VectorPathMatchesScalarOnRandomPlanes) {
   ASSERT_TRUE(HaveSse2());
   std::mt19937 random(6);
-  for (auto [w, h, pad] : {std::tuple{352, 240, 0}, std::tuple{16, 2, 0}, std::tuple{37, 9, 3},
-                           std::tuple{704, 480, 32}, std::tuple{1, 1, 0}, std::tuple{50, 17, 5}}) {
+  for (auto [w, h, pad] :
+       {std::tuple{352, 240, 0}, std::tuple{16, 2, 0}, std::tuple{37, 9, 3}, std::tuple{704, 480, 32},
+        std::tuple{1, 1, 0}, std::tuple{50, 17, 5}, std::tuple{33, 3, 0}, std::tuple{63, 5, 1}, std::tuple{95, 7, 0}}) {
     Planes planes(w, h, pad);
     for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
       for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
@@ -69,6 +74,9 @@ TEST(YuvConverter, VectorPathMatchesScalarOnRandomPlanes) {
     EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Sse2)) << w << "x" << h;
     if (HaveSsse3()) {
       EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Ssse3)) << w << "x" << h;
+    }
+    if (HaveAvx2()) {
+      EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Avx2)) << w << "x" << h;
     }
   }
 }
@@ -96,6 +104,99 @@ TEST(YuvConverter, ExtremesAgreeOnEveryCombination) {
   EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Sse2));
   if (HaveSsse3()) {
     EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Ssse3));
+  }
+  if (HaveAvx2()) {
+    EXPECT_EQ(Convert(planes, ConvertToBgr24Scalar), Convert(planes, ConvertToBgr24Avx2));
+  }
+}
+
+TEST(YuvConverter, EveryByteValueAgreesAgainstEachChromaExtreme) {
+  // All 256 luma values beside chroma at and next to the clipping edges, and
+  // all 256 values of each chroma plane beside the luma extremes.
+  const uint8_t edges[] = {0, 1, 16, 127, 128, 129, 239, 240, 254, 255};
+  std::vector<std::tuple<uint8_t, uint8_t, uint8_t>> pixels;  // pairs share chroma
+  for (uint8_t a : edges) {
+    for (uint8_t b : edges) {
+      for (int value = 0; value < 256; ++value) {
+        const auto byte = static_cast<uint8_t>(value);
+        pixels.emplace_back(byte, a, b);
+        pixels.emplace_back(a, byte, b);
+        pixels.emplace_back(a, b, byte);
+      }
+    }
+  }
+  const int width = 258;  // not a multiple of any vector width
+  const int height = static_cast<int>((pixels.size() + width - 1) / width) * 2;
+  Planes planes(width, height);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    const int x = static_cast<int>(i % width);
+    const int row = static_cast<int>(i / width) * 2;
+    const auto [y, u, v] = pixels[i];
+    planes.y[static_cast<size_t>(row) * planes.y_pitch + x] = y;
+    planes.y[static_cast<size_t>(row + 1) * planes.y_pitch + x] = static_cast<uint8_t>(255 - y);
+    if (x % 2 == 0) {
+      planes.u[static_cast<size_t>(row / 2) * planes.uv_pitch + x / 2] = u;
+      planes.v[static_cast<size_t>(row / 2) * planes.uv_pitch + x / 2] = v;
+    }
+  }
+  const auto scalar = Convert(planes, ConvertToBgr24Scalar);
+  EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Sse2));
+  if (HaveSsse3()) {
+    EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Ssse3));
+  }
+  if (!HaveAvx2()) GTEST_SKIP() << "no AVX2 here";
+  EXPECT_EQ(scalar, Convert(planes, ConvertToBgr24Avx2));
+}
+
+TEST(YuvConverter, BgraMatchesTheBgr24BytesWithOpaqueAlpha) {
+  std::mt19937 random(19);
+  for (auto [w, h] : {std::pair{352, 240}, std::pair{1, 1}, std::pair{31, 3}, std::pair{33, 5}, std::pair{95, 7}}) {
+    Planes planes(w, h, 3);
+    for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+      for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+    }
+    const auto bgr = Convert(planes, ConvertToBgr24Scalar);
+    std::vector<uint8_t> expected(static_cast<size_t>(w) * h * 4);
+    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+      std::copy_n(bgr.begin() + static_cast<ptrdiff_t>(i * 3), 3, expected.begin() + static_cast<ptrdiff_t>(i * 4));
+      expected[i * 4 + 3] = 255;
+    }
+    auto convert = [&](void (*path)(const PlanarPicture&, uint8_t*, int)) {
+      std::vector<uint8_t> out(expected.size(), 0xAA);
+      path(planes.picture(), out.data(), w * 4);
+      return out;
+    };
+    EXPECT_EQ(expected, convert(ConvertToBgraScalar)) << w << "x" << h;
+    EXPECT_EQ(expected, convert(ConvertToBgra)) << w << "x" << h;
+    if (HaveAvx2()) {
+      EXPECT_EQ(expected, convert(ConvertToBgraAvx2)) << w << "x" << h;
+    }
+  }
+}
+
+TEST(YuvConverter, CellLinesPickTheNearestColumnsAtEveryCellSize) {
+  std::mt19937 random(5);
+  Planes planes(352, 240, 8);
+  for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+    for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+  }
+  std::vector<uint8_t> full(static_cast<size_t>(352) * 240 * 4);
+  ConvertToBgraScalar(planes.picture(), full.data(), 352 * 4);
+  // Smaller, equal and larger than the picture, odd widths among them.
+  for (int cell_width : {1, 87, 176, 234, 351, 352, 353, 704}) {
+    std::vector<int> columns(static_cast<size_t>(cell_width));
+    for (int x = 0; x < cell_width; ++x) columns[static_cast<size_t>(x)] = x * 352 / cell_width;
+    std::vector<uint32_t> out(columns.size() + 1, 0xDEADBEEFu);
+    for (int line : {0, 1, 119, 239}) {
+      ConvertLineToCell(planes.picture(), line, columns.data(), cell_width, out.data());
+      for (int x = 0; x < cell_width; ++x) {
+        uint32_t expected = 0;
+        std::memcpy(&expected, full.data() + (static_cast<size_t>(line) * 352 + columns[static_cast<size_t>(x)]) * 4,
+                    4);
+        ASSERT_EQ(out[static_cast<size_t>(x)], expected) << cell_width << " wide, line " << line << ", x " << x;
+      }
+      EXPECT_EQ(out.back(), 0xDEADBEEFu) << "wrote past the cell";
+    }
   }
 }
 

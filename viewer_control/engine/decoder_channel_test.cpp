@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -181,6 +183,73 @@ TEST_F(DecoderChannelTest, ADrawingErrorClosesTheChannelButModeChangesDoNot) {
 TEST_F(DecoderChannelTest, ClosingANeverOpenedChannelOnlyTraces) {
   channel.Close();
   EXPECT_EQ(trace.Texts(), std::vector<std::string>{"Channel 3, Mpeg4 decoder close !!!."});
+}
+
+// The decoder alone: what it holds follows what the stream and the colours need.
+class Mpeg4DecoderBuffers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VolInfo vol;
+    ASSERT_TRUE(FindVol(encoder.vol_packet(), &vol));
+    decoder = Mpeg4Decoder::Create(vol.width, vol.height, std::span(encoder.vol_packet()).subspan(vol.offset));
+    ASSERT_TRUE(decoder);
+    ASSERT_TRUE(decoder->AllocateFrameBuffer());
+  }
+  static std::vector<uint8_t> FromVop(const std::vector<uint8_t>& packet) {
+    for (size_t i = 0; i + 4 <= packet.size(); ++i) {
+      if (packet[i] == 0 && packet[i + 1] == 0 && packet[i + 2] == 1 && packet[i + 3] == 0xB6) {
+        return {packet.begin() + static_cast<ptrdiff_t>(i), packet.end()};
+      }
+    }
+    return {};
+  }
+  static int Centre(const PlanarPicture& p) { return p.y[(p.height / 2) * p.y_pitch + p.width / 2]; }
+  test::StreamEncoder encoder{704, 480};
+  std::unique_ptr<Mpeg4Decoder> decoder;
+};
+
+TEST_F(Mpeg4DecoderBuffers, NeutralColoursHoldNoAdjustedPlanesAndSwitchingBackFreesThem) {
+  const size_t neutral = decoder->buffer_bytes();
+  EXPECT_LT(neutral, Mpeg4Decoder::kMaxPictureBytes);
+  PlanarPicture picture;
+  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 0, 100)), &picture), 0);
+  const int plain = Centre(picture);
+  EXPECT_EQ(decoder->buffer_bytes(), neutral);
+
+  ColourSettings brighter;
+  brighter.brightness = 40;
+  decoder->SetColour(brighter);
+  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 1, 100)), &picture), 0);
+  EXPECT_NEAR(Centre(picture), plain + 40, 2);
+  EXPECT_EQ(picture.y_pitch, 704);
+  EXPECT_GE(decoder->buffer_bytes(), neutral + 704 * 480 * 3 / 2);
+
+  decoder->SetColour(ColourSettings{});
+  EXPECT_EQ(decoder->buffer_bytes(), neutral);
+  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 2, 100)), &picture), 0);
+  EXPECT_NEAR(Centre(picture), plain, 3);
+  EXPECT_EQ(decoder->buffer_bytes(), neutral);
+}
+
+TEST_F(Mpeg4DecoderBuffers, TheInputBufferGrowsForALargePictureUpToTheLimitOnly) {
+  const size_t first = decoder->buffer_bytes();
+  // A picture followed by stuffing: larger than the first buffer, still decodable.
+  std::vector<uint8_t> large = FromVop(encoder.Picture(1, 0, 150));
+  large.resize(large.size() + 3 * first, 0);
+  PlanarPicture picture;
+  ASSERT_EQ(decoder->Decode(large, &picture), 0);
+  EXPECT_NEAR(Centre(picture), 150, 4);
+  const size_t grown = decoder->buffer_bytes();
+  EXPECT_GT(grown, large.size());
+  EXPECT_LE(grown, Mpeg4Decoder::kMaxPictureBytes + 64);
+  // Smaller pictures reuse it; one over the limit is refused, the buffer kept.
+  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 1, 150)), &picture), 0);
+  EXPECT_EQ(decoder->buffer_bytes(), grown);
+  std::vector<uint8_t> too_large = FromVop(encoder.Picture(1, 2, 150));
+  too_large.resize(Mpeg4Decoder::kMaxPictureBytes + 1, 0);
+  EXPECT_LT(decoder->Decode(too_large, &picture), 0);
+  EXPECT_EQ(decoder->buffer_bytes(), grown);
+  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 3, 150)), &picture), 0);
 }
 
 }  // namespace

@@ -55,6 +55,9 @@ struct AvFreeDeleter {
   void operator()(uint8_t* memory) const { av_free(memory); }
 };
 
+// Room for an ordinary picture; a larger one grows the buffer once.
+constexpr size_t kFirstInputBytes = 32 * 1024;
+
 uint8_t Clamp(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
 
 }  // namespace
@@ -106,11 +109,15 @@ struct Mpeg4Decoder::Impl {
   std::unique_ptr<AVCodecContext, CodecContextDeleter> context;
   std::unique_ptr<AVFrame, FrameDeleter> frame;
   std::unique_ptr<AVPacket, PacketDeleter> packet;   // holds the one reference to the input buffer
-  std::unique_ptr<uint8_t, AvFreeDeleter> adjusted;  // Y, U, V planes for colour-adjusted output
+  std::unique_ptr<uint8_t, AvFreeDeleter> adjusted;  // Y, U, V planes while colours are not neutral
   ColourSettings colour;
   std::array<uint8_t, 256> luma_table{};
   std::array<uint8_t, 256> chroma_table{};
 
+  size_t adjusted_bytes() const {
+    return static_cast<size_t>(width) * height + 2 * static_cast<size_t>(width / 2) * (height / 2);
+  }
+  bool ReserveInput(size_t bytes);
   void BuildTables();
   double tint_radians() const { return colour.tint * M_PI / 256.0; }
   void Adjust(const AVFrame& source, PlanarPicture* out);
@@ -157,12 +164,27 @@ bool Mpeg4Decoder::AllocateFrameBuffer() {
   d.frame.reset(av_frame_alloc());
   d.packet.reset(av_packet_alloc());
   if (!d.frame || !d.packet) return false;
-  d.packet->buf = av_buffer_alloc(kMaxPictureBytes + AV_INPUT_BUFFER_PADDING_SIZE);
-  const size_t plane_bytes = static_cast<size_t>(d.width) * d.height;
-  d.adjusted.reset(static_cast<uint8_t*>(av_malloc(plane_bytes + plane_bytes / 2 + 64)));
-  if (d.packet->buf == nullptr || !d.adjusted) return false;
+  d.packet->buf = av_buffer_alloc(kFirstInputBytes + AV_INPUT_BUFFER_PADDING_SIZE);
+  if (d.packet->buf == nullptr) return false;
   d.BuildTables();
   return true;
+}
+
+bool Mpeg4Decoder::Impl::ReserveInput(size_t bytes) {
+  const size_t held = static_cast<size_t>(packet->buf->size) - AV_INPUT_BUFFER_PADDING_SIZE;
+  if (bytes <= held) return true;
+  // Doubling keeps the number of growths to a handful over a channel's life.
+  size_t wanted = held;
+  while (wanted < bytes) wanted *= 2;
+  wanted = std::min(wanted, kMaxPictureBytes);
+  return av_buffer_realloc(&packet->buf, wanted + AV_INPUT_BUFFER_PADDING_SIZE) >= 0;
+}
+
+size_t Mpeg4Decoder::buffer_bytes() const {
+  const Impl& d = *impl_;
+  size_t bytes = d.packet && d.packet->buf ? static_cast<size_t>(d.packet->buf->size) : 0;
+  if (d.adjusted) bytes += d.adjusted_bytes();
+  return bytes;
 }
 
 int Mpeg4Decoder::Decode(std::span<const uint8_t> from_vop, PlanarPicture* out) {
@@ -173,6 +195,7 @@ int Mpeg4Decoder::Decode(std::span<const uint8_t> from_vop, PlanarPicture* out) 
   // picture; should it still hold it, the picture is refused rather than the
   // buffer overwritten under it.
   if (!av_buffer_is_writable(d.packet->buf)) return -2;
+  if (!d.ReserveInput(from_vop.size())) return -1;
   AVPacket* packet = d.packet.get();
   std::memcpy(packet->buf->data, from_vop.data(), from_vop.size());
   std::memset(packet->buf->data + from_vop.size(), 0, AV_INPUT_BUFFER_PADDING_SIZE);
@@ -197,15 +220,22 @@ int Mpeg4Decoder::Decode(std::span<const uint8_t> from_vop, PlanarPicture* out) 
     out->uv_pitch = frame.linesize[1];
     out->width = d.width;
     out->height = d.height;
-  } else {
-    d.Adjust(frame, out);
+    return 0;
   }
+  if (!d.adjusted) {
+    d.adjusted.reset(static_cast<uint8_t*>(av_malloc(d.adjusted_bytes())));
+    if (!d.adjusted) return -1;
+  }
+  d.Adjust(frame, out);
   return 0;
 }
 
 void Mpeg4Decoder::SetColour(const ColourSettings& colour) {
   impl_->colour = colour;
   impl_->BuildTables();
+  // The channel's lock covers both this and the drawing of the last picture,
+  // so no one still reads the planes freed here.
+  if (colour.neutral()) impl_->adjusted.reset();
 }
 
 void Mpeg4Decoder::Impl::BuildTables() {

@@ -9,8 +9,9 @@
 // never into the decoder's own reference pictures.
 //
 // Threads: an instance is used by one thread at a time; the decoder channel's
-// lock serialises its users. Nothing is allocated per picture by this module:
-// the input buffer and the adjusted planes are made by AllocateFrameBuffer.
+// lock serialises its users. Nothing is allocated per picture in steady state:
+// the input buffer grows only when a picture is larger than any before it,
+// and the adjusted planes exist only while colour values are not neutral.
 #pragma once
 
 #include <cstddef>
@@ -53,8 +54,12 @@ class Mpeg4Decoder {
   // picture in `out` (valid until the next call), or a negative value.
   int Decode(std::span<const uint8_t> from_vop, PlanarPicture* out);
 
-  // Takes effect from the next picture.
+  // Takes effect from the next picture. Neutral values free the adjusted
+  // planes; the decoder's own planes are then handed out unchanged.
   void SetColour(const ColourSettings& colour);
+
+  // Bytes held for input and for colour-adjusted planes (not libavcodec's).
+  size_t buffer_bytes() const;
 
   int width() const;
   int height() const;

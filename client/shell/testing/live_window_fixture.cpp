@@ -2,9 +2,9 @@
 
 #include <QComboBox>
 
-#include "client/shell/address_book_store.h"
 #include "client/shell/connect_panel.h"
 #include "client/shell/hover_button.h"
+#include "viewer_control/control/vistrel_ctl.h"
 
 namespace shell::testing {
 
@@ -38,12 +38,15 @@ std::unique_ptr<dvremu::DvrEmulator> LiveWindowTest::StartDvr(int channels) {
 
 void LiveWindowTest::Connect(int slot, const std::string& ip, uint16_t port, const std::string& user,
                              const std::string& password) {
-  const std::string alias = "dvr" + std::to_string(++entries_);
-  AddressBookStore::Write(ListKind::kEthernet, {alias, ip, port, user, password});
+  ConnectEntry(slot, {"dvr" + std::to_string(++entries_), ip, port, user, password});
+}
+
+void LiveWindowTest::ConnectEntry(int slot, const AddressEntry& entry) {
+  AddressBookStore::Write(ListKind::kEthernet, entry);
   window_->OnCommand(DvrButton(slot));
   CConnectPanel* panel = window_->connect_panel();
   panel->FillCombos();
-  const int index = panel->ethernet_combo()->findText(QString::fromStdString(alias));
+  const int index = panel->ethernet_combo()->findText(QString::fromStdString(entry.alias));
   ASSERT_GT(index, 0);
   panel->ethernet_combo()->setCurrentIndex(index);
   panel->OnEthernetCombo(index);
@@ -53,6 +56,15 @@ void LiveWindowTest::Connect(int slot, const std::string& ip, uint16_t port, con
 void LiveWindowTest::ConnectLive(int slot, dvremu::DvrEmulator& dvr, const std::string& user) {
   Connect(slot, dvr.bound_address(), dvr.command_port(), user, "1234");
   ASSERT_TRUE(PumpUntil([&] { return live_->viewer().IsActive(slot); }, 8s)) << "slot " << slot;
+}
+
+bool LiveWindowTest::SlotShowsVideo(int slot) const {
+  const auto& cells = live_->viewer().cells().CellsOf(slot);
+  if (cells.empty()) return false;
+  for (int cell : cells) {
+    if (!live_->vistrel().control()->engine().decoder(cell).is_playing()) return false;
+  }
+  return true;
 }
 
 }  // namespace shell::testing

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "client/shell/address_book_store.h"
 #include "client/shell/live_mode.h"
 #include "client/shell/main_window.h"
 #include "client/shell/testing/window_fixture.h"
@@ -28,8 +29,12 @@ class LiveWindowTest : public WindowFixture {
 
   // The operator picks DVR n and connects to a new address-book entry.
   void Connect(int slot, const std::string& ip, uint16_t port, const std::string& user, const std::string& password);
+  // ... to this entry, written to the book first.
+  void ConnectEntry(int slot, const AddressEntry& entry);
   // ... and waits until the slot shows live video.
   void ConnectLive(int slot, dvremu::DvrEmulator& dvr, const std::string& user = "admin");
+  // Every cell of the slot shows decoded video.
+  bool SlotShowsVideo(int slot) const;
 
   std::atomic<bool> dvr_answers_ping_{true};
   std::unique_ptr<CLiveMode> live_;

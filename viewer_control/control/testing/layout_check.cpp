@@ -40,18 +40,23 @@ bool AllBlack(const QImage& image, const QRect& area) {
   return true;
 }
 
-}  // namespace
-
-void CheckLayoutsPastSlotSixteen(VistrelCtl& control) {
-  auto* view = dynamic_cast<VideoView*>(control.video_window());
-  ASSERT_NE(view, nullptr);
+// Every slot a flat grey of its own, with this caption.
+void DrawGreySlots(VideoView& view, const char* caption) {
   std::vector<uint8_t> y(kWidth * kHeight);
   const std::vector<uint8_t> uv(kWidth * kHeight / 4, 128);
   for (int slot = 0; slot < 16; ++slot) {
     std::fill(y.begin(), y.end(), LumaOf(slot));
     const PlanarPicture picture{y.data(), uv.data(), uv.data(), kWidth, kWidth / 2, kWidth, kHeight};
-    ASSERT_EQ(view->DrawPicture(slot, picture, ""), 0);
+    ASSERT_EQ(view.DrawPicture(slot, picture, caption), 0);
   }
+}
+
+}  // namespace
+
+void CheckLayoutsPastSlotSixteen(VistrelCtl& control) {
+  auto* view = dynamic_cast<VideoView*>(control.video_window());
+  ASSERT_NE(view, nullptr);
+  ASSERT_NO_FATAL_FAILURE(DrawGreySlots(*view, ""));
   const QSize area = control.video_window()->size();
   short out = 0;
   for (int first = 9; first <= 15; ++first) {
@@ -99,13 +104,7 @@ int RecordingMarkPixels(const QImage& capture, const QRect& cell) {
 void CheckRecordingMarks(VistrelCtl& control) {
   auto* view = dynamic_cast<VideoView*>(control.video_window());
   ASSERT_NE(view, nullptr);
-  std::vector<uint8_t> y(kWidth * kHeight);
-  const std::vector<uint8_t> uv(kWidth * kHeight / 4, 128);
-  for (int slot = 0; slot < 16; ++slot) {
-    std::fill(y.begin(), y.end(), LumaOf(slot));
-    const PlanarPicture picture{y.data(), uv.data(), uv.data(), kWidth, kWidth / 2, kWidth, kHeight};
-    ASSERT_EQ(view->DrawPicture(slot, picture, "2026-12-09 23:00:00"), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(DrawGreySlots(*view, "2026-12-09 23:00:00"));
   const QSize area = control.video_window()->size();
   for (int per_row = 1; per_row <= 4; ++per_row) {
     SCOPED_TRACE(testing::Message() << per_row << " per row");

@@ -1,0 +1,157 @@
+// The converter's AVX2 build: 32 pixels a step. Even and odd pixels share a
+// chroma sample, so they are worked out apart (one multiply-add each for the
+// luma, none duplicated for the chroma) and laid out by the byte shuffles.
+//
+// The luma offset is folded into the chroma terms: 74*Y plus the shifted
+// term is the same sum as 74*(Y-16) plus the term, and within the byte
+// ranges only the final blue sum can leave 16 bits, where it saturates as
+// the reference does.
+#include <immintrin.h>
+
+#include <cstddef>
+
+#include "viewer_control/control/yuv_converter.h"
+#include "viewer_control/control/yuv_converter_kernel.h"
+
+namespace vistrel {
+namespace {
+
+// For 16 pixels held as 8 even then 8 odd bytes: byte k of output register r
+// takes pixel (16r + k) / 3 of channel (16r + k) % 3.
+struct ShuffleMasks {
+  alignas(32) int8_t bytes[3][3][32];
+};
+
+constexpr ShuffleMasks MakeMasks() {
+  ShuffleMasks masks{};
+  for (int reg = 0; reg < 3; ++reg) {
+    for (int channel = 0; channel < 3; ++channel) {
+      for (int k = 0; k < 32; ++k) {
+        const int n = 16 * reg + k % 16;
+        const int pixel = n / 3;
+        const int source = pixel % 2 == 0 ? pixel / 2 : 8 + pixel / 2;
+        masks.bytes[reg][channel][k] = static_cast<int8_t>(n % 3 == channel ? source : -1);
+      }
+    }
+  }
+  return masks;
+}
+
+constexpr ShuffleMasks kMasks = MakeMasks();
+
+inline __m256i Pack(__m256i even, __m256i odd) {
+  return _mm256_packus_epi16(_mm256_srai_epi16(even, 6), _mm256_srai_epi16(odd, 6));
+}
+
+struct Chroma {
+  __m256i red, green, blue;  // one lane per chroma sample
+};
+
+inline Chroma ChromaTerms(const uint8_t* u, const uint8_t* v) {
+  const __m128i u8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
+  const __m128i v8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+  const __m256i uv =
+      _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(u8, v8)), _mm_unpackhi_epi8(u8, v8), 1);
+  Chroma c;
+  c.red = _mm256_add_epi16(_mm256_maddubs_epi16(uv, _mm256_set1_epi16(102 << 8)), _mm256_set1_epi16(-14240));
+  c.green = _mm256_add_epi16(_mm256_maddubs_epi16(uv, _mm256_set1_epi16(52 << 8 | 25)), _mm256_set1_epi16(-8672));
+  c.blue =
+      _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(u8), _mm256_set1_epi16(129)), _mm256_set1_epi16(-17696));
+  return c;
+}
+
+struct Bgr24Store {
+  static constexpr int kBytesPerPixel = 3;
+  static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out);
+  static void Tail(const PlanarPicture& p, int row, int from, uint8_t* out_row) {
+    kernel::ConvertRowTail(p, row, from, p.width, out_row);
+  }
+};
+
+// Evens then odds back to pixel order, then B G R A dwords.
+struct BgraStore {
+  static constexpr int kBytesPerPixel = 4;
+  static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
+    const __m256i order = _mm256_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15, 0, 8, 1, 9, 2, 10, 3,
+                                           11, 4, 12, 5, 13, 6, 14, 7, 15);
+    b = _mm256_shuffle_epi8(b, order);
+    g = _mm256_shuffle_epi8(g, order);
+    r = _mm256_shuffle_epi8(r, order);
+    const __m256i alpha = _mm256_set1_epi8(-1);
+    const __m256i bg_lo = _mm256_unpacklo_epi8(b, g);
+    const __m256i bg_hi = _mm256_unpackhi_epi8(b, g);
+    const __m256i ra_lo = _mm256_unpacklo_epi8(r, alpha);
+    const __m256i ra_hi = _mm256_unpackhi_epi8(r, alpha);
+    const __m256i p0 = _mm256_unpacklo_epi16(bg_lo, ra_lo);  // pixels 0-3 | 16-19
+    const __m256i p4 = _mm256_unpackhi_epi16(bg_lo, ra_lo);
+    const __m256i p8 = _mm256_unpacklo_epi16(bg_hi, ra_hi);
+    const __m256i p12 = _mm256_unpackhi_epi16(bg_hi, ra_hi);
+    auto* dst = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(dst, _mm256_permute2x128_si256(p0, p4, 0x20));
+    _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(p8, p12, 0x20));
+    _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(p0, p4, 0x31));
+    _mm256_storeu_si256(dst + 3, _mm256_permute2x128_si256(p8, p12, 0x31));
+  }
+  static void Tail(const PlanarPicture& p, int row, int from, uint8_t* out_row) {
+    kernel::ConvertRowTailBgra(p, row, from, p.width, out_row);
+  }
+};
+
+template <typename Store>
+inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& c, uint8_t* out) {
+  const __m256i y8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
+  const __m256i even = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74));
+  const __m256i odd = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74 << 8));
+  const __m256i r = Pack(_mm256_adds_epi16(even, c.red), _mm256_adds_epi16(odd, c.red));
+  const __m256i g = Pack(_mm256_sub_epi16(even, c.green), _mm256_sub_epi16(odd, c.green));
+  const __m256i b = Pack(_mm256_adds_epi16(even, c.blue), _mm256_adds_epi16(odd, c.blue));
+  Store::Write(b, g, r, out);
+}
+
+void Bgr24Store::Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
+  __m256i regs[3];
+  for (int reg = 0; reg < 3; ++reg) {
+    const auto* m = reinterpret_cast<const __m256i*>(kMasks.bytes[reg]);
+    regs[reg] = _mm256_or_si256(
+        _mm256_or_si256(_mm256_shuffle_epi8(b, _mm256_load_si256(m)), _mm256_shuffle_epi8(g, _mm256_load_si256(m + 1))),
+        _mm256_shuffle_epi8(r, _mm256_load_si256(m + 2)));
+  }
+  // Each 128-bit lane made 48 bytes: lane 0 of the three, then lane 1.
+  auto* dst = reinterpret_cast<__m256i*>(out);
+  _mm256_storeu_si256(dst, _mm256_permute2x128_si256(regs[0], regs[1], 0x20));
+  _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(regs[2], regs[0], 0x30));
+  _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(regs[1], regs[2], 0x31));
+}
+
+template <typename Store>
+void ConvertPicture(const PlanarPicture& p, uint8_t* out, int out_pitch) {
+  for (int row = 0; row < p.height; row += 2) {
+    const bool pair = row + 1 < p.height;
+    const uint8_t* y0 = p.y + static_cast<ptrdiff_t>(row) * p.y_pitch;
+    const uint8_t* y1 = y0 + p.y_pitch;
+    const uint8_t* u = p.u + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
+    const uint8_t* v = p.v + static_cast<ptrdiff_t>(row / 2) * p.uv_pitch;
+    uint8_t* out0 = out + static_cast<ptrdiff_t>(row) * out_pitch;
+    uint8_t* out1 = out0 + out_pitch;
+    int x = 0;
+    for (; x + 32 <= p.width; x += 32) {
+      const Chroma c = ChromaTerms(u + x / 2, v + x / 2);
+      ThirtyTwoPixels<Store>(y0 + x, c, out0 + x * Store::kBytesPerPixel);
+      if (pair) ThirtyTwoPixels<Store>(y1 + x, c, out1 + x * Store::kBytesPerPixel);
+    }
+    Store::Tail(p, row, x, out0);
+    if (pair) Store::Tail(p, row + 1, x, out1);
+  }
+}
+
+}  // namespace
+
+void ConvertToBgr24Avx2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  ConvertPicture<Bgr24Store>(picture, out, out_pitch);
+}
+
+void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
+  ConvertPicture<BgraStore>(picture, out, out_pitch);
+}
+
+}  // namespace vistrel
