@@ -14,7 +14,7 @@
 //
 // --callgrind [pictures]: a fixed number of pictures per part, each part in a
 // callgrind dump of its own, for instruction counts on a shared machine:
-//   valgrind --tool=callgrind --collect-atstart=no bench/live_pipeline --callgrind
+//   valgrind --tool=callgrind bench/live_pipeline --callgrind
 // then divide each dump's "summary:" by the pictures the part printed.
 #include <fcntl.h>
 #include <poll.h>
@@ -401,8 +401,10 @@ double RunAllIn(std::chrono::milliseconds measured) {
   return worst;
 }
 
-// A fixed number of pictures per part, each part zeroed before and dumped
-// after, so that every dump holds that part's instructions only.
+// A fixed number of pictures per part, each in a dump of its own holding that
+// part's instructions only, those of every thread: a dump zeroes the counts
+// of every thread (zeroing or toggling collection acts on the calling thread
+// only), so what comes before a part goes into a "not counted" dump.
 int RunCallgrind(long pictures) {
   for (auto [width, height] : {std::pair{352, 240}, {704, 480}}) {
     dvremu::VideoSource video;
@@ -411,10 +413,8 @@ int RunCallgrind(long pictures) {
       BareChannels channels(video, EngineCameras());
       channels.Decode(1);
       const long rounds = std::max(1L, pictures / (16L * dvremu::kGroupLength));
-      CALLGRIND_ZERO_STATS;
-      CALLGRIND_TOGGLE_COLLECT;
+      CALLGRIND_DUMP_STATS_AT("not counted");
       const long decoded = channels.Decode(static_cast<int>(rounds));
-      CALLGRIND_TOGGLE_COLLECT;
       const std::string name = "decoder alone " + std::to_string(width) + "x" + std::to_string(height);
       CALLGRIND_DUMP_STATS_AT(name.c_str());
       std::printf("callgrind %s: %ld pictures\n", name.c_str(), decoded);
@@ -430,10 +430,8 @@ int RunCallgrind(long pictures) {
     for (int per_row : {4, 3, 2, 1}) {
       view.SetLayout(Grid(per_row));
       rig.Deliver(32);
-      CALLGRIND_ZERO_STATS;
-      CALLGRIND_TOGGLE_COLLECT;
+      CALLGRIND_DUMP_STATS_AT("not counted");
       const long delivered = rig.Deliver(pictures);
-      CALLGRIND_TOGGLE_COLLECT;
       const std::string name = "all-in " + std::to_string(per_row) + "x" + std::to_string(per_row) + " " +
                                std::to_string(width) + "x" + std::to_string(height);
       CALLGRIND_DUMP_STATS_AT(name.c_str());
