@@ -251,7 +251,7 @@ void GlVideoView::paintGL() {
              static_cast<float>(lines.bottom) / planes.height);
     glActiveTexture(GL_TEXTURE0);
   }
-  // QPainter's glyph cache expects the default unpacking and bindings back.
+  // QPainter's texture uploads expect the default unpacking and bindings back.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, 0);
@@ -264,7 +264,9 @@ void GlVideoView::paintGL() {
     if (!planes.present || (layout_.IsBlankCell(slot) && layout_.selected != slot)) continue;
     const QRect cell = SlotRect(layout_, w, h, slot);
     painter.setClipRect(cell);
-    DrawCaptions(painter, cell, slot, layout_, planes.date_text);
+    CaptionCache::Pieces captions;
+    const int count = captions_.Layout(cell, slot, layout_, planes.date_text, &captions);
+    for (int i = 0; i < count; ++i) painter.drawImage(captions[i].at, *captions[i].image);
   }
 }
 

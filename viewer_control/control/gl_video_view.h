@@ -20,6 +20,7 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 
+#include "viewer_control/control/caption_cache.h"
 #include "viewer_control/control/video_view.h"
 
 class QOpenGLShaderProgram;
@@ -68,6 +69,7 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
   mutable std::mutex lock_;
   LayoutState layout_;             // guarded by lock_
   std::array<Planes, 16> planes_;  // guarded by lock_
+  CaptionCache captions_;          // user-interface thread only
   // GL objects, user-interface thread with the context current.
   std::array<Textures, 16> textures_{};
   unsigned background_texture_ = 0;

@@ -180,9 +180,9 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
   }
   const LineRange lines = ShownLines(surface.height, layout_.stream_mode);
   ConvertIntoCell(Planes(surface), lines.top, lines.bottom, &back_, cell);
-  QPainter painter(&back_);
-  painter.setClipRect(cell);
-  DrawCaptions(painter, cell, slot, layout_, surface.date_text);
+  CaptionCache::Pieces captions;
+  const int count = captions_.Layout(cell, slot, layout_, surface.date_text, &captions);
+  for (int i = 0; i < count; ++i) BlendInto(*captions[i].image, captions[i].at, cell, &back_);
   return cell;
 }
 

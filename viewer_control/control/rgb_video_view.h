@@ -20,6 +20,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include "viewer_control/control/caption_cache.h"
 #include "viewer_control/control/video_view.h"
 
 namespace vistrel {
@@ -64,6 +65,7 @@ class RgbVideoView final : public QWidget, public VideoView {
   LayoutState layout_;                // guarded by lock_
   std::array<Surface, 16> surfaces_;  // guarded by lock_
   QImage back_;                       // guarded by lock_
+  CaptionCache captions_;             // guarded by lock_
 };
 
 // Scales the rows [top, bottom) of a B, G, R(, X) source into `area` of a

@@ -32,27 +32,6 @@ QFont VideoView::CaptionFont() {
   return font;
 }
 
-void VideoView::DrawCaptions(QPainter& painter, const QRect& cell, int slot, const LayoutState& layout,
-                             const std::string& date_text) {
-  painter.setFont(CaptionFont());
-  // Bands of 20 lines, 2 in from the cell's top and bottom, 4 from its sides.
-  const int left = cell.left() + 4;
-  const int right = cell.left() + cell.width() - 4;
-  const int top = cell.top();
-  const int bottom = cell.top() + cell.height();
-  if (layout.stream_mode == 1) {
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(left, top + 2, right - left, 20), Qt::AlignCenter, QString::fromStdString(date_text));
-  }
-  painter.setPen(CaptionColour(layout.record_types[slot - 1]));
-  painter.drawText(QRect(left, bottom - 22, right - left, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Ch.%1").arg(slot));
-  if (layout.recording[slot - 1]) {
-    const QImage& mark = RecordingMark();
-    painter.drawImage(QPoint(right - mark.width(), bottom - 22 + (20 - mark.height()) / 2), mark);
-  }
-}
-
 const QImage& VideoView::RecordingMark() {
   static const QImage mark = [] {
     QImage image(46, 16, QImage::Format_ARGB32_Premultiplied);

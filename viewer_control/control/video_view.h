@@ -24,7 +24,6 @@
 #include "viewer_control/control/post_processor.h"
 #include "viewer_control/engine/frame_sink.h"
 
-class QPainter;
 class QWidget;
 
 namespace vistrel {
@@ -54,11 +53,6 @@ class VideoView : public IFrameSink {
   // draws the cell. Receive thread of the slot.
   virtual int32_t Upload(int slot, const PlanarPicture& picture, std::string_view date_text) = 0;
 
-  // The captions of a cell: the date at the top in live mode, "Ch.%d" at the
-  // bottom in the colour of the slot's record event type, and the REC mark
-  // at the bottom right while the slot is recorded.
-  static void DrawCaptions(QPainter& painter, const QRect& cell, int slot, const LayoutState& layout,
-                           const std::string& date_text);
   static QFont CaptionFont();
   // The picture of cells without video (352 x 240).
   static const QImage& Background();
@@ -66,6 +60,8 @@ class VideoView : public IFrameSink {
   static const QImage& RecordingMark();
 
  private:
+  friend class CaptionCache;  // draws the captions in the font and mark above
+
   std::array<PostProcessor, 16> post_;  // each used only by its slot's drawing thread
 };
 

@@ -1,0 +1,51 @@
+// The captions of the cells (the date at the top in live mode, "Ch.%d" at the
+// bottom in the colour of the slot's record event type, the REC mark at the
+// bottom right while the slot is recorded), each drawn into an image once per
+// change (the date changes once a second) and only blended into the cell for
+// each picture: a picture then costs no text layout and no allocation.
+//
+// Not locked: each view uses its cache under the lock that guards its cells.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+
+#include "viewer_control/control/cell_layout.h"
+
+namespace vistrel {
+
+class CaptionCache {
+ public:
+  struct Piece {
+    const QImage* image = nullptr;  // premultiplied ARGB
+    QPoint at;                      // where its top-left goes
+  };
+  using Pieces = std::array<Piece, 3>;
+
+  // The captions of the 1-based slot's cell, in drawing order, clipped to the
+  // cell by whoever draws them; redraws the images whose text, colour or
+  // width changed. Returns how many of `pieces` it filled.
+  int Layout(const QRect& cell, int slot, const LayoutState& layout, const std::string& date_text, Pieces* pieces);
+
+ private:
+  struct Band {
+    QImage image;
+    std::string text;
+    QRgb colour = 0;
+  };
+
+  static void Draw(Band* band, int cell_width, QRgb colour, int flags);
+
+  std::array<Band, 16> dates_;
+  std::array<Band, 16> channels_;
+};
+
+// Blends the premultiplied `source` with its top-left at `at` into the RGB32
+// `destination`, within `clip`: the bytes QPainter's drawImage gives there.
+void BlendInto(const QImage& source, QPoint at, const QRect& clip, QImage* destination);
+
+}  // namespace vistrel
