@@ -8,11 +8,15 @@
 // lock. Under `lock_` it copies the planes into the slot's cell surface and
 // composes the cell into the back buffer.
 // The user-interface thread holds `lock_` to paint (one copy of the damaged
-// area), to resize and to change the layout. `lock_` guards every field
-// marked so.
+// area), to resize and to change the layout. A composed cell marks its slot
+// in `dirty_`; the first mark since the last repaint wakes the user-interface
+// thread through `wake_fd_`, which repaints every marked cell at once: no
+// allocation and no event per picture, and one paint for all the pictures
+// that arrived in between. `lock_` guards every field marked so.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +26,8 @@
 
 #include "viewer_control/control/caption_cache.h"
 #include "viewer_control/control/video_view.h"
+
+class QSocketNotifier;
 
 namespace vistrel {
 
@@ -59,13 +65,19 @@ class RgbVideoView final : public QWidget, public VideoView {
   // (empty when nothing was drawn).
   QRect ComposeCellLocked(int slot);
   void ComposeAllLocked();
-  void RequestUpdate(const QRect& area);
+  // Receive thread: asks for the 1-based slot's cell to be repainted.
+  void RequestUpdate(int slot);
+  // User-interface thread: repaints the cells marked since the last time.
+  void UpdateMarkedCells();
 
   mutable std::mutex lock_;
   LayoutState layout_;                // guarded by lock_
   std::array<Surface, 16> surfaces_;  // guarded by lock_
   QImage back_;                       // guarded by lock_
   CaptionCache captions_;             // guarded by lock_
+  std::atomic<uint32_t> dirty_{0};    // bit n - 1 for the 1-based slot n
+  int wake_fd_ = -1;                  // an eventfd, or -1 when none could be made
+  QSocketNotifier* wake_ = nullptr;
 };
 
 // Scales the rows [top, bottom) of a B, G, R(, X) source into `area` of a

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <random>
+#include <thread>
 #include <vector>
+
+#include <QCoreApplication>
+#include <QPaintEvent>
+#include <QRegion>
 
 #include "viewer_control/control/cell_layout.h"
 #include "viewer_control/control/yuv_converter.h"
@@ -127,6 +133,46 @@ TEST(RgbVideoView, ClosedChannelForgetsItsUnconvertedPicture) {
   EXPECT_FALSE(view.HasPicture(6));
   view.SetLayout(Grid(3));
   EXPECT_EQ(view.Capture(), blank.Capture());
+}
+
+// Collects what the view is asked to paint.
+class PaintLog : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+    return false;
+  }
+  QRegion painted;
+};
+
+// Pictures drawn on receive threads reach the screen: the cells they went
+// into are repainted, once the user-interface thread runs, whether a picture
+// came alone or many came before it woke; a later picture wakes it again.
+TEST(RgbVideoView, PicturesFromReceiveThreadsRepaintTheirCells) {
+  const TestPicture picture(4);
+  RgbVideoView view(nullptr);
+  view.SetLayout(Grid(4));
+  view.show();
+  PaintLog log;
+  view.installEventFilter(&log);
+  const auto paint_of = [&](const QRegion& wanted) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!(wanted - log.painted).isEmpty() && std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return (wanted - log.painted).isEmpty();
+  };
+  ASSERT_TRUE(paint_of(view.rect()));
+  const auto cell = [&](int slot) { return SlotRect(Grid(4), view.width(), view.height(), slot); };
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    log.painted = QRegion();
+    std::thread receive([&] {
+      for (int slot : {0, 5, 5, 15}) view.DrawPicture(slot, picture.picture, "2026/12/09  20:00:00");
+    });
+    receive.join();
+    EXPECT_TRUE(paint_of(QRegion(cell(1)) + cell(6) + cell(16)));
+  }
 }
 
 }  // namespace
