@@ -33,6 +33,8 @@ void CaptionCache::Draw(Band* band, int cell_width, QRgb colour, int flags) {
   painter.setFont(VideoView::CaptionFont());
   painter.setPen(QColor::fromRgba(colour));
   painter.drawText(QRect(4, kMargin, cell_width - 8, kBandLines), flags, QString::fromStdString(band->text));
+  painter.end();
+  band->inked = InkedRect(band->image);
 }
 
 int CaptionCache::Layout(const QRect& cell, int slot, const LayoutState& layout, const std::string& date_text,
@@ -47,7 +49,7 @@ int CaptionCache::Layout(const QRect& cell, int slot, const LayoutState& layout,
       date.text.assign(date_text);
       Draw(&date, cell.width(), white, Qt::AlignCenter);
     }
-    (*pieces)[count++] = {&date.image, QPoint(cell.left(), cell.top() + 2 - kMargin)};
+    (*pieces)[count++] = {&date.image, date.inked, QPoint(cell.left(), cell.top() + 2 - kMargin)};
   }
   Band& channel = channels_[slot - 1];
   const QRgb colour = CaptionColour(layout.record_types[slot - 1]).rgba();
@@ -55,20 +57,37 @@ int CaptionCache::Layout(const QRect& cell, int slot, const LayoutState& layout,
     channel.text = "Ch." + std::to_string(slot);
     Draw(&channel, cell.width(), colour, Qt::AlignLeft | Qt::AlignVCenter);
   }
-  (*pieces)[count++] = {&channel.image, QPoint(cell.left(), bottom - 22 - kMargin)};
+  (*pieces)[count++] = {&channel.image, channel.inked, QPoint(cell.left(), bottom - 22 - kMargin)};
   if (layout.recording[slot - 1]) {
     const QImage& mark = VideoView::RecordingMark();
     const int right = cell.left() + cell.width() - 4;
-    (*pieces)[count++] = {&mark, QPoint(right - mark.width(), bottom - 22 + (kBandLines - mark.height()) / 2)};
+    static const QRect mark_inked = InkedRect(mark);
+    (*pieces)[count++] = {&mark, mark_inked,
+                          QPoint(right - mark.width(), bottom - 22 + (kBandLines - mark.height()) / 2)};
   }
   return count;
 }
 
-void BlendInto(const QImage& source, QPoint at, const QRect& clip, QImage* destination) {
-  const QRect area = QRect(at, source.size()).intersected(clip).intersected(destination->rect());
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    const auto* in = reinterpret_cast<const uint32_t*>(source.constScanLine(y - at.y())) + (area.left() - at.x());
-    auto* out = reinterpret_cast<uint32_t*>(destination->scanLine(y)) + area.left();
+QRect InkedRect(const QImage& image) {
+  QRect inked;
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* line = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      if ((line[x] >> 24) != 0) inked |= QRect(x, y, 1, 1);
+    }
+  }
+  return inked;
+}
+
+void BlendInto(const QImage& source, const QRect& inked, QPoint at, const QRect& clip, QImage* destination) {
+  const QRect area = inked.translated(at).intersected(clip).intersected(destination->rect());
+  if (area.isEmpty()) return;
+  const qsizetype in_pitch = source.bytesPerLine(), out_pitch = destination->bytesPerLine();
+  const uchar* in_line = source.constBits() + (area.top() - at.y()) * in_pitch;
+  uchar* out_line = destination->bits() + area.top() * out_pitch;
+  for (int y = 0; y < area.height(); ++y, in_line += in_pitch, out_line += out_pitch) {
+    const auto* in = reinterpret_cast<const uint32_t*>(in_line) + (area.left() - at.x());
+    auto* out = reinterpret_cast<uint32_t*>(out_line) + area.left();
     for (int x = 0; x < area.width(); ++x) {
       const uint32_t pixel = in[x];
       const uint32_t alpha = pixel >> 24;

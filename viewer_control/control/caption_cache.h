@@ -22,6 +22,7 @@ class CaptionCache {
  public:
   struct Piece {
     const QImage* image = nullptr;  // premultiplied ARGB
+    QRect inked;                    // the part of it not clear
     QPoint at;                      // where its top-left goes
   };
   using Pieces = std::array<Piece, 3>;
@@ -34,6 +35,7 @@ class CaptionCache {
  private:
   struct Band {
     QImage image;
+    QRect inked;
     std::string text;
     QRgb colour = 0;
   };
@@ -44,8 +46,13 @@ class CaptionCache {
   std::array<Band, 16> channels_;
 };
 
-// Blends the premultiplied `source` with its top-left at `at` into the RGB32
-// `destination`, within `clip`: the bytes QPainter's drawImage gives there.
-void BlendInto(const QImage& source, QPoint at, const QRect& clip, QImage* destination);
+// Blends the part `inked` of the premultiplied `source`, whose top-left goes
+// at `at`, into the RGB32 `destination` within `clip`: the bytes QPainter's
+// drawImage of the whole image gives there, given that the rest is clear.
+void BlendInto(const QImage& source, const QRect& inked, QPoint at, const QRect& clip, QImage* destination);
+
+// The smallest rectangle of `image` (premultiplied ARGB) holding every pixel
+// that is not clear.
+QRect InkedRect(const QImage& image);
 
 }  // namespace vistrel

@@ -84,7 +84,7 @@ TEST(CaptionCache, BlendedCaptionsGiveTheBytesOfDrawingThem) {
     DrawDirectly(&expected, step.cell, step.slot, layout, step.date);
     CaptionCache::Pieces pieces;
     const int count = cache.Layout(step.cell, step.slot, layout, step.date, &pieces);
-    for (int i = 0; i < count; ++i) BlendInto(*pieces[i].image, pieces[i].at, step.cell, &actual);
+    for (int i = 0; i < count; ++i) BlendInto(*pieces[i].image, pieces[i].inked, pieces[i].at, step.cell, &actual);
     ASSERT_NE(expected, noise);
     EXPECT_EQ(actual, expected);
   }

@@ -266,7 +266,11 @@ void GlVideoView::paintGL() {
     painter.setClipRect(cell);
     CaptionCache::Pieces captions;
     const int count = captions_.Layout(cell, slot, layout_, planes.date_text, &captions);
-    for (int i = 0; i < count; ++i) painter.drawImage(captions[i].at, *captions[i].image);
+    for (int i = 0; i < count; ++i) {
+      // An empty source rectangle would mean the whole image to QPainter.
+      if (captions[i].inked.isEmpty()) continue;
+      painter.drawImage(captions[i].at + captions[i].inked.topLeft(), *captions[i].image, captions[i].inked);
+    }
   }
 }
 

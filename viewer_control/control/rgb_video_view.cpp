@@ -212,7 +212,7 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
   ConvertIntoCell(Planes(surface), lines.top, lines.bottom, &back_, cell);
   CaptionCache::Pieces captions;
   const int count = captions_.Layout(cell, slot, layout_, surface.date_text, &captions);
-  for (int i = 0; i < count; ++i) BlendInto(*captions[i].image, captions[i].at, cell, &back_);
+  for (int i = 0; i < count; ++i) BlendInto(*captions[i].image, captions[i].inked, captions[i].at, cell, &back_);
   return cell;
 }
 

@@ -183,7 +183,9 @@ void ConvertLineToCell(const PlanarPicture& picture, int line, const int* column
   thread_local std::vector<uint32_t> pixels;
   pixels.resize(static_cast<size_t>(picture.width));
   ConvertToBgra(row, reinterpret_cast<uint8_t*>(pixels.data()), picture.width * 4);
-  for (int x = 0; x < count; ++x) out[x] = pixels[static_cast<size_t>(columns[x])];
+  // Through a plain pointer: the thread-local vector's would be looked up again per pixel.
+  const uint32_t* line_pixels = pixels.data();
+  for (int x = 0; x < count; ++x) out[x] = line_pixels[columns[x]];
 }
 
 }  // namespace vistrel
