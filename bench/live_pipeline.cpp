@@ -108,6 +108,13 @@ double ProcessCpuSeconds() {
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The kernel's part of it: receives, wake-ups, the paint's shared memory.
+double ProcessSystemSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
 long ResidentKilobytes() {
   std::ifstream status("/proc/self/status");
   std::string line;
@@ -162,6 +169,7 @@ void Pump(std::chrono::milliseconds duration) {
 struct EngineRun {
   long pictures = 0;
   double cpu_seconds = 0;
+  double system_seconds = 0;
   double wall_seconds = 0;
   long resident_kb = 0;
   double pictures_per_turn = 1;  // of one session before another's
@@ -202,9 +210,11 @@ class LiveRig {
     const long pictures0 = sink_.total.load();
     const long turns0 = sink_.turns.load();
     const double cpu0 = ProcessCpuSeconds();
+    const double system0 = ProcessSystemSeconds();
     const auto wall0 = Clock::now();
     Pump(measured);
     run.cpu_seconds = ProcessCpuSeconds() - cpu0;
+    run.system_seconds = ProcessSystemSeconds() - system0;
     run.pictures = sink_.total.load() - pictures0;
     run.wall_seconds = std::chrono::duration<double>(Clock::now() - wall0).count();
     run.resident_kb = ResidentKilobytes();
@@ -422,9 +432,10 @@ double RunAllIn(std::chrono::milliseconds measured) {
       const double all_in_us = Micros(run.cpu_seconds, run.pictures);
       std::printf(
           "paced 16 x 30 fps %dx%d all-in %dx%d: %.1f us/picture, CPU %.1f %% of one core, %ld pictures/s, "
-          "resident %.1f MB; ratio %.3f\n",
+          "kernel %.0f %%, resident %.1f MB; ratio %.3f\n",
           width, height, per_row, per_row, all_in_us, 100.0 * run.cpu_seconds / run.wall_seconds,
-          static_cast<long>(run.pictures / run.wall_seconds), run.resident_kb / 1024.0, all_in_us / bare_us);
+          static_cast<long>(run.pictures / run.wall_seconds), 100.0 * run.system_seconds / run.cpu_seconds,
+          run.resident_kb / 1024.0, all_in_us / bare_us);
       worst = std::max(worst, all_in_us / bare_us);
     }
   }
