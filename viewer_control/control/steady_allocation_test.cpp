@@ -1,5 +1,6 @@
 // Counts the allocations of a live picture in steady state, from the
-// decoder channel through the RGB view into its cell: there should be none,
+// session's receive step (reassembly, dispatch, the decoder channel) through
+// the RGB view into its cell: there should be none,
 // at 16 channels x 30 pictures a second. The global operator new of this
 // binary is replaced to count them (libavcodec's own av_malloc is not seen:
 // its frame pools are libavcodec's business).
@@ -10,9 +11,11 @@
 #include <new>
 #include <vector>
 
+#include "protocol/stream_codes.h"
 #include "viewer_control/control/rgb_video_view.h"
 #include "viewer_control/engine/decoder_channel.h"
 #include "viewer_control/engine/testing/engine_test_support.h"
+#include "viewer_control/engine/vistrel_engine.h"
 
 namespace {
 
@@ -115,6 +118,50 @@ TEST(SteadyAllocations, ALivePictureAllocatesNothingFromChannelToCell) {
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_TRUE(view.HasPicture(2));
   }
+}
+
+class NoEvents : public IVistrelEvents {
+ public:
+  void Connect(int, int) override {}
+  void Close(int, int) override {}
+  void AuthenticationResult(int, int) override {}
+};
+
+// The same from the bytes a session receives: packets reassembled from reads
+// that cut them anywhere, dispatched to the channel's decoder and drawn.
+TEST(SteadyAllocations, ALivePacketAllocatesNothingFromReceiveToCell) {
+  test::StreamEncoder encoder(352, 240);
+  NoEvents events;
+  RgbVideoView view(nullptr);
+  LayoutState layout;
+  layout.per_row = 4;
+  layout.stream_mode = 1;
+  view.SetLayout(layout);
+  VistrelEngine engine(&events, &view);
+  const uint8_t map[16] = {4, 5, 6, 7};
+  ASSERT_EQ(engine.SetStreamSessionInfo(0, map, 4, kStreamLive), ControlResult::kDone);
+  test::ScriptedTransport transport;
+  transport.max_read = 1000;  // a picture takes several reads
+  transport.PushPacket(protocol::stream::LIVE_VIDEO_DATA, encoder.vol_packet());
+  for (int number = 0; number < 30; ++number) {
+    transport.PushPacket(protocol::stream::LIVE_VIDEO_DATA, encoder.Picture(2, number, 60 + number));
+  }
+  transport.Drain(engine.session(0));
+  ASSERT_TRUE(view.HasPicture(5));  // stream channel 2 -> slot 5
+  transport.PushPacket(protocol::stream::LIVE_VIDEO_DATA, encoder.Picture(2, 0));
+  transport.Drain(engine.session(0));
+  for (int number = 1; number < 30; ++number) {
+    transport.PushPacket(protocol::stream::LIVE_VIDEO_DATA, encoder.Picture(2, number, 90 + number));
+  }
+  const int drawn = engine.decoder(5).pictures_drawn();
+  allocations = 0;
+  counting = true;
+  transport.Drain(engine.session(0));
+  counting = false;
+  EXPECT_TRUE(transport.drained());
+  EXPECT_EQ(engine.decoder(5).pictures_drawn() - drawn, 29);
+  EXPECT_EQ(allocations.load(), 0);
+  engine.DisconnectAllStreamPort();
 }
 
 }  // namespace
