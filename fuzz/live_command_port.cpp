@@ -2,7 +2,7 @@
 // socket worker, reassembly and dispatch, with the viewer behind it and the
 // hand-overs to the owner thread run by this thread's event loop. The session
 // must end the connection or go on, never crash; whatever the bytes, it is
-// disconnected within the bound once the DVR has closed its side.
+// disconnected and idle within the bound once the DVR has closed its side.
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -79,12 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   shutdown(peer, SHUT_WR);
   // The close reaches the session through its worker and the owner thread.
+  // The session counts as in use from the request on: "connected" alone is
+  // still false while the worker has not yet taken the connection in, and
+  // all bytes may be sent and shut down by then.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (session.connected() && std::chrono::steady_clock::now() < deadline) {
+  while (session.in_use() && std::chrono::steady_clock::now() < deadline) {
     DrainPeer(peer);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
-  if (session.connected()) __builtin_trap();
+  if (session.in_use()) __builtin_trap();
   close(peer);
   return 0;
 }
