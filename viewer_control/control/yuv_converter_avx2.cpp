@@ -9,6 +9,7 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <cstring>
 
 #include "viewer_control/control/yuv_converter.h"
 #include "viewer_control/control/yuv_converter_kernel.h"
@@ -68,43 +69,47 @@ struct Bgr24Store {
   }
 };
 
+// 32 pixels in order (0-15 in the low lane) as B G R A dwords.
+inline void WriteBgraInOrder(__m256i b, __m256i g, __m256i r, uint8_t* out) {
+  const __m256i alpha = _mm256_set1_epi8(-1);
+  const __m256i bg_lo = _mm256_unpacklo_epi8(b, g);
+  const __m256i bg_hi = _mm256_unpackhi_epi8(b, g);
+  const __m256i ra_lo = _mm256_unpacklo_epi8(r, alpha);
+  const __m256i ra_hi = _mm256_unpackhi_epi8(r, alpha);
+  const __m256i p0 = _mm256_unpacklo_epi16(bg_lo, ra_lo);  // pixels 0-3 | 16-19
+  const __m256i p4 = _mm256_unpackhi_epi16(bg_lo, ra_lo);
+  const __m256i p8 = _mm256_unpacklo_epi16(bg_hi, ra_hi);
+  const __m256i p12 = _mm256_unpackhi_epi16(bg_hi, ra_hi);
+  auto* dst = reinterpret_cast<__m256i*>(out);
+  _mm256_storeu_si256(dst, _mm256_permute2x128_si256(p0, p4, 0x20));
+  _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(p8, p12, 0x20));
+  _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(p0, p4, 0x31));
+  _mm256_storeu_si256(dst + 3, _mm256_permute2x128_si256(p8, p12, 0x31));
+}
+
 // Evens then odds back to pixel order, then B G R A dwords.
 struct BgraStore {
   static constexpr int kBytesPerPixel = 4;
   static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
     const __m256i order = _mm256_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15, 0, 8, 1, 9, 2, 10, 3,
                                            11, 4, 12, 5, 13, 6, 14, 7, 15);
-    b = _mm256_shuffle_epi8(b, order);
-    g = _mm256_shuffle_epi8(g, order);
-    r = _mm256_shuffle_epi8(r, order);
-    const __m256i alpha = _mm256_set1_epi8(-1);
-    const __m256i bg_lo = _mm256_unpacklo_epi8(b, g);
-    const __m256i bg_hi = _mm256_unpackhi_epi8(b, g);
-    const __m256i ra_lo = _mm256_unpacklo_epi8(r, alpha);
-    const __m256i ra_hi = _mm256_unpackhi_epi8(r, alpha);
-    const __m256i p0 = _mm256_unpacklo_epi16(bg_lo, ra_lo);  // pixels 0-3 | 16-19
-    const __m256i p4 = _mm256_unpackhi_epi16(bg_lo, ra_lo);
-    const __m256i p8 = _mm256_unpacklo_epi16(bg_hi, ra_hi);
-    const __m256i p12 = _mm256_unpackhi_epi16(bg_hi, ra_hi);
-    auto* dst = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(dst, _mm256_permute2x128_si256(p0, p4, 0x20));
-    _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(p8, p12, 0x20));
-    _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(p0, p4, 0x31));
-    _mm256_storeu_si256(dst + 3, _mm256_permute2x128_si256(p8, p12, 0x31));
+    WriteBgraInOrder(_mm256_shuffle_epi8(b, order), _mm256_shuffle_epi8(g, order), _mm256_shuffle_epi8(r, order), out);
   }
   static void Tail(const PlanarPicture& p, int row, int from, uint8_t* out_row) {
     kernel::ConvertRowTailBgra(p, row, from, p.width, out_row);
   }
 };
 
+// Even pixels take the terms `ce`, odd ones `co`: the same ones for 4:2:0
+// rows, each pixel's own for gathered ones.
 template <typename Store>
-inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& c, uint8_t* out) {
+inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& ce, const Chroma& co, uint8_t* out) {
   const __m256i y8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
   const __m256i even = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74));
   const __m256i odd = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74 << 8));
-  const __m256i r = Pack(_mm256_adds_epi16(even, c.red), _mm256_adds_epi16(odd, c.red));
-  const __m256i g = Pack(_mm256_sub_epi16(even, c.green), _mm256_sub_epi16(odd, c.green));
-  const __m256i b = Pack(_mm256_adds_epi16(even, c.blue), _mm256_adds_epi16(odd, c.blue));
+  const __m256i r = Pack(_mm256_adds_epi16(even, ce.red), _mm256_adds_epi16(odd, co.red));
+  const __m256i g = Pack(_mm256_sub_epi16(even, ce.green), _mm256_sub_epi16(odd, co.green));
+  const __m256i b = Pack(_mm256_adds_epi16(even, ce.blue), _mm256_adds_epi16(odd, co.blue));
   Store::Write(b, g, r, out);
 }
 
@@ -136,8 +141,8 @@ void ConvertPicture(const PlanarPicture& p, uint8_t* out, int out_pitch) {
     int x = 0;
     for (; x + 32 <= p.width; x += 32) {
       const Chroma c = ChromaTerms(u + x / 2, v + x / 2);
-      ThirtyTwoPixels<Store>(y0 + x, c, out0 + x * Store::kBytesPerPixel);
-      if (pair) ThirtyTwoPixels<Store>(y1 + x, c, out1 + x * Store::kBytesPerPixel);
+      ThirtyTwoPixels<Store>(y0 + x, c, c, out0 + x * Store::kBytesPerPixel);
+      if (pair) ThirtyTwoPixels<Store>(y1 + x, c, c, out1 + x * Store::kBytesPerPixel);
     }
     Store::Tail(p, row, x, out0);
     if (pair) Store::Tail(p, row + 1, x, out1);
@@ -152,6 +157,37 @@ void ConvertToBgr24Avx2(const PlanarPicture& picture, uint8_t* out, int out_pitc
 
 void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
   ConvertPicture<BgraStore>(picture, out, out_pitch);
+}
+
+void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
+  const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
+  const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  // 32 pixels a step: their luma in order, the chroma of the even and of the
+  // odd ones apart, each half in ChromaTerms' order; a short last step is
+  // padded with column 0 and only its own pixels are copied out.
+  alignas(32) uint8_t ys[32];
+  alignas(16) uint8_t us[2][16];
+  alignas(16) uint8_t vs[2][16];
+  alignas(32) uint32_t last[32];
+  for (int x = 0; x < count; x += 32) {
+    const int n = count - x < 32 ? count - x : 32;
+    for (int i = 0; i < 32; ++i) {
+      const int column = i < n ? columns[x + i] : 0;
+      ys[i] = y[column];
+      // Pixel i of the step is lane i / 2 of the even (i % 2 == 0) or odd half.
+      us[i % 2][i / 2] = u[column >> 1];
+      vs[i % 2][i / 2] = v[column >> 1];
+    }
+    const Chroma even = ChromaTerms(us[0], vs[0]);
+    const Chroma odd = ChromaTerms(us[1], vs[1]);
+    if (n == 32) {
+      ThirtyTwoPixels<BgraStore>(ys, even, odd, reinterpret_cast<uint8_t*>(out + x));
+    } else {
+      ThirtyTwoPixels<BgraStore>(ys, even, odd, reinterpret_cast<uint8_t*>(last));
+      std::memcpy(out + x, last, static_cast<size_t>(n) * 4);
+    }
+  }
 }
 
 }  // namespace vistrel
