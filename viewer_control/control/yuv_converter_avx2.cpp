@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "viewer_control/control/yuv_converter.h"
 #include "viewer_control/control/yuv_converter_kernel.h"
@@ -44,13 +45,14 @@ inline __m256i Pack(__m256i even, __m256i odd) {
   return _mm256_packus_epi16(_mm256_srai_epi16(even, 6), _mm256_srai_epi16(odd, 6));
 }
 
+inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m256i Load32(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
 struct Chroma {
   __m256i red, green, blue;  // one lane per chroma sample
 };
 
-inline Chroma ChromaTerms(const uint8_t* u, const uint8_t* v) {
-  const __m128i u8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
-  const __m128i v8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+inline Chroma ChromaTerms(__m128i u8, __m128i v8) {
   const __m256i uv =
       _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(u8, v8)), _mm_unpackhi_epi8(u8, v8), 1);
   Chroma c;
@@ -103,8 +105,7 @@ struct BgraStore {
 // Even pixels take the terms `ce`, odd ones `co`: the same ones for 4:2:0
 // rows, each pixel's own for gathered ones.
 template <typename Store>
-inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& ce, const Chroma& co, uint8_t* out) {
-  const __m256i y8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
+inline void ThirtyTwoPixels(__m256i y8, const Chroma& ce, const Chroma& co, uint8_t* out) {
   const __m256i even = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74));
   const __m256i odd = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74 << 8));
   const __m256i r = Pack(_mm256_adds_epi16(even, ce.red), _mm256_adds_epi16(odd, co.red));
@@ -140,9 +141,9 @@ void ConvertPicture(const PlanarPicture& p, uint8_t* out, int out_pitch) {
     uint8_t* out1 = out0 + out_pitch;
     int x = 0;
     for (; x + 32 <= p.width; x += 32) {
-      const Chroma c = ChromaTerms(u + x / 2, v + x / 2);
-      ThirtyTwoPixels<Store>(y0 + x, c, c, out0 + x * Store::kBytesPerPixel);
-      if (pair) ThirtyTwoPixels<Store>(y1 + x, c, c, out1 + x * Store::kBytesPerPixel);
+      const Chroma c = ChromaTerms(Load16(u + x / 2), Load16(v + x / 2));
+      ThirtyTwoPixels<Store>(Load32(y0 + x), c, c, out0 + x * Store::kBytesPerPixel);
+      if (pair) ThirtyTwoPixels<Store>(Load32(y1 + x), c, c, out1 + x * Store::kBytesPerPixel);
     }
     Store::Tail(p, row, x, out0);
     if (pair) Store::Tail(p, row + 1, x, out1);
@@ -159,35 +160,55 @@ void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch
   ConvertPicture<BgraStore>(picture, out, out_pitch);
 }
 
+namespace {
+
+// One step of gathered pixels: the luma in order, and the chroma of the even
+// and of the odd pixels apart, each half in ChromaTerms' order. Bytes are
+// inserted straight from memory: no stores and reloads.
+struct Gathered {
+  __m128i y[2], u[2], v[2];
+};
+
+template <int k>
+inline void GatherPair(const uint8_t* y, const uint8_t* u, const uint8_t* v, const int* columns, Gathered* g) {
+  const auto even = static_cast<unsigned>(columns[2 * k]);
+  const auto odd = static_cast<unsigned>(columns[2 * k + 1]);
+  constexpr int half = k / 8;
+  constexpr int at = 2 * k % 16;
+  g->y[half] = _mm_insert_epi8(g->y[half], y[even], at);
+  g->y[half] = _mm_insert_epi8(g->y[half], y[odd], at + 1);
+  g->u[0] = _mm_insert_epi8(g->u[0], u[even / 2], k);
+  g->u[1] = _mm_insert_epi8(g->u[1], u[odd / 2], k);
+  g->v[0] = _mm_insert_epi8(g->v[0], v[even / 2], k);
+  g->v[1] = _mm_insert_epi8(g->v[1], v[odd / 2], k);
+}
+
+template <int... k>
+inline void GatherStep(const uint8_t* y, const uint8_t* u, const uint8_t* v, const int* columns, uint8_t* out,
+                       std::integer_sequence<int, k...>) {
+  const __m128i zero = _mm_setzero_si128();
+  Gathered g{{zero, zero}, {zero, zero}, {zero, zero}};
+  (GatherPair<k>(y, u, v, columns, &g), ...);
+  ThirtyTwoPixels<BgraStore>(_mm256_set_m128i(g.y[1], g.y[0]), ChromaTerms(g.u[0], g.v[0]), ChromaTerms(g.u[1], g.v[1]),
+                             out);
+}
+
+}  // namespace
+
 void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
   const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
   const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
   const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
-  // 32 pixels a step: their luma in order, the chroma of the even and of the
-  // odd ones apart, each half in ChromaTerms' order; a short last step is
-  // padded with column 0 and only its own pixels are copied out.
-  alignas(32) uint8_t ys[32];
-  alignas(16) uint8_t us[2][16];
-  alignas(16) uint8_t vs[2][16];
+  constexpr auto kPairs = std::make_integer_sequence<int, 16>();
+  int x = 0;
+  for (; x + 32 <= count; x += 32) GatherStep(y, u, v, columns + x, reinterpret_cast<uint8_t*>(out + x), kPairs);
+  if (x == count) return;
+  // A short last step: padded with column 0, only its own pixels copied out.
+  int padded[32] = {};
+  std::memcpy(padded, columns + x, static_cast<size_t>(count - x) * sizeof(int));
   alignas(32) uint32_t last[32];
-  for (int x = 0; x < count; x += 32) {
-    const int n = count - x < 32 ? count - x : 32;
-    for (int i = 0; i < 32; ++i) {
-      const int column = i < n ? columns[x + i] : 0;
-      ys[i] = y[column];
-      // Pixel i of the step is lane i / 2 of the even (i % 2 == 0) or odd half.
-      us[i % 2][i / 2] = u[column >> 1];
-      vs[i % 2][i / 2] = v[column >> 1];
-    }
-    const Chroma even = ChromaTerms(us[0], vs[0]);
-    const Chroma odd = ChromaTerms(us[1], vs[1]);
-    if (n == 32) {
-      ThirtyTwoPixels<BgraStore>(ys, even, odd, reinterpret_cast<uint8_t*>(out + x));
-    } else {
-      ThirtyTwoPixels<BgraStore>(ys, even, odd, reinterpret_cast<uint8_t*>(last));
-      std::memcpy(out + x, last, static_cast<size_t>(n) * 4);
-    }
-  }
+  GatherStep(y, u, v, padded, reinterpret_cast<uint8_t*>(last), kPairs);
+  std::memcpy(out + x, last, static_cast<size_t>(count - x) * 4);
 }
 
 }  // namespace vistrel
