@@ -39,6 +39,9 @@ void ConvertToBgr24Ssse3(const PlanarPicture& picture, uint8_t* out, int out_pit
 void ConvertToBgr24Avx2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 void ConvertToBgraScalar(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch);
+// ConvertLineToCell's gathering paths: only the kept pixels are converted.
+void ConvertLineToCellScalar(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
+void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
 bool HaveSse2();
 bool HaveSsse3();
 bool HaveAvx2();

@@ -9,6 +9,8 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <cstring>
+#include <utility>
 
 #include "viewer_control/control/yuv_converter.h"
 #include "viewer_control/control/yuv_converter_kernel.h"
@@ -43,13 +45,14 @@ inline __m256i Pack(__m256i even, __m256i odd) {
   return _mm256_packus_epi16(_mm256_srai_epi16(even, 6), _mm256_srai_epi16(odd, 6));
 }
 
+inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m256i Load32(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
 struct Chroma {
   __m256i red, green, blue;  // one lane per chroma sample
 };
 
-inline Chroma ChromaTerms(const uint8_t* u, const uint8_t* v) {
-  const __m128i u8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u));
-  const __m128i v8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+inline Chroma ChromaTerms(__m128i u8, __m128i v8) {
   const __m256i uv =
       _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(u8, v8)), _mm_unpackhi_epi8(u8, v8), 1);
   Chroma c;
@@ -68,43 +71,46 @@ struct Bgr24Store {
   }
 };
 
+// 32 pixels in order (0-15 in the low lane) as B G R A dwords.
+inline void WriteBgraInOrder(__m256i b, __m256i g, __m256i r, uint8_t* out) {
+  const __m256i alpha = _mm256_set1_epi8(-1);
+  const __m256i bg_lo = _mm256_unpacklo_epi8(b, g);
+  const __m256i bg_hi = _mm256_unpackhi_epi8(b, g);
+  const __m256i ra_lo = _mm256_unpacklo_epi8(r, alpha);
+  const __m256i ra_hi = _mm256_unpackhi_epi8(r, alpha);
+  const __m256i p0 = _mm256_unpacklo_epi16(bg_lo, ra_lo);  // pixels 0-3 | 16-19
+  const __m256i p4 = _mm256_unpackhi_epi16(bg_lo, ra_lo);
+  const __m256i p8 = _mm256_unpacklo_epi16(bg_hi, ra_hi);
+  const __m256i p12 = _mm256_unpackhi_epi16(bg_hi, ra_hi);
+  auto* dst = reinterpret_cast<__m256i*>(out);
+  _mm256_storeu_si256(dst, _mm256_permute2x128_si256(p0, p4, 0x20));
+  _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(p8, p12, 0x20));
+  _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(p0, p4, 0x31));
+  _mm256_storeu_si256(dst + 3, _mm256_permute2x128_si256(p8, p12, 0x31));
+}
+
 // Evens then odds back to pixel order, then B G R A dwords.
 struct BgraStore {
   static constexpr int kBytesPerPixel = 4;
   static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
     const __m256i order = _mm256_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15, 0, 8, 1, 9, 2, 10, 3,
                                            11, 4, 12, 5, 13, 6, 14, 7, 15);
-    b = _mm256_shuffle_epi8(b, order);
-    g = _mm256_shuffle_epi8(g, order);
-    r = _mm256_shuffle_epi8(r, order);
-    const __m256i alpha = _mm256_set1_epi8(-1);
-    const __m256i bg_lo = _mm256_unpacklo_epi8(b, g);
-    const __m256i bg_hi = _mm256_unpackhi_epi8(b, g);
-    const __m256i ra_lo = _mm256_unpacklo_epi8(r, alpha);
-    const __m256i ra_hi = _mm256_unpackhi_epi8(r, alpha);
-    const __m256i p0 = _mm256_unpacklo_epi16(bg_lo, ra_lo);  // pixels 0-3 | 16-19
-    const __m256i p4 = _mm256_unpackhi_epi16(bg_lo, ra_lo);
-    const __m256i p8 = _mm256_unpacklo_epi16(bg_hi, ra_hi);
-    const __m256i p12 = _mm256_unpackhi_epi16(bg_hi, ra_hi);
-    auto* dst = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(dst, _mm256_permute2x128_si256(p0, p4, 0x20));
-    _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(p8, p12, 0x20));
-    _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(p0, p4, 0x31));
-    _mm256_storeu_si256(dst + 3, _mm256_permute2x128_si256(p8, p12, 0x31));
+    WriteBgraInOrder(_mm256_shuffle_epi8(b, order), _mm256_shuffle_epi8(g, order), _mm256_shuffle_epi8(r, order), out);
   }
   static void Tail(const PlanarPicture& p, int row, int from, uint8_t* out_row) {
     kernel::ConvertRowTailBgra(p, row, from, p.width, out_row);
   }
 };
 
+// Even pixels take the terms `ce`, odd ones `co`: the same ones for 4:2:0
+// rows, each pixel's own for gathered ones.
 template <typename Store>
-inline void ThirtyTwoPixels(const uint8_t* y, const Chroma& c, uint8_t* out) {
-  const __m256i y8 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
+inline void ThirtyTwoPixels(__m256i y8, const Chroma& ce, const Chroma& co, uint8_t* out) {
   const __m256i even = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74));
   const __m256i odd = _mm256_maddubs_epi16(y8, _mm256_set1_epi16(74 << 8));
-  const __m256i r = Pack(_mm256_adds_epi16(even, c.red), _mm256_adds_epi16(odd, c.red));
-  const __m256i g = Pack(_mm256_sub_epi16(even, c.green), _mm256_sub_epi16(odd, c.green));
-  const __m256i b = Pack(_mm256_adds_epi16(even, c.blue), _mm256_adds_epi16(odd, c.blue));
+  const __m256i r = Pack(_mm256_adds_epi16(even, ce.red), _mm256_adds_epi16(odd, co.red));
+  const __m256i g = Pack(_mm256_sub_epi16(even, ce.green), _mm256_sub_epi16(odd, co.green));
+  const __m256i b = Pack(_mm256_adds_epi16(even, ce.blue), _mm256_adds_epi16(odd, co.blue));
   Store::Write(b, g, r, out);
 }
 
@@ -135,9 +141,9 @@ void ConvertPicture(const PlanarPicture& p, uint8_t* out, int out_pitch) {
     uint8_t* out1 = out0 + out_pitch;
     int x = 0;
     for (; x + 32 <= p.width; x += 32) {
-      const Chroma c = ChromaTerms(u + x / 2, v + x / 2);
-      ThirtyTwoPixels<Store>(y0 + x, c, out0 + x * Store::kBytesPerPixel);
-      if (pair) ThirtyTwoPixels<Store>(y1 + x, c, out1 + x * Store::kBytesPerPixel);
+      const Chroma c = ChromaTerms(Load16(u + x / 2), Load16(v + x / 2));
+      ThirtyTwoPixels<Store>(Load32(y0 + x), c, c, out0 + x * Store::kBytesPerPixel);
+      if (pair) ThirtyTwoPixels<Store>(Load32(y1 + x), c, c, out1 + x * Store::kBytesPerPixel);
     }
     Store::Tail(p, row, x, out0);
     if (pair) Store::Tail(p, row + 1, x, out1);
@@ -152,6 +158,57 @@ void ConvertToBgr24Avx2(const PlanarPicture& picture, uint8_t* out, int out_pitc
 
 void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch) {
   ConvertPicture<BgraStore>(picture, out, out_pitch);
+}
+
+namespace {
+
+// One step of gathered pixels: the luma in order, and the chroma of the even
+// and of the odd pixels apart, each half in ChromaTerms' order. Bytes are
+// inserted straight from memory: no stores and reloads.
+struct Gathered {
+  __m128i y[2], u[2], v[2];
+};
+
+template <int k>
+inline void GatherPair(const uint8_t* y, const uint8_t* u, const uint8_t* v, const int* columns, Gathered* g) {
+  const auto even = static_cast<unsigned>(columns[2 * k]);
+  const auto odd = static_cast<unsigned>(columns[2 * k + 1]);
+  constexpr int half = k / 8;
+  constexpr int at = 2 * k % 16;
+  g->y[half] = _mm_insert_epi8(g->y[half], y[even], at);
+  g->y[half] = _mm_insert_epi8(g->y[half], y[odd], at + 1);
+  g->u[0] = _mm_insert_epi8(g->u[0], u[even / 2], k);
+  g->u[1] = _mm_insert_epi8(g->u[1], u[odd / 2], k);
+  g->v[0] = _mm_insert_epi8(g->v[0], v[even / 2], k);
+  g->v[1] = _mm_insert_epi8(g->v[1], v[odd / 2], k);
+}
+
+template <int... k>
+inline void GatherStep(const uint8_t* y, const uint8_t* u, const uint8_t* v, const int* columns, uint8_t* out,
+                       std::integer_sequence<int, k...>) {
+  const __m128i zero = _mm_setzero_si128();
+  Gathered g{{zero, zero}, {zero, zero}, {zero, zero}};
+  (GatherPair<k>(y, u, v, columns, &g), ...);
+  ThirtyTwoPixels<BgraStore>(_mm256_set_m128i(g.y[1], g.y[0]), ChromaTerms(g.u[0], g.v[0]), ChromaTerms(g.u[1], g.v[1]),
+                             out);
+}
+
+}  // namespace
+
+void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
+  const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
+  const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  constexpr auto kPairs = std::make_integer_sequence<int, 16>();
+  int x = 0;
+  for (; x + 32 <= count; x += 32) GatherStep(y, u, v, columns + x, reinterpret_cast<uint8_t*>(out + x), kPairs);
+  if (x == count) return;
+  // A short last step: padded with column 0, only its own pixels copied out.
+  int padded[32] = {};
+  std::memcpy(padded, columns + x, static_cast<size_t>(count - x) * sizeof(int));
+  alignas(32) uint32_t last[32];
+  GatherStep(y, u, v, padded, reinterpret_cast<uint8_t*>(last), kPairs);
+  std::memcpy(out + x, last, static_cast<size_t>(count - x) * 4);
 }
 
 }  // namespace vistrel

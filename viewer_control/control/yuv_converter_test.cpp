@@ -200,5 +200,79 @@ TEST(YuvConverter, CellLinesPickTheNearestColumnsAtEveryCellSize) {
   }
 }
 
+// What converting the whole line and picking the columns gives.
+std::vector<uint32_t> ConvertThenPick(const Planes& planes, int line, const std::vector<int>& columns) {
+  std::vector<uint32_t> row(static_cast<size_t>(planes.width));
+  PlanarPicture one = planes.picture();
+  one.y += static_cast<ptrdiff_t>(line) * one.y_pitch;
+  one.u += static_cast<ptrdiff_t>(line / 2) * one.uv_pitch;
+  one.v += static_cast<ptrdiff_t>(line / 2) * one.uv_pitch;
+  one.height = 1;
+  ConvertToBgraScalar(one, reinterpret_cast<uint8_t*>(row.data()), planes.width * 4);
+  std::vector<uint32_t> picked;
+  for (int column : columns) picked.push_back(row[static_cast<size_t>(column)]);
+  return picked;
+}
+
+TEST(YuvConverter, GatheredCellLinesMatchConvertingTheWholeLine) {
+  std::mt19937 random(23);
+  using Gather = void (*)(const PlanarPicture&, int, const int*, int, uint32_t*);
+  std::vector<Gather> paths{ConvertLineToCellScalar, ConvertLineToCell};
+  if (HaveAvx2()) paths.push_back(ConvertLineToCellAvx2);
+  // Odd widths, and counts around the vector width and the gathering threshold.
+  for (auto [width, counts] : {std::pair{352, std::vector<int>{1, 2, 31, 32, 33, 63, 64, 65, 88, 140, 141, 264}},
+                               std::pair{37, std::vector<int>{1, 9, 27, 28, 29, 36}},
+                               std::pair{705, std::vector<int>{1, 176, 234, 281, 282, 529}}}) {
+    Planes planes(width, 5, 3);
+    for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+      for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+    }
+    for (int count : counts) {
+      // Nearest-neighbour spacing, then random nondecreasing columns with
+      // repeats that always hold the first and the last column.
+      std::vector<std::vector<int>> layouts(2, std::vector<int>(static_cast<size_t>(count)));
+      for (int x = 0; x < count; ++x) layouts[0][static_cast<size_t>(x)] = x * width / count;
+      for (auto& column : layouts[1]) column = static_cast<int>(random() % static_cast<unsigned>(width));
+      std::sort(layouts[1].begin(), layouts[1].end());
+      layouts[1].front() = 0;
+      layouts[1].back() = width - 1;
+      for (const auto& columns : layouts) {
+        for (int line : {0, 3, 4}) {
+          const auto expected = ConvertThenPick(planes, line, columns);
+          for (Gather path : paths) {
+            std::vector<uint32_t> out(columns.size() + 1, 0xDEADBEEFu);
+            path(planes.picture(), line, columns.data(), count, out.data());
+            EXPECT_EQ(out.back(), 0xDEADBEEFu) << "wrote past the cell";
+            out.pop_back();
+            ASSERT_EQ(out, expected) << width << " wide, " << count << " kept, line " << line;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(YuvConverter, GatheredCellLinesAgreeAtTheSaturationCorners) {
+  // Each pixel its own chroma sample at the clipping edges, as the gather sees them.
+  const uint8_t edges[] = {0, 1, 16, 127, 128, 129, 239, 240, 254, 255};
+  const int width = 2 * 1000;
+  Planes planes(width, 2);
+  for (int i = 0; i < 1000; ++i) {
+    planes.y[static_cast<size_t>(2 * i)] = edges[i % 10];
+    planes.y[static_cast<size_t>(2 * i + 1)] = static_cast<uint8_t>(255 - edges[i % 10]);
+    planes.u[static_cast<size_t>(i)] = edges[i / 10 % 10];
+    planes.v[static_cast<size_t>(i)] = edges[i / 100];
+  }
+  std::vector<int> columns(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x) columns[static_cast<size_t>(x)] = x;
+  const auto expected = ConvertThenPick(planes, 0, columns);
+  std::vector<uint32_t> out(columns.size());
+  ConvertLineToCellScalar(planes.picture(), 0, columns.data(), width, out.data());
+  EXPECT_EQ(out, expected);
+  if (!HaveAvx2()) GTEST_SKIP() << "no AVX2 here";
+  ConvertLineToCellAvx2(planes.picture(), 0, columns.data(), width, out.data());
+  EXPECT_EQ(out, expected);
+}
+
 }  // namespace
 }  // namespace vistrel
