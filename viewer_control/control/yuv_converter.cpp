@@ -188,9 +188,13 @@ void ConvertLineToCellScalar(const PlanarPicture& picture, int line, const int* 
 void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
   // A cell well narrower than the picture converts only the pixels it keeps;
   // nearer the picture's width converting the whole row and picking is cheaper.
-  if (HaveAvx2() && GathersFirst(count, picture.width)) {
-    ConvertLineToCellAvx2(picture, line, columns, count, out);
-    return;
+  // Every second pixel (a cell half the picture's width) converts just those.
+  if (HaveAvx2()) {
+    if (ConvertEvenColumnsToCellAvx2(picture, line, columns, count, out)) return;
+    if (GathersFirst(count, picture.width)) {
+      ConvertLineToCellAvx2(picture, line, columns, count, out);
+      return;
+    }
   }
   PlanarPicture row = picture;
   row.y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;

@@ -42,6 +42,10 @@ void ConvertToBgraAvx2(const PlanarPicture& picture, uint8_t* out, int out_pitch
 // ConvertLineToCell's gathering paths: only the kept pixels are converted.
 void ConvertLineToCellScalar(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
 void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
+// The path for cells at half the picture's width: when columns[i] ==
+// columns[0] + 2 * i with columns[0] even, converts only those pixels and
+// returns true; for any other layout writes nothing and returns false.
+bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
 bool HaveSse2();
 bool HaveSsse3();
 bool HaveAvx2();

@@ -102,6 +102,16 @@ struct BgraStore {
   }
 };
 
+// The same pixels held as 0-15 in the even lanes and 16-31 in the odd ones:
+// each 128-bit lane then holds quarters 0 and 2, or 1 and 3, of the row.
+struct HalvesBgraStore {
+  static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
+    constexpr int kQuarters = 0xD8;  // 0, 2, 1, 3
+    WriteBgraInOrder(_mm256_permute4x64_epi64(b, kQuarters), _mm256_permute4x64_epi64(g, kQuarters),
+                     _mm256_permute4x64_epi64(r, kQuarters), out);
+  }
+};
+
 // Even pixels take the terms `ce`, odd ones `co`: the same ones for 4:2:0
 // rows, each pixel's own for gathered ones.
 template <typename Store>
@@ -209,6 +219,65 @@ void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* co
   alignas(32) uint32_t last[32];
   GatherStep(y, u, v, padded, reinterpret_cast<uint8_t*>(last), kPairs);
   std::memcpy(out + x, last, static_cast<size_t>(count - x) * 4);
+}
+
+namespace {
+
+// 32 kept pixels from the even luma bytes at `y` (64 bytes) and 32 chroma
+// samples at `u` and `v`. Word j takes pixels j and j + 16: their chroma
+// samples are then two plain 16-byte loads, no deinterleaving.
+inline void EvenColumnsStep(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out) {
+  const __m256i first = _mm256_and_si256(Load32(y), _mm256_set1_epi16(0x00FF));
+  const __m256i second = _mm256_slli_epi16(Load32(y + 32), 8);
+  ThirtyTwoPixels<HalvesBgraStore>(_mm256_or_si256(first, second), ChromaTerms(Load16(u), Load16(v)),
+                                   ChromaTerms(Load16(u + 16), Load16(v + 16)), out);
+}
+
+// columns[i] == columns[0] + 2 * i with columns[0] even, eight at a time.
+bool EvenStride(const int* columns, int count) {
+  const int first = columns[0];
+  if (first % 2 != 0 || columns[count - 1] != first + 2 * (count - 1)) return false;
+  __m256i expected = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14));
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i got = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + i));
+    if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(got, expected)) != -1) return false;
+    expected = _mm256_add_epi32(expected, _mm256_set1_epi32(16));
+  }
+  for (; i < count; ++i) {
+    if (columns[i] != first + 2 * i) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count,
+                                  uint32_t* out) {
+  if (count <= 0 || !EvenStride(columns, count)) return false;
+  const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch + columns[0];
+  const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + columns[0] / 2;
+  const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + columns[0] / 2;
+  // A step reads 64 luma bytes, one past its last kept pixel: that byte must
+  // lie within the row.
+  const int luma_left = picture.width - columns[0];
+  int x = 0;
+  for (; x + 32 <= count && 2 * x + 64 <= luma_left; x += 32) {
+    EvenColumnsStep(y + 2 * x, u + x, v + x, reinterpret_cast<uint8_t*>(out + x));
+  }
+  if (x == count) return true;
+  // The rest (at most 32 pixels) from padded copies of the bytes it uses.
+  const int rest = count - x;
+  alignas(32) uint8_t y_rest[64] = {};
+  alignas(16) uint8_t u_rest[32] = {};
+  alignas(16) uint8_t v_rest[32] = {};
+  std::memcpy(y_rest, y + 2 * x, static_cast<size_t>(2 * rest - 1));
+  std::memcpy(u_rest, u + x, static_cast<size_t>(rest));
+  std::memcpy(v_rest, v + x, static_cast<size_t>(rest));
+  alignas(32) uint32_t last[32];
+  EvenColumnsStep(y_rest, u_rest, v_rest, reinterpret_cast<uint8_t*>(last));
+  std::memcpy(out + x, last, static_cast<size_t>(rest) * 4);
+  return true;
 }
 
 }  // namespace vistrel

@@ -252,6 +252,70 @@ TEST(YuvConverter, GatheredCellLinesMatchConvertingTheWholeLine) {
   }
 }
 
+TEST(YuvConverter, CellLinesOfEverySecondPixelMatchConvertingTheWholeLine) {
+  std::mt19937 random(29);
+  // Unpadded rows: a read past the row's end on the last line leaves the planes.
+  for (int width : {352, 704, 705, 67}) {
+    Planes planes(width, 3);
+    for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+      for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+    }
+    const int half = (width + 1) / 2;
+    for (int count : {1, 2, 31, 32, 33, 63, 64, 65, half - 1, half}) {
+      // From the row's start, from inside it, and ending on its last pixels.
+      const int last_start = (width - 1 - 2 * (count - 1)) & ~1;
+      for (int first : {0, 2, 36, last_start}) {
+        if (first < 0 || first > last_start) continue;
+        std::vector<int> columns(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) columns[static_cast<size_t>(i)] = first + 2 * i;
+        for (int line : {0, 1, 2}) {
+          const auto expected = ConvertThenPick(planes, line, columns);
+          std::vector<uint32_t> out(columns.size() + 1, 0xDEADBEEFu);
+          ConvertLineToCell(planes.picture(), line, columns.data(), count, out.data());
+          EXPECT_EQ(out.back(), 0xDEADBEEFu) << "wrote past the cell";
+          out.pop_back();
+          ASSERT_EQ(out, expected) << width << " wide, " << count << " from " << first << ", line " << line;
+          if (!HaveAvx2()) continue;
+          std::vector<uint32_t> direct(columns.size() + 1, 0xDEADBEEFu);
+          ASSERT_TRUE(ConvertEvenColumnsToCellAvx2(planes.picture(), line, columns.data(), count, direct.data()));
+          EXPECT_EQ(direct.back(), 0xDEADBEEFu) << "wrote past the cell";
+          direct.pop_back();
+          ASSERT_EQ(direct, expected) << width << " wide, " << count << " from " << first << ", line " << line;
+        }
+      }
+    }
+  }
+}
+
+TEST(YuvConverter, NearlyEverySecondPixelTakesTheGeneralPath) {
+  // An odd start, a repeat deep in the line, a step of three at the end:
+  // the even-pixel path must refuse them untouched and the result still hold.
+  Planes planes(352, 2);
+  std::mt19937 random(31);
+  for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+    for (auto& byte : *plane) byte = static_cast<uint8_t>(random());
+  }
+  std::vector<int> even(176);
+  for (int i = 0; i < 176; ++i) even[static_cast<size_t>(i)] = 2 * i;
+  std::vector<std::vector<int>> layouts(3, even);
+  for (int& column : layouts[0]) column += 1;
+  layouts[0].back() = 351;
+  layouts[1][100] = layouts[1][99];  // first and last still fit the step
+  layouts[2].pop_back();
+  layouts[2].back() += 1;
+  for (const auto& columns : layouts) {
+    const int count = static_cast<int>(columns.size());
+    if (HaveAvx2()) {
+      std::vector<uint32_t> untouched(columns.size(), 0xDEADBEEFu);
+      EXPECT_FALSE(ConvertEvenColumnsToCellAvx2(planes.picture(), 1, columns.data(), count, untouched.data()));
+      EXPECT_EQ(untouched, std::vector<uint32_t>(columns.size(), 0xDEADBEEFu));
+    }
+    std::vector<uint32_t> out(columns.size());
+    ConvertLineToCell(planes.picture(), 1, columns.data(), count, out.data());
+    EXPECT_EQ(out, ConvertThenPick(planes, 1, columns));
+  }
+}
+
 TEST(YuvConverter, GatheredCellLinesAgreeAtTheSaturationCorners) {
   // Each pixel its own chroma sample at the clipping edges, as the gather sees them.
   const uint8_t edges[] = {0, 1, 16, 127, 128, 129, 239, 240, 254, 255};
