@@ -50,6 +50,7 @@ void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* 
     const int dx = x + target.left() - area.left();
     columns[static_cast<size_t>(x)] = static_cast<int>(int64_t{dx} * picture.width / area.width());
   }
+  const CellColumns how = ChooseCellColumns(columns.data(), target.width(), picture.width);
   int previous_line = -1;
   const uint32_t* previous_out = nullptr;
   for (int y = 0; y < target.height(); ++y) {
@@ -64,7 +65,7 @@ void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* 
     previous_line = line;
     previous_out = out;
     // Only the lines the cell shows are converted, by the vector converter.
-    ConvertLineToCell(picture, line, columns.data(), target.width(), out);
+    ConvertLineToCell(picture, line, columns.data(), target.width(), how, out);
   }
 }
 

@@ -185,16 +185,30 @@ void ConvertLineToCellScalar(const PlanarPicture& picture, int line, const int* 
   }
 }
 
-void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
+CellColumns ChooseCellColumns(const int* columns, int count, int width) {
   // A cell well narrower than the picture converts only the pixels it keeps;
   // nearer the picture's width converting the whole row and picking is cheaper.
   // Every second pixel (a cell half the picture's width) converts just those.
-  if (HaveAvx2()) {
-    if (ConvertEvenColumnsToCellAvx2(picture, line, columns, count, out)) return;
-    if (GathersFirst(count, picture.width)) {
-      ConvertLineToCellAvx2(picture, line, columns, count, out);
-      return;
-    }
+  if (count > 0 && HaveAvx2()) {
+    if (EvenStrideAvx2(columns, count)) return CellColumns::kEverySecond;
+    if (GathersFirst(count, width)) return CellColumns::kGathered;
+  }
+  return CellColumns::kWholeLine;
+}
+
+void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
+  ConvertLineToCell(picture, line, columns, count, ChooseCellColumns(columns, count, picture.width), out);
+}
+
+void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, CellColumns how,
+                       uint32_t* out) {
+  if (how == CellColumns::kEverySecond) {
+    ConvertEverySecondColumnAvx2(picture, line, columns, count, out);
+    return;
+  }
+  if (how == CellColumns::kGathered) {
+    ConvertLineToCellAvx2(picture, line, columns, count, out);
+    return;
   }
   PlanarPicture row = picture;
   row.y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;

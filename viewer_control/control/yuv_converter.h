@@ -31,6 +31,14 @@ void ConvertToBgra(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 // below the width), as nearest-neighbour scaling gives them.
 void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
 
+// How a cell's lines are converted. Every line of a cell has the same
+// columns, so the caller chooses once per cell, not once per line.
+enum class CellColumns { kEverySecond = 1, kGathered, kWholeLine };
+CellColumns ChooseCellColumns(const int* columns, int count, int width);
+// As above, by the way chosen for these columns.
+void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, CellColumns how,
+                       uint32_t* out);
+
 // Each path, for tests and the benchmark; ConvertToBgr24 takes the fastest
 // one the processor has (AVX2, else SSSE3, else SSE2).
 void ConvertToBgr24Scalar(const PlanarPicture& picture, uint8_t* out, int out_pitch);
@@ -46,6 +54,10 @@ void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* co
 // columns[0] + 2 * i with columns[0] even, converts only those pixels and
 // returns true; for any other layout writes nothing and returns false.
 bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
+// Whether columns[i] == columns[0] + 2 * i with columns[0] even (count > 0),
+// and the conversion of such columns without that check.
+bool EvenStrideAvx2(const int* columns, int count);
+void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
 bool HaveSse2();
 bool HaveSsse3();
 bool HaveAvx2();

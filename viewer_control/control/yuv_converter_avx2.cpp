@@ -252,9 +252,8 @@ bool EvenStride(const int* columns, int count) {
 
 }  // namespace
 
-bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count,
+void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const int* columns, int count,
                                   uint32_t* out) {
-  if (count <= 0 || !EvenStride(columns, count)) return false;
   const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch + columns[0];
   const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + columns[0] / 2;
   const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + columns[0] / 2;
@@ -265,7 +264,7 @@ bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const 
   for (; x + 32 <= count && 2 * x + 64 <= luma_left; x += 32) {
     EvenColumnsStep(y + 2 * x, u + x, v + x, reinterpret_cast<uint8_t*>(out + x));
   }
-  if (x == count) return true;
+  if (x == count) return;
   // The rest (at most 32 pixels) from padded copies of the bytes it uses.
   const int rest = count - x;
   alignas(32) uint8_t y_rest[64] = {};
@@ -277,6 +276,14 @@ bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const 
   alignas(32) uint32_t last[32];
   EvenColumnsStep(y_rest, u_rest, v_rest, reinterpret_cast<uint8_t*>(last));
   std::memcpy(out + x, last, static_cast<size_t>(rest) * 4);
+}
+
+bool EvenStrideAvx2(const int* columns, int count) { return count > 0 && EvenStride(columns, count); }
+
+bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const int* columns, int count,
+                                  uint32_t* out) {
+  if (!EvenStrideAvx2(columns, count)) return false;
+  ConvertEverySecondColumnAvx2(picture, line, columns, count, out);
   return true;
 }
 
