@@ -39,24 +39,20 @@ void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel,
   }
 }
 
-void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* destination, const QRect& area) {
+void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* destination, const QRect& area,
+                     CellLinePlan* plan) {
   const QRect target = area.intersected(destination->rect());
   if (target.isEmpty() || picture.width <= 0 || bottom <= top) return;
   const int lines = bottom - top;
-  // Made once per thread and kept: no allocation per picture.
-  thread_local std::vector<int> columns;
-  columns.resize(static_cast<size_t>(target.width()));
-  for (int x = 0; x < target.width(); ++x) {
-    const int dx = x + target.left() - area.left();
-    columns[static_cast<size_t>(x)] = static_cast<int>(int64_t{dx} * picture.width / area.width());
-  }
-  const CellColumns how = ChooseCellColumns(columns.data(), target.width(), picture.width);
+  plan->Prepare(target.left() - area.left(), target.width(), area.width(), picture.width);
+  uchar* const bits = destination->bits();
+  const qsizetype pitch = destination->bytesPerLine();
   int previous_line = -1;
   const uint32_t* previous_out = nullptr;
   for (int y = 0; y < target.height(); ++y) {
     const int dy = y + target.top() - area.top();
     const int line = top + static_cast<int>(int64_t{dy} * lines / area.height());
-    auto* out = reinterpret_cast<uint32_t*>(destination->scanLine(target.top() + y)) + target.left();
+    auto* out = reinterpret_cast<uint32_t*>(bits + (target.top() + y) * pitch) + target.left();
     // An enlarged picture repeats lines: each is converted once.
     if (line == previous_line) {
       std::memcpy(out, previous_out, static_cast<size_t>(target.width()) * sizeof(uint32_t));
@@ -65,7 +61,7 @@ void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* 
     previous_line = line;
     previous_out = out;
     // Only the lines the cell shows are converted, by the vector converter.
-    ConvertLineToCell(picture, line, columns.data(), target.width(), how, out);
+    plan->Convert(picture, line, out);
   }
 }
 
@@ -210,7 +206,7 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
     return cell;
   }
   const LineRange lines = ShownLines(surface.height, layout_.stream_mode);
-  ConvertIntoCell(Planes(surface), lines.top, lines.bottom, &back_, cell);
+  ConvertIntoCell(Planes(surface), lines.top, lines.bottom, &back_, cell, &plans_[slot - 1]);
   CaptionCache::Pieces captions;
   const int count = captions_.Layout(cell, slot, layout_, surface.date_text, &captions);
   for (int i = 0; i < count; ++i) BlendInto(*captions[i].image, captions[i].inked, captions[i].at, cell, &back_);

@@ -26,6 +26,7 @@
 
 #include "viewer_control/control/caption_cache.h"
 #include "viewer_control/control/video_view.h"
+#include "viewer_control/control/yuv_converter.h"
 
 class QSocketNotifier;
 
@@ -71,12 +72,13 @@ class RgbVideoView final : public QWidget, public VideoView {
   void UpdateMarkedCells();
 
   mutable std::mutex lock_;
-  LayoutState layout_;                // guarded by lock_
-  std::array<Surface, 16> surfaces_;  // guarded by lock_
-  QImage back_;                       // guarded by lock_
-  CaptionCache captions_;             // guarded by lock_
-  std::atomic<uint32_t> dirty_{0};    // bit n - 1 for the 1-based slot n
-  int wake_fd_ = -1;                  // an eventfd, or -1 when none could be made
+  LayoutState layout_;                  // guarded by lock_
+  std::array<Surface, 16> surfaces_;    // guarded by lock_
+  QImage back_;                         // guarded by lock_
+  CaptionCache captions_;               // guarded by lock_
+  std::array<CellLinePlan, 16> plans_;  // guarded by lock_; kept while a cell keeps its size
+  std::atomic<uint32_t> dirty_{0};      // bit n - 1 for the 1-based slot n
+  int wake_fd_ = -1;                    // an eventfd, or -1 when none could be made
   QSocketNotifier* wake_ = nullptr;
 };
 
@@ -87,7 +89,9 @@ void ScaleIntoCell(const uint8_t* source, int source_pitch, int bytes_per_pixel,
 
 // Converts the rows [top, bottom) of `picture` straight into `area` of a
 // 32-bit destination, nearest pixel: the bytes ConvertToBgr24 and then
-// ScaleIntoCell give, at the cost of the cell's pixels only.
-void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* destination, const QRect& area);
+// ScaleIntoCell give, at the cost of the cell's pixels only. `plan` is the
+// cell's, kept from its last picture: made again only when sizes change.
+void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* destination, const QRect& area,
+                     CellLinePlan* plan);
 
 }  // namespace vistrel

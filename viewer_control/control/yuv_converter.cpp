@@ -185,31 +185,10 @@ void ConvertLineToCellScalar(const PlanarPicture& picture, int line, const int* 
   }
 }
 
-CellColumns ChooseCellColumns(const int* columns, int count, int width) {
-  // A cell well narrower than the picture converts only the pixels it keeps;
-  // nearer the picture's width converting the whole row and picking is cheaper.
-  // Every second pixel (a cell half the picture's width) converts just those.
-  if (count > 0 && HaveAvx2()) {
-    if (EvenStrideAvx2(columns, count)) return CellColumns::kEverySecond;
-    if (GathersFirst(count, width)) return CellColumns::kGathered;
-  }
-  return CellColumns::kWholeLine;
-}
+namespace {
 
-void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
-  ConvertLineToCell(picture, line, columns, count, ChooseCellColumns(columns, count, picture.width), out);
-}
-
-void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, CellColumns how,
-                       uint32_t* out) {
-  if (how == CellColumns::kEverySecond) {
-    ConvertEverySecondColumnAvx2(picture, line, columns, count, out);
-    return;
-  }
-  if (how == CellColumns::kGathered) {
-    ConvertLineToCellAvx2(picture, line, columns, count, out);
-    return;
-  }
+// Converts the whole line and picks the kept pixels from it.
+void ConvertWholeLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
   PlanarPicture row = picture;
   row.y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
   row.u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
@@ -234,6 +213,57 @@ void ConvertLineToCell(const PlanarPicture& picture, int line, const int* column
     out[x + 3] = line_pixels[columns[x + 3]];
   }
   for (; x < count; ++x) out[x] = line_pixels[columns[x]];
+}
+
+CellColumns ChooseCellColumns(const int* columns, int count, int width) {
+  // A cell well narrower than the picture converts only the pixels it keeps;
+  // nearer the picture's width converting the whole row and picking is cheaper.
+  // Every second pixel (a cell half the picture's width) converts just those.
+  if (count > 0 && HaveAvx2()) {
+    if (EvenStrideAvx2(columns, count)) return CellColumns::kEverySecond;
+    if (GathersFirst(count, width)) return CellColumns::kGathered;
+  }
+  return CellColumns::kWholeLine;
+}
+
+void ConvertColumns(CellColumns way, const PlanarPicture& picture, int line, const int* columns, int count,
+                    uint32_t* out) {
+  if (count <= 0) return;
+  switch (way) {
+    case CellColumns::kEverySecond:
+      ConvertEverySecondColumnAvx2(picture, line, columns, count, out);
+      return;
+    case CellColumns::kGathered:
+      ConvertLineToCellAvx2(picture, line, columns, count, out);
+      return;
+    case CellColumns::kWholeLine:
+      ConvertWholeLineToCell(picture, line, columns, count, out);
+      return;
+  }
+}
+
+}  // namespace
+
+void CellLinePlan::Prepare(int first, int count, int cell_width, int width) {
+  if (first == first_ && count == static_cast<int>(columns_.size()) && cell_width == cell_width_ && width == width_) {
+    return;
+  }
+  first_ = first;
+  cell_width_ = cell_width;
+  width_ = width;
+  columns_.resize(static_cast<size_t>(std::max(count, 0)));
+  for (int i = 0; i < count; ++i) {
+    columns_[static_cast<size_t>(i)] = static_cast<int>(int64_t{first + i} * width / cell_width);
+  }
+  way_ = ChooseCellColumns(columns_.data(), count, width);
+}
+
+void CellLinePlan::Convert(const PlanarPicture& picture, int line, uint32_t* out) const {
+  ConvertColumns(way_, picture, line, columns_.data(), static_cast<int>(columns_.size()), out);
+}
+
+void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
+  ConvertColumns(ChooseCellColumns(columns, count, picture.width), picture, line, columns, count, out);
 }
 
 }  // namespace vistrel

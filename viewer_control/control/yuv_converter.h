@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "viewer_control/engine/planar_picture.h"
 
@@ -31,13 +32,26 @@ void ConvertToBgra(const PlanarPicture& picture, uint8_t* out, int out_pitch);
 // below the width), as nearest-neighbour scaling gives them.
 void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
 
-// How a cell's lines are converted. Every line of a cell has the same
-// columns, so the caller chooses once per cell, not once per line.
-enum class CellColumns { kEverySecond = 1, kGathered, kWholeLine };
-CellColumns ChooseCellColumns(const int* columns, int count, int width);
-// As above, by the way chosen for these columns.
-void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, CellColumns how,
-                       uint32_t* out);
+// How a cell's lines are converted, worked out once for the cell's columns
+// and kept while the cell and the pictures keep their sizes: every line of a
+// cell has the same columns.
+enum class CellColumns { kWholeLine, kEverySecond, kGathered };
+class CellLinePlan {
+ public:
+  // For pixels [first, first + count) of a cell `cell_width` wide showing
+  // pictures `width` wide: pixel i takes column (first + i) * width /
+  // cell_width. Nothing is done when already prepared so; otherwise the plan
+  // may allocate.
+  void Prepare(int first, int count, int cell_width, int width);
+  // Line `line` of `picture` (as wide as prepared) into count pixels
+  // 0xFFRRGGBB, as ConvertLineToCell gives them; allocates nothing.
+  void Convert(const PlanarPicture& picture, int line, uint32_t* out) const;
+
+ private:
+  int first_ = -1, cell_width_ = 0, width_ = 0;
+  std::vector<int> columns_;
+  CellColumns way_ = CellColumns::kWholeLine;
+};
 
 // Each path, for tests and the benchmark; ConvertToBgr24 takes the fastest
 // one the processor has (AVX2, else SSSE3, else SSE2).
