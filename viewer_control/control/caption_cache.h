@@ -2,7 +2,10 @@
 // bottom in the colour of the slot's record event type, the REC mark at the
 // bottom right while the slot is recorded), each drawn into an image once per
 // change (the date changes once a second) and only blended into the cell for
-// each picture: a picture then costs no text layout and no allocation.
+// each picture: a picture then costs no text layout and no allocation. The
+// channels of one DVR carry the same date, so date images are shared by the
+// slots whose text and cell width agree: a second's tick is drawn once per
+// DVR and width, not once per slot.
 //
 // Not locked: each view uses its cache under the lock that guards its cells.
 #pragma once
@@ -38,12 +41,18 @@ class CaptionCache {
     QRect inked;
     std::string text;
     QRgb colour = 0;
+    uint64_t used = 0;  // when a date band last served a slot
   };
 
   static void Draw(Band* band, int cell_width, QRgb colour, int flags);
+  // The date band of this text and width, drawn into the one used longest ago
+  // when none has them yet.
+  Band& DateBand(const std::string& text, int cell_width);
 
+  // As many as there are slots, each showing one date at a time.
   std::array<Band, 16> dates_;
   std::array<Band, 16> channels_;
+  uint64_t uses_ = 0;
 };
 
 // Blends the part `inked` of the premultiplied `source`, whose top-left goes

@@ -65,6 +65,12 @@ TEST(CaptionCache, BlendedCaptionsGiveTheBytesOfDrawingThem) {
       {QRect(630, 440, 70, 40), 12, 1, 3, true, "2026/12/09  20:00:04"},
       {QRect(650, 450, 90, 50), 12, 1, 3, true, "2026/12/09  20:00:04"},
       {QRect(-30, -10, 120, 60), 16, 1, 0xFF, true, "1999/01/01  00:00:00"},
+      // Slots of one DVR sharing a date, then ticking apart and back.
+      {QRect(176, 0, 176, 120), 2, 1, 0xFF, false, "2026/12/09  20:00:04"},
+      {QRect(352, 0, 176, 120), 3, 1, 0xFF, false, "2026/12/09  20:00:04"},
+      {QRect(176, 0, 176, 120), 2, 1, 0xFF, false, "2026/12/09  20:00:05"},
+      {QRect(352, 0, 176, 120), 3, 1, 0xFF, false, "2026/12/09  20:00:04"},
+      {QRect(352, 120, 177, 120), 7, 1, 0xFF, false, "2026/12/09  20:00:05"},
   };
   std::mt19937 random(3);
   QImage noise(704, 480, QImage::Format_RGB32);
@@ -87,6 +93,31 @@ TEST(CaptionCache, BlendedCaptionsGiveTheBytesOfDrawingThem) {
     for (int i = 0; i < count; ++i) BlendInto(*pieces[i].image, pieces[i].inked, pieces[i].at, step.cell, &actual);
     ASSERT_NE(expected, noise);
     EXPECT_EQ(actual, expected);
+  }
+}
+
+// Slots showing the same date in cells of the same width share one image, so
+// a second's tick is drawn once for them all; a slot whose date differs, or
+// whose cell is wider, gets its own, and more dates than slots are still kept
+// apart.
+TEST(CaptionCache, SlotsShowingOneDateShareItsImage) {
+  CaptionCache cache;
+  LayoutState layout;
+  layout.stream_mode = 1;
+  const auto date_image = [&](int slot, int width, const std::string& date) {
+    CaptionCache::Pieces pieces;
+    EXPECT_GE(cache.Layout(QRect(0, 0, width, 120), slot, layout, date, &pieces), 1);
+    return pieces[0].image;
+  };
+  const QImage* first = date_image(1, 176, "2026/12/09  20:00:00");
+  for (int slot = 2; slot <= 16; ++slot) EXPECT_EQ(date_image(slot, 176, "2026/12/09  20:00:00"), first);
+  EXPECT_NE(date_image(2, 176, "2026/12/09  20:00:01"), first);
+  EXPECT_NE(date_image(3, 177, "2026/12/09  20:00:00"), first);
+  EXPECT_EQ(date_image(4, 176, "2026/12/09  20:00:00"), first);
+  for (int second = 10; second < 40; ++second) {
+    const std::string date = "2026/12/09  20:00:" + std::to_string(second);
+    const QImage* image = date_image(second % 16 + 1, 176, date);
+    EXPECT_EQ(date_image(1, 176, date), image);
   }
 }
 

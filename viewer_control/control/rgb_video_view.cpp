@@ -128,6 +128,8 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
     Keep(picture, &surface);
     surface.date_text.assign(date_text);
     surface.present = true;
+    // A blank cell shows the background whatever its slot receives.
+    if (layout_.IsBlankCell(slot + 1) && layout_.selected != slot + 1) return 0;
     area = ComposeCellLocked(slot + 1);
   }
   if (!area.isEmpty()) RequestUpdate(slot + 1);
