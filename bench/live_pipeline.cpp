@@ -16,6 +16,8 @@
 // --callgrind [pictures]: a fixed number of pictures per part, each part in a
 // callgrind dump of its own, for instruction counts on a shared machine:
 //   valgrind --tool=callgrind bench/live_pipeline --callgrind
+// (with LD_PRELOAD=testing/libvalgrind_hwy_timer.so where valgrind cannot
+// decode the processor's RDTSCP),
 // then divide each dump's "summary:" by the pictures the part printed.
 #include <fcntl.h>
 #include <poll.h>

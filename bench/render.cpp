@@ -11,6 +11,8 @@
 // With --callgrind a fixed number of pictures runs once per path and the
 // counts are dumped after each, labelled with the path:
 //   valgrind --tool=callgrind --instr-atstart=no bench/render --callgrind
+// (with LD_PRELOAD=testing/libvalgrind_hwy_timer.so where valgrind cannot
+// decode the processor's RDTSCP)
 //   for f in callgrind.out.*.[0-9]*; do callgrind_annotate $f | grep -E 'Trigger|PROGRAM TOTALS'; done
 // (divide each total by the pictures the line names).
 #include <time.h>

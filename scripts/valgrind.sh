@@ -11,9 +11,11 @@ seconds=${1:-10}
 build=build/release
 dvremu=$build/tools/dvremu/dvremu
 kaviroctl=$build/client/kaviroctl/kaviroctl
-if [ ! -x "$dvremu" ] || [ ! -x "$kaviroctl" ]; then
+# Lets valgrind start the program on machines whose RDTSCP it cannot decode.
+hwy_timer=$build/testing/libvalgrind_hwy_timer.so
+if [ ! -x "$dvremu" ] || [ ! -x "$kaviroctl" ] || [ ! -f "$hwy_timer" ]; then
   cmake --preset release >/dev/null
-  cmake --build "$build" --target dvremu kaviroctl
+  cmake --build "$build" --target dvremu kaviroctl valgrind_hwy_timer
 fi
 command -v valgrind >/dev/null || { echo "valgrind: not installed (apt-get install valgrind)" >&2; exit 1; }
 
@@ -44,7 +46,7 @@ done
 
 started=$(date +%s)
 status=0
-valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite --errors-for-leak-kinds=definite \
+LD_PRELOAD="$PWD/$hwy_timer" valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite --errors-for-leak-kinds=definite \
   --track-origins=yes --error-exitcode=99 --log-file="$log" \
   "$kaviroctl" record --port "$port" --password 1234 --seconds "$seconds" --timeout 120 --out "$work/rec" \
   >"$work/record.out" 2>"$work/record.err" || status=$?
