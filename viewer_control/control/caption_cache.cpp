@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include <QPainter>
 
 #include "viewer_control/control/video_view.h"
+#include "viewer_control/control/yuv_converter.h"
 
 namespace vistrel {
 namespace {
@@ -35,6 +36,29 @@ inline void BlendPixel(uint32_t pixel, uint32_t* out) {
   if (alpha == 0) return;
   *out = alpha == 255 ? pixel : 0xFF000000u | (pixel + ByteMul(*out, 255 - alpha));
 }
+
+#if defined(__x86_64__)
+// Eight pixels a step, the same bytes; returns how many pixels it did.
+__attribute__((target("avx2"))) int BlendEightAtATime(const uint32_t* in, uint32_t* out, int width) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i opaque = _mm256_set1_epi32(255);
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + x));
+    const __m256i alpha = _mm256_srli_epi32(pixels, 24);
+    const __m256i clear = _mm256_cmpeq_epi32(alpha, zero);
+    const int clear_mask = _mm256_movemask_epi8(clear);
+    if (clear_mask == -1) continue;
+    if ((clear_mask | _mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, opaque))) != -1) {
+      for (int i = x; i < x + 8; ++i) BlendPixel(in[i], &out[i]);
+      continue;
+    }
+    auto* to = reinterpret_cast<__m256i*>(out + x);
+    _mm256_storeu_si256(to, _mm256_blendv_epi8(pixels, _mm256_loadu_si256(to), clear));
+  }
+  return x;
+}
+#endif
 
 }  // namespace
 
@@ -116,13 +140,17 @@ void BlendInto(const QImage& source, const QRect& inked, QPoint at, const QRect&
   const qsizetype in_pitch = source.bytesPerLine(), out_pitch = destination->bytesPerLine();
   const uchar* in_line = source.constBits() + (area.top() - at.y()) * in_pitch;
   uchar* out_line = destination->bits() + area.top() * out_pitch;
+#if defined(__x86_64__)
+  const bool avx2 = HaveAvx2();
+#endif
   for (int y = 0; y < area.height(); ++y, in_line += in_pitch, out_line += out_pitch) {
     const auto* in = reinterpret_cast<const uint32_t*>(in_line) + (area.left() - at.x());
     auto* out = reinterpret_cast<uint32_t*>(out_line) + area.left();
     int x = 0;
-#if defined(__SSE2__)
-    // The text is drawn without antialiasing: four pixels at a time are
+#if defined(__x86_64__)
+    // The text is drawn without antialiasing: a few pixels at a time are
     // mostly all clear, or clear and solid; only the REC mark's edge blends.
+    if (avx2) x = BlendEightAtATime(in, out, area.width());
     const __m128i zero = _mm_setzero_si128();
     const __m128i opaque = _mm_set1_epi32(255);
     for (; x + 4 <= area.width(); x += 4) {
