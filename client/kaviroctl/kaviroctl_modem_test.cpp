@@ -1,11 +1,15 @@
 // kaviroctl over a telephone line: the bridge and the dialer in process, the
 // emulated DVR's modem on a pseudo-terminal.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -39,6 +43,8 @@ class KaviroctlModemTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(modem_->Start(&error)) << error;
     dir_ = std::filesystem::temp_directory_path() / ("kaviroctl-modem-" + std::to_string(getpid()));
+    bridge_port_ = FreeBridgePorts();
+    ASSERT_NE(bridge_port_, 0);
   }
   void TearDown() override {
     modem_->Stop();
@@ -63,11 +69,39 @@ class KaviroctlModemTest : public ::testing::Test {
     }
     return found;
   }
-  static uint16_t BridgePort() { return static_cast<uint16_t>(24000 + (getpid() % 1000) * 3); }
+  uint16_t BridgePort() const { return bridge_port_; }
+
+  // Three consecutive ports free when the test starts, found as the emulator
+  // finds its own: a fixed choice collided with the emulators of tests
+  // running at once, which take random ports.
+  static uint16_t FreeBridgePorts() {
+    std::mt19937 random(static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr)));
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      const auto base = static_cast<uint16_t>(20000 + random() % 40000);
+      int sockets[3] = {-1, -1, -1};
+      bool free = true;
+      for (int i = 0; i < 3 && free; ++i) {
+        sockets[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int reuse = 1;
+        ::setsockopt(sockets[i], SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(base + i));
+        free = ::bind(sockets[i], reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+      }
+      for (int fd : sockets) {
+        if (fd >= 0) ::close(fd);
+      }
+      if (free) return base;
+    }
+    return 0;
+  }
 
   std::unique_ptr<dvremu::DvrEmulator> dvr_;
   std::unique_ptr<dvremu::ModemLine> modem_;
   std::filesystem::path dir_;
+  uint16_t bridge_port_ = 0;
   std::ostringstream out_;
   std::ostringstream err_;
 };
