@@ -188,22 +188,22 @@ void GlVideoView::initializeGL() {
                background.constBits());
 }
 
-void GlVideoView::UploadPlane(const uint8_t* data, int pitch, int width, int height) {
-  if (pitch == width) {
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_LUMINANCE, GL_UNSIGNED_BYTE, data);
+void GlVideoView::UploadPlane(const uint8_t* plane, int pitch, int columns, int rows) {
+  if (pitch == columns) {
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, columns, rows, GL_LUMINANCE, GL_UNSIGNED_BYTE, plane);
     return;
   }
   // OpenGL ES 2 has no row length: a row at a time there.
   const QOpenGLContext* gl = context();
   if (gl->isOpenGLES() && gl->format().majorVersion() < 3) {
-    for (int row = 0; row < height; ++row) {
-      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, width, 1, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                      data + static_cast<ptrdiff_t>(row) * pitch);
+    for (int row = 0; row < rows; ++row) {
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, columns, 1, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                      plane + static_cast<ptrdiff_t>(row) * pitch);
     }
     return;
   }
   glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_LUMINANCE, GL_UNSIGNED_BYTE, data);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, columns, rows, GL_LUMINANCE, GL_UNSIGNED_BYTE, plane);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 

@@ -70,7 +70,7 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
   // Copies the planes into their own buffer and points them there.
   static void Keep(Planes* planes);
   // Into the bound texture, honouring the plane's pitch.
-  void UploadPlane(const uint8_t* data, int pitch, int width, int height);
+  void UploadPlane(const uint8_t* plane, int pitch, int columns, int rows);
   void DrawQuad(QOpenGLShaderProgram& program, float top, float bottom);
   void ReleaseTextures();
   void ReleaseSlotTextures(int slot);
