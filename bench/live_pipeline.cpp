@@ -143,6 +143,9 @@ class CountingSink : public vistrel::IFrameSink {
   void ChannelClosed(int slot) override {
     if (next_ != nullptr) next_->ChannelClosed(slot);
   }
+  void ReleasePicture(int slot) override {
+    if (next_ != nullptr) next_->ReleasePicture(slot);
+  }
   std::array<std::atomic<long>, 16> per_slot{};
   std::atomic<long> total{0};
   std::atomic<int> last_session{-1};

@@ -4,8 +4,14 @@
 #include <cstring>
 
 #include <QMetaObject>
+#include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QPainter>
+
+// OpenGL ES 2's headers lack it; the code checks the version before using it.
+#ifndef GL_UNPACK_ROW_LENGTH
+#define GL_UNPACK_ROW_LENGTH 0x0CF2
+#endif
 
 namespace vistrel {
 namespace {
@@ -119,16 +125,21 @@ void GlVideoView::ChannelClosed(int slot) {
   update();
 }
 
-int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
-  std::unique_lock lock(lock_);
+void GlVideoView::ReleasePicture(int slot) {
+  if (slot < 0 || slot >= 16) return;
+  std::lock_guard lock(lock_);
   Planes& planes = planes_[slot];
+  if (planes.present && planes.picture.y != planes.data.data()) Keep(&planes);
+}
+
+void GlVideoView::Keep(Planes* planes) {
+  const PlanarPicture picture = planes->picture;
   const int w = picture.width;
   const int h = picture.height;
   const int cw = w / 2;
   const int ch = h / 2;
-  const size_t bytes = static_cast<size_t>(w) * h + 2 * static_cast<size_t>(cw) * ch;
-  if (planes.data.size() != bytes) planes.data.assign(bytes, 0);
-  uint8_t* y = planes.data.data();
+  planes->data.resize(static_cast<size_t>(w) * h + 2 * static_cast<size_t>(cw) * ch);  // on a release only
+  uint8_t* y = planes->data.data();
   uint8_t* u = y + static_cast<size_t>(w) * h;
   uint8_t* v = u + static_cast<size_t>(cw) * ch;
   for (int row = 0; row < h; ++row)
@@ -137,8 +148,22 @@ int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_
     std::memcpy(u + static_cast<size_t>(row) * cw, picture.u + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
     std::memcpy(v + static_cast<size_t>(row) * cw, picture.v + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
   }
-  planes.width = w;
-  planes.height = h;
+  PlanarPicture& kept = planes->picture;
+  kept.y = y;
+  kept.u = u;
+  kept.v = v;
+  kept.y_pitch = w;
+  kept.uv_pitch = cw;
+}
+
+int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
+  std::unique_lock lock(lock_);
+  Planes& planes = planes_[slot];
+  planes.picture = picture;
+  planes.width = picture.width;
+  planes.height = picture.height;
+  // A copy left by a release is not needed any more.
+  if (!planes.data.empty()) std::vector<uint8_t>().swap(planes.data);
   planes.date_text.assign(date_text);
   planes.present = true;
   planes.changed = true;
@@ -161,6 +186,25 @@ void GlVideoView::initializeGL() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, background.width(), background.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                background.constBits());
+}
+
+void GlVideoView::UploadPlane(const uint8_t* plane, int pitch, int columns, int rows) {
+  if (pitch == columns) {
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, columns, rows, GL_LUMINANCE, GL_UNSIGNED_BYTE, plane);
+    return;
+  }
+  // OpenGL ES 2 has no row length: a row at a time there.
+  const QOpenGLContext* gl = context();
+  if (gl->isOpenGLES() && gl->format().majorVersion() < 3) {
+    for (int row = 0; row < rows; ++row) {
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, columns, 1, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                      plane + static_cast<ptrdiff_t>(row) * pitch);
+    }
+    return;
+  }
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, columns, rows, GL_LUMINANCE, GL_UNSIGNED_BYTE, plane);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
 void GlVideoView::DrawQuad(QOpenGLShaderProgram& program, float top, float bottom) {
@@ -229,18 +273,14 @@ void GlVideoView::paintGL() {
       textures.height = planes.height;
       planes.changed = true;
     }
-    const uint8_t* plane_data[3] = {planes.data.data(),
-                                    planes.data.data() + static_cast<size_t>(planes.width) * planes.height,
-                                    planes.data.data() + static_cast<size_t>(planes.width) * planes.height +
-                                        static_cast<size_t>(planes.width / 2) * (planes.height / 2)};
+    const PlanarPicture& picture = planes.picture;
+    const uint8_t* plane_data[3] = {picture.y, picture.u, picture.v};
+    const int pitches[3] = {picture.y_pitch, picture.uv_pitch, picture.uv_pitch};
     yuv_program_->bind();
     for (int i = 0; i < 3; ++i) {
       glActiveTexture(GL_TEXTURE0 + i);
       glBindTexture(GL_TEXTURE_2D, textures.ids[i]);
-      if (planes.changed) {
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, sizes[i][0], sizes[i][1], GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                        plane_data[i]);
-      }
+      if (planes.changed) UploadPlane(plane_data[i], pitches[i], sizes[i][0], sizes[i][1]);
     }
     planes.changed = false;
     yuv_program_->setUniformValue("plane_y", 0);

@@ -1,14 +1,17 @@
-// The YUV mode of the video window: each picture's three planes are copied
-// (the only software work per picture), uploaded as single-channel textures,
-// converted to RGB by a shader and scaled by the GPU into its cell; captions
-// are painted over the frame, and the whole frame is shown by one swap.
+// The YUV mode of the video window: each picture's three planes are uploaded
+// as single-channel textures, converted to RGB by a shader and scaled by the
+// GPU into its cell; captions are painted over the frame, and the whole frame
+// is shown by one swap.
 //
 // Threads and locks: Upload runs on a receive thread under the slot's decoder
-// lock; it copies the planes into the slot's one set under `lock_` (a second
-// set per slot to copy into without the lock would cost 8 MB at D1 for a
-// copy of well under a millisecond). paintGL (user-interface thread) holds
-// `lock_` while it uploads the changed planes and draws; the textures of a
-// cell the layout hides are freed, the planes kept to show it at once.
+// lock; under `lock_` it keeps the picture's plane pointers and pitches (no
+// copy: the decoder leaves those planes alone until the slot's next picture
+// has been drawn or ReleasePicture). The decoder writes the next picture into
+// its other buffer while paintGL may still read this one; the view moves to
+// it only inside the next Upload, under `lock_`. paintGL (user-interface
+// thread) holds `lock_` while it uploads the changed planes and draws; the
+// textures of a cell the layout hides are freed, the planes kept to show it
+// at once. ReleasePicture copies the planes into the slot's own buffer.
 #pragma once
 
 #include <array>
@@ -39,6 +42,7 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
   QImage Capture() override;
   bool HasPicture(int slot) const override;
   void ChannelClosed(int slot) override;
+  void ReleasePicture(int slot) override;
   // Slots holding textures now (for the memory they cost).
   int SlotsWithTextures() const;
 
@@ -49,7 +53,8 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
 
  private:
   struct Planes {
-    std::vector<uint8_t> data;  // Y (width x height), then U and V (width/2 x height/2)
+    PlanarPicture picture;      // the sink's planes, or `data` once they were released
+    std::vector<uint8_t> data;  // their copy: Y (width x height), then U and V (width/2 x height/2)
     int width = 0;
     int height = 0;
     std::string date_text;
@@ -62,6 +67,10 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
     int height = 0;
   };
 
+  // Copies the planes into their own buffer and points them there.
+  static void Keep(Planes* planes);
+  // Into the bound texture, honouring the plane's pitch.
+  void UploadPlane(const uint8_t* plane, int pitch, int columns, int rows);
   void DrawQuad(QOpenGLShaderProgram& program, float top, float bottom);
   void ReleaseTextures();
   void ReleaseSlotTextures(int slot);

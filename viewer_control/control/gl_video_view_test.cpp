@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include <QOpenGLContext>
@@ -95,6 +96,23 @@ TEST_F(GlVideoViewTest, ASlotShownAloneHoldsTheOnlyTexturesAndAnUnchangedPicture
   view.SetLayout(alone);
   view.grabFramebuffer();
   EXPECT_EQ(view.SlotsWithTextures(), 1);
+}
+
+// The view keeps the planes it is handed (with their pitches); once told
+// they go it shows its own copy, also when a hidden cell's textures are
+// made again from it.
+TEST_F(GlVideoViewTest, AfterTheReleaseTheLastPictureShowsFromTheViewsCopy) {
+  view.SetLayout(Grid(2, 0));
+  auto red = std::make_unique<FlatPicture>(81, 90, 240);
+  view.DrawPicture(1, red->picture, "");
+  const QImage shown = view.grabFramebuffer();
+  EXPECT_GT(qRed(Centre(shown, 2)), 200);
+  view.ReleasePicture(1);
+  red.reset();
+  view.SetLayout(Grid(2, 4));
+  view.grabFramebuffer();
+  view.SetLayout(Grid(2, 0));
+  EXPECT_EQ(view.grabFramebuffer(), shown);
 }
 
 }  // namespace

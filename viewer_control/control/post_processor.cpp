@@ -60,27 +60,35 @@ bool PostProcessor::Apply(const PlanarPicture& in, int flags, PlanarPicture* out
     if (!context_) return false;
     width_ = in.width;
     height_ = in.height;
-    // Pitches rounded up for the filters' wide loads.
-    y_pitch_ = (in.width + 31) & ~31;
-    uv_pitch_ = ((in.width + 1) / 2 + 31) & ~31;
-    const size_t chroma_rows = static_cast<size_t>(in.height + 1) / 2;
-    planes_.assign(static_cast<size_t>(y_pitch_) * in.height + 2 * uv_pitch_ * chroma_rows, 0);
   }
-  uint8_t* y = planes_.data();
-  uint8_t* u = y + static_cast<size_t>(y_pitch_) * height_;
-  uint8_t* v = u + static_cast<size_t>(uv_pitch_) * ((height_ + 1) / 2);
+  // Pitches rounded up for the filters' wide loads.
+  const int y_pitch = (in.width + 31) & ~31;
+  const int uv_pitch = ((in.width + 1) / 2 + 31) & ~31;
+  const size_t chroma_rows = static_cast<size_t>(in.height + 1) / 2;
+  // Only the output not handed out last is written, or resized to a new size.
+  const int next = 1 - last_;
+  Output& output = outputs_[next];
+  if (output.width != in.width || output.height != in.height) {
+    output.planes.assign(static_cast<size_t>(y_pitch) * in.height + 2 * uv_pitch * chroma_rows, 0);
+    output.width = in.width;
+    output.height = in.height;
+  }
+  uint8_t* y = output.planes.data();
+  uint8_t* u = y + static_cast<size_t>(y_pitch) * in.height;
+  uint8_t* v = u + static_cast<size_t>(uv_pitch) * chroma_rows;
   const uint8_t* src[3] = {in.y, in.u, in.v};
   const int src_stride[3] = {in.y_pitch, in.uv_pitch, in.uv_pitch};
   uint8_t* dst[3] = {y, u, v};
-  const int dst_stride[3] = {y_pitch_, uv_pitch_, uv_pitch_};
+  const int dst_stride[3] = {y_pitch, uv_pitch, uv_pitch};
   pp_postprocess(src, src_stride, dst, dst_stride, in.width, in.height, nullptr, 0, modes_[flags].get(), context_.get(),
                  0);
   *out = in;
   out->y = y;
   out->u = u;
   out->v = v;
-  out->y_pitch = y_pitch_;
-  out->uv_pitch = uv_pitch_;
+  out->y_pitch = y_pitch;
+  out->uv_pitch = uv_pitch;
+  last_ = next;
   return true;
 }
 

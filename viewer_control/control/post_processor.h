@@ -5,6 +5,11 @@
 //
 // Threads: one instance per display slot, used only by the thread that
 // draws that slot's pictures (under the decoder channel's lock).
+//
+// The output goes into two buffers in turn, so a view may keep the last
+// picture's planes as it keeps the decoder's: a picture is written into the
+// buffer not handed out last, while the view may read the other; the view
+// moves to the new one only when it is handed the picture.
 #pragma once
 
 #include <array>
@@ -32,8 +37,9 @@ class PostProcessor {
   PostProcessor(const PostProcessor&) = delete;
   PostProcessor& operator=(const PostProcessor&) = delete;
 
-  // The filtered picture in `out` (valid until the next call), or false when
-  // `flags` select nothing or the filters cannot be set up; then `in` stands.
+  // The filtered picture in `out`, or false when `flags` select nothing or
+  // the filters cannot be set up; then `in` stands. The planes stay unchanged
+  // through the next call: only a call after the next successful one reuses them.
   bool Apply(const PlanarPicture& in, int flags, PlanarPicture* out);
 
  private:
@@ -47,9 +53,13 @@ class PostProcessor {
   int width_ = 0;
   int height_ = 0;
   std::array<std::unique_ptr<void, ModeDeleter>, 16> modes_;
-  std::vector<uint8_t> planes_;
-  int y_pitch_ = 0;
-  int uv_pitch_ = 0;
+  struct Output {
+    std::vector<uint8_t> planes;  // Y, U, V at the pitches below
+    int width = 0;
+    int height = 0;
+  };
+  std::array<Output, 2> outputs_;
+  int last_ = 1;  // the output handed out last; the first goes into 0
 };
 
 }  // namespace vistrel

@@ -116,16 +116,26 @@ void RgbVideoView::ChannelClosed(int slot) {
   if (!area.isEmpty()) update(area);
 }
 
+void RgbVideoView::ReleasePicture(int slot) {
+  if (slot < 0 || slot >= 16) return;
+  std::lock_guard lock(lock_);
+  Surface& surface = surfaces_[slot];
+  if (surface.present && surface.planes.y != surface.yuv.data()) Keep(&surface);
+}
+
 int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
-  // The planes are kept (one set per slot: copying them under the lock costs
-  // a fraction of the conversion done under it anyway) and converted straight
-  // into the cell when composed, hidden cells not at all; a layout change
-  // converts the kept planes, so it shows the current picture.
+  // The planes are kept by pointer and converted straight into the cell when
+  // composed, hidden cells not at all; a layout change converts the kept
+  // planes, so it shows the current picture.
   QRect area;
   {
     std::lock_guard lock(lock_);
     Surface& surface = surfaces_[slot];
-    Keep(picture, &surface);
+    surface.planes = picture;
+    surface.width = picture.width;
+    surface.height = picture.height;
+    // A copy left by a release is not needed any more.
+    if (!surface.yuv.empty()) std::vector<uint8_t>().swap(surface.yuv);
     surface.date_text.assign(date_text);
     surface.present = true;
     // A blank cell shows the background whatever its slot receives.
@@ -136,12 +146,13 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
   return 0;
 }
 
-void RgbVideoView::Keep(const PlanarPicture& picture, Surface* surface) {
+void RgbVideoView::Keep(Surface* surface) {
+  const PlanarPicture picture = surface->planes;
   const int chroma_width = (picture.width + 1) / 2;
   const int chroma_height = (picture.height + 1) / 2;
   const size_t luma = static_cast<size_t>(picture.width) * picture.height;
   const size_t chroma = static_cast<size_t>(chroma_width) * chroma_height;
-  surface->yuv.resize(luma + 2 * chroma);  // no allocation once the size is known
+  surface->yuv.resize(luma + 2 * chroma);  // on a release only, which is rare
   uint8_t* out = surface->yuv.data();
   const auto copy = [&out](const uint8_t* plane, int pitch, int width, int height) {
     for (int row = 0; row < height; ++row, out += width) {
@@ -151,24 +162,15 @@ void RgbVideoView::Keep(const PlanarPicture& picture, Surface* surface) {
   copy(picture.y, picture.y_pitch, picture.width, picture.height);
   copy(picture.u, picture.uv_pitch, chroma_width, chroma_height);
   copy(picture.v, picture.uv_pitch, chroma_width, chroma_height);
-  surface->width = picture.width;
-  surface->height = picture.height;
+  PlanarPicture& kept = surface->planes;
+  kept.y = surface->yuv.data();
+  kept.u = kept.y + luma;
+  kept.v = kept.u + chroma;
+  kept.y_pitch = picture.width;
+  kept.uv_pitch = chroma_width;
 }
 
-PlanarPicture RgbVideoView::Planes(const Surface& surface) {
-  const int chroma_width = (surface.width + 1) / 2;
-  const size_t luma = static_cast<size_t>(surface.width) * surface.height;
-  const size_t chroma = static_cast<size_t>(chroma_width) * ((surface.height + 1) / 2);
-  PlanarPicture picture;
-  picture.y = surface.yuv.data();
-  picture.u = picture.y + luma;
-  picture.v = picture.u + chroma;
-  picture.y_pitch = surface.width;
-  picture.uv_pitch = chroma_width;
-  picture.width = surface.width;
-  picture.height = surface.height;
-  return picture;
-}
+PlanarPicture RgbVideoView::Planes(const Surface& surface) { return surface.planes; }
 
 void RgbVideoView::RequestUpdate(int slot) {
   // Only the first mark since the last repaint wakes the user-interface thread.

@@ -1,12 +1,18 @@
 // The RGB mode of the video window: each slot keeps its latest picture's
 // planes (the slot's cell surface); composing a cell converts them straight
 // into the cell of one back buffer at the cell's size, with its captions, and
-// the back buffer is shown by one paint. Cells not shown cost a copy of the
-// planes only, and a layout change shows their current picture at once.
+// the back buffer is shown by one paint. Cells not shown cost nothing, and a
+// layout change shows their current picture at once.
 //
 // Threads and locks: Upload runs on a receive thread under the slot's decoder
-// lock. Under `lock_` it copies the planes into the slot's cell surface and
-// composes the cell into the back buffer.
+// lock. Under `lock_` it keeps the picture's plane pointers in the slot's cell
+// surface (no copy: the decoder leaves those planes alone until the slot's
+// next picture has been drawn or ReleasePicture) and composes the cell into
+// the back buffer. The decoder writes the next picture into its other buffer
+// while the view may still read this one; the view moves to it only inside
+// the next Upload, under `lock_`, so nothing is written that the view reads.
+// ReleasePicture copies the planes into the surface's own buffer, so that a
+// later compose still shows the picture after the decoder's planes are gone.
 // The user-interface thread holds `lock_` to paint (one copy of the damaged
 // area), to resize and to change the layout. A composed cell marks its slot
 // in `dirty_`; the first mark since the last repaint wakes the user-interface
@@ -44,6 +50,7 @@ class RgbVideoView final : public QWidget, public VideoView {
   QImage Capture() override;
   bool HasPicture(int slot) const override;
   void ChannelClosed(int slot) override;
+  void ReleasePicture(int slot) override;
 
  protected:
   int32_t Upload(int slot, const PlanarPicture& picture, std::string_view date_text) override;
@@ -52,14 +59,16 @@ class RgbVideoView final : public QWidget, public VideoView {
 
  private:
   struct Surface {
-    std::vector<uint8_t> yuv;  // Y, U, V planes packed without padding
+    PlanarPicture planes;      // the sink's planes, or `yuv` once they were released
+    std::vector<uint8_t> yuv;  // their copy, Y, U, V packed without padding; empty while not needed
     int width = 0;
     int height = 0;
     std::string date_text;
     bool present = false;
   };
 
-  static void Keep(const PlanarPicture& picture, Surface* surface);
+  // Copies the surface's planes into its own buffer and points it there.
+  static void Keep(Surface* surface);
   static PlanarPicture Planes(const Surface& surface);
 
   // Draws the 1-based slot's cell into the back buffer; returns its rectangle

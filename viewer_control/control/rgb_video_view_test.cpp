@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <thread>
 #include <vector>
@@ -138,6 +139,31 @@ TEST(RgbVideoView, ClosedChannelForgetsItsUnconvertedPicture) {
   EXPECT_FALSE(view.HasPicture(6));
   view.SetLayout(Grid(3));
   EXPECT_EQ(view.Capture(), blank.Capture());
+}
+
+// The view keeps the planes it is handed; once told they go, it shows its
+// own copy: recomposing then (shown, or hidden and shown again) gives the
+// picture as it was, whatever happens to the sink's planes afterwards.
+TEST(RgbVideoView, ARecomposeAfterTheReleaseStillShowsTheLastPicture) {
+  for (const bool hidden : {false, true}) {
+    SCOPED_TRACE(hidden ? "hidden when released" : "shown when released");
+    RgbVideoView view(nullptr);
+    view.SetLayout(Grid(3));
+    auto planes = std::make_unique<TestPicture>(5);
+    view.DrawPicture(4, planes->picture, "2026-12-09 20:00:00");
+    const QImage before = view.Capture();
+    if (hidden) view.SetLayout(Grid(2));
+    view.ReleasePicture(4);
+    view.ReleasePicture(4);  // a second release keeps the copy
+    planes.reset();
+    view.SetLayout(Grid(3));
+    EXPECT_TRUE(view.HasPicture(4));
+    EXPECT_EQ(view.Capture(), before);
+    // The next picture is shown from its own planes again.
+    const TestPicture next(6);
+    view.DrawPicture(4, next.picture, "2026-12-09 20:00:00");
+    EXPECT_NE(view.Capture(), before);
+  }
 }
 
 // Collects what the view is asked to paint.

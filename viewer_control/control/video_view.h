@@ -8,7 +8,9 @@
 // converts outside any lock of the view, then hands the result over under the
 // view's lock. Everything else (layout, ChannelClosed, painting, capture) runs
 // on the user-interface thread. The view's lock is taken after a decoder
-// channel's lock, never before it.
+// channel's lock, never before it. The views keep the planes they are handed
+// by pointer, as IFrameSink allows; the post-processed planes are kept the
+// same way (PostProcessor writes into two buffers in turn).
 #pragma once
 
 #include <array>

@@ -23,7 +23,14 @@ void DecoderChannel::Bind(int slot) { slot_ = slot; }
 
 void DecoderChannel::SetFrameSink(IFrameSink* sink) {
   std::lock_guard lock(lock_);
+  if (sink == sink_) return;
+  ReleasePictureLocked();
   sink_ = sink;
+}
+
+void DecoderChannel::ReleasePictureLocked() {
+  if (sink_ != nullptr && sink_holds_picture_) sink_->ReleasePicture(slot_);
+  sink_holds_picture_ = false;
 }
 
 int DecoderChannel::Open(std::span<const uint8_t> vol_header) {
@@ -80,6 +87,8 @@ void DecoderChannel::CloseLocked() {
   open_ = false;
   playing_ = false;
   synchronised_ = false;
+  // The sink may point into the decoder's planes.
+  ReleasePictureLocked();
   decoder_.reset();
   Trace("Channel %d, Mpeg4 decoder close !!!.", slot_);
 }
@@ -134,6 +143,7 @@ int DecoderChannel::DecodeAndDraw(std::span<const uint8_t> data) {
   if (sink_ == nullptr) return 1;
   picture.post_processing = post_processing_;
   const int32_t result = sink_->DrawPicture(slot_, picture, date_text_.data());
+  sink_holds_picture_ = true;
   if (result < 0 && result != kDrawWrongMode && result != kDrawExclusiveModeAlreadySet) {
     Trace("Channel: %d Drawing error.(0x%08X)", slot_, static_cast<unsigned>(result));
     // Nothing more is drawn until the next VOL packet opens the channel again.

@@ -8,6 +8,12 @@
 // thread. `lock_` serialises them and guards every field below it; decoding
 // and drawing one picture happen under it, so the frame sink is called with
 // it held. The accessors for tests and the renderer take it too.
+//
+// The sink may keep pointers to the last picture's planes (IFrameSink): the
+// decoder leaves them intact until the next picture has been drawn, and every
+// step that frees them (Close, Open of a new VOL, a change of sink) first
+// calls the sink's ReleasePicture under `lock_`. Close the channel before its
+// sink goes.
 #pragma once
 
 #include <array>
@@ -61,11 +67,14 @@ class DecoderChannel {
 
  private:
   void CloseLocked();
+  // Tells the sink, if it was given a picture since, that its planes go.
+  void ReleasePictureLocked();
   bool VerifyUserData(std::span<const uint8_t> data);
 
   int slot_ = -1;
   mutable std::mutex lock_;
   IFrameSink* sink_ = nullptr;             // guarded by lock_
+  bool sink_holds_picture_ = false;        // guarded by lock_
   bool open_ = false;                      // guarded by lock_
   bool playing_ = false;                   // guarded by lock_
   bool synchronised_ = false;              // guarded by lock_

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <span>
 #include <string>
@@ -28,9 +29,16 @@ class RecordingSink : public IFrameSink {
   int32_t DrawPicture(int slot, const PlanarPicture& picture, std::string_view date_text) override {
     const int centre = picture.y[(picture.height / 2) * picture.y_pitch + picture.width / 2];
     drawn.push_back({slot, picture.width, picture.height, centre, std::string(date_text)});
+    last = picture;
     return result;
   }
+  // Reads the kept planes as a view copying them would.
+  void ReleasePicture(int slot) override {
+    released.push_back({slot, last.width, last.height, last.y[(last.height / 2) * last.y_pitch + last.width / 2], ""});
+  }
   std::vector<Drawn> drawn;
+  std::vector<Drawn> released;
+  PlanarPicture last;
   int32_t result = 0;
 };
 
@@ -180,6 +188,35 @@ TEST_F(DecoderChannelTest, ADrawingErrorClosesTheChannelButModeChangesDoNot) {
   EXPECT_TRUE(trace.Contains("Channel 3, Mpeg4 decoder close !!!."));
 }
 
+// A sink keeping the planes it was given is told before they go, while they
+// still hold its picture: on a close, a new VOL and a change of sink; once
+// per picture given, never when it was given none.
+TEST_F(DecoderChannelTest, TheSinkIsToldBeforeThePlanesItKeepsGo) {
+  test::StreamEncoder encoder(352, 240);
+  ASSERT_TRUE(OpenAndStart(encoder));
+  channel.Close();
+  EXPECT_TRUE(sink.released.empty());
+
+  const auto release_after_drawing = [&](uint8_t luma, auto&& step) {
+    channel.DecodeAndDraw(encoder.Picture(1, 0, luma));
+    const size_t before = sink.released.size();
+    step();
+    ASSERT_EQ(sink.released.size(), before + 1);
+    EXPECT_EQ(sink.released.back().slot, 3);
+    EXPECT_NEAR(sink.released.back().centre_luma, luma, 4);
+  };
+  ASSERT_TRUE(OpenAndStart(encoder));
+  release_after_drawing(70, [&] { channel.Close(); });
+  channel.Close();
+  EXPECT_EQ(sink.released.size(), 1u);
+  ASSERT_TRUE(OpenAndStart(encoder));
+  release_after_drawing(150, [&] { ASSERT_TRUE(OpenAndStart(encoder)); });
+  RecordingSink other;
+  release_after_drawing(210, [&] { channel.SetFrameSink(&other); });
+  channel.Close();
+  EXPECT_TRUE(other.released.empty());
+}
+
 TEST_F(DecoderChannelTest, ClosingANeverOpenedChannelOnlyTraces) {
   channel.Close();
   EXPECT_EQ(trace.Texts(), std::vector<std::string>{"Channel 3, Mpeg4 decoder close !!!."});
@@ -224,11 +261,49 @@ TEST_F(Mpeg4DecoderBuffers, NeutralColoursHoldNoAdjustedPlanesAndSwitchingBackFr
   EXPECT_EQ(picture.y_pitch, 704);
   EXPECT_GE(decoder->buffer_bytes(), neutral + 704 * 480 * 3 / 2);
 
+  // The adjusted picture handed out last may still be read: its planes go
+  // once the picture after the next one is decoded.
   decoder->SetColour(ColourSettings{});
-  EXPECT_EQ(decoder->buffer_bytes(), neutral);
-  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 2, 100)), &picture), 0);
+  EXPECT_NEAR(Centre(picture), plain + 40, 2);
+  PlanarPicture next;
+  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 2, 100)), &next), 0);
+  EXPECT_NEAR(Centre(next), plain, 3);
+  EXPECT_NEAR(Centre(picture), plain + 40, 2);
+  ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 3, 100)), &picture), 0);
   EXPECT_NEAR(Centre(picture), plain, 3);
   EXPECT_EQ(decoder->buffer_bytes(), neutral);
+}
+
+// A sink may read the picture handed out last while the next is decoded:
+// neither the next picture nor a failed one touches its planes, with the
+// decoder's own planes as with colour-adjusted ones.
+TEST_F(Mpeg4DecoderBuffers, ThePictureHandedOutLastStaysIntactThroughTheNextDecode) {
+  for (const bool adjusted : {false, true}) {
+    SCOPED_TRACE(adjusted ? "adjusted" : "neutral");
+    ColourSettings colour;
+    colour.contrast = adjusted ? 20 : 0;
+    decoder->SetColour(colour);
+    PlanarPicture last;
+    ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 0, 60)), &last), 0);
+    const std::vector<uint8_t> before(last.y, last.y + static_cast<size_t>(last.y_pitch) * last.height);
+    const auto intact = [&] { return std::equal(before.begin(), before.end(), last.y); };
+
+    PlanarPicture next;
+    ASSERT_EQ(decoder->Decode(FromVop(encoder.Picture(1, 1, 200)), &next), 0);
+    EXPECT_NE(next.y, last.y);
+    EXPECT_GT(Centre(next), Centre(last) + 100);
+    EXPECT_TRUE(intact());
+
+    // A damaged picture after it: `next` is now the one to keep.
+    last = next;
+    const std::vector<uint8_t> kept(last.y, last.y + static_cast<size_t>(last.y_pitch) * last.height);
+    std::vector<uint8_t> damaged = FromVop(encoder.Picture(1, 2, 90));
+    damaged.resize(damaged.size() / 3);
+    for (size_t i = 8; i < damaged.size(); ++i) damaged[i] ^= 0x5A;
+    PlanarPicture ignored;
+    decoder->Decode(damaged, &ignored);
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), last.y));
+  }
 }
 
 TEST_F(Mpeg4DecoderBuffers, TheInputBufferGrowsForALargePictureUpToTheLimitOnly) {

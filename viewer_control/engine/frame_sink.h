@@ -21,10 +21,19 @@ class IFrameSink {
   // A picture decoded for display slot `slot` (0-15) with its date and time
   // ("YYYY/MM/DD  hh:mm:ss"). Called on the receive thread of the session that
   // delivered the picture, with that slot's decoder lock held: it must return
-  // promptly and must not call the engine. The planes are valid only during
-  // the call. Returns 0 (S_OK) or a failure code; a failure other than the two
-  // codes above closes the slot's decoder until the next VOL packet.
+  // promptly and must not call the engine. The decoder owns the planes; they
+  // stay valid and unchanged until the slot's next DrawPicture returns or
+  // ReleasePicture(slot) is called, so a sink may keep pointers to them
+  // instead of copying. Returns 0 (S_OK) or a failure code; a failure other
+  // than the two codes above closes the slot's decoder until the next VOL packet.
   virtual int32_t DrawPicture(int slot, const PlanarPicture& picture, std::string_view date_text) = 0;
+
+  // The planes of the slot's last DrawPicture are about to be freed or reused
+  // (the decoder is closed or made anew, or the slot gets another sink): a
+  // sink that kept pointers to them copies what it still needs now. Called
+  // with the slot's decoder lock held, on the thread that closes it (the
+  // engine's owner thread, or a receive thread); rare, so it may allocate.
+  virtual void ReleasePicture(int slot) { (void)slot; }
 
   // The slot's decoder was closed by a disconnect: release what the slot's
   // pictures needed and show the background. Called on the engine's owner thread.

@@ -107,9 +107,13 @@ struct Mpeg4Decoder::Impl {
   int width = 0;
   int height = 0;
   std::unique_ptr<AVCodecContext, CodecContextDeleter> context;
-  std::unique_ptr<AVFrame, FrameDeleter> frame;
-  std::unique_ptr<AVPacket, PacketDeleter> packet;   // holds the one reference to the input buffer
-  std::unique_ptr<uint8_t, AvFreeDeleter> adjusted;  // Y, U, V planes while colours are not neutral
+  // Two pictures in turn, each with its colour-adjusted Y, U, V planes (while
+  // colours are not neutral): the one handed out last is left alone while the
+  // next is decoded and adjusted into the other.
+  std::array<std::unique_ptr<AVFrame, FrameDeleter>, 2> frames;
+  std::array<std::unique_ptr<uint8_t, AvFreeDeleter>, 2> adjusted;
+  int last = 1;                                     // of the picture handed out last; the first goes into 0
+  std::unique_ptr<AVPacket, PacketDeleter> packet;  // holds the one reference to the input buffer
   ColourSettings colour;
   std::array<uint8_t, 256> luma_table{};
   std::array<uint8_t, 256> chroma_table{};
@@ -120,7 +124,7 @@ struct Mpeg4Decoder::Impl {
   bool ReserveInput(size_t bytes);
   void BuildTables();
   double tint_radians() const { return colour.tint * M_PI / 256.0; }
-  void Adjust(const AVFrame& source, PlanarPicture* out);
+  void Adjust(const AVFrame& source, uint8_t* y, PlanarPicture* out);
 };
 
 Mpeg4Decoder::Mpeg4Decoder(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -161,9 +165,9 @@ std::unique_ptr<Mpeg4Decoder> Mpeg4Decoder::Create(int width, int height, std::s
 
 bool Mpeg4Decoder::AllocateFrameBuffer() {
   Impl& d = *impl_;
-  d.frame.reset(av_frame_alloc());
+  for (auto& frame : d.frames) frame.reset(av_frame_alloc());
   d.packet.reset(av_packet_alloc());
-  if (!d.frame || !d.packet) return false;
+  if (!d.frames[0] || !d.frames[1] || !d.packet) return false;
   d.packet->buf = av_buffer_alloc(kFirstInputBytes + AV_INPUT_BUFFER_PADDING_SIZE);
   if (d.packet->buf == nullptr) return false;
   d.BuildTables();
@@ -183,7 +187,7 @@ bool Mpeg4Decoder::Impl::ReserveInput(size_t bytes) {
 size_t Mpeg4Decoder::buffer_bytes() const {
   const Impl& d = *impl_;
   size_t bytes = d.packet && d.packet->buf ? static_cast<size_t>(d.packet->buf->size) : 0;
-  if (d.adjusted) bytes += d.adjusted_bytes();
+  for (const auto& planes : d.adjusted) bytes += planes ? d.adjusted_bytes() : 0;
   return bytes;
 }
 
@@ -202,10 +206,15 @@ int Mpeg4Decoder::Decode(std::span<const uint8_t> from_vop, PlanarPicture* out) 
   packet->data = packet->buf->data;
   packet->size = static_cast<int>(from_vop.size());
 
-  av_frame_unref(d.frame.get());
+  // Only the other picture is reused: the last one stays intact, whether this
+  // one succeeds or not (the sink may still read it; libavcodec does not write
+  // into a frame while we hold a reference to it).
+  const int next = 1 - d.last;
+  AVFrame* decoded = d.frames[next].get();
+  av_frame_unref(decoded);
   if (avcodec_send_packet(d.context.get(), packet) < 0) return -3;
-  if (avcodec_receive_frame(d.context.get(), d.frame.get()) < 0) return -4;
-  const AVFrame& frame = *d.frame;
+  if (avcodec_receive_frame(d.context.get(), decoded) < 0) return -4;
+  const AVFrame& frame = *decoded;
   // A picture of another size than the VOL announced would overrun the
   // planes the renderer made for this channel.
   if (frame.width != d.width || frame.height != d.height || frame.format != AV_PIX_FMT_YUV420P ||
@@ -213,6 +222,9 @@ int Mpeg4Decoder::Decode(std::span<const uint8_t> from_vop, PlanarPicture* out) 
     return -5;
   }
   if (d.colour.neutral()) {
+    // Planes adjusted before the colours went neutral, no longer handed out.
+    d.adjusted[next].reset();
+    d.last = next;
     out->y = frame.data[0];
     out->u = frame.data[1];
     out->v = frame.data[2];
@@ -222,20 +234,22 @@ int Mpeg4Decoder::Decode(std::span<const uint8_t> from_vop, PlanarPicture* out) 
     out->height = d.height;
     return 0;
   }
-  if (!d.adjusted) {
-    d.adjusted.reset(static_cast<uint8_t*>(av_malloc(d.adjusted_bytes())));
-    if (!d.adjusted) return -1;
+  if (!d.adjusted[next]) {
+    d.adjusted[next].reset(static_cast<uint8_t*>(av_malloc(d.adjusted_bytes())));
+    if (!d.adjusted[next]) return -1;
   }
-  d.Adjust(frame, out);
+  d.Adjust(frame, d.adjusted[next].get(), out);
+  d.last = next;
   return 0;
 }
 
 void Mpeg4Decoder::SetColour(const ColourSettings& colour) {
-  impl_->colour = colour;
-  impl_->BuildTables();
-  // The channel's lock covers both this and the drawing of the last picture,
-  // so no one still reads the planes freed here.
-  if (colour.neutral()) impl_->adjusted.reset();
+  Impl& d = *impl_;
+  d.colour = colour;
+  d.BuildTables();
+  // Only the planes not handed out last go now: the sink may still read the
+  // last picture's, which the next picture but one frees (Decode).
+  if (colour.neutral()) d.adjusted[1 - d.last].reset();
 }
 
 void Mpeg4Decoder::Impl::BuildTables() {
@@ -249,8 +263,7 @@ void Mpeg4Decoder::Impl::BuildTables() {
   }
 }
 
-void Mpeg4Decoder::Impl::Adjust(const AVFrame& source, PlanarPicture* out) {
-  uint8_t* y = adjusted.get();
+void Mpeg4Decoder::Impl::Adjust(const AVFrame& source, uint8_t* y, PlanarPicture* out) {
   uint8_t* u = y + static_cast<size_t>(width) * height;
   uint8_t* v = u + static_cast<size_t>(width / 2) * (height / 2);
   for (int row = 0; row < height; ++row) {

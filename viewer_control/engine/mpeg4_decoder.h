@@ -5,13 +5,18 @@
 //
 // This module is the only one that includes FFmpeg headers. libavcodec's
 // decoder does the work; the VOL header becomes its extradata, and colour
-// values are applied here after decoding (into a plane set allocated once),
+// values are applied here after decoding (into plane sets allocated once),
 // never into the decoder's own reference pictures.
 //
 // Threads: an instance is used by one thread at a time; the decoder channel's
 // lock serialises its users. Nothing is allocated per picture in steady state:
 // the input buffer grows only when a picture is larger than any before it,
 // and the adjusted planes exist only while colour values are not neutral.
+//
+// Pictures are decoded into two frames in turn (with two sets of adjusted
+// planes): the picture handed out last is not written to or freed while the
+// next is decoded into the other frame, so a sink may read it until it has
+// the next one. Only destroying the decoder ends it early.
 #pragma once
 
 #include <cstddef>
@@ -50,12 +55,15 @@ class Mpeg4Decoder {
   // Allocates what decoding needs; false when memory runs out.
   bool AllocateFrameBuffer();
 
-  // Decodes one coded picture, starting at its VOP start code. 0 and a
-  // picture in `out` (valid until the next call), or a negative value.
+  // Decodes one coded picture, starting at its VOP start code: 0 and a
+  // picture in `out`, or a negative value. A picture's planes stay unchanged
+  // through the next call, failed or not: only a call after the next
+  // successful one (or the decoder's end) reuses them.
   int Decode(std::span<const uint8_t> from_vop, PlanarPicture* out);
 
   // Takes effect from the next picture. Neutral values free the adjusted
-  // planes; the decoder's own planes are then handed out unchanged.
+  // planes (those of the last picture once they are no longer handed out);
+  // the decoder's own planes are then handed out unchanged.
   void SetColour(const ColourSettings& colour);
 
   // Bytes held for input and for colour-adjusted planes (not libavcodec's).

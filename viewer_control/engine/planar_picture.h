@@ -8,7 +8,8 @@
 namespace vistrel {
 
 // Planar YUV 4:2:0: a full-size Y plane and two half-size chroma planes. The
-// planes belong to the decoder and stay valid only until its next picture.
+// planes belong to the decoder; how long they stay valid is said where they
+// are handed out (IFrameSink::DrawPicture).
 struct PlanarPicture {
   const uint8_t* y = nullptr;
   const uint8_t* u = nullptr;

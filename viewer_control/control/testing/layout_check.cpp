@@ -48,6 +48,7 @@ void DrawGreySlots(VideoView& view, const char* caption) {
     std::fill(y.begin(), y.end(), LumaOf(slot));
     const PlanarPicture picture{y.data(), uv.data(), uv.data(), kWidth, kWidth / 2, kWidth, kHeight};
     ASSERT_EQ(view.DrawPicture(slot, picture, caption), 0);
+    view.ReleasePicture(slot);  // `y` is refilled for the next slot
   }
 }
 
