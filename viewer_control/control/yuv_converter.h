@@ -94,9 +94,9 @@ bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const 
 bool EvenStrideAvx2(const int* columns, int count);
 void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
 // Builds `plan` for count >= 32 nondecreasing columns of pictures `width`
-// wide, reading only within each row; false (the plan unusable) where the rows
-// are narrower than a window or more than `max_windows` luma windows would be
-// needed.
+// wide, reading only within each row; false (the plan left as it was) where
+// count < 32, the rows are narrower than a window, or more than `max_windows`
+// luma windows would be needed.
 bool PrepareShuffledColumns(const int* columns, int count, int width, int max_windows, ShuffledColumns* plan);
 // Those columns of line `line` into count 32-bit pixels.
 void ConvertShuffledColumnsAvx2(const PlanarPicture& picture, int line, const ShuffledColumns& plan, uint32_t* out);
