@@ -90,6 +90,10 @@ struct MaskStore {
 // width it costs fewer instructions (bench/render under callgrind).
 bool GathersFirst(int count, int width) { return count * 5 < width * 2; }
 
+// Beyond this many luma windows per step (downscales by about 12 or more)
+// gathering costs fewer instructions (callgrind, 704-wide rows).
+constexpr int kMaxShuffledWindows = 8;
+
 }  // namespace
 
 bool HaveSse2() {
@@ -215,6 +219,30 @@ void ConvertWholeLineToCell(const PlanarPicture& picture, int line, const int* c
   for (; x < count; ++x) out[x] = line_pixels[columns[x]];
 }
 
+constexpr int kWindow = 16;
+
+// Covers the nondecreasing `values` greedily with windows of kWindow bytes
+// lying within [0, limit) (limit >= kWindow): their starts into `starts`, each
+// value's window into `window_of`; returns how many.
+int CoverWithWindows(const int* values, int limit, int (&starts)[16], int (&window_of)[16]) {
+  int windows = 0;
+  for (int i = 0; i < 16; ++i) {
+    if (windows == 0 || values[i] >= starts[windows - 1] + kWindow) {
+      starts[windows++] = std::min(values[i], limit - kWindow);
+    }
+    window_of[i] = windows - 1;
+  }
+  return windows;
+}
+
+// Pixels 0-15 or 16-31 of one step: what each window holds.
+struct HalfStep {
+  const int* columns;
+  int chroma[16];
+  int luma_starts[16], luma_window[16], chroma_starts[16], chroma_window[16];
+  int luma = 0, chroma_count = 0;
+};
+
 CellColumns ChooseCellColumns(const int* columns, int count, int width) {
   // A cell well narrower than the picture converts only the pixels it keeps;
   // nearer the picture's width converting the whole row and picking is cheaper.
@@ -227,9 +255,12 @@ CellColumns ChooseCellColumns(const int* columns, int count, int width) {
 }
 
 void ConvertColumns(CellColumns way, const PlanarPicture& picture, int line, const int* columns, int count,
-                    uint32_t* out) {
+                    const ShuffledColumns* shuffled, uint32_t* out) {
   if (count <= 0) return;
   switch (way) {
+    case CellColumns::kShuffled:
+      ConvertShuffledColumnsAvx2(picture, line, *shuffled, out);
+      return;
     case CellColumns::kEverySecond:
       ConvertEverySecondColumnAvx2(picture, line, columns, count, out);
       return;
@@ -244,6 +275,65 @@ void ConvertColumns(CellColumns way, const PlanarPicture& picture, int line, con
 
 }  // namespace
 
+bool PrepareShuffledColumns(const int* columns, int count, int width, int max_windows, ShuffledColumns* plan) {
+  const int chroma_width = (width + 1) / 2;
+  if (count < 32 || chroma_width < kWindow) return false;
+  // A short last step ends at the last pixel, overlapping the one before.
+  std::vector<int> firsts;
+  for (int x = 0; x + 32 <= count; x += 32) firsts.push_back(x);
+  if (count % 32 != 0) firsts.push_back(count - 32);
+  std::vector<HalfStep> halves(firsts.size() * 2);
+  int luma_windows = 0, chroma_windows = 0;
+  bool shared = true;
+  for (size_t h = 0; h < halves.size(); ++h) {
+    HalfStep& half = halves[h];
+    half.columns = columns + firsts[h / 2] + 16 * static_cast<int>(h % 2);
+    for (int j = 0; j < 16; ++j) half.chroma[j] = half.columns[j] / 2;
+    for (int j = 0; j < 16; j += 2) shared = shared && half.chroma[j] == half.chroma[j + 1];
+    half.luma = CoverWithWindows(half.columns, width, half.luma_starts, half.luma_window);
+    half.chroma_count = CoverWithWindows(half.chroma, chroma_width, half.chroma_starts, half.chroma_window);
+    luma_windows = std::max(luma_windows, half.luma);
+    chroma_windows = std::max(chroma_windows, half.chroma_count);
+  }
+  if (luma_windows > max_windows) return false;
+  plan->luma_windows = luma_windows;
+  plan->chroma_windows = chroma_windows;
+  plan->shared_chroma = shared;
+  const size_t starts_per_step = 1 + 2 * static_cast<size_t>(luma_windows + chroma_windows);
+  const int chroma_masks = shared ? 2 : 4;
+  const size_t masks_per_step = static_cast<size_t>(luma_windows + chroma_masks * chroma_windows);
+  ShuffledColumns::Mask empty;
+  std::memset(empty.bytes, -1, sizeof empty.bytes);  // the high bit set: a zero byte
+  plan->starts.assign(firsts.size() * starts_per_step, 0);
+  plan->masks.assign(firsts.size() * masks_per_step, empty);
+  for (size_t step = 0; step < firsts.size(); ++step) {
+    int* start = &plan->starts[step * starts_per_step];
+    ShuffledColumns::Mask* mask = &plan->masks[step * masks_per_step];
+    *start++ = firsts[step];
+    for (int h = 0; h < 2; ++h) {
+      const HalfStep& half = halves[2 * step + static_cast<size_t>(h)];
+      // Windows a half does not need repeat its last one, masked out.
+      for (int k = 0; k < luma_windows; ++k) start[2 * k + h] = half.luma_starts[std::min(k, half.luma - 1)];
+      for (int k = 0; k < chroma_windows; ++k) {
+        start[2 * (luma_windows + k) + h] = half.chroma_starts[std::min(k, half.chroma_count - 1)];
+      }
+      for (int j = 0; j < 16; ++j) {
+        const int k = half.luma_window[j];
+        mask[k].bytes[16 * h + j] = static_cast<int8_t>(half.columns[j] - half.luma_starts[k]);
+        // Word j / 2 of the even or of the odd pixels' terms: Cb in its low
+        // byte, Cr in its high one.
+        if (shared && j % 2 != 0) continue;
+        const int c = half.chroma_window[j];
+        const auto offset = static_cast<int8_t>(half.chroma[j] - half.chroma_starts[c]);
+        ShuffledColumns::Mask* pair = mask + luma_windows + chroma_masks * c + 2 * (j % 2);
+        pair[0].bytes[16 * h + j / 2 * 2] = offset;
+        pair[1].bytes[16 * h + j / 2 * 2 + 1] = offset;
+      }
+    }
+  }
+  return true;
+}
+
 void CellLinePlan::Prepare(int first, int count, int cell_width, int width) {
   if (first == first_ && count == static_cast<int>(columns_.size()) && cell_width == cell_width_ && width == width_) {
     return;
@@ -256,14 +346,22 @@ void CellLinePlan::Prepare(int first, int count, int cell_width, int width) {
     columns_[static_cast<size_t>(i)] = static_cast<int>(int64_t{first + i} * width / cell_width);
   }
   way_ = ChooseCellColumns(columns_.data(), count, width);
+  // Masks built once serve every line: cheaper than gathering or converting
+  // the whole line, except for a cell as wide as the picture, which takes
+  // the line as it is.
+  const bool whole = count == width && first == 0 && cell_width == width;
+  if (way_ != CellColumns::kEverySecond && !whole && HaveAvx2() &&
+      PrepareShuffledColumns(columns_.data(), count, width, kMaxShuffledWindows, &shuffled_)) {
+    way_ = CellColumns::kShuffled;
+  }
 }
 
 void CellLinePlan::Convert(const PlanarPicture& picture, int line, uint32_t* out) const {
-  ConvertColumns(way_, picture, line, columns_.data(), static_cast<int>(columns_.size()), out);
+  ConvertColumns(way_, picture, line, columns_.data(), static_cast<int>(columns_.size()), &shuffled_, out);
 }
 
 void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {
-  ConvertColumns(ChooseCellColumns(columns, count, picture.width), picture, line, columns, count, out);
+  ConvertColumns(ChooseCellColumns(columns, count, picture.width), picture, line, columns, count, nullptr, out);
 }
 
 }  // namespace vistrel

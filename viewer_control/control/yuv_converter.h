@@ -35,7 +35,27 @@ void ConvertLineToCell(const PlanarPicture& picture, int line, const int* column
 // How a cell's lines are converted, worked out once for the cell's columns
 // and kept while the cell and the pictures keep their sizes: every line of a
 // cell has the same columns.
-enum class CellColumns { kWholeLine, kEverySecond, kGathered };
+enum class CellColumns { kWholeLine, kEverySecond, kGathered, kShuffled };
+
+// Byte-shuffle masks that pick, for every 32 pixels of a cell line, the kept
+// luma and chroma bytes out of a fixed number of 16-byte windows of the rows.
+struct ShuffledColumns {
+  struct alignas(32) Mask {
+    int8_t bytes[32];
+  };
+  int luma_windows = 0, chroma_windows = 0;
+  // Even and odd pixels take the same chroma samples (as when each column
+  // is shown twice): one set of chroma terms serves both.
+  bool shared_chroma = false;
+  // Per step: the first pixel, then each window's start for pixels 0-15 and
+  // for 16-31 (luma windows, then chroma ones).
+  std::vector<int> starts;
+  // Per step: one mask per luma window, then four per chroma window (the
+  // blue-difference and red-difference bytes of the even, then of the odd
+  // pixels).
+  std::vector<Mask> masks;
+};
+
 class CellLinePlan {
  public:
   // For pixels [first, first + count) of a cell `cell_width` wide showing
@@ -51,6 +71,7 @@ class CellLinePlan {
   int first_ = -1, cell_width_ = 0, width_ = 0;
   std::vector<int> columns_;
   CellColumns way_ = CellColumns::kWholeLine;
+  ShuffledColumns shuffled_;
 };
 
 // Each path, for tests and the benchmark; ConvertToBgr24 takes the fastest
@@ -72,6 +93,13 @@ bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const 
 // and the conversion of such columns without that check.
 bool EvenStrideAvx2(const int* columns, int count);
 void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
+// Builds `plan` for count >= 32 nondecreasing columns of pictures `width`
+// wide, reading only within each row; false (the plan left as it was) where
+// count < 32, the rows are narrower than a window, or more than `max_windows`
+// luma windows would be needed.
+bool PrepareShuffledColumns(const int* columns, int count, int width, int max_windows, ShuffledColumns* plan);
+// Those columns of line `line` into count 32-bit pixels.
+void ConvertShuffledColumnsAvx2(const PlanarPicture& picture, int line, const ShuffledColumns& plan, uint32_t* out);
 bool HaveSse2();
 bool HaveSsse3();
 bool HaveAvx2();

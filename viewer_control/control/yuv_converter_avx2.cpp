@@ -8,6 +8,7 @@
 // the reference does.
 #include <immintrin.h>
 
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -52,15 +53,19 @@ struct Chroma {
   __m256i red, green, blue;  // one lane per chroma sample
 };
 
-inline Chroma ChromaTerms(__m128i u8, __m128i v8) {
-  const __m256i uv =
-      _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(u8, v8)), _mm_unpackhi_epi8(u8, v8), 1);
+// Word j holds sample j's Cb in its low byte and Cr in its high one.
+inline Chroma ChromaFromPairs(__m256i uv) {
   Chroma c;
   c.red = _mm256_add_epi16(_mm256_maddubs_epi16(uv, _mm256_set1_epi16(102 << 8)), _mm256_set1_epi16(-14240));
   c.green = _mm256_add_epi16(_mm256_maddubs_epi16(uv, _mm256_set1_epi16(52 << 8 | 25)), _mm256_set1_epi16(-8672));
-  c.blue =
-      _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(u8), _mm256_set1_epi16(129)), _mm256_set1_epi16(-17696));
+  const __m256i cb = _mm256_and_si256(uv, _mm256_set1_epi16(0x00FF));
+  c.blue = _mm256_add_epi16(_mm256_mullo_epi16(cb, _mm256_set1_epi16(129)), _mm256_set1_epi16(-17696));
   return c;
+}
+
+inline Chroma ChromaTerms(__m128i u8, __m128i v8) {
+  return ChromaFromPairs(
+      _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi8(u8, v8)), _mm_unpackhi_epi8(u8, v8), 1));
 }
 
 struct Bgr24Store {
@@ -223,6 +228,82 @@ void ConvertLineToCellAvx2(const PlanarPicture& picture, int line, const int* co
 
 namespace {
 
+// Two 16-byte windows of a row: for pixels 0-15 in the low lane, 16-31 in the high one.
+inline __m256i Windows(const uint8_t* row, const int* starts) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(row + starts[0])), Load16(row + starts[1]), 1);
+}
+
+inline __m256i Pick(__m256i windows, const ShuffledColumns::Mask* mask) {
+  return _mm256_shuffle_epi8(windows, _mm256_load_si256(reinterpret_cast<const __m256i*>(mask)));
+}
+
+// kLuma and kChroma windows per step, or (when 0) as many as the plan holds:
+// fixed counts let the compiler unroll the window loops.
+template <bool kSharedChroma, int kLuma, int kChroma>
+void ConvertShuffledSteps(const PlanarPicture& picture, int line, const ShuffledColumns& plan, uint32_t* out) {
+  const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch;
+  const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch;
+  const int luma_windows = kLuma > 0 ? kLuma : plan.luma_windows;
+  const int chroma_windows = kChroma > 0 ? kChroma : plan.chroma_windows;
+  const int* start = plan.starts.data();
+  const int* const end = start + plan.starts.size();
+  const ShuffledColumns::Mask* mask = plan.masks.data();
+  while (start != end) {
+    auto* step_out = reinterpret_cast<uint8_t*>(out + *start++);
+    __m256i y8 = _mm256_setzero_si256();
+    for (int k = 0; k < luma_windows; ++k) y8 = _mm256_or_si256(y8, Pick(Windows(y, start + 2 * k), mask + k));
+    start += 2 * luma_windows;
+    mask += luma_windows;
+    __m256i even = _mm256_setzero_si256(), odd = _mm256_setzero_si256();
+    for (int k = 0; k < chroma_windows; ++k) {
+      const __m256i cb = Windows(u, start + 2 * k), cr = Windows(v, start + 2 * k);
+      const ShuffledColumns::Mask* m = mask + (kSharedChroma ? 2 : 4) * k;
+      even = _mm256_or_si256(even, _mm256_or_si256(Pick(cb, m), Pick(cr, m + 1)));
+      if constexpr (!kSharedChroma) odd = _mm256_or_si256(odd, _mm256_or_si256(Pick(cb, m + 2), Pick(cr, m + 3)));
+    }
+    start += 2 * chroma_windows;
+    mask += (kSharedChroma ? 2 : 4) * chroma_windows;
+    const Chroma ce = ChromaFromPairs(even);
+    ThirtyTwoPixels<BgraStore>(y8, ce, kSharedChroma ? ce : ChromaFromPairs(odd), step_out);
+  }
+}
+
+using ShuffledSteps = void (*)(const PlanarPicture&, int, const ShuffledColumns&, uint32_t*);
+
+// The counts scaled cells need, from upscales (one window of each) to
+// downscales by about five; beyond them the plan's own counts.
+constexpr int kUnrolledLuma = 6, kUnrolledChroma = 3;
+
+template <int... n>
+constexpr auto UnrolledSteps(std::integer_sequence<int, n...>) {
+  return std::array<ShuffledSteps, sizeof...(n)>{
+      ConvertShuffledSteps<false, n / kUnrolledChroma + 1, n % kUnrolledChroma + 1>...};
+}
+
+constexpr auto kUnrolledSteps = UnrolledSteps(std::make_integer_sequence<int, kUnrolledLuma * kUnrolledChroma>());
+
+ShuffledSteps ChooseShuffledSteps(const ShuffledColumns& plan) {
+  // Chroma shared by pixel pairs means at most one column per pixel: one
+  // window of each.
+  if (plan.shared_chroma) {
+    return plan.luma_windows == 1 && plan.chroma_windows == 1 ? ConvertShuffledSteps<true, 1, 1>
+                                                              : ConvertShuffledSteps<true, 0, 0>;
+  }
+  if (plan.luma_windows <= kUnrolledLuma && plan.chroma_windows <= kUnrolledChroma) {
+    return kUnrolledSteps[static_cast<size_t>((plan.luma_windows - 1) * kUnrolledChroma + plan.chroma_windows - 1)];
+  }
+  return ConvertShuffledSteps<false, 0, 0>;
+}
+
+}  // namespace
+
+void ConvertShuffledColumnsAvx2(const PlanarPicture& picture, int line, const ShuffledColumns& plan, uint32_t* out) {
+  ChooseShuffledSteps(plan)(picture, line, plan, out);
+}
+
+namespace {
+
 // 32 kept pixels from the even luma bytes at `y` (64 bytes) and 32 chroma
 // samples at `u` and `v`. Word j takes pixels j and j + 16: their chroma
 // samples are then two plain 16-byte loads, no deinterleaving.
@@ -265,7 +346,12 @@ void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const 
     EvenColumnsStep(y + 2 * x, u + x, v + x, reinterpret_cast<uint8_t*>(out + x));
   }
   if (x == count) return;
-  // The rest (at most 32 pixels) from padded copies of the bytes it uses.
+  // The last 32 pixels again, overlapping, where their reads stay in the row.
+  if (count >= 32 && 2 * count <= luma_left) {
+    EvenColumnsStep(y + 2 * (count - 32), u + count - 32, v + count - 32, reinterpret_cast<uint8_t*>(out + count - 32));
+    return;
+  }
+  // Else the rest (at most 32 pixels) from padded copies of the bytes it uses.
   const int rest = count - x;
   alignas(32) uint8_t y_rest[64] = {};
   alignas(16) uint8_t u_rest[32] = {};

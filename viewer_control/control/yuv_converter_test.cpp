@@ -338,5 +338,77 @@ TEST(YuvConverter, GatheredCellLinesAgreeAtTheSaturationCorners) {
   EXPECT_EQ(out, expected);
 }
 
+// Planes without padding, mostly at the extremes where saturation decides:
+// the last line's rows end where their allocations end, so a read past a row
+// leaves the planes (under ASan, a fault).
+Planes ExtremePlanes(int width, int height, std::mt19937& random) {
+  Planes planes(width, height);
+  for (auto* plane : {&planes.y, &planes.u, &planes.v}) {
+    for (auto& byte : *plane) {
+      const unsigned r = random();
+      byte = static_cast<uint8_t>(r % 3 == 0 ? 0 : r % 3 == 1 ? 255 : r >> 8);
+    }
+  }
+  return planes;
+}
+
+// Pixels [first, first + count) of a cell `cell_width` wide, through one plan,
+// against the scalar path, on the first, second and last two lines.
+void ExpectPlanMatchesScalar(const Planes& planes, int first, int count, int cell_width, CellLinePlan* plan) {
+  SCOPED_TRACE(testing::Message() << planes.width << " wide into " << cell_width << ", pixels " << first << " + "
+                                  << count);
+  std::vector<int> columns(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) columns[static_cast<size_t>(i)] = (first + i) * planes.width / cell_width;
+  plan->Prepare(first, count, cell_width, planes.width);
+  for (int line : {0, 1, planes.height - 2, planes.height - 1}) {
+    std::vector<uint32_t> expected(columns.size());
+    ConvertLineToCellScalar(planes.picture(), line, columns.data(), count, expected.data());
+    std::vector<uint32_t> out(columns.size() + 1, 0xDEADBEEFu);
+    plan->Convert(planes.picture(), line, out.data());
+    EXPECT_EQ(out.back(), 0xDEADBEEFu) << "wrote past the cell";
+    out.pop_back();
+    ASSERT_EQ(out, expected) << "line " << line;
+  }
+}
+
+TEST(CellLinePlan, MatchesTheScalarPathInEveryLayoutOfTheView) {
+  std::mt19937 random(37);
+  CellLinePlan plan;
+  for (auto [width, height] : {std::pair{352, 240}, std::pair{704, 480}}) {
+    const Planes planes = ExtremePlanes(width, height, random);
+    for (int cell_width : {176, 234, 235, 352, 704}) {
+      ExpectPlanMatchesScalar(planes, 0, cell_width, cell_width, &plan);
+      // Clipped at either side by the view's edge.
+      ExpectPlanMatchesScalar(planes, 13, cell_width - 13, cell_width, &plan);
+      ExpectPlanMatchesScalar(planes, 0, cell_width - 21, cell_width, &plan);
+      ExpectPlanMatchesScalar(planes, 7, cell_width - 50, cell_width, &plan);
+    }
+  }
+}
+
+TEST(CellLinePlan, MatchesTheScalarPathAtAwkwardWidthsAndRatios) {
+  std::mt19937 random(41);
+  CellLinePlan plan;
+  // Odd widths, and rows narrower than a window or just as wide.
+  for (int width : {37, 353, 703, 31, 32, 20}) {
+    const Planes planes = ExtremePlanes(width, 5, random);
+    // Upscales by two and by odd factors, near 1:1, and downscales up to and
+    // past the ratio where gathering takes over.
+    for (int cell_width : {2 * width, 3 * width, 3 * width / 2, width - 1, width + 1, width / 2, width / 3,
+                           width * 2 / 5, width / 5, width / 8, width / 12, width / 16}) {
+      if (cell_width <= 0) continue;
+      ExpectPlanMatchesScalar(planes, 0, cell_width, cell_width, &plan);
+      // Fewer than, exactly and just over one step of 32 pixels, from inside
+      // the cell and ending on its last pixel.
+      for (int count : {1, 31, 32, 33, 65}) {
+        if (count > cell_width) continue;
+        ExpectPlanMatchesScalar(planes, 0, count, cell_width, &plan);
+        ExpectPlanMatchesScalar(planes, cell_width - count, count, cell_width, &plan);
+        if (count + 3 <= cell_width) ExpectPlanMatchesScalar(planes, 3, count, cell_width, &plan);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vistrel
