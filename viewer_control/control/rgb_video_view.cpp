@@ -45,24 +45,17 @@ void ConvertIntoCell(const PlanarPicture& picture, int top, int bottom, QImage* 
   if (target.isEmpty() || picture.width <= 0 || bottom <= top) return;
   const int lines = bottom - top;
   plan->Prepare(target.left() - area.left(), target.width(), area.width(), picture.width);
-  uchar* const bits = destination->bits();
-  const qsizetype pitch = destination->bytesPerLine();
-  int previous_line = -1;
-  const uint32_t* previous_out = nullptr;
+  // The source line of each row the cell shows, made once per thread and
+  // kept: no allocation per picture. Repeated lines are converted once.
+  thread_local std::vector<int> shown;
+  shown.resize(static_cast<size_t>(target.height()));
   for (int y = 0; y < target.height(); ++y) {
     const int dy = y + target.top() - area.top();
-    const int line = top + static_cast<int>(int64_t{dy} * lines / area.height());
-    auto* out = reinterpret_cast<uint32_t*>(bits + (target.top() + y) * pitch) + target.left();
-    // An enlarged picture repeats lines: each is converted once.
-    if (line == previous_line) {
-      std::memcpy(out, previous_out, static_cast<size_t>(target.width()) * sizeof(uint32_t));
-      continue;
-    }
-    previous_line = line;
-    previous_out = out;
-    // Only the lines the cell shows are converted, by the vector converter.
-    plan->Convert(picture, line, out);
+    shown[static_cast<size_t>(y)] = top + static_cast<int>(int64_t{dy} * lines / area.height());
   }
+  const qsizetype pitch = destination->bytesPerLine();
+  auto* out = reinterpret_cast<uint32_t*>(destination->bits() + target.top() * pitch) + target.left();
+  plan->ConvertLines(picture, shown.data(), target.height(), out, pitch / static_cast<qsizetype>(sizeof(uint32_t)));
 }
 
 RgbVideoView::RgbVideoView(QWidget* parent) : QWidget(parent) {

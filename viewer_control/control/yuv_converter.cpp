@@ -356,8 +356,21 @@ void CellLinePlan::Prepare(int first, int count, int cell_width, int width) {
   }
 }
 
-void CellLinePlan::Convert(const PlanarPicture& picture, int line, uint32_t* out) const {
-  ConvertColumns(way_, picture, line, columns_.data(), static_cast<int>(columns_.size()), &shuffled_, out);
+void CellLinePlan::ConvertLines(const PlanarPicture& picture, const int* lines, int line_count, uint32_t* out,
+                                ptrdiff_t out_stride) const {
+  const int count = static_cast<int>(columns_.size());
+  if (count == 0) return;
+  if (way_ == CellColumns::kEverySecond) {
+    ConvertEverySecondColumnLinesAvx2(picture, lines, line_count, columns_[0], count, out, out_stride);
+    return;
+  }
+  for (int i = 0; i < line_count; ++i, out += out_stride) {
+    if (i > 0 && lines[i] == lines[i - 1]) {
+      std::memcpy(out, out - out_stride, static_cast<size_t>(count) * sizeof(uint32_t));
+    } else {
+      ConvertColumns(way_, picture, lines[i], columns_.data(), count, &shuffled_, out);
+    }
+  }
 }
 
 void ConvertLineToCell(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out) {

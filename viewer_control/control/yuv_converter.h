@@ -11,6 +11,7 @@
 // Threads: pure functions; any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -63,9 +64,12 @@ class CellLinePlan {
   // cell_width. Nothing is done when already prepared so; otherwise the plan
   // may allocate.
   void Prepare(int first, int count, int cell_width, int width);
-  // Line `line` of `picture` (as wide as prepared) into count pixels
-  // 0xFFRRGGBB, as ConvertLineToCell gives them; allocates nothing.
-  void Convert(const PlanarPicture& picture, int line, uint32_t* out) const;
+  // Lines lines[0..line_count) of `picture` (as wide as prepared), each
+  // into count pixels 0xFFRRGGBB as ConvertLineToCell gives them, row i at
+  // out + i * out_stride; a line the same as the one before is copied.
+  // Allocates nothing. A whole cell a call: the per-line cost is a step.
+  void ConvertLines(const PlanarPicture& picture, const int* lines, int line_count, uint32_t* out,
+                    ptrdiff_t out_stride) const;
 
  private:
   int first_ = -1, cell_width_ = 0, width_ = 0;
@@ -93,6 +97,9 @@ bool ConvertEvenColumnsToCellAvx2(const PlanarPicture& picture, int line, const 
 // and the conversion of such columns without that check.
 bool EvenStrideAvx2(const int* columns, int count);
 void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const int* columns, int count, uint32_t* out);
+// The same for several lines, as CellLinePlan::ConvertLines takes them.
+void ConvertEverySecondColumnLinesAvx2(const PlanarPicture& picture, const int* lines, int line_count, int first,
+                                       int count, uint32_t* out, ptrdiff_t out_stride);
 // Builds `plan` for count >= 32 nondecreasing columns of pictures `width`
 // wide, reading only within each row; false (the plan left as it was) where
 // count < 32, the rows are narrower than a window, or more than `max_windows`

@@ -333,14 +333,17 @@ bool EvenStride(const int* columns, int count) {
 
 }  // namespace
 
-void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const int* columns, int count,
-                                  uint32_t* out) {
-  const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch + columns[0];
-  const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + columns[0] / 2;
-  const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + columns[0] / 2;
+namespace {
+
+// Inlined into the callers' loops, so that a cell's lines share the set-up.
+__attribute__((always_inline)) inline void EverySecondColumnLine(const PlanarPicture& picture, int line, int first,
+                                                                 int count, uint32_t* out) {
+  const uint8_t* y = picture.y + static_cast<ptrdiff_t>(line) * picture.y_pitch + first;
+  const uint8_t* u = picture.u + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + first / 2;
+  const uint8_t* v = picture.v + static_cast<ptrdiff_t>(line / 2) * picture.uv_pitch + first / 2;
   // A step reads 64 luma bytes, one past its last kept pixel: that byte must
   // lie within the row.
-  const int luma_left = picture.width - columns[0];
+  const int luma_left = picture.width - first;
   int x = 0;
   for (; x + 32 <= count && 2 * x + 64 <= luma_left; x += 32) {
     EvenColumnsStep(y + 2 * x, u + x, v + x, reinterpret_cast<uint8_t*>(out + x));
@@ -362,6 +365,24 @@ void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const 
   alignas(32) uint32_t last[32];
   EvenColumnsStep(y_rest, u_rest, v_rest, reinterpret_cast<uint8_t*>(last));
   std::memcpy(out + x, last, static_cast<size_t>(rest) * 4);
+}
+
+}  // namespace
+
+void ConvertEverySecondColumnAvx2(const PlanarPicture& picture, int line, const int* columns, int count,
+                                  uint32_t* out) {
+  EverySecondColumnLine(picture, line, columns[0], count, out);
+}
+
+void ConvertEverySecondColumnLinesAvx2(const PlanarPicture& picture, const int* lines, int line_count, int first,
+                                       int count, uint32_t* out, ptrdiff_t out_stride) {
+  for (int i = 0; i < line_count; ++i, out += out_stride) {
+    if (i > 0 && lines[i] == lines[i - 1]) {
+      std::memcpy(out, out - out_stride, static_cast<size_t>(count) * sizeof(uint32_t));
+    } else {
+      EverySecondColumnLine(picture, lines[i], first, count, out);
+    }
+  }
 }
 
 bool EvenStrideAvx2(const int* columns, int count) { return count > 0 && EvenStride(columns, count); }

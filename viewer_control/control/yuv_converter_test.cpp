@@ -360,14 +360,18 @@ void ExpectPlanMatchesScalar(const Planes& planes, int first, int count, int cel
   std::vector<int> columns(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) columns[static_cast<size_t>(i)] = (first + i) * planes.width / cell_width;
   plan->Prepare(first, count, cell_width, planes.width);
-  for (int line : {0, 1, planes.height - 2, planes.height - 1}) {
+  // One call for them all, the last line twice: rows a pixel wider than the
+  // cell, so that a write past a row shows.
+  const int lines[] = {0, 1, planes.height - 2, planes.height - 1, planes.height - 1};
+  const ptrdiff_t stride = count + 1;
+  std::vector<uint32_t> out(static_cast<size_t>(stride) * std::size(lines), 0xDEADBEEFu);
+  plan->ConvertLines(planes.picture(), lines, static_cast<int>(std::size(lines)), out.data(), stride);
+  for (size_t i = 0; i < std::size(lines); ++i) {
     std::vector<uint32_t> expected(columns.size());
-    ConvertLineToCellScalar(planes.picture(), line, columns.data(), count, expected.data());
-    std::vector<uint32_t> out(columns.size() + 1, 0xDEADBEEFu);
-    plan->Convert(planes.picture(), line, out.data());
-    EXPECT_EQ(out.back(), 0xDEADBEEFu) << "wrote past the cell";
-    out.pop_back();
-    ASSERT_EQ(out, expected) << "line " << line;
+    ConvertLineToCellScalar(planes.picture(), lines[i], columns.data(), count, expected.data());
+    const auto row = out.begin() + static_cast<ptrdiff_t>(i) * stride;
+    EXPECT_EQ(row[count], 0xDEADBEEFu) << "wrote past the cell";
+    ASSERT_EQ(std::vector<uint32_t>(row, row + count), expected) << "line " << lines[i];
   }
 }
 
