@@ -76,7 +76,9 @@ struct Bgr24Store {
   }
 };
 
-// 32 pixels in order (0-15 in the low lane) as B G R A dwords.
+// 32 pixels in order (0-15 in the low lane) as B G R A dwords; the first 16
+// only when `kPixels` is 16.
+template <int kPixels = 32>
 inline void WriteBgraInOrder(__m256i b, __m256i g, __m256i r, uint8_t* out) {
   const __m256i alpha = _mm256_set1_epi8(-1);
   const __m256i bg_lo = _mm256_unpacklo_epi8(b, g);
@@ -90,6 +92,7 @@ inline void WriteBgraInOrder(__m256i b, __m256i g, __m256i r, uint8_t* out) {
   auto* dst = reinterpret_cast<__m256i*>(out);
   _mm256_storeu_si256(dst, _mm256_permute2x128_si256(p0, p4, 0x20));
   _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(p8, p12, 0x20));
+  if constexpr (kPixels == 16) return;
   _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(p0, p4, 0x31));
   _mm256_storeu_si256(dst + 3, _mm256_permute2x128_si256(p8, p12, 0x31));
 }
@@ -109,11 +112,12 @@ struct BgraStore {
 
 // The same pixels held as 0-15 in the even lanes and 16-31 in the odd ones:
 // each 128-bit lane then holds quarters 0 and 2, or 1 and 3, of the row.
+template <int kPixels = 32>
 struct HalvesBgraStore {
   static void Write(__m256i b, __m256i g, __m256i r, uint8_t* out) {
     constexpr int kQuarters = 0xD8;  // 0, 2, 1, 3
-    WriteBgraInOrder(_mm256_permute4x64_epi64(b, kQuarters), _mm256_permute4x64_epi64(g, kQuarters),
-                     _mm256_permute4x64_epi64(r, kQuarters), out);
+    WriteBgraInOrder<kPixels>(_mm256_permute4x64_epi64(b, kQuarters), _mm256_permute4x64_epi64(g, kQuarters),
+                              _mm256_permute4x64_epi64(r, kQuarters), out);
   }
 };
 
@@ -310,8 +314,15 @@ namespace {
 inline void EvenColumnsStep(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out) {
   const __m256i first = _mm256_and_si256(Load32(y), _mm256_set1_epi16(0x00FF));
   const __m256i second = _mm256_slli_epi16(Load32(y + 32), 8);
-  ThirtyTwoPixels<HalvesBgraStore>(_mm256_or_si256(first, second), ChromaTerms(Load16(u), Load16(v)),
-                                   ChromaTerms(Load16(u + 16), Load16(v + 16)), out);
+  ThirtyTwoPixels<HalvesBgraStore<>>(_mm256_or_si256(first, second), ChromaTerms(Load16(u), Load16(v)),
+                                     ChromaTerms(Load16(u + 16), Load16(v + 16)), out);
+}
+
+// Pixels 0-15 of such a step alone: 32 luma bytes and 16 chroma samples read,
+// 16 pixels written; the other half is worked out from zeros and dropped.
+inline void EvenColumnsHalfStep(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* out) {
+  const Chroma c = ChromaTerms(Load16(u), Load16(v));
+  ThirtyTwoPixels<HalvesBgraStore<16>>(_mm256_and_si256(Load32(y), _mm256_set1_epi16(0x00FF)), c, c, out);
 }
 
 // columns[i] == columns[0] + 2 * i with columns[0] even, eight at a time.
@@ -349,7 +360,13 @@ __attribute__((always_inline)) inline void EverySecondColumnLine(const PlanarPic
     EvenColumnsStep(y + 2 * x, u + x, v + x, reinterpret_cast<uint8_t*>(out + x));
   }
   if (x == count) return;
-  // The last 32 pixels again, overlapping, where their reads stay in the row.
+  // The last 16 or 32 pixels again, overlapping, where their reads stay in
+  // the row: a cell of 176 ends with half a step.
+  if (count - x <= 16 && count >= 16 && 2 * count <= luma_left) {
+    EvenColumnsHalfStep(y + 2 * (count - 16), u + count - 16, v + count - 16,
+                        reinterpret_cast<uint8_t*>(out + count - 16));
+    return;
+  }
   if (count >= 32 && 2 * count <= luma_left) {
     EvenColumnsStep(y + 2 * (count - 32), u + count - 32, v + count - 32, reinterpret_cast<uint8_t*>(out + count - 32));
     return;
