@@ -128,44 +128,13 @@ void GlVideoView::ChannelClosed(int slot) {
 void GlVideoView::ReleasePicture(int slot) {
   if (slot < 0 || slot >= 16) return;
   std::lock_guard lock(lock_);
-  Planes& planes = planes_[slot];
-  if (planes.present && planes.picture.y != planes.data.data()) Keep(&planes);
-}
-
-void GlVideoView::Keep(Planes* planes) {
-  const PlanarPicture picture = planes->picture;
-  const int w = picture.width;
-  const int h = picture.height;
-  const int cw = w / 2;
-  const int ch = h / 2;
-  planes->data.resize(static_cast<size_t>(w) * h + 2 * static_cast<size_t>(cw) * ch);  // on a release only
-  uint8_t* y = planes->data.data();
-  uint8_t* u = y + static_cast<size_t>(w) * h;
-  uint8_t* v = u + static_cast<size_t>(cw) * ch;
-  for (int row = 0; row < h; ++row)
-    std::memcpy(y + static_cast<size_t>(row) * w, picture.y + static_cast<ptrdiff_t>(row) * picture.y_pitch, w);
-  for (int row = 0; row < ch; ++row) {
-    std::memcpy(u + static_cast<size_t>(row) * cw, picture.u + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
-    std::memcpy(v + static_cast<size_t>(row) * cw, picture.v + static_cast<ptrdiff_t>(row) * picture.uv_pitch, cw);
-  }
-  PlanarPicture& kept = planes->picture;
-  kept.y = y;
-  kept.u = u;
-  kept.v = v;
-  kept.y_pitch = w;
-  kept.uv_pitch = cw;
+  planes_[slot].CopyOnRelease();
 }
 
 int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
   std::unique_lock lock(lock_);
   Planes& planes = planes_[slot];
-  planes.picture = picture;
-  planes.width = picture.width;
-  planes.height = picture.height;
-  // A copy left by a release is not needed any more.
-  if (!planes.data.empty()) std::vector<uint8_t>().swap(planes.data);
-  planes.date_text.assign(date_text);
-  planes.present = true;
+  planes.Take(picture, date_text);
   planes.changed = true;
   lock.unlock();
   QMetaObject::invokeMethod(
@@ -255,9 +224,11 @@ void GlVideoView::paintGL() {
       continue;
     }
     Textures& textures = textures_[slot - 1];
-    const int sizes[3][2] = {
-        {planes.width, planes.height}, {planes.width / 2, planes.height / 2}, {planes.width / 2, planes.height / 2}};
-    if (textures.ids[0] == 0 || textures.width != planes.width || textures.height != planes.height) {
+    const PlanarPicture& picture = planes.picture;
+    const int sizes[3][2] = {{picture.width, picture.height},
+                             {picture.width / 2, picture.height / 2},
+                             {picture.width / 2, picture.height / 2}};
+    if (textures.ids[0] == 0 || textures.width != picture.width || textures.height != picture.height) {
       if (textures.ids[0] != 0) glDeleteTextures(3, textures.ids.data());
       glGenTextures(3, textures.ids.data());
       for (int i = 0; i < 3; ++i) {
@@ -269,11 +240,10 @@ void GlVideoView::paintGL() {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, sizes[i][0], sizes[i][1], 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
                      nullptr);
       }
-      textures.width = planes.width;
-      textures.height = planes.height;
+      textures.width = picture.width;
+      textures.height = picture.height;
       planes.changed = true;
     }
-    const PlanarPicture& picture = planes.picture;
     const uint8_t* plane_data[3] = {picture.y, picture.u, picture.v};
     const int pitches[3] = {picture.y_pitch, picture.uv_pitch, picture.uv_pitch};
     yuv_program_->bind();
@@ -286,9 +256,9 @@ void GlVideoView::paintGL() {
     yuv_program_->setUniformValue("plane_y", 0);
     yuv_program_->setUniformValue("plane_u", 1);
     yuv_program_->setUniformValue("plane_v", 2);
-    const LineRange lines = ShownLines(planes.height, layout_.stream_mode);
-    DrawQuad(*yuv_program_, static_cast<float>(lines.top) / planes.height,
-             static_cast<float>(lines.bottom) / planes.height);
+    const LineRange lines = ShownLines(picture.height, layout_.stream_mode);
+    DrawQuad(*yuv_program_, static_cast<float>(lines.top) / picture.height,
+             static_cast<float>(lines.bottom) / picture.height);
     glActiveTexture(GL_TEXTURE0);
   }
   // QPainter's texture uploads expect the default unpacking and bindings back.

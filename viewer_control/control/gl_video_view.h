@@ -52,14 +52,8 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
   void paintGL() override;
 
  private:
-  struct Planes {
-    PlanarPicture picture;      // the sink's planes, or `data` once they were released
-    std::vector<uint8_t> data;  // their copy: Y (width x height), then U and V (width/2 x height/2)
-    int width = 0;
-    int height = 0;
-    std::string date_text;
-    bool present = false;
-    bool changed = false;
+  struct Planes : KeptPicture {
+    bool changed = false;  // not yet uploaded into the cell's textures
   };
   struct Textures {
     std::array<unsigned, 3> ids{};
@@ -67,8 +61,6 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
     int height = 0;
   };
 
-  // Copies the planes into their own buffer and points them there.
-  static void Keep(Planes* planes);
   // Into the bound texture, honouring the plane's pitch.
   void UploadPlane(const uint8_t* plane, int pitch, int columns, int rows);
   void DrawQuad(QOpenGLShaderProgram& program, float top, float bottom);

@@ -104,7 +104,7 @@ bool RgbVideoView::HasPicture(int slot) const {
 void RgbVideoView::ChannelClosed(int slot) {
   if (slot < 0 || slot >= 16) return;
   std::lock_guard lock(lock_);
-  surfaces_[slot] = Surface{};
+  surfaces_[slot] = KeptPicture{};
   const QRect area = ComposeCellLocked(slot + 1);
   if (!area.isEmpty()) update(area);
 }
@@ -112,8 +112,7 @@ void RgbVideoView::ChannelClosed(int slot) {
 void RgbVideoView::ReleasePicture(int slot) {
   if (slot < 0 || slot >= 16) return;
   std::lock_guard lock(lock_);
-  Surface& surface = surfaces_[slot];
-  if (surface.present && surface.planes.y != surface.yuv.data()) Keep(&surface);
+  surfaces_[slot].CopyOnRelease();
 }
 
 int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string_view date_text) {
@@ -123,14 +122,7 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
   QRect area;
   {
     std::lock_guard lock(lock_);
-    Surface& surface = surfaces_[slot];
-    surface.planes = picture;
-    surface.width = picture.width;
-    surface.height = picture.height;
-    // A copy left by a release is not needed any more.
-    if (!surface.yuv.empty()) std::vector<uint8_t>().swap(surface.yuv);
-    surface.date_text.assign(date_text);
-    surface.present = true;
+    surfaces_[slot].Take(picture, date_text);
     // A blank cell shows the background whatever its slot receives.
     if (layout_.IsBlankCell(slot + 1) && layout_.selected != slot + 1) return 0;
     area = ComposeCellLocked(slot + 1);
@@ -138,32 +130,6 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
   if (!area.isEmpty()) RequestUpdate(slot + 1);
   return 0;
 }
-
-void RgbVideoView::Keep(Surface* surface) {
-  const PlanarPicture picture = surface->planes;
-  const int chroma_width = (picture.width + 1) / 2;
-  const int chroma_height = (picture.height + 1) / 2;
-  const size_t luma = static_cast<size_t>(picture.width) * picture.height;
-  const size_t chroma = static_cast<size_t>(chroma_width) * chroma_height;
-  surface->yuv.resize(luma + 2 * chroma);  // on a release only, which is rare
-  uint8_t* out = surface->yuv.data();
-  const auto copy = [&out](const uint8_t* plane, int pitch, int width, int height) {
-    for (int row = 0; row < height; ++row, out += width) {
-      std::memcpy(out, plane + static_cast<ptrdiff_t>(row) * pitch, static_cast<size_t>(width));
-    }
-  };
-  copy(picture.y, picture.y_pitch, picture.width, picture.height);
-  copy(picture.u, picture.uv_pitch, chroma_width, chroma_height);
-  copy(picture.v, picture.uv_pitch, chroma_width, chroma_height);
-  PlanarPicture& kept = surface->planes;
-  kept.y = surface->yuv.data();
-  kept.u = kept.y + luma;
-  kept.v = kept.u + chroma;
-  kept.y_pitch = picture.width;
-  kept.uv_pitch = chroma_width;
-}
-
-PlanarPicture RgbVideoView::Planes(const Surface& surface) { return surface.planes; }
 
 void RgbVideoView::RequestUpdate(int slot) {
   // Only the first mark since the last repaint wakes the user-interface thread.
@@ -194,7 +160,7 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
   if (layout_.selected != -1 && layout_.selected != slot) return {};
   const QRect cell = SlotRect(layout_, back_.width(), back_.height(), slot);
   if (cell.isEmpty()) return {};
-  const Surface& surface = surfaces_[slot - 1];
+  const KeptPicture& surface = surfaces_[slot - 1];
   const bool blank = layout_.IsBlankCell(slot) && layout_.selected != slot;
   if (blank || !surface.present) {
     const QImage& background = Background();
@@ -202,8 +168,8 @@ QRect RgbVideoView::ComposeCellLocked(int slot) {
                   background.height(), &back_, cell);
     return cell;
   }
-  const LineRange lines = ShownLines(surface.height, layout_.stream_mode);
-  ConvertIntoCell(Planes(surface), lines.top, lines.bottom, &back_, cell, &plans_[slot - 1]);
+  const LineRange lines = ShownLines(surface.picture.height, layout_.stream_mode);
+  ConvertIntoCell(surface.picture, lines.top, lines.bottom, &back_, cell, &plans_[slot - 1]);
   CaptionCache::Pieces captions;
   const int count = captions_.Layout(cell, slot, layout_, surface.date_text, &captions);
   for (int i = 0; i < count; ++i) BlendInto(*captions[i].image, captions[i].inked, captions[i].at, cell, &back_);

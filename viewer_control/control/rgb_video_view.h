@@ -58,19 +58,6 @@ class RgbVideoView final : public QWidget, public VideoView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  struct Surface {
-    PlanarPicture planes;      // the sink's planes, or `yuv` once they were released
-    std::vector<uint8_t> yuv;  // their copy, Y, U, V packed without padding; empty while not needed
-    int width = 0;
-    int height = 0;
-    std::string date_text;
-    bool present = false;
-  };
-
-  // Copies the surface's planes into its own buffer and points it there.
-  static void Keep(Surface* surface);
-  static PlanarPicture Planes(const Surface& surface);
-
   // Draws the 1-based slot's cell into the back buffer; returns its rectangle
   // (empty when nothing was drawn).
   QRect ComposeCellLocked(int slot);
@@ -81,13 +68,13 @@ class RgbVideoView final : public QWidget, public VideoView {
   void UpdateMarkedCells();
 
   mutable std::mutex lock_;
-  LayoutState layout_;                  // guarded by lock_
-  std::array<Surface, 16> surfaces_;    // guarded by lock_
-  QImage back_;                         // guarded by lock_
-  CaptionCache captions_;               // guarded by lock_
-  std::array<CellLinePlan, 16> plans_;  // guarded by lock_; kept while a cell keeps its size
-  std::atomic<uint32_t> dirty_{0};      // bit n - 1 for the 1-based slot n
-  int wake_fd_ = -1;                    // an eventfd, or -1 when none could be made
+  LayoutState layout_;                    // guarded by lock_
+  std::array<KeptPicture, 16> surfaces_;  // guarded by lock_
+  QImage back_;                           // guarded by lock_
+  CaptionCache captions_;                 // guarded by lock_
+  std::array<CellLinePlan, 16> plans_;    // guarded by lock_; kept while a cell keeps its size
+  std::atomic<uint32_t> dirty_{0};        // bit n - 1 for the 1-based slot n
+  int wake_fd_ = -1;                      // an eventfd, or -1 when none could be made
   QSocketNotifier* wake_ = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "viewer_control/control/video_view.h"
 
+#include <cstring>
+
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -13,6 +15,37 @@ VideoView* CreateVideoView(QWidget* parent, int* mode) {
   *mode = AnalyseVideoDevice();
   if (*mode == kYuvMode) return new GlVideoView(parent);
   return new RgbVideoView(parent);
+}
+
+void KeptPicture::Take(const PlanarPicture& planes, std::string_view date) {
+  picture = planes;
+  if (!copy.empty()) std::vector<uint8_t>().swap(copy);
+  date_text.assign(date);
+  present = true;
+}
+
+void KeptPicture::CopyOnRelease() {
+  if (!present || picture.y == copy.data()) return;
+  const PlanarPicture planes = picture;
+  const int chroma_width = (planes.width + 1) / 2;
+  const int chroma_height = (planes.height + 1) / 2;
+  const size_t luma = static_cast<size_t>(planes.width) * planes.height;
+  const size_t chroma = static_cast<size_t>(chroma_width) * chroma_height;
+  copy.resize(luma + 2 * chroma);  // on a release only, which is rare
+  uint8_t* out = copy.data();
+  const auto copy_plane = [&out](const uint8_t* plane, int pitch, int width, int height) {
+    for (int row = 0; row < height; ++row, out += width) {
+      std::memcpy(out, plane + static_cast<ptrdiff_t>(row) * pitch, static_cast<size_t>(width));
+    }
+  };
+  copy_plane(planes.y, planes.y_pitch, planes.width, planes.height);
+  copy_plane(planes.u, planes.uv_pitch, chroma_width, chroma_height);
+  copy_plane(planes.v, planes.uv_pitch, chroma_width, chroma_height);
+  picture.y = copy.data();
+  picture.u = picture.y + luma;
+  picture.v = picture.u + chroma;
+  picture.y_pitch = planes.width;
+  picture.uv_pitch = chroma_width;
 }
 
 int32_t VideoView::DrawPicture(int slot, const PlanarPicture& picture, std::string_view date_text) {

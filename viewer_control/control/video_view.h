@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QFont>
 #include <QImage>
@@ -32,6 +33,21 @@ namespace vistrel {
 
 inline constexpr int kBackgroundWidth = 352;
 inline constexpr int kBackgroundHeight = 240;
+
+// A slot's latest picture as a view keeps it: the sink's planes by pointer
+// while they are valid, its own copy once the sink releases them. Guarded by
+// the view's lock.
+struct KeptPicture {
+  PlanarPicture picture;      // the sink's planes, or `copy` once they were released
+  std::vector<uint8_t> copy;  // Y, U, V packed without padding; empty while not needed
+  std::string date_text;
+  bool present = false;
+
+  // A new picture, taken by pointer; a copy left by a release is freed.
+  void Take(const PlanarPicture& planes, std::string_view date);
+  // The sink is about to free the planes: copies them unless that is done.
+  void CopyOnRelease();
+};
 
 class VideoView : public IFrameSink {
  public:
