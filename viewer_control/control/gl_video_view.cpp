@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include <QMetaObject>
 #include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 #include <QPainter>
@@ -137,8 +136,7 @@ int32_t GlVideoView::Upload(int slot, const PlanarPicture& picture, std::string_
   planes.Take(picture, date_text);
   planes.changed = true;
   lock.unlock();
-  QMetaObject::invokeMethod(
-      this, [this] { update(); }, Qt::QueuedConnection);
+  repaints_.Mark(slot + 1);
   return 0;
 }
 

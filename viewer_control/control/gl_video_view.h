@@ -24,6 +24,7 @@
 #include <QOpenGLWidget>
 
 #include "viewer_control/control/caption_cache.h"
+#include "viewer_control/control/repaint_requests.h"
 #include "viewer_control/control/video_view.h"
 
 class QOpenGLShaderProgram;
@@ -76,6 +77,8 @@ class GlVideoView final : public QOpenGLWidget, protected QOpenGLFunctions, publ
   unsigned background_texture_ = 0;
   std::unique_ptr<QOpenGLShaderProgram> yuv_program_;
   std::unique_ptr<QOpenGLShaderProgram> rgb_program_;
+  // The whole view is drawn again, whichever cells are marked.
+  RepaintRequests repaints_{[this](uint32_t) { update(); }};
 };
 
 }  // namespace vistrel

@@ -4,13 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QSocketNotifier>
 
 #include "viewer_control/control/yuv_converter.h"
 
@@ -65,19 +60,11 @@ RgbVideoView::RgbVideoView(QWidget* parent) : QWidget(parent) {
   RecordingMark();
   back_ = QImage(704, 480, QImage::Format_RGB32);
   resize(704, 480);
-  wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake_fd_ >= 0) {
-    wake_ = new QSocketNotifier(wake_fd_, QSocketNotifier::Read, this);
-    connect(wake_, &QSocketNotifier::activated, this, [this] { UpdateMarkedCells(); });
-  }
   std::lock_guard lock(lock_);
   ComposeAllLocked();
 }
 
-RgbVideoView::~RgbVideoView() {
-  delete wake_;
-  if (wake_fd_ >= 0) ::close(wake_fd_);
-}
+RgbVideoView::~RgbVideoView() = default;
 
 void RgbVideoView::SetLayout(const LayoutState& layout) {
   std::lock_guard lock(lock_);
@@ -127,28 +114,11 @@ int32_t RgbVideoView::Upload(int slot, const PlanarPicture& picture, std::string
     if (layout_.IsBlankCell(slot + 1) && layout_.selected != slot + 1) return 0;
     area = ComposeCellLocked(slot + 1);
   }
-  if (!area.isEmpty()) RequestUpdate(slot + 1);
+  if (!area.isEmpty()) repaints_.Mark(slot + 1);
   return 0;
 }
 
-void RgbVideoView::RequestUpdate(int slot) {
-  // Only the first mark since the last repaint wakes the user-interface thread.
-  if (dirty_.fetch_or(1u << (slot - 1)) != 0) return;
-  if (wake_fd_ >= 0) {
-    const uint64_t one = 1;
-    if (::write(wake_fd_, &one, sizeof one) == static_cast<ssize_t>(sizeof one)) return;
-  }
-  // Queued to the user-interface thread; dropped if the view is gone by then.
-  QMetaObject::invokeMethod(
-      this, [this] { UpdateMarkedCells(); }, Qt::QueuedConnection);
-}
-
-void RgbVideoView::UpdateMarkedCells() {
-  // Read before the marks are taken: a mark made after this wakes us again.
-  uint64_t count = 0;
-  if (wake_fd_ >= 0 && ::read(wake_fd_, &count, sizeof count) < 0) count = 0;
-  const uint32_t marked = dirty_.exchange(0);
-  if (marked == 0) return;
+void RgbVideoView::UpdateMarkedCells(uint32_t marked) {
   std::lock_guard lock(lock_);
   for (int slot = 1; slot <= 16; ++slot) {
     if ((marked & (1u << (slot - 1))) != 0) update(SlotRect(layout_, back_.width(), back_.height(), slot));

@@ -15,10 +15,10 @@
 // later compose still shows the picture after the decoder's planes are gone.
 // The user-interface thread holds `lock_` to paint (one copy of the damaged
 // area), to resize and to change the layout. A composed cell marks its slot
-// in `dirty_`; the first mark since the last repaint wakes the user-interface
-// thread through `wake_fd_`, which repaints every marked cell at once: no
-// allocation and no event per picture, and one paint for all the pictures
-// that arrived in between. `lock_` guards every field marked so.
+// in `repaints_`, which hands the marks to the user-interface thread at most
+// once a display frame; it then repaints every marked cell at once: one paint
+// for all the pictures that arrived in between. `lock_` guards every field
+// marked so.
 #pragma once
 
 #include <array>
@@ -31,10 +31,9 @@
 #include <QWidget>
 
 #include "viewer_control/control/caption_cache.h"
+#include "viewer_control/control/repaint_requests.h"
 #include "viewer_control/control/video_view.h"
 #include "viewer_control/control/yuv_converter.h"
-
-class QSocketNotifier;
 
 namespace vistrel {
 
@@ -62,10 +61,8 @@ class RgbVideoView final : public QWidget, public VideoView {
   // (empty when nothing was drawn).
   QRect ComposeCellLocked(int slot);
   void ComposeAllLocked();
-  // Receive thread: asks for the 1-based slot's cell to be repainted.
-  void RequestUpdate(int slot);
   // User-interface thread: repaints the cells marked since the last time.
-  void UpdateMarkedCells();
+  void UpdateMarkedCells(uint32_t marked);
 
   mutable std::mutex lock_;
   LayoutState layout_;                    // guarded by lock_
@@ -73,9 +70,7 @@ class RgbVideoView final : public QWidget, public VideoView {
   QImage back_;                           // guarded by lock_
   CaptionCache captions_;                 // guarded by lock_
   std::array<CellLinePlan, 16> plans_;    // guarded by lock_; kept while a cell keeps its size
-  std::atomic<uint32_t> dirty_{0};        // bit n - 1 for the 1-based slot n
-  int wake_fd_ = -1;                      // an eventfd, or -1 when none could be made
-  QSocketNotifier* wake_ = nullptr;
+  RepaintRequests repaints_{[this](uint32_t marked) { UpdateMarkedCells(marked); }};
 };
 
 // Scales the rows [top, bottom) of a B, G, R(, X) source into `area` of a

@@ -1,0 +1,50 @@
+// Hands repaint requests from receive threads to the user-interface thread.
+// A receive thread marks the 1-based slot whose picture it has drawn; the
+// first mark since the last hand-over wakes the user-interface thread, which
+// hands every mark made until then to the view at once. Hand-overs are at
+// most one a display frame apart: sixteen channels whose pictures arrive at
+// moments of their own then cost a wake-up and a paint a frame, not one each,
+// and a picture waits at most a frame to be shown. No allocation and no
+// posted event per mark.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class QSocketNotifier;
+
+namespace vistrel {
+
+class RepaintRequests final : public QObject {
+ public:
+  // Called on the user-interface thread with the marks, bit n - 1 for slot n.
+  using Handler = std::function<void(uint32_t marked)>;
+  // A display's frame at 60 Hz; video comes at 30 pictures a second at most.
+  static constexpr std::chrono::milliseconds kFrame{16};
+
+  explicit RepaintRequests(Handler handler, std::chrono::milliseconds frame = kFrame);
+  ~RepaintRequests() override;
+
+  // Any thread.
+  void Mark(int slot);
+
+ private:
+  void Woken();
+  void HandOver();
+
+  const Handler handler_;
+  const std::chrono::milliseconds frame_;
+  std::atomic<uint32_t> marked_{0};
+  int wake_fd_ = -1;  // an eventfd, or -1 when none could be made
+  QSocketNotifier* wake_ = nullptr;
+  QTimer next_frame_;
+  QElapsedTimer since_hand_over_;
+};
+
+}  // namespace vistrel
