@@ -154,8 +154,14 @@ void RgbVideoView::ComposeAllLocked() {
 void RgbVideoView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   std::lock_guard lock(lock_);
-  const QRect area = event->rect();
-  painter.drawImage(area.topLeft(), back_, area);
+  // Rectangle by rectangle: a region of several (the 3x3 grid's cells but its
+  // blank one, say) as one clip sends the whole blit through the raster
+  // engine's span fills and its thread pool, where a clip of one rectangle is
+  // a plain copy of lines.
+  for (const QRect& area : event->region()) {
+    painter.setClipRect(area);
+    painter.drawImage(area.topLeft(), back_, area);
+  }
 }
 
 void RgbVideoView::resizeEvent(QResizeEvent*) {

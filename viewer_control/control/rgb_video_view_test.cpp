@@ -206,5 +206,27 @@ TEST(RgbVideoView, PicturesFromReceiveThreadsRepaintTheirCells) {
   }
 }
 
+// A repaint of several cells but not the rest (the 3x3 grid without its
+// blank cell) shows each of them from the back buffer and leaves the rest.
+TEST(RgbVideoView, ARegionOfSeveralCellsPaintsEachOfThem) {
+  const TestPicture picture(7);
+  RgbVideoView view(nullptr);
+  view.SetLayout(Grid(3));
+  for (int slot = 0; slot < 8; ++slot) view.DrawPicture(slot, picture.picture, "2026/12/09  20:00:00");
+  const auto cell = [&](int slot) { return SlotRect(Grid(3), view.width(), view.height(), slot); };
+  const QRegion damaged = QRegion(cell(1)) + cell(5) + cell(8) + cell(3);
+  ASSERT_GT(damaged.rectCount(), 1);
+  QImage screen(view.size(), QImage::Format_RGB32);
+  screen.fill(Qt::magenta);
+  view.render(&screen, QPoint(), damaged, QWidget::DrawChildren);
+  const QImage back = view.Capture();
+  for (int y = 0; y < screen.height(); y += 3) {
+    for (int x = 0; x < screen.width(); x += 3) {
+      const QRgb expected = damaged.contains(QPoint(x, y)) ? back.pixel(x, y) : QColor(Qt::magenta).rgb();
+      ASSERT_EQ(screen.pixel(x, y), expected) << x << "," << y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vistrel
