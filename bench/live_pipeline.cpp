@@ -2,12 +2,17 @@
 // four channels each (separate processes, so that their encoding and sending
 // are not counted), through reassembly, dispatch and decoding; against it, the
 // same emulated cameras' pictures decoded by libavcodec alone, in this run.
+// This process pins itself to one core, the last it may use, and puts the
+// DVRs on the others.
 //
-// Paced (16 channels x 30 fps): the whole live view (the RGB view offscreen,
-// receive, decode, convert, scale, compose, captions and the paint) in the
-// 4x4, 3x3, 2x2 and 1x1 layouts, beside the decoder alone decoding the same
-// cameras' pictures at the same pace in one thread; each "all-in" line ends
-// with its ratio, and the last line is "ratio <worst all-in / decoder alone>".
+// Paced (16 channels x 30 fps): the engine alone and the whole live view (the
+// RGB view offscreen, receive, decode, convert, scale, compose, captions and
+// the paint) in the 4x4, 3x3, 2x2 and 1x1 layouts, beside the decoder alone
+// decoding the same cameras' pictures at the same pace in one thread. They
+// are measured in turn, in rounds, each against its round's decoder alone;
+// each line ends with the median of its rounds' ratios, and the last line is
+// "ratio <worst all-in / decoder alone>". The user-interface thread runs an
+// event loop, as the program's does.
 // Unpaced: the engine alone (no view) against the decoder alone decoding in
 // the order the engine did (sessions' turns as long as the engine's), CPU
 // time per picture; neither includes decoder set-up (the engine is timed once
@@ -21,6 +26,7 @@
 // then divide each dump's "summary:" by the pictures the part printed.
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -29,7 +35,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -62,6 +69,35 @@ struct Dvr {
   uint16_t stream_port = 0;
 };
 
+// The measured core takes this process; the emulated DVRs run on the others,
+// as real DVRs would be other machines: their sending then neither takes
+// turns with the measured threads nor cools their caches.
+struct Cores {
+  int measured = -1;
+  cpu_set_t dvrs;
+};
+Cores g_cores;
+
+Cores PlaceOnCores() {
+  Cores cores;
+  CPU_ZERO(&cores.dvrs);
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return cores;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &allowed)) cores.measured = cpu;
+  }
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  for (int cpu = 0; cpu < online && cpu < CPU_SETSIZE; ++cpu) {
+    if (cpu != cores.measured) CPU_SET(cpu, &cores.dvrs);
+  }
+  if (CPU_COUNT(&cores.dvrs) == 0 && cores.measured >= 0) CPU_SET(cores.measured, &cores.dvrs);
+  cpu_set_t measured;
+  CPU_ZERO(&measured);
+  CPU_SET(cores.measured, &measured);
+  sched_setaffinity(0, sizeof measured, &measured);
+  return cores;
+}
+
 // Starts `dvremu` on ephemeral ports and reads its stream port from its banner.
 Dvr SpawnDvr(int width, int height, bool unpaced) {
   int out[2];
@@ -71,6 +107,7 @@ Dvr SpawnDvr(int width, int height, bool unpaced) {
   if (unpaced) args.push_back("--unpaced");
   const pid_t pid = fork();
   if (pid == 0) {
+    if (CPU_COUNT(&g_cores.dvrs) > 0) sched_setaffinity(0, sizeof g_cores.dvrs, &g_cores.dvrs);
     dup2(out[1], STDOUT_FILENO);
     close(out[0]);
     close(out[1]);
@@ -101,7 +138,15 @@ Dvr SpawnDvr(int width, int height, bool unpaced) {
 void StopDvr(const Dvr& dvr) {
   if (dvr.pid <= 0) return;
   kill(dvr.pid, SIGTERM);
+  kill(dvr.pid, SIGCONT);  // a paused DVR takes its SIGTERM only once resumed
   waitpid(dvr.pid, nullptr, 0);
+}
+
+// Every thread's context switches, voluntary or not: its wake-ups.
+long ProcessContextSwitches() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_nvcsw + usage.ru_nivcsw;
 }
 
 double ProcessCpuSeconds() {
@@ -162,13 +207,12 @@ class NoEvents : public vistrel::IVistrelEvents {
   void AuthenticationResult(int, int) override {}
 };
 
-// Runs the user-interface thread's events, the view's paints among them.
+// Runs the user-interface thread's event loop, the view's paints among its
+// events, as the program's own loop does: asleep until something is posted.
 void Pump(std::chrono::milliseconds duration) {
-  const auto end = Clock::now() + duration;
-  while (Clock::now() < end) {
-    QCoreApplication::processEvents();
-    QThread::msleep(10);
-  }
+  QEventLoop loop;
+  QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 struct EngineRun {
@@ -176,6 +220,7 @@ struct EngineRun {
   double cpu_seconds = 0;
   double system_seconds = 0;
   double wall_seconds = 0;
+  long switches = 0;
   long resident_kb = 0;
   double pictures_per_turn = 1;  // of one session before another's
   bool ok = false;
@@ -208,6 +253,15 @@ class LiveRig {
     for (auto& dvr : dvrs_) StopDvr(dvr);
   }
   bool ready() const { return ready_; }
+  // Stopped DVRs send nothing, so the engine's threads wait in the kernel
+  // while another part is measured; resumed after more than a second, a DVR
+  // keeps its pace from then on rather than catching up.
+  void Pause() {
+    for (auto& dvr : dvrs_) kill(dvr.pid, SIGSTOP);
+  }
+  void Resume() {
+    for (auto& dvr : dvrs_) kill(dvr.pid, SIGCONT);
+  }
 
   EngineRun Measure(std::chrono::milliseconds measured) {
     EngineRun run;
@@ -216,8 +270,10 @@ class LiveRig {
     const long turns0 = sink_.turns.load();
     const double cpu0 = ProcessCpuSeconds();
     const double system0 = ProcessSystemSeconds();
+    const long switches0 = ProcessContextSwitches();
     const auto wall0 = Clock::now();
     Pump(measured);
+    run.switches = ProcessContextSwitches() - switches0;
     run.cpu_seconds = ProcessCpuSeconds() - cpu0;
     run.system_seconds = ProcessSystemSeconds() - system0;
     run.pictures = sink_.total.load() - pictures0;
@@ -305,6 +361,12 @@ class BareChannels {
   }
   // Picture `index` of the loop of every channel, as one tick of the pace.
   long DecodeTick(int index) { return DecodeChannels(index, 0, contexts_.size()); }
+  // The tick after the one before, round the loop.
+  long DecodeNextTick() {
+    const long pictures = DecodeTick(next_tick_);
+    next_tick_ = (next_tick_ + 1) % dvremu::kGroupLength;
+    return pictures;
+  }
   long DecodeChannels(int index, size_t first, size_t last) {
     long pictures = 0;
     for (size_t i = first; i < std::min(last, contexts_.size()); ++i) {
@@ -327,6 +389,7 @@ class BareChannels {
   AVFrame* frame_;
   AVPacket* packet_;
   std::vector<uint8_t> input_;
+  int next_tick_ = 0;
 };
 
 double ThreadCpuSeconds() {
@@ -368,30 +431,20 @@ BareRun RunBare(const dvremu::VideoSource& video, int rounds, int ticks) {
 }
 
 // The same at the live pace: every 1/30 s one picture of each channel, so
-// that the caches are as cold between ticks as the engine's. The median of
-// three repetitions of `measured`.
-BareRun RunBarePaced(const dvremu::VideoSource& video, std::chrono::milliseconds measured) {
-  BareChannels channels(video, EngineCameras());
-  channels.Decode(1);
+// that the caches are as cold between ticks as the engine's.
+BareRun DecodePaced(BareChannels& channels, std::chrono::milliseconds measured) {
   const auto tick = std::chrono::microseconds(1000000 / 30);
-  std::vector<std::pair<double, long>> samples;
-  int index = 0;
-  for (int repetition = 0; repetition < 3; ++repetition) {
-    const double cpu0 = ThreadCpuSeconds();
-    long pictures = 0;
-    auto next = Clock::now();
-    const auto end = next + measured;
-    while (next < end) {
-      pictures += channels.DecodeTick(index);
-      index = (index + 1) % dvremu::kGroupLength;
-      next += tick;
-      std::this_thread::sleep_until(next);
-    }
-    samples.emplace_back(ThreadCpuSeconds() - cpu0, pictures);
+  const double cpu0 = ThreadCpuSeconds();
+  BareRun run;
+  auto next = Clock::now();
+  const auto end = next + measured;
+  while (next < end) {
+    run.pictures += channels.DecodeNextTick();
+    next += tick;
+    std::this_thread::sleep_until(next);
   }
-  std::sort(samples.begin(), samples.end(),
-            [](const auto& a, const auto& b) { return a.first / a.second < b.first / b.second; });
-  return {samples[1].second, samples[1].first};
+  run.cpu_seconds = ThreadCpuSeconds() - cpu0;
+  return run;
 }
 
 double Micros(double seconds, long pictures) { return pictures > 0 ? seconds * 1e6 / pictures : 0; }
@@ -410,38 +463,101 @@ bool EncodeCameras(int width, int height, dvremu::VideoSource* video) {
   return false;
 }
 
-// Paced, both sizes, every layout: the view all-in against the decoder alone.
-// Returns the worst ratio, or a negative value when a run failed.
-double RunAllIn(std::chrono::milliseconds measured) {
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// What one paced part measured in each round.
+struct PacedPart {
+  explicit PacedPart(std::string part_name) : name(std::move(part_name)) {}
+  std::string name;
+  std::vector<double> us, ratios, cpu_percent, switches, kernel_percent;
+  long resident_kb = 0;
+
+  void Add(const EngineRun& run, double bare_us) {
+    const double per_picture = Micros(run.cpu_seconds, run.pictures);
+    us.push_back(per_picture);
+    ratios.push_back(per_picture / bare_us);
+    cpu_percent.push_back(100.0 * run.cpu_seconds / run.wall_seconds);
+    switches.push_back(static_cast<double>(run.switches) / run.pictures);
+    kernel_percent.push_back(100.0 * run.system_seconds / run.cpu_seconds);
+    resident_kb = run.resident_kb;
+  }
+  void Print(int width, int height) const {
+    std::printf(
+        "paced 16 x 30 fps %dx%d %s: %.1f us/picture, CPU %.1f %% of one core, %.2f context switches/picture, "
+        "kernel %.0f %%, resident %.1f MB; ratio %.3f (rounds %.3f-%.3f)\n",
+        width, height, name.c_str(), Median(us), Median(cpu_percent), Median(switches), Median(kernel_percent),
+        resident_kb / 1024.0, Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+        *std::max_element(ratios.begin(), ratios.end()));
+  }
+};
+
+// Paced, both sizes: the decoder alone, the engine alone and the view all-in
+// in every layout, measured in turn, round after round, each round's parts
+// against that round's decoder alone, so that the machine's drift between
+// rounds cancels out; the median of the rounds' ratios. Only the measured
+// part's DVRs send. Returns the worst all-in ratio, or a negative value when
+// a run failed.
+double RunAllIn(std::chrono::milliseconds measured, int rounds) {
+  const auto settle = std::chrono::milliseconds(300);
   double worst = 0;
   for (auto [width, height] : {std::pair{352, 240}, {704, 480}}) {
     dvremu::VideoSource video;
     if (!EncodeCameras(width, height, &video)) return -1;
-    const BareRun bare = RunBarePaced(video, measured);
-    const double bare_us = Micros(bare.cpu_seconds, bare.pictures);
-    std::printf("paced 16 x 30 fps %dx%d decoder alone: %.1f us/picture (%ld pictures, one thread, median of 3)\n",
-                width, height, bare_us, bare.pictures);
+    BareChannels channels(video, EngineCameras());
+    channels.Decode(1);  // warm: decoders past their first key picture
     vistrel::RgbVideoView view(nullptr);
     view.resize(704, 480);
     view.show();
-    LiveRig rig(width, height, false, &view, std::chrono::seconds(15));
-    if (!rig.ready() || bare.pictures == 0) {
+    LiveRig engine_rig(width, height, false, nullptr, std::chrono::seconds(15));
+    engine_rig.Pause();
+    LiveRig view_rig(width, height, false, &view, std::chrono::seconds(15));
+    view_rig.Pause();
+    if (!engine_rig.ready() || !view_rig.ready()) {
       std::fprintf(stderr, "live_pipeline: the paced %dx%d run failed\n", width, height);
       return -1;
     }
-    for (int per_row : {4, 3, 2, 1}) {
-      view.SetLayout(Grid(per_row));
-      Pump(std::chrono::milliseconds(300));
-      const EngineRun run = rig.Measure(measured);
-      if (!run.ok) return -1;
-      const double all_in_us = Micros(run.cpu_seconds, run.pictures);
-      std::printf(
-          "paced 16 x 30 fps %dx%d all-in %dx%d: %.1f us/picture, CPU %.1f %% of one core, %ld pictures/s, "
-          "kernel %.0f %%, resident %.1f MB; ratio %.3f\n",
-          width, height, per_row, per_row, all_in_us, 100.0 * run.cpu_seconds / run.wall_seconds,
-          static_cast<long>(run.pictures / run.wall_seconds), 100.0 * run.system_seconds / run.cpu_seconds,
-          run.resident_kb / 1024.0, all_in_us / bare_us);
-      worst = std::max(worst, all_in_us / bare_us);
+    const std::vector<int> layouts = {4, 3, 2, 1};
+    std::vector<double> bare_us;
+    PacedPart engine_part("engine alone");
+    std::vector<PacedPart> view_parts;
+    for (int per_row : layouts) {
+      view_parts.emplace_back("all-in " + std::to_string(per_row) + "x" + std::to_string(per_row));
+    }
+    // Round -1 warms every part after the rigs' set-up and is not counted.
+    for (int round = -1; round < rounds; ++round) {
+      const bool counted = round >= 0;
+      std::this_thread::sleep_for(settle);
+      const BareRun bare = DecodePaced(channels, measured);
+      const double round_bare_us = Micros(bare.cpu_seconds, bare.pictures);
+      if (counted) bare_us.push_back(round_bare_us);
+
+      engine_rig.Resume();
+      Pump(settle);
+      const EngineRun engine = engine_rig.Measure(measured);
+      engine_rig.Pause();
+      if (!engine.ok || bare.pictures == 0) return -1;
+      if (counted) engine_part.Add(engine, round_bare_us);
+
+      view_rig.Resume();
+      for (size_t i = 0; i < layouts.size(); ++i) {
+        view.SetLayout(Grid(layouts[i]));
+        Pump(settle);
+        const EngineRun run = view_rig.Measure(measured);
+        if (!run.ok) return -1;
+        if (counted) view_parts[i].Add(run, round_bare_us);
+      }
+      view_rig.Pause();
+      Pump(settle);  // the last paints
+    }
+    std::printf("paced 16 x 30 fps %dx%d decoder alone: %.1f us/picture (one thread, %d rounds of %lld ms)\n",
+                width, height, Median(bare_us), rounds, static_cast<long long>(measured.count()));
+    engine_part.Print(width, height);
+    for (const auto& part : view_parts) {
+      part.Print(width, height);
+      worst = std::max(worst, Median(part.ratios));
     }
   }
   return worst;
@@ -498,10 +614,14 @@ int main(int argc, char** argv) {
     const long pictures = argc >= 3 ? std::max(16L, std::atol(argv[2])) : 480;
     return RunCallgrind(pictures);
   }
+  g_cores = PlaceOnCores();
   const auto measured = std::chrono::milliseconds(3000);
 
-  std::printf("live_pipeline: 4 sessions x 4 channels from 4 emulated DVRs, %lld ms measured per run\n",
-              static_cast<long long>(measured.count()));
+  std::printf(
+      "live_pipeline: 4 sessions x 4 channels from 4 emulated DVRs (on %d other cores), measured on core %d, "
+      "%lld ms per unpaced run\n",
+      CPU_COUNT(&g_cores.dvrs) - (CPU_ISSET(g_cores.measured, &g_cores.dvrs) ? 1 : 0), g_cores.measured,
+      static_cast<long long>(measured.count()));
   for (auto [width, height] : {std::pair{704, 480}, {352, 240}}) {
     EngineRun engine;
     {
@@ -527,7 +647,7 @@ int main(int argc, char** argv) {
         width, height, engine_us, engine.pictures, engine.pictures / engine.wall_seconds, engine.pictures_per_turn,
         engine.resident_kb / 1024.0, bare_us, bare.pictures, ticks, engine_us / bare_us);
   }
-  const double worst = RunAllIn(measured);
+  const double worst = RunAllIn(std::chrono::milliseconds(1000), 5);
   if (worst < 0) return 1;
   std::printf("ratio %.3f\n", worst);
   return 0;
