@@ -24,12 +24,8 @@
 // (with LD_PRELOAD=testing/libvalgrind_hwy_timer.so where valgrind cannot
 // decode the processor's RDTSCP),
 // then divide each dump's "summary:" by the pictures the part printed.
-#include <fcntl.h>
-#include <poll.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -50,6 +46,7 @@
 
 #include <valgrind/callgrind.h>
 
+#include "bench/emulated_dvrs.h"
 #include "tools/dvremu/video_source.h"
 #include "viewer_control/control/rgb_video_view.h"
 #include "viewer_control/engine/vistrel_engine.h"
@@ -63,84 +60,9 @@ extern "C" {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct Dvr {
-  pid_t pid = -1;
-  uint16_t stream_port = 0;
-};
-
-// The measured core takes this process; the emulated DVRs run on the others,
-// as real DVRs would be other machines: their sending then neither takes
-// turns with the measured threads nor cools their caches.
-struct Cores {
-  int measured = -1;
-  cpu_set_t dvrs;
-};
-Cores g_cores;
-
-Cores PlaceOnCores() {
-  Cores cores;
-  CPU_ZERO(&cores.dvrs);
-  cpu_set_t allowed;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return cores;
-  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-    if (CPU_ISSET(cpu, &allowed)) cores.measured = cpu;
-  }
-  const long online = sysconf(_SC_NPROCESSORS_ONLN);
-  for (int cpu = 0; cpu < online && cpu < CPU_SETSIZE; ++cpu) {
-    if (cpu != cores.measured) CPU_SET(cpu, &cores.dvrs);
-  }
-  if (CPU_COUNT(&cores.dvrs) == 0 && cores.measured >= 0) CPU_SET(cores.measured, &cores.dvrs);
-  cpu_set_t measured;
-  CPU_ZERO(&measured);
-  CPU_SET(cores.measured, &measured);
-  sched_setaffinity(0, sizeof measured, &measured);
-  return cores;
-}
-
-// Starts `dvremu` on ephemeral ports and reads its stream port from its banner.
-Dvr SpawnDvr(int width, int height, bool unpaced) {
-  int out[2];
-  if (pipe(out) != 0) return {};
-  const std::string size = std::to_string(width) + "x" + std::to_string(height);
-  std::vector<std::string> args = {DVREMU_PATH, "--port", "0", "--channels", "4", "--size", size, "--no-stdin"};
-  if (unpaced) args.push_back("--unpaced");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (CPU_COUNT(&g_cores.dvrs) > 0) sched_setaffinity(0, sizeof g_cores.dvrs, &g_cores.dvrs);
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  close(out[1]);
-  Dvr dvr{pid, 0};
-  std::string banner;
-  const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (banner.find('\n') == std::string::npos && Clock::now() < deadline) {
-    pollfd wait{out[0], POLLIN, 0};
-    if (poll(&wait, 1, 200) <= 0) continue;
-    char chunk[256];
-    const ssize_t n = read(out[0], chunk, sizeof chunk);
-    if (n <= 0) break;
-    banner.append(chunk, static_cast<size_t>(n));
-  }
-  close(out[0]);
-  const size_t at = banner.find("stream ");
-  if (at != std::string::npos) dvr.stream_port = static_cast<uint16_t>(std::stoi(banner.substr(at + 7)));
-  return dvr;
-}
-
-void StopDvr(const Dvr& dvr) {
-  if (dvr.pid <= 0) return;
-  kill(dvr.pid, SIGTERM);
-  kill(dvr.pid, SIGCONT);  // a paused DVR takes its SIGTERM only once resumed
-  waitpid(dvr.pid, nullptr, 0);
-}
+using bench::Dvr;
+using bench::SpawnDvr;
+using bench::StopDvr;
 
 // Every thread's context switches, voluntary or not: its wake-ups.
 long ProcessContextSwitches() {
@@ -614,13 +536,13 @@ int main(int argc, char** argv) {
     const long pictures = argc >= 3 ? std::max(16L, std::atol(argv[2])) : 480;
     return RunCallgrind(pictures);
   }
-  g_cores = PlaceOnCores();
+  const bench::Cores cores = bench::PlaceOnCores();
   const auto measured = std::chrono::milliseconds(3000);
 
   std::printf(
       "live_pipeline: 4 sessions x 4 channels from 4 emulated DVRs (on %d other cores), measured on core %d, "
       "%lld ms per unpaced run\n",
-      CPU_COUNT(&g_cores.dvrs) - (CPU_ISSET(g_cores.measured, &g_cores.dvrs) ? 1 : 0), g_cores.measured,
+      CPU_COUNT(&cores.dvrs) - (CPU_ISSET(cores.measured, &cores.dvrs) ? 1 : 0), cores.measured,
       static_cast<long long>(measured.count()));
   for (auto [width, height] : {std::pair{704, 480}, {352, 240}}) {
     EngineRun engine;
