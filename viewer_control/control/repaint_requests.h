@@ -1,11 +1,11 @@
 // Hands repaint requests from receive threads to the user-interface thread.
 // A receive thread marks the 1-based slot whose picture it has drawn; the
-// first mark since the last hand-over wakes the user-interface thread, which
-// hands every mark made until then to the view at once. Hand-overs are at
-// most one a display frame apart: sixteen channels whose pictures arrive at
-// moments of their own then cost a wake-up and a paint a frame, not one each,
-// and a picture waits at most a frame to be shown. No allocation and no
-// posted event per mark.
+// first mark since the last hand-over sets a timer for a display frame after
+// that hand-over (at once if that is past), and the user-interface thread,
+// woken by the timer, hands every mark made until then to the view at once.
+// Sixteen channels whose pictures arrive at moments of their own then cost one
+// wake-up and one paint a frame, not one each, and a picture waits at most a
+// frame to be shown. No allocation and no posted event per mark.
 #pragma once
 
 #include <atomic>
@@ -13,9 +13,7 @@
 #include <cstdint>
 #include <functional>
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
 class QSocketNotifier;
 
@@ -35,16 +33,17 @@ class RepaintRequests final : public QObject {
   void Mark(int slot);
 
  private:
+  bool SetTimer();
   void Woken();
   void HandOver();
 
   const Handler handler_;
-  const std::chrono::milliseconds frame_;
+  const std::chrono::nanoseconds frame_;
   std::atomic<uint32_t> marked_{0};
-  int wake_fd_ = -1;  // an eventfd, or -1 when none could be made
+  // CLOCK_MONOTONIC, in nanoseconds: read by the marking threads.
+  std::atomic<int64_t> last_hand_over_ns_{0};
+  int timer_fd_ = -1;  // a timerfd, or -1 when none could be made
   QSocketNotifier* wake_ = nullptr;
-  QTimer next_frame_;
-  QElapsedTimer since_hand_over_;
 };
 
 }  // namespace vistrel
