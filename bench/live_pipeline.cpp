@@ -12,7 +12,9 @@
 // are measured in turn, in rounds, each against its round's decoder alone;
 // each line ends with the median of its rounds' ratios, and the last line is
 // "ratio <worst all-in / decoder alone>". The user-interface thread runs an
-// event loop, as the program's does.
+// event loop, as the program's does; its part of each picture's time (the
+// paints and their events, where the receive threads decode and compose) is
+// printed beside the whole.
 // Unpaced: the engine alone (no view) against the decoder alone decoding in
 // the order the engine did (sessions' turns as long as the engine's), CPU
 // time per picture; neither includes decoder set-up (the engine is timed once
@@ -75,6 +77,12 @@ double ProcessCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 // The kernel's part of it: receives, wake-ups, the paint's shared memory.
@@ -141,6 +149,7 @@ struct EngineRun {
   long pictures = 0;
   double cpu_seconds = 0;
   double system_seconds = 0;
+  double ui_seconds = 0;  // the user-interface thread's: paints and events
   double wall_seconds = 0;
   long switches = 0;
   long resident_kb = 0;
@@ -193,8 +202,10 @@ class LiveRig {
     const double cpu0 = ProcessCpuSeconds();
     const double system0 = ProcessSystemSeconds();
     const long switches0 = ProcessContextSwitches();
+    const double ui0 = ThreadCpuSeconds();
     const auto wall0 = Clock::now();
     Pump(measured);
+    run.ui_seconds = ThreadCpuSeconds() - ui0;
     run.switches = ProcessContextSwitches() - switches0;
     run.cpu_seconds = ProcessCpuSeconds() - cpu0;
     run.system_seconds = ProcessSystemSeconds() - system0;
@@ -314,12 +325,6 @@ class BareChannels {
   int next_tick_ = 0;
 };
 
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 // The cameras the engine receives: each of the four DVRs sends its cameras
 // 1-4, so cameras 1-4 four times over.
 std::vector<int> EngineCameras() {
@@ -394,12 +399,13 @@ double Median(std::vector<double> values) {
 struct PacedPart {
   explicit PacedPart(std::string part_name) : name(std::move(part_name)) {}
   std::string name;
-  std::vector<double> us, ratios, cpu_percent, switches, kernel_percent;
+  std::vector<double> us, ui_us, ratios, cpu_percent, switches, kernel_percent;
   long resident_kb = 0;
 
   void Add(const EngineRun& run, double bare_us) {
     const double per_picture = Micros(run.cpu_seconds, run.pictures);
     us.push_back(per_picture);
+    ui_us.push_back(Micros(run.ui_seconds, run.pictures));
     ratios.push_back(per_picture / bare_us);
     cpu_percent.push_back(100.0 * run.cpu_seconds / run.wall_seconds);
     switches.push_back(static_cast<double>(run.switches) / run.pictures);
@@ -408,9 +414,9 @@ struct PacedPart {
   }
   void Print(int width, int height) const {
     std::printf(
-        "paced 16 x 30 fps %dx%d %s: %.1f us/picture, CPU %.1f %% of one core, %.2f context switches/picture, "
-        "kernel %.0f %%, resident %.1f MB; ratio %.3f (rounds %.3f-%.3f)\n",
-        width, height, name.c_str(), Median(us), Median(cpu_percent), Median(switches), Median(kernel_percent),
+        "paced 16 x 30 fps %dx%d %s: %.1f us/picture (user-interface thread %.1f), CPU %.1f %% of one core, "
+        "%.2f context switches/picture, kernel %.0f %%, resident %.1f MB; ratio %.3f (rounds %.3f-%.3f)\n",
+        width, height, name.c_str(), Median(us), Median(ui_us), Median(cpu_percent), Median(switches), Median(kernel_percent),
         resident_kb / 1024.0, Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
         *std::max_element(ratios.begin(), ratios.end()));
   }
