@@ -416,8 +416,8 @@ struct PacedPart {
     std::printf(
         "paced 16 x 30 fps %dx%d %s: %.1f us/picture (user-interface thread %.1f), CPU %.1f %% of one core, "
         "%.2f context switches/picture, kernel %.0f %%, resident %.1f MB; ratio %.3f (rounds %.3f-%.3f)\n",
-        width, height, name.c_str(), Median(us), Median(ui_us), Median(cpu_percent), Median(switches), Median(kernel_percent),
-        resident_kb / 1024.0, Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+        width, height, name.c_str(), Median(us), Median(ui_us), Median(cpu_percent), Median(switches),
+        Median(kernel_percent), resident_kb / 1024.0, Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
         *std::max_element(ratios.begin(), ratios.end()));
   }
 };
@@ -480,8 +480,8 @@ double RunAllIn(std::chrono::milliseconds measured, int rounds) {
       view_rig.Pause();
       Pump(settle);  // the last paints
     }
-    std::printf("paced 16 x 30 fps %dx%d decoder alone: %.1f us/picture (one thread, %d rounds of %lld ms)\n",
-                width, height, Median(bare_us), rounds, static_cast<long long>(measured.count()));
+    std::printf("paced 16 x 30 fps %dx%d decoder alone: %.1f us/picture (one thread, %d rounds of %lld ms)\n", width,
+                height, Median(bare_us), rounds, static_cast<long long>(measured.count()));
     engine_part.Print(width, height);
     for (const auto& part : view_parts) {
       part.Print(width, height);
